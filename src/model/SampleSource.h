@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+
+namespace trovimo {
+
+// What the statistics store needs of a reader: one synchronous sample, absent on failure.
+template <typename Sample> class SampleSource {
+public:
+    virtual ~SampleSource() = default;
+    [[nodiscard]] virtual std::optional<Sample> read() = 0;
+};
+
+} // namespace trovimo

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace trovimo {
+
+// The per-user settings: an INI file at $XDG_CONFIG_HOME/Trovimo/Trovimo.conf plus an
+// in-memory registration layer. A read yields the stored value, else the registered
+// default, else the type's zero value; a stored value that does not parse as the type
+// also reads as the zero value. Writes persist at once and announce the key.
+class SettingsStore : public QObject {
+    Q_OBJECT
+public:
+    explicit SettingsStore(const QString& filePath, QObject* parent = nullptr);
+
+    // The one instance of the process, on the user's file.
+    static SettingsStore& shared();
+    static QString defaultFilePath();
+
+    // Registered values live in memory only and never reach the file.
+    void registerDefaults(const QVariantMap& defaults);
+
+    [[nodiscard]] bool boolValue(const QString& key) const;
+    [[nodiscard]] double doubleValue(const QString& key) const;
+    [[nodiscard]] std::optional<QString> stringValue(const QString& key) const;
+    // Stored value only (no registration layer); invalid when nothing is stored.
+    [[nodiscard]] QVariant storedValue(const QString& key) const;
+    [[nodiscard]] bool contains(const QString& key) const;
+
+    void setBool(const QString& key, bool value);
+    void setDouble(const QString& key, double value);
+    void setString(const QString& key, const QString& value);
+    void setValue(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    [[nodiscard]] QString filePath() const { return settings_.fileName(); }
+
+signals:
+    void changed(const QString& key);
+
+private:
+    [[nodiscard]] QVariant lookup(const QString& key) const;
+    void persist(const QString& key);
+
+    mutable QSettings settings_;
+    QVariantMap registered_;
+};
+
+} // namespace trovimo

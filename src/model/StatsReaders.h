@@ -1,0 +1,26 @@
+#pragma once
+
+#include "model/CPULoad.h"
+#include "model/DiskUsage.h"
+#include "model/MemoryStats.h"
+#include "model/NetworkInfo.h"
+#include "model/SampleSource.h"
+#include "model/SelfStats.h"
+#include "model/ThroughputSource.h"
+
+#include <memory>
+
+namespace trovimo {
+
+// One reader of each kind, owned by the statistics store. A missing reader samples nothing.
+struct StatsReaders {
+    std::unique_ptr<SampleSource<CPULoad>> cpu;
+    std::unique_ptr<SampleSource<double>> gpu;
+    std::unique_ptr<SampleSource<MemoryStats>> memory;
+    std::unique_ptr<ThroughputSource> network;
+    std::unique_ptr<SampleSource<NetworkInfo>> networkInfo;
+    std::unique_ptr<SampleSource<DiskUsage>> disk;
+    std::unique_ptr<SampleSource<SelfStats>> self;
+};
+
+} // namespace trovimo
