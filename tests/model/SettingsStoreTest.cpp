@@ -1,0 +1,140 @@
+#include "model/SettingsStore.h"
+#include "model/SettingsKeys.h"
+#include "model/SystemLog.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace trovimo;
+
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.path() + QStringLiteral("/Trovimo/Trovimo.conf"); }
+    void writeFile(const QByteArray& contents) {
+        QDir().mkpath(dir.path() + QStringLiteral("/Trovimo"));
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsStoreTest, FreshUserSeesTheRegisteredDefaults) {
+    SettingsStore store(path());
+    store.registerDefaults(defaultSettings());
+    EXPECT_EQ(defaultSettings().size(), 13);
+    for (const char* key :
+         {keys::showCPU, keys::showCoreBars, keys::showGPU, keys::showMemory, keys::showNetwork,
+          keys::showDisk, keys::showClock, keys::snapToEdges}) {
+        EXPECT_TRUE(store.boolValue(key)) << key;
+    }
+    for (const char* key : {keys::showSelf, keys::showClockYear, keys::animateValues}) {
+        EXPECT_FALSE(store.boolValue(key)) << key;
+    }
+    EXPECT_DOUBLE_EQ(store.doubleValue(keys::updateInterval), 1.0);
+    EXPECT_DOUBLE_EQ(store.doubleValue(keys::diskAlertThreshold), 0.9);
+    // Not registered: zero values and no string.
+    EXPECT_FALSE(store.boolValue(keys::alwaysOnTop));
+    EXPECT_FALSE(store.stringValue(keys::updateFeedURL).has_value());
+    // Registration never reaches the file.
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(SettingsStoreTest, StoredValueWinsOverRegistrationAndPersists) {
+    {
+        SettingsStore store(path());
+        store.registerDefaults(defaultSettings());
+        store.setBool(keys::showCPU, false);
+        store.setDouble(keys::updateInterval, 5.0);
+        store.setString(keys::updateFeedURL, QStringLiteral("https://example.test/feed.json"));
+        EXPECT_FALSE(store.boolValue(keys::showCPU));
+    }
+    SettingsStore reopened(path());
+    reopened.registerDefaults(defaultSettings());
+    EXPECT_FALSE(reopened.boolValue(keys::showCPU));
+    EXPECT_DOUBLE_EQ(reopened.doubleValue(keys::updateInterval), 5.0);
+    EXPECT_EQ(reopened.stringValue(keys::updateFeedURL),
+              QStringLiteral("https://example.test/feed.json"));
+    // The file holds only what was set, not the registered defaults.
+    EXPECT_FALSE(reopened.contains(keys::showGPU));
+
+    reopened.remove(keys::showCPU);
+    EXPECT_TRUE(reopened.boolValue(keys::showCPU));
+}
+
+TEST_F(SettingsStoreTest, HandEditedValuesThatDoNotParseReadAsZero) {
+    writeFile("[General]\nupdateInterval=abc\nshowCPU=maybe\ndiskAlertThreshold=0.75\n"
+              "showGPU=false\nshowDisk=1\n");
+    SettingsStore store(path());
+    store.registerDefaults(defaultSettings());
+    EXPECT_DOUBLE_EQ(store.doubleValue(keys::updateInterval), 0.0);
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(store.doubleValue(keys::updateInterval)), 1.0);
+    EXPECT_FALSE(store.boolValue(keys::showCPU));
+    EXPECT_DOUBLE_EQ(store.doubleValue(keys::diskAlertThreshold), 0.75);
+    EXPECT_FALSE(store.boolValue(keys::showGPU));
+    EXPECT_TRUE(store.boolValue(keys::showDisk));
+}
+
+TEST_F(SettingsStoreTest, BinaryGarbageFileReadsAsDefaultsWithoutCrashing) {
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i) {
+        garbage.append(static_cast<char>((i * 151 + 7) & 0xFF));
+    }
+    writeFile(garbage);
+    SettingsStore store(path());
+    store.registerDefaults(defaultSettings());
+    EXPECT_GE(effectiveUpdateInterval(store.doubleValue(keys::updateInterval)), 0.0);
+    (void)store.boolValue(keys::showCPU);
+}
+
+TEST(EffectiveUpdateInterval, FallsBackToOneSecondUnlessPositive) {
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(0.0), 1.0);
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(-2.0), 1.0);
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(std::nan("")), 1.0);
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(3.0), 3.0); // outside the offered set, kept
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(0.5), 0.5);
+}
+
+TEST_F(SettingsStoreTest, WritesAnnounceTheKeyAndAreSeenBySharedReaders) {
+    SettingsStore store(path());
+    QSignalSpy spy(&store, &SettingsStore::changed);
+    store.setBool(keys::alwaysOnTop, false);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QString::fromLatin1(keys::alwaysOnTop));
+    EXPECT_FALSE(store.boolValue(keys::alwaysOnTop));
+    EXPECT_TRUE(store.contains(keys::alwaysOnTop));
+}
+
+TEST_F(SettingsStoreTest, UnwritableLocationIsLoggedNotFatal) {
+    QStringList lines;
+    setSystemLogSink([&](const QString& line) { lines << line; });
+    // A regular file where the folder should be: not writable even for root.
+    QFile blocker(dir.path() + QStringLiteral("/blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore store(dir.path() + QStringLiteral("/blocker/Trovimo.conf"));
+    store.setBool(keys::showCPU, false);
+    setSystemLogSink({});
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.front().startsWith(QStringLiteral("SettingsStore: ")));
+    // The value is still seen in this process.
+    EXPECT_FALSE(store.boolValue(keys::showCPU));
+}
+
+TEST(SettingsStoreShared, UsesTheXdgConfigLocation) {
+    const QString expected = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+                             QStringLiteral("/Trovimo/Trovimo.conf");
+    EXPECT_EQ(SettingsStore::defaultFilePath(), expected);
+    EXPECT_TRUE(SettingsStore::defaultFilePath().startsWith(test::scratchDirectory()));
+}
+
+} // namespace

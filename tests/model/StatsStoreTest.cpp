@@ -1,0 +1,292 @@
+#include "model/StatsStore.h"
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+using namespace trovimo;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Every reader call goes into one shared journal so the tick order can be checked.
+using Journal = std::vector<std::string>;
+
+template <typename Sample> class ScriptedSource : public SampleSource<Sample> {
+public:
+    ScriptedSource(std::string name, Journal& journal)
+        : name_(std::move(name)), journal_(journal) {}
+    std::optional<Sample> read() override {
+        journal_.push_back(name_);
+        if (script.empty()) {
+            return fallback;
+        }
+        auto next = script.front();
+        script.pop_front();
+        return next;
+    }
+    std::deque<std::optional<Sample>> script;
+    std::optional<Sample> fallback;
+
+private:
+    std::string name_;
+    Journal& journal_;
+};
+
+class ScriptedThroughput : public ThroughputSource {
+public:
+    explicit ScriptedThroughput(Journal& journal) : journal_(journal) {}
+    std::optional<NetworkSpeed> read(std::chrono::system_clock::time_point now,
+                                     const std::optional<std::string>& interface) override {
+        journal_.push_back("network");
+        calls.push_back({now, interface});
+        return fallback;
+    }
+    struct Call {
+        std::chrono::system_clock::time_point now;
+        std::optional<std::string> interface;
+    };
+    std::vector<Call> calls;
+    std::optional<NetworkSpeed> fallback;
+
+private:
+    Journal& journal_;
+};
+
+class ManualTimer : public WakeTimer {
+public:
+    void arm(std::chrono::nanoseconds delay) override { armed.push_back(delay); }
+    void fire() { emit fired(); }
+    std::vector<std::chrono::nanoseconds> armed;
+};
+
+class StatsStoreTest : public ::testing::Test {
+protected:
+    StatsStoreTest() : settings(dir.path() + QStringLiteral("/Trovimo.conf")) {
+        settings.registerDefaults(defaultSettings());
+        settings.setBool(keys::showSelf, true);
+        StatsReaders readers;
+        auto make = [&](auto& raw, auto* source) {
+            raw = source;
+            return std::unique_ptr<std::remove_pointer_t<decltype(source)>>(source);
+        };
+        readers.cpu = make(cpu, new ScriptedSource<CPULoad>("cpu", journal));
+        readers.gpu = make(gpu, new ScriptedSource<double>("gpu", journal));
+        readers.memory = make(memory, new ScriptedSource<MemoryStats>("memory", journal));
+        readers.networkInfo =
+            make(networkInfo, new ScriptedSource<NetworkInfo>("networkInfo", journal));
+        readers.network = make(network, new ScriptedThroughput(journal));
+        readers.disk = make(disk, new ScriptedSource<DiskUsage>("disk", journal));
+        readers.self = make(self, new ScriptedSource<SelfStats>("self", journal));
+        auto manual = std::make_unique<ManualTimer>();
+        timer = manual.get();
+        store = std::make_unique<StatsStore>(settings, std::move(readers), std::move(manual),
+                                             [this] { return wallNow; });
+    }
+
+    QTemporaryDir dir;
+    SettingsStore settings;
+    Journal journal;
+    ScriptedSource<CPULoad>* cpu = nullptr;
+    ScriptedSource<double>* gpu = nullptr;
+    ScriptedSource<MemoryStats>* memory = nullptr;
+    ScriptedSource<NetworkInfo>* networkInfo = nullptr;
+    ScriptedThroughput* network = nullptr;
+    ScriptedSource<DiskUsage>* disk = nullptr;
+    ScriptedSource<SelfStats>* self = nullptr;
+    ManualTimer* timer = nullptr;
+    std::chrono::system_clock::time_point wallNow{std::chrono::hours(500000)};
+    std::unique_ptr<StatsStore> store;
+};
+
+TEST_F(StatsStoreTest, TickCallsReadersInFixedOrderAndPublishesWhatTheyGive) {
+    cpu->script = {std::nullopt, CPULoad{0.5, {0.4, 0.6}}};
+    gpu->fallback = 0.25;
+    memory->fallback = MemoryStats{};
+    memory->fallback->used = 10;
+    networkInfo->fallback = NetworkInfo{"wlan0", "Wi-Fi", std::nullopt, std::nullopt};
+    disk->fallback = DiskUsage{1, 2, 0, 0};
+    self->script = {std::nullopt, SelfStats{0.01, 1000}};
+
+    store->tick();
+    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "disk", "self"}));
+    // First tick: the delta readers have nothing yet; the rest publish.
+    EXPECT_FALSE(store->cpu());
+    EXPECT_FALSE(store->network());
+    EXPECT_FALSE(store->selfStats());
+    EXPECT_EQ(store->gpu(), 0.25);
+    EXPECT_TRUE(store->memory());
+    EXPECT_TRUE(store->networkInfo());
+    EXPECT_TRUE(store->disk());
+    EXPECT_TRUE(store->cpuHistory().storage().empty());
+    EXPECT_EQ(store->gpuHistory().storage(), std::vector<double>{0.25});
+    ASSERT_EQ(network->calls.size(), 1u);
+    EXPECT_EQ(network->calls[0].interface, std::optional<std::string>("wlan0"));
+    EXPECT_EQ(network->calls[0].now, wallNow);
+
+    network->fallback = NetworkSpeed{100.0, 7.0};
+    store->tick();
+    ASSERT_TRUE(store->cpu());
+    EXPECT_EQ(store->cpuHistory().storage(), std::vector<double>{0.5});
+    EXPECT_EQ(store->downloadHistory().storage(), std::vector<double>{100.0});
+    EXPECT_EQ(store->uploadHistory().storage(), std::vector<double>{7.0});
+    EXPECT_TRUE(store->selfStats());
+}
+
+TEST_F(StatsStoreTest, SwitchedOffSectionsAreNotReadAndKeepTheirHistory) {
+    cpu->fallback = CPULoad{0.5, {0.5}};
+    network->fallback = NetworkSpeed{1.0, 2.0};
+    networkInfo->fallback = NetworkInfo{"eth0", "Ethernet", std::nullopt, std::nullopt};
+    store->tick();
+    ASSERT_EQ(store->cpuHistory().storage().size(), 1u);
+
+    for (const char* key : {keys::showCPU, keys::showGPU, keys::showMemory, keys::showNetwork,
+                            keys::showDisk, keys::showSelf}) {
+        settings.setBool(key, false);
+    }
+    journal.clear();
+    store->tick();
+    EXPECT_TRUE(journal.empty());
+    EXPECT_FALSE(store->cpu());
+    EXPECT_FALSE(store->gpu());
+    EXPECT_FALSE(store->memory());
+    EXPECT_FALSE(store->network());
+    EXPECT_FALSE(store->networkInfo());
+    EXPECT_FALSE(store->disk());
+    EXPECT_FALSE(store->selfStats());
+    EXPECT_EQ(store->cpuHistory().storage().size(), 1u)
+        << "a hidden section neither clears nor pads";
+    EXPECT_EQ(store->downloadHistory().storage().size(), 1u);
+
+    settings.setBool(keys::showCPU, true);
+    store->tick();
+    EXPECT_EQ(journal, Journal{"cpu"});
+    EXPECT_EQ(store->cpuHistory().storage().size(), 2u);
+}
+
+TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHistory) {
+    network->fallback = std::nullopt;
+    store->tick();
+    ASSERT_EQ(network->calls.size(), 1u);
+    EXPECT_FALSE(network->calls[0].interface);
+    EXPECT_TRUE(store->downloadHistory().storage().empty());
+    EXPECT_TRUE(store->uploadHistory().storage().empty());
+}
+
+TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsOfWallTime) {
+    disk->fallback = DiskUsage{1, 2, 0, 0};
+    auto diskReads = [&] { return std::count(journal.begin(), journal.end(), "disk"); };
+    store->tick();
+    EXPECT_EQ(diskReads(), 1);
+    wallNow += 1s;
+    store->tick();
+    EXPECT_EQ(diskReads(), 1);
+    wallNow += 29s; // 30 s after the read
+    store->tick();
+    EXPECT_EQ(diskReads(), 2);
+
+    // The clock set back an hour: no read until the clock is 30 s past the last read again.
+    const auto lastRead = wallNow;
+    wallNow -= 1h;
+    store->tick();
+    wallNow = lastRead + 29s;
+    store->tick();
+    EXPECT_EQ(diskReads(), 2);
+    wallNow = lastRead + 30s;
+    store->tick();
+    EXPECT_EQ(diskReads(), 3);
+}
+
+TEST_F(StatsStoreTest, FailingDiskReadIsRetriedEveryTick) {
+    disk->fallback = std::nullopt;
+    store->tick();
+    store->tick();
+    store->tick();
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "disk"), 3);
+    // Hiding the disk does not forget when it was last read successfully.
+    disk->fallback = DiskUsage{1, 2, 0, 0};
+    store->tick();
+    settings.setBool(keys::showDisk, false);
+    store->tick();
+    settings.setBool(keys::showDisk, true);
+    wallNow += 1s;
+    store->tick(); // disk absent after hiding, so it is read again at once
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "disk"), 5);
+}
+
+TEST_F(StatsStoreTest, UnchangedGpuValueDoesNotNotifyButStillExtendsHistory) {
+    gpu->fallback = 0.5;
+    QSignalSpy changed(store.get(), &StatsStore::gpuChanged);
+    QSignalSpy history(store.get(), &StatsStore::gpuHistoryChanged);
+    QSignalSpy memoryChanged(store.get(), &StatsStore::memoryChanged);
+    store->tick();
+    store->tick();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(history.count(), 2);
+    EXPECT_EQ(store->gpuHistory().storage().size(), 2u);
+    EXPECT_EQ(memoryChanged.count(), 2) << "other fields notify whether or not they changed";
+}
+
+TEST_F(StatsStoreTest, StartTicksOnceArmsOneLoopAndRereadsTheIntervalBeforeEachSleep) {
+    QSignalSpy ticks(store.get(), &StatsStore::ticked);
+    store->start();
+    store->start();
+    EXPECT_EQ(ticks.count(), 1);
+    ASSERT_EQ(timer->armed.size(), 1u);
+    EXPECT_EQ(timer->armed.back(), 1s);
+
+    settings.setDouble(keys::updateInterval, 5.0);
+    EXPECT_EQ(timer->armed.size(), 1u) << "the sleep in progress is not cut short";
+    timer->fire();
+    EXPECT_EQ(ticks.count(), 2);
+    EXPECT_EQ(timer->armed.back(), 5s);
+
+    settings.setDouble(keys::updateInterval, -1.0);
+    timer->fire();
+    EXPECT_EQ(timer->armed.back(), 1s);
+    settings.setDouble(keys::updateInterval, 0.5);
+    timer->fire();
+    EXPECT_EQ(timer->armed.back(), 500ms);
+    settings.setDouble(keys::updateInterval, 1e300);
+    timer->fire();
+    EXPECT_EQ(timer->armed.back(), 24h) << "absurd intervals are capped, not overflowed";
+}
+
+TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {
+    bool visible = false;
+    store->setVisibilityQuery([&] { return visible; });
+    cpu->fallback = CPULoad{0.5, {0.5}};
+    store->start();
+    EXPECT_TRUE(journal.empty());
+    timer->fire();
+    EXPECT_TRUE(journal.empty());
+    EXPECT_EQ(timer->armed.size(), 2u);
+    EXPECT_TRUE(store->cpuHistory().storage().empty());
+
+    visible = true;
+    timer->fire();
+    EXPECT_EQ(journal.size(), 7u);
+    EXPECT_EQ(store->cpuHistory().storage().size(), 1u);
+}
+
+TEST(StatsStoreDefaults, MissingReadersPublishAbsentValues) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
+    settings.registerDefaults(defaultSettings());
+    StatsStore store(settings, StatsReaders{});
+    EXPECT_TRUE(store.isMainWindowVisible());
+    store.tick();
+    EXPECT_FALSE(store.cpu());
+    EXPECT_FALSE(store.gpu());
+    EXPECT_FALSE(store.memory());
+    EXPECT_FALSE(store.disk());
+}
+
+} // namespace
