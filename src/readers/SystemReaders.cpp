@@ -1,10 +1,19 @@
 #include "readers/SystemReaders.h"
 
+#include "readers/CPUStatsReader.h"
+#include "readers/DiskStatsReader.h"
+#include "readers/MemoryStatsReader.h"
+#include "readers/SelfStatsReader.h"
+
 namespace trovimo {
 
 StatsReaders makeSystemReaders(const std::string& root) {
-    (void)root;
     StatsReaders readers;
+    readers.cpu = std::make_unique<CPUStatsReader>(root);
+    readers.memory = std::make_unique<MemoryStatsReader>(root);
+    // statvfs asks the running system; the root only relocates /proc and /sys.
+    readers.disk = std::make_unique<DiskStatsReader>();
+    readers.self = std::make_unique<SelfStatsReader>(root);
     return readers;
 }
 

@@ -1,0 +1,262 @@
+#include "readers/MemoryStatsReader.h"
+
+#include "readers/ProcText.h"
+#include "readers/UniqueFd.h"
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+
+namespace trovimo {
+namespace {
+
+using proctext::nextField;
+using proctext::nextLine;
+using proctext::parseU64;
+
+// The avg10 figure of a PSI line such as "some avg10=1.23 avg60=0.50 avg300=0.10 total=42".
+std::optional<double> avg10Of(std::string_view rest) {
+    const std::string_view field = nextField(rest);
+    constexpr std::string_view prefix = "avg10=";
+    if (field.substr(0, prefix.size()) != prefix) {
+        return std::nullopt;
+    }
+    const auto value = proctext::parseDecimal(field.substr(prefix.size()));
+    if (!value || *value > 100.0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::uint64_t saturatingSubtract(std::uint64_t a, std::uint64_t b) noexcept {
+    return a > b ? a - b : 0;
+}
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) noexcept {
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+} // namespace
+
+std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
+    struct Field {
+        std::string_view key;
+        std::uint64_t MeminfoFigures::*member;
+    };
+    static constexpr std::array<Field, 12> fields{{
+        {"MemTotal", &MeminfoFigures::memTotal},
+        {"MemFree", &MeminfoFigures::memFree},
+        {"MemAvailable", &MeminfoFigures::memAvailable},
+        {"Active", &MeminfoFigures::active},
+        {"Inactive", &MeminfoFigures::inactive},
+        {"Active(anon)", &MeminfoFigures::activeAnon},
+        {"Inactive(anon)", &MeminfoFigures::inactiveAnon},
+        {"Unevictable", &MeminfoFigures::unevictable},
+        {"SReclaimable", &MeminfoFigures::sReclaimable},
+        {"Zswap", &MeminfoFigures::zswap},
+        {"SwapTotal", &MeminfoFigures::swapTotal},
+        {"SwapFree", &MeminfoFigures::swapFree},
+    }};
+    MeminfoFigures figures;
+    bool sawTotal = false;
+    std::string_view line;
+    while (nextLine(text, line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view key = line.substr(0, colon);
+        std::uint64_t* target = nullptr;
+        std::uint64_t kReclaimable = 0;
+        if (key == "KReclaimable") {
+            target = &kReclaimable;
+        } else {
+            for (const Field& field : fields) {
+                if (field.key == key) {
+                    target = &(figures.*field.member);
+                    break;
+                }
+            }
+        }
+        if (target == nullptr) {
+            continue;
+        }
+        std::string_view rest = line.substr(colon + 1);
+        const auto kib = parseU64(nextField(rest));
+        const std::string_view unit = nextField(rest);
+        if (!kib || unit != "kB") {
+            return std::nullopt;
+        }
+        const auto bytes = proctext::kibToBytes(*kib);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        *target = *bytes;
+        if (target == &kReclaimable) {
+            figures.kReclaimable = kReclaimable;
+        }
+        sawTotal = sawTotal || target == &figures.memTotal;
+    }
+    if (!sawTotal || figures.memTotal == 0) {
+        return std::nullopt;
+    }
+    return figures;
+}
+
+std::optional<MemoryPressure> parseMemoryPressure(std::string_view text) {
+    std::optional<double> some;
+    double full = 0.0; // kernels that print no "full" line stall nobody fully
+    std::string_view line;
+    while (nextLine(text, line)) {
+        std::string_view rest = line;
+        const std::string_view kind = nextField(rest);
+        if (kind.empty()) {
+            continue;
+        }
+        const auto avg10 = avg10Of(rest);
+        if (!avg10) {
+            return std::nullopt;
+        }
+        if (kind == "some") {
+            some = avg10;
+        } else if (kind == "full") {
+            full = *avg10;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!some) {
+        return std::nullopt;
+    }
+    // The kernel's level numbering of the pressure states, mapped as everywhere else.
+    const int level = full >= 10.0 ? 4 : (*some >= 10.0 ? 2 : 1);
+    return memoryPressureFromLevel(level);
+}
+
+std::optional<std::uint64_t> parseZramMemoryUsed(std::string_view text) {
+    // orig_data_size compr_data_size mem_used_total ...
+    proctext::skipField(text);
+    proctext::skipField(text);
+    return parseU64(nextField(text));
+}
+
+std::optional<std::uint64_t> parseArcSize(std::string_view text) {
+    // A kstat header line, a "name type data" line, then one "name type value" row each.
+    std::string_view line;
+    while (nextLine(text, line)) {
+        std::string_view rest = line;
+        if (nextField(rest) != "size") {
+            continue;
+        }
+        proctext::skipField(rest);
+        return parseU64(nextField(rest));
+    }
+    return std::nullopt;
+}
+
+MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramBytes,
+                            std::optional<std::uint64_t> arcBytes,
+                            std::optional<MemoryPressure> pressure) {
+    MemoryStats stats;
+    stats.total = figures.memTotal;
+    // Linux keeps no purgeable count; pages freed lazily (MADV_FREE) already sit on the file
+    // lists, so the anonymous lists alone are the applications' memory.
+    stats.app = saturatingAdd(figures.activeAnon, figures.inactiveAnon);
+    // zswap's pool and zram's zsmalloc pages are kernel allocations on no LRU list.
+    stats.compressed = saturatingAdd(figures.zswap, zramBytes);
+    // Whatever is neither free, on an LRU list, reclaimable kernel memory nor compressed
+    // memory is held by the kernel: page tables, unreclaimable slab, stacks, vmalloc,
+    // driver pages. Added to the unevictable (mlocked, ramfs) pages that is "wired".
+    const std::uint64_t reclaimable = figures.kReclaimable.value_or(figures.sReclaimable);
+    std::uint64_t kernel = figures.memTotal;
+    for (const std::uint64_t part : {figures.memFree, figures.active, figures.inactive,
+                                     figures.unevictable, reclaimable, stats.compressed}) {
+        kernel = saturatingSubtract(kernel, part);
+    }
+    // The ZFS ARC is a cache, reclaimable like the page cache, but it is on no LRU list and
+    // would otherwise land here: half the machine's memory "wired" on a ZFS box.
+    if (arcBytes) {
+        kernel = saturatingSubtract(kernel, *arcBytes);
+    }
+    stats.wired = saturatingAdd(figures.unevictable, kernel);
+    stats.used = saturatingAdd(saturatingAdd(stats.app, stats.wired), stats.compressed);
+    stats.swapTotal = figures.swapTotal;
+    stats.swapUsed = saturatingSubtract(figures.swapTotal, figures.swapFree);
+    stats.pressure = pressure;
+    return stats;
+}
+
+MemoryStatsReader::MemoryStatsReader(const std::string& root)
+    : meminfoPath_(rootedPath(root, "proc/meminfo")),
+      pressurePath_(rootedPath(root, "proc/pressure/memory")),
+      arcstatsPath_(rootedPath(root, "proc/spl/kstat/zfs/arcstats")),
+      blockPath_(rootedPath(root, "sys/block")), file_(8192), directoryBuffer_(4096) {
+    zramPath_.reserve(blockPath_.size() + 64);
+}
+
+std::uint64_t MemoryStatsReader::zramBytes() {
+    // getdents64 straight into our own buffer: opendir() would allocate a DIR every read.
+    const UniqueFd directory(::open(blockPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!directory) {
+        return 0;
+    }
+    std::uint64_t total = 0;
+    for (;;) {
+        const long got = ::syscall(SYS_getdents64, directory.get(), directoryBuffer_.data(),
+                                   directoryBuffer_.size());
+        if (got <= 0) {
+            break;
+        }
+        for (long offset = 0; offset < got;) {
+            // struct linux_dirent64: u64 ino, s64 off, u16 reclen, u8 type, char name[].
+            constexpr std::size_t nameOffset = 19;
+            const char* record = directoryBuffer_.data() + offset;
+            unsigned short recordLength = 0;
+            std::memcpy(&recordLength, record + 16, sizeof recordLength);
+            if (recordLength <= nameOffset || offset + recordLength > got) {
+                return total;
+            }
+            const std::string_view name(record + nameOffset,
+                                        ::strnlen(record + nameOffset, recordLength - nameOffset));
+            offset += recordLength;
+            if (name.substr(0, 4) != "zram" || name.size() > 32) {
+                continue;
+            }
+            zramPath_.assign(blockPath_);
+            zramPath_.push_back('/');
+            zramPath_.append(name);
+            zramPath_.append("/mm_stat");
+            if (const auto text = file_.read(zramPath_)) {
+                total = saturatingAdd(total, parseZramMemoryUsed(*text).value_or(0));
+            }
+        }
+    }
+    return total;
+}
+
+std::optional<MemoryStats> MemoryStatsReader::read() {
+    const auto meminfoText = file_.read(meminfoPath_);
+    if (!meminfoText) {
+        return std::nullopt;
+    }
+    const auto figures = parseMeminfo(*meminfoText);
+    if (!figures) {
+        return std::nullopt;
+    }
+    const std::uint64_t zram = zramBytes();
+    std::optional<std::uint64_t> arc;
+    if (const auto text = file_.read(arcstatsPath_)) {
+        arc = parseArcSize(*text);
+    }
+    std::optional<MemoryPressure> pressure;
+    // Missing when the kernel was built or booted without PSI: the sample goes on without.
+    if (const auto text = file_.read(pressurePath_)) {
+        pressure = parseMemoryPressure(*text);
+    }
+    return memoryStatsFrom(*figures, zram, arc, pressure);
+}
+
+} // namespace trovimo

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "model/MemoryPressure.h"
+#include "model/MemoryStats.h"
+#include "model/SampleSource.h"
+#include "readers/WholeFileReader.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace trovimo {
+
+// The /proc/meminfo lines the memory figures are built from, in bytes. A line the kernel
+// does not print counts 0.
+struct MeminfoFigures {
+    std::uint64_t memTotal = 0;
+    std::uint64_t memFree = 0;
+    std::uint64_t memAvailable = 0;
+    std::uint64_t active = 0;
+    std::uint64_t inactive = 0;
+    std::uint64_t activeAnon = 0;
+    std::uint64_t inactiveAnon = 0;
+    std::uint64_t unevictable = 0;
+    // KReclaimable (4.20 on) covers SReclaimable and other reclaimable kernel memory; older
+    // kernels have SReclaimable alone.
+    std::optional<std::uint64_t> kReclaimable;
+    std::uint64_t sReclaimable = 0;
+    std::uint64_t zswap = 0; // compressed size of the zswap pool (5.19 on)
+    std::uint64_t swapTotal = 0;
+    std::uint64_t swapFree = 0;
+
+    friend bool operator==(const MeminfoFigures&, const MeminfoFigures&) = default;
+};
+
+// Absent when MemTotal is missing or 0, or a line we use has no number or one too large.
+[[nodiscard]] std::optional<MeminfoFigures> parseMeminfo(std::string_view text);
+
+// /proc/pressure/memory: critical when full avg10 >= 10 %, else warning when some avg10 >=
+// 10 %, else normal. Absent on a malformed file.
+[[nodiscard]] std::optional<MemoryPressure> parseMemoryPressure(std::string_view text);
+
+// /sys/block/zramN/mm_stat: the third column, mem_used_total, in bytes.
+[[nodiscard]] std::optional<std::uint64_t> parseZramMemoryUsed(std::string_view text);
+
+// /proc/spl/kstat/zfs/arcstats: the ARC's `size` in bytes.
+[[nodiscard]] std::optional<std::uint64_t> parseArcSize(std::string_view text);
+
+// The memory sample from the figures. `zramBytes` is the memory all zram devices hold,
+// `arcBytes` the ZFS ARC size when ZFS is loaded.
+[[nodiscard]] MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramBytes,
+                                          std::optional<std::uint64_t> arcBytes,
+                                          std::optional<MemoryPressure> pressure);
+
+// Memory use from /proc/meminfo, zram, the ZFS ARC and the pressure-stall figures below
+// `root`. Keeps nothing between reads but its buffers and paths.
+class MemoryStatsReader final : public SampleSource<MemoryStats> {
+public:
+    explicit MemoryStatsReader(const std::string& root = "/");
+
+    // Absent only when /proc/meminfo cannot be read or parsed.
+    [[nodiscard]] std::optional<MemoryStats> read() override;
+
+private:
+    [[nodiscard]] std::uint64_t zramBytes();
+
+    std::string meminfoPath_;
+    std::string pressurePath_;
+    std::string arcstatsPath_;
+    std::string blockPath_;
+    std::string zramPath_; // scratch for /sys/block/zramN/mm_stat, kept to reuse its storage
+    WholeFileReader file_;
+    std::vector<char> directoryBuffer_;
+};
+
+} // namespace trovimo

@@ -1,0 +1,80 @@
+#include "readers/SelfStatsReader.h"
+
+#include "readers/ProcText.h"
+
+#include <time.h>
+
+namespace trovimo {
+namespace {
+
+std::optional<std::uint64_t> nanosecondsOf(clockid_t clock) {
+    timespec now{};
+    if (::clock_gettime(clock, &now) != 0 || now.tv_sec < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
+           static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+} // namespace
+
+SelfClocks SelfClocks::system() {
+    return {[] { return nanosecondsOf(CLOCK_PROCESS_CPUTIME_ID); },
+            [] { return nanosecondsOf(CLOCK_MONOTONIC).value_or(0); }};
+}
+
+std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {
+    std::uint64_t total = 0;
+    bool found = false;
+    std::string_view line;
+    while (proctext::nextLine(status, line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view key = line.substr(0, colon);
+        if (key != "RssAnon" && key != "RssShmem" && key != "VmSwap") {
+            continue;
+        }
+        std::string_view rest = line.substr(colon + 1);
+        const auto kib = proctext::parseU64(proctext::nextField(rest));
+        if (!kib || proctext::nextField(rest) != "kB") {
+            return std::nullopt;
+        }
+        const auto bytes = proctext::kibToBytes(*kib);
+        if (!bytes || *bytes > UINT64_MAX - total) {
+            return std::nullopt;
+        }
+        total += *bytes;
+        found = true;
+    }
+    if (!found) {
+        return std::nullopt;
+    }
+    return total;
+}
+
+SelfStatsReader::SelfStatsReader(const std::string& root, SelfClocks clocks)
+    : statusPath_(rootedPath(root, "proc/self/status")), clocks_(std::move(clocks)), file_(4096) {}
+
+std::optional<SelfStats> SelfStatsReader::read() {
+    const auto cpuTime = clocks_.cpuTime ? clocks_.cpuTime() : std::nullopt;
+    const auto status = cpuTime ? file_.read(statusPath_) : std::nullopt;
+    const auto footprint = status ? parseSelfFootprint(*status) : std::nullopt;
+    if (!cpuTime || !footprint) {
+        return std::nullopt;
+    }
+    const std::uint64_t now = clocks_.monotonic ? clocks_.monotonic() : 0;
+    std::optional<SelfStats> stats;
+    if (previous_ && now > previous_->timestamp) {
+        const double cpu = *cpuTime > previous_->cpuTime
+                               ? static_cast<double>(*cpuTime - previous_->cpuTime) /
+                                     static_cast<double>(now - previous_->timestamp)
+                               : 0.0;
+        stats = SelfStats{cpu, *footprint};
+    }
+    previous_ = SelfCPUSample{*cpuTime, now};
+    return stats;
+}
+
+} // namespace trovimo
