@@ -1,0 +1,29 @@
+#pragma once
+
+#include "panel/CapacityLevel.h"
+#include "panel/Theme.h"
+
+#include <QRectF>
+
+class QPainter;
+
+namespace trovimo {
+
+// One fraction in a capsule track, always with a visible stub so an empty bar still reads
+// as a bar.
+struct CapacityBar {
+    static constexpr double height = 6.0;
+    static constexpr double minimumFill = 4.0;
+
+    double fraction = 0.0;
+    CapacityLevel level = CapacityLevel::normal;
+
+    // Width of the fill for a track `trackWidth` wide: clamped to the track, at least the stub.
+    [[nodiscard]] double fillWidth(double trackWidth) const noexcept;
+    [[nodiscard]] static ColorRole fillColor(CapacityLevel level) noexcept;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+
+    friend bool operator==(const CapacityBar&, const CapacityBar&) = default;
+};
+
+} // namespace trovimo

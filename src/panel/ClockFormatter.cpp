@@ -1,0 +1,88 @@
+#include "panel/ClockFormatter.h"
+
+#include "model/SystemLog.h"
+
+#include <unicode/datefmt.h>
+#include <unicode/dtptngen.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+namespace trovimo {
+namespace {
+
+std::unique_ptr<icu::DateFormat> makeFormat(icu::DateTimePatternGenerator* generator,
+                                            const char* skeleton, const icu::Locale& locale,
+                                            const icu::TimeZone* zone) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString pattern = icu::UnicodeString::fromUTF8(skeleton);
+    if (generator != nullptr) {
+        icu::UnicodeString best = generator->getBestPattern(pattern, status);
+        if (U_SUCCESS(status)) {
+            pattern = best;
+        }
+    }
+    status = U_ZERO_ERROR;
+    auto format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+    if (U_FAILURE(status)) {
+        return nullptr;
+    }
+    if (zone != nullptr) {
+        format->setTimeZone(*zone);
+    }
+    return format;
+}
+
+QString formatWith(const icu::DateFormat* format, std::chrono::system_clock::time_point when) {
+    if (format == nullptr) {
+        return QString();
+    }
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    icu::UnicodeString text;
+    format->format(static_cast<UDate>(millis), text);
+    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
+}
+
+} // namespace
+
+ClockFormatter::ClockFormatter(const icu::Locale& locale, const icu::TimeZone* zone) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::DateTimePatternGenerator> generator(
+        icu::DateTimePatternGenerator::createInstance(locale, status));
+    if (U_FAILURE(status)) {
+        systemLog(QStringLiteral("ClockFormatter: ロケール %1 の日付パターンを作れません: %2")
+                      .arg(QString::fromLatin1(locale.getName()),
+                           QString::fromLatin1(u_errorName(status))));
+        generator.reset();
+    }
+    date_ = makeFormat(generator.get(), "MMMdEEE", locale, zone);
+    dateWithYear_ = makeFormat(generator.get(), "yMMMdEEE", locale, zone);
+    // "j" is the locale's preferred hour: h with an AM/PM marker, or H.
+    time_ = makeFormat(generator.get(), "jmm", locale, zone);
+}
+
+ClockFormatter::~ClockFormatter() = default;
+
+const ClockFormatter& ClockFormatter::shared() {
+    static const ClockFormatter formatter;
+    return formatter;
+}
+
+QString ClockFormatter::dateText(std::chrono::system_clock::time_point when, bool withYear) const {
+    return formatWith(withYear ? dateWithYear_.get() : date_.get(), when);
+}
+
+QString ClockFormatter::timeText(std::chrono::system_clock::time_point when) const {
+    return formatWith(time_.get(), when);
+}
+
+int ClockFormatter::secondOfMinute(std::chrono::system_clock::time_point when) const {
+    // Every time zone in use today is offset by whole minutes, so the second of the minute
+    // is the same on every calendar; floor division keeps times before 1970 right too.
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(when.time_since_epoch()).count();
+    const auto second = static_cast<int>(((seconds % 60) + 60) % 60);
+    return second;
+}
+
+} // namespace trovimo

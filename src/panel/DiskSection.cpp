@@ -1,0 +1,103 @@
+#include "panel/Sections.h"
+
+#include "panel/DiskLevel.h"
+#include "panel/SectionParts.h"
+#include "panel/SectionTexts.h"
+
+#include <array>
+
+namespace trovimo {
+namespace {
+
+using namespace sections;
+
+constexpr double rowSpacing = 5.0;
+constexpr double headerSpacing = 4.0;
+constexpr double symbolSize = 9.0;
+
+// The warning triangle after the label, standing on the label's baseline like a glyph.
+void appendAlertSymbol(SectionLayout& out, const Theme& theme, std::size_t labelIndex) {
+    const auto* label = std::get_if<TextElement>(&out.elements[labelIndex]);
+    if (label == nullptr) {
+        return;
+    }
+    const double left = label->rect.x() + theme.textWidth(label->text, label->font) + headerSpacing;
+    const double box = symbolSize + 2.0;
+    out.elements.emplace_back(SymbolElement{QRectF(left, label->baseline - symbolSize, box, box),
+                                            Symbol::exclamationmarkTriangleFill, symbolSize,
+                                            ColorRole::red});
+}
+
+} // namespace
+
+SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, double width) {
+    const std::optional<DiskUsage>& disk = inputs.stats.disk;
+    const double threshold = inputs.settings.diskAlertThreshold;
+    // Read from the settings at every layout, so moving the threshold recolours at once.
+    const CapacityLevel level = diskLevel(diskUsedFraction(disk), threshold);
+    SectionLayout out;
+
+    std::optional<TextElement> remaining;
+    if (disk) {
+        remaining = animatedValue(QString::fromStdString(texts::diskRemainingText(*disk)),
+                                  captionDigitsFont(), levelTextColor(level), "disk.remaining",
+                                  diskRemaining(*disk));
+    }
+    const std::size_t labelIndex = out.elements.size();
+    double y =
+        appendSectionHeader(out, theme, 0.0, width, qtext(texts::diskLabel), std::move(remaining));
+    if (level == CapacityLevel::critical) {
+        appendAlertSymbol(out, theme, labelIndex);
+    }
+    y += rowSpacing;
+
+    if (disk && disk->total >= 1) {
+        const double total = static_cast<double>(disk->total);
+        const std::int64_t data = diskData(*disk);
+        out.elements.emplace_back(SegmentedBarElement{
+            QRectF(0.0, y, width, SegmentedBar::height),
+            SegmentedBar{{{static_cast<double>(disk->system) / total, ColorRole::gray},
+                          {static_cast<double>(data) / total, ColorRole::blue},
+                          {static_cast<double>(disk->purgeable) / total, ColorRole::teal}}}});
+        y += SegmentedBar::height + rowSpacing;
+        const std::array legend{
+            LegendEntry{qtext(texts::systemLegend), disk->system, ColorRole::gray},
+            LegendEntry{qtext(texts::dataLegend), data, ColorRole::blue},
+            LegendEntry{qtext(texts::purgeableLegend), disk->purgeable, ColorRole::teal},
+        };
+        y += appendLegendRow(out, theme, y, width, legend);
+    } else {
+        appendEmptyCapacityBar(out, y, width);
+        y += CapacityBar::height;
+    }
+
+    if (level == CapacityLevel::critical) {
+        // The alert is the one text that must never be cut: it wraps onto as many lines as
+        // it needs.
+        const QString alert = QString::fromStdString(texts::diskAlertText(threshold));
+        const FontSpec font = caption2Font();
+        const double height = theme.wrappedHeight(alert, font, width);
+        y += rowSpacing;
+        TextElement footer;
+        footer.rect = QRectF(0.0, y, width, height);
+        footer.baseline = y + theme.ascent(font);
+        footer.text = alert;
+        footer.font = font;
+        footer.color = ColorRole::red;
+        footer.wrap = true;
+        out.elements.emplace_back(std::move(footer));
+        y += height;
+    } else if (disk) {
+        y += rowSpacing;
+        const FontSpec font = caption2DigitsFont();
+        const double height = theme.lineHeight(font);
+        out.elements.emplace_back(centredText(theme, QRectF(0.0, y, width, height),
+                                              QString::fromStdString(texts::diskUsageText(*disk)),
+                                              font, ColorRole::secondary));
+        y += height;
+    }
+    out.height = y;
+    return out;
+}
+
+} // namespace trovimo

@@ -1,0 +1,369 @@
+#include "panel/PanelLayout.h"
+
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/StatsStore.h"
+#include "panel/ClockFormatter.h"
+#include "panel/Sections.h"
+#include "panel/ValueFormatting.h"
+
+#include <algorithm>
+
+namespace trovimo {
+namespace {
+
+constexpr double rowSpacing = 8.0; // between the items of a row with default spacing
+
+// Reads a flag whose key may hold nothing at all (neither stored nor registered).
+bool flag(const SettingsStore& settings, const char* key, bool fallback) {
+    const QString name = QString::fromLatin1(key);
+    if (!settings.contains(name) && !defaultSettings().contains(name)) {
+        return fallback;
+    }
+    return settings.boolValue(name);
+}
+
+double number(const SettingsStore& settings, const char* key, double fallback) {
+    const QString name = QString::fromLatin1(key);
+    if (!settings.contains(name) && !defaultSettings().contains(name)) {
+        return fallback;
+    }
+    return settings.doubleValue(name);
+}
+
+std::vector<double> copyOf(const RingBuffer<double>& buffer) {
+    return buffer.storage();
+}
+
+// Appends `section` at `y` and returns the y below it.
+double place(PanelLayoutResult& result, SectionLayout section, double x, double y) {
+    for (PanelElement& element : section.elements) {
+        translateElement(element, QPointF(x, y));
+        result.elements.push_back(std::move(element));
+    }
+    return y + section.height;
+}
+
+SectionLayout layoutUpdateBadge(const PanelUpdateStatus& update, const Theme& theme, double width,
+                                std::vector<HitRegion>& hits) {
+    SectionLayout out;
+    const FontSpec font{TextStyle::caption, QFont::Medium};
+    constexpr double symbolSize = 9.0;
+    constexpr double symbolBox = 11.0;
+    const double ascent = theme.ascent(font);
+    const double height = std::max(theme.lineHeight(font), symbolBox);
+    const double baseline = (height - theme.lineHeight(font)) / 2.0 + ascent;
+    const double symbolTop = (height - symbolBox) / 2.0;
+    out.elements.push_back(SymbolElement{QRectF(0, symbolTop, symbolBox, symbolBox),
+                                         Symbol::exclamationmarkTriangleFill, symbolSize,
+                                         ColorRole::red});
+    const double textLeft = symbolBox + 4.0;
+    const double textRight = width - symbolBox - 4.0;
+    TextElement text;
+    text.rect = QRectF(textLeft, 0, std::max(0.0, textRight - textLeft), height);
+    text.baseline = baseline;
+    text.text = QStringLiteral("要アップデート v") + update.latestVersion;
+    text.font = font;
+    text.color = ColorRole::red;
+    out.elements.push_back(std::move(text));
+    out.elements.push_back(SymbolElement{QRectF(width - symbolBox, symbolTop, symbolBox, symbolBox),
+                                         Symbol::arrowUpForwardSquare, symbolSize, ColorRole::red});
+    out.height = height;
+    hits.push_back({QRectF(0, 0, width, height), PanelAction::openUpdatePage, QString()});
+    return out;
+}
+
+SectionLayout layoutClock(const PanelInputs& inputs, const Theme& theme, double width,
+                          std::size_t& secondsBarIndex) {
+    const ClockFormatter& clock = inputs.clock ? *inputs.clock : ClockFormatter::shared();
+    SectionLayout out;
+    const FontSpec dateFont{TextStyle::caption};
+    const FontSpec timeFont{TextStyle::title2, QFont::DemiBold, true, true};
+    const QString time = clock.timeText(inputs.now);
+    const double baseline = std::max(theme.ascent(dateFont), theme.ascent(timeFont));
+    const double rowHeight = std::max(baseline + theme.metrics(dateFont).descent(),
+                                      baseline + theme.metrics(timeFont).descent());
+    const double timeWidth = std::min(width, std::ceil(theme.textWidth(time, timeFont)));
+
+    TextElement date;
+    date.rect = QRectF(0, 0, std::max(0.0, width - timeWidth - rowSpacing), rowHeight);
+    date.baseline = baseline;
+    date.text = clock.dateText(inputs.now, inputs.settings.showClockYear);
+    date.font = dateFont;
+    date.color = ColorRole::secondary;
+    date.minimumScale = 0.8;
+    out.elements.push_back(std::move(date));
+
+    TextElement timeText;
+    timeText.rect = QRectF(width - timeWidth, 0, timeWidth, rowHeight);
+    timeText.baseline = baseline;
+    timeText.text = time;
+    timeText.font = timeFont;
+    timeText.color = ColorRole::primary;
+    timeText.alignment = Qt::AlignRight;
+    out.elements.push_back(std::move(timeText));
+
+    const double barTop = rowHeight + 5.0;
+    const int second = clock.secondOfMinute(inputs.now);
+    secondsBarIndex = out.elements.size();
+    out.elements.push_back(CapacityBarElement{QRectF(0, barTop, width, CapacityBar::height),
+                                              CapacityBar{second / 60.0, CapacityLevel::normal}});
+    out.height = barTop + CapacityBar::height;
+    return out;
+}
+
+SectionLayout layoutEmptyState(const Theme& theme, double width) {
+    SectionLayout out;
+    TextElement text;
+    text.text = QStringLiteral("表示項目がありません\n右クリック → 設定…");
+    text.font = FontSpec{TextStyle::caption};
+    text.color = ColorRole::secondary;
+    text.alignment = Qt::AlignHCenter;
+    text.wrap = true;
+    const double height = theme.wrappedHeight(text.text, text.font, width);
+    text.rect = QRectF(0, 0, width, height);
+    out.elements.push_back(std::move(text));
+    out.height = height;
+    return out;
+}
+
+void addHoverControls(PanelLayoutResult& result, bool alwaysOnTop) {
+    constexpr double inset = 4.0;
+    constexpr double symbolSize = 9.0;
+    constexpr double side = symbolSize + 2 * 4.0; // the symbol padded by 4 on every side
+    const double top = inset;
+    const QRectF pin(PanelMetrics::width - inset - side, top, side, side);
+    const QRectF gear = pin.translated(-side, 0);
+    result.elements.push_back(
+        SymbolElement{gear, Symbol::gearshapeFill, symbolSize, ColorRole::secondary});
+    result.elements.push_back(SymbolElement{pin, alwaysOnTop ? Symbol::pinFill : Symbol::pinSlash,
+                                            symbolSize, ColorRole::secondary});
+    result.hitRegions.push_back({gear, PanelAction::openSettings, QStringLiteral("設定")});
+    result.hitRegions.push_back(
+        {pin, PanelAction::togglePin,
+         alwaysOnTop ? QStringLiteral("最前面に表示中（クリックでデスクトップ張り付き）")
+                     : QStringLiteral("デスクトップ張り付き中（クリックで最前面）")});
+}
+
+} // namespace
+
+QRectF elementRect(const PanelElement& element) {
+    return std::visit([](const auto& item) { return item.rect; }, element);
+}
+
+void translateElement(PanelElement& element, QPointF offset) {
+    std::visit(
+        [offset](auto& item) {
+            item.rect.translate(offset);
+            if constexpr (std::is_same_v<std::decay_t<decltype(item)>, TextElement>) {
+                item.baseline += offset.y();
+            }
+        },
+        element);
+}
+
+PanelSettings PanelSettings::read(const SettingsStore& settings) {
+    PanelSettings values;
+    values.alwaysOnTop = flag(settings, keys::alwaysOnTop, values.alwaysOnTop);
+    values.showClock = flag(settings, keys::showClock, values.showClock);
+    values.showClockYear = flag(settings, keys::showClockYear, values.showClockYear);
+    values.showCPU = flag(settings, keys::showCPU, values.showCPU);
+    values.showCoreBars = flag(settings, keys::showCoreBars, values.showCoreBars);
+    values.showGPU = flag(settings, keys::showGPU, values.showGPU);
+    values.showMemory = flag(settings, keys::showMemory, values.showMemory);
+    values.showNetwork = flag(settings, keys::showNetwork, values.showNetwork);
+    values.showDisk = flag(settings, keys::showDisk, values.showDisk);
+    values.showSelf = flag(settings, keys::showSelf, values.showSelf);
+    values.diskAlertThreshold =
+        number(settings, keys::diskAlertThreshold, values.diskAlertThreshold);
+    values.snapToEdges = flag(settings, keys::snapToEdges, values.snapToEdges);
+    values.animateValues = flag(settings, keys::animateValues, values.animateValues);
+    return values;
+}
+
+StatsSnapshot StatsSnapshot::capture(const StatsStore& store) {
+    StatsSnapshot snapshot;
+    snapshot.cpu = store.cpu();
+    snapshot.cpuHistory = copyOf(store.cpuHistory());
+    snapshot.gpu = store.gpu();
+    snapshot.gpuHistory = copyOf(store.gpuHistory());
+    snapshot.memory = store.memory();
+    snapshot.network = store.network();
+    snapshot.networkInfo = store.networkInfo();
+    snapshot.downloadHistory = copyOf(store.downloadHistory());
+    snapshot.uploadHistory = copyOf(store.uploadHistory());
+    snapshot.disk = store.disk();
+    snapshot.selfStats = store.selfStats();
+    return snapshot;
+}
+
+PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
+    PanelLayoutResult result;
+    const PanelSettings& settings = inputs.settings;
+    constexpr double x = PanelMetrics::padding;
+    constexpr double width = PanelMetrics::columnWidth;
+    double y = PanelMetrics::padding;
+    bool first = true;
+
+    // Every item of the column (blocks and dividers) is 10 below the previous one.
+    const auto advance = [&]() {
+        if (!first) {
+            y += PanelMetrics::blockSpacing;
+        }
+        first = false;
+    };
+    const auto divider = [&]() {
+        advance();
+        result.elements.push_back(DividerElement{QRectF(x, y, width, 1.0)});
+        y += 1.0;
+    };
+
+    if (inputs.update.kind == PanelUpdateStatus::Kind::required) {
+        advance();
+        std::vector<HitRegion> hits;
+        SectionLayout badge = layoutUpdateBadge(inputs.update, theme, width, hits);
+        for (HitRegion& hit : hits) {
+            hit.rect.translate(x, y);
+            result.hitRegions.push_back(hit);
+        }
+        result.blocks.push_back(PanelBlock::updateBadge);
+        y = place(result, std::move(badge), x, y);
+        divider();
+    }
+
+    bool anyShown = false;
+    if (settings.showClock) {
+        advance();
+        std::size_t secondsBar = 0;
+        SectionLayout clock = layoutClock(inputs, theme, width, secondsBar);
+        result.secondsBar = result.elements.size() + secondsBar;
+        result.blocks.push_back(PanelBlock::clock);
+        y = place(result, std::move(clock), x, y);
+        anyShown = true;
+    }
+
+    using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, double);
+    struct Section {
+        bool shown;
+        PanelBlock block;
+        SectionFunction layout;
+    };
+    const Section sections[] = {
+        {settings.showCPU, PanelBlock::cpu, &layoutCPUSection},
+        {settings.showGPU, PanelBlock::gpu, &layoutGPUSection},
+        {settings.showMemory, PanelBlock::memory, &layoutMemorySection},
+        {settings.showNetwork, PanelBlock::network, &layoutNetworkSection},
+        {settings.showDisk, PanelBlock::disk, &layoutDiskSection},
+        {settings.showSelf, PanelBlock::self, &layoutSelfSection},
+    };
+    for (const Section& section : sections) {
+        if (!section.shown) {
+            continue;
+        }
+        if (anyShown) {
+            divider();
+        }
+        advance();
+        result.blocks.push_back(section.block);
+        y = place(result, section.layout(inputs, theme, width), x, y);
+        anyShown = true;
+    }
+
+    if (!anyShown) {
+        advance();
+        result.blocks.push_back(PanelBlock::emptyState);
+        y = place(result, layoutEmptyState(theme, width), x, y);
+    }
+
+    result.size = QSizeF(PanelMetrics::width, std::ceil(y + PanelMetrics::padding));
+    if (inputs.hovering) {
+        addHoverControls(result, settings.alwaysOnTop);
+    }
+    return result;
+}
+
+FontSpec sectionLabelFont() {
+    return FontSpec{TextStyle::caption, QFont::Medium};
+}
+
+double appendSectionHeader(SectionLayout& out, const Theme& theme, double y, double width,
+                           const QString& label, std::optional<TextElement> value) {
+    const FontSpec labelFont = sectionLabelFont();
+    double baseline = theme.ascent(labelFont);
+    double bottom = baseline + theme.metrics(labelFont).descent();
+    if (value) {
+        const double valueAscent = theme.ascent(value->font);
+        baseline = std::max(baseline, valueAscent);
+        bottom = std::max(baseline + theme.metrics(labelFont).descent(),
+                          baseline + theme.metrics(value->font).descent());
+    }
+    const double labelWidth = std::min(width, std::ceil(theme.textWidth(label, labelFont)));
+    TextElement labelText;
+    labelText.rect = QRectF(0, y, labelWidth, bottom);
+    labelText.baseline = y + baseline;
+    labelText.text = label;
+    labelText.font = labelFont;
+    labelText.color = ColorRole::secondary;
+    out.elements.push_back(std::move(labelText));
+    if (value) {
+        const double left = labelWidth + rowSpacing;
+        value->rect = QRectF(left, y, std::max(0.0, width - left), bottom);
+        value->baseline = y + baseline;
+        value->alignment = Qt::AlignRight;
+        out.elements.push_back(std::move(*value));
+    }
+    return bottom;
+}
+
+double appendLegendItem(SectionLayout& out, const Theme& theme, QPointF origin, double rowHeight,
+                        const LegendEntry& entry, double scale) {
+    constexpr double dot = 5.0;
+    constexpr double spacing = 3.0;
+    const FontSpec font{TextStyle::caption2, QFont::Normal, true};
+    const QString text =
+        entry.label + QLatin1Char(' ') + QString::fromStdString(formatBytesCompact(entry.bytes));
+    const double textWidth = std::ceil(theme.textWidth(text, font) * scale);
+    out.elements.push_back(DotElement{
+        QRectF(origin.x(), origin.y() + (rowHeight - dot) / 2.0, dot, dot), entry.color});
+    TextElement label;
+    label.rect = QRectF(origin.x() + dot + spacing, origin.y(), textWidth, rowHeight);
+    const double lineHeight = theme.lineHeight(font);
+    label.baseline = origin.y() + (rowHeight - lineHeight) / 2.0 + theme.ascent(font);
+    label.text = text;
+    label.font = font;
+    label.color = ColorRole::secondary;
+    label.minimumScale = 0.75;
+    out.elements.push_back(std::move(label));
+    return dot + spacing + textWidth;
+}
+
+double appendLegendRow(SectionLayout& out, const Theme& theme, double y, double width,
+                       std::span<const LegendEntry> entries) {
+    constexpr double spacing = 5.0;
+    constexpr double dot = 5.0;
+    constexpr double dotSpacing = 3.0;
+    const FontSpec font{TextStyle::caption2, QFont::Normal, true};
+    const double rowHeight = std::max(theme.lineHeight(font), dot);
+    double textTotal = 0.0;
+    double fixedTotal = 0.0;
+    for (const LegendEntry& entry : entries) {
+        const QString text = entry.label + QLatin1Char(' ') +
+                             QString::fromStdString(formatBytesCompact(entry.bytes));
+        textTotal += std::ceil(theme.textWidth(text, font));
+        fixedTotal += dot + dotSpacing;
+    }
+    if (!entries.empty()) {
+        fixedTotal += spacing * static_cast<double>(entries.size() - 1);
+    }
+    double scale = 1.0;
+    if (textTotal > 0.0 && fixedTotal + textTotal > width) {
+        scale = std::max(0.75, (width - fixedTotal) / textTotal);
+    }
+    double x = 0.0;
+    for (const LegendEntry& entry : entries) {
+        x += appendLegendItem(out, theme, QPointF(x, y), rowHeight, entry, scale) + spacing;
+    }
+    return rowHeight;
+}
+
+} // namespace trovimo

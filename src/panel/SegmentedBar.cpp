@@ -1,0 +1,41 @@
+#include "panel/SegmentedBar.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace trovimo {
+
+std::vector<SegmentedBar::PlacedSegment> SegmentedBar::layout(double trackWidth) const {
+    std::vector<PlacedSegment> placed;
+    placed.reserve(segments.size());
+    double x = 0.0;
+    for (const Segment& segment : segments) {
+        if (!(segment.fraction > visibleThreshold)) {
+            continue;
+        }
+        const double width = std::max(2.0, std::min(segment.fraction, 1.0) * trackWidth - gap);
+        placed.push_back({QRectF(x, 0.0, width, height), segment.color});
+        x += width + gap;
+    }
+    return placed;
+}
+
+void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+    const double radius = rect.height() / 2.0;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(theme.color(ColorRole::quaternary));
+    painter.setOpacity(0.5);
+    painter.drawRoundedRect(rect, radius, radius);
+    painter.setOpacity(1.0);
+    for (const PlacedSegment& segment : layout(rect.width())) {
+        const QRectF shape = segment.rect.translated(rect.topLeft());
+        painter.setBrush(theme.color(segment.color));
+        painter.drawRoundedRect(shape, std::min(radius, shape.width() / 2.0), radius);
+    }
+    painter.restore();
+}
+
+} // namespace trovimo

@@ -1,0 +1,32 @@
+#include "panel/Sections.h"
+
+#include "panel/AnimationKey.h"
+#include "panel/SectionParts.h"
+#include "panel/SectionTexts.h"
+
+namespace trovimo {
+
+SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme, double width) {
+    using namespace sections;
+    const auto& self = inputs.stats.selfStats;
+    SectionLayout out;
+
+    TextElement value;
+    if (self) {
+        // Keyed on tenths of a percent, the last digit shown.
+        value =
+            animatedValue(QString::fromStdString(texts::selfLoadText(*self)), captionDigitsFont(),
+                          ColorRole::secondary, "self.value", percentKey(self->cpu, 1));
+        value.minimumScale = 0.8;
+    } else {
+        // The first sample has no previous one to measure CPU time against.
+        value.text = qtext(texts::placeholder);
+        value.font.style = TextStyle::caption;
+        value.color = ColorRole::secondary;
+    }
+    out.height =
+        appendSectionHeader(out, theme, 0.0, width, qtext(texts::selfLabel), std::move(value));
+    return out;
+}
+
+} // namespace trovimo

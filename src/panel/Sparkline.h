@@ -1,0 +1,34 @@
+#pragma once
+
+#include "panel/Theme.h"
+
+#include <QPointF>
+#include <QPolygonF>
+#include <QRectF>
+
+#include <vector>
+
+class QPainter;
+
+namespace trovimo {
+
+// A history drawn as a filled line graph over a faint background with a dashed mid-line.
+struct Sparkline {
+    static constexpr double cornerRadius = 3.0;
+    static constexpr double lineWidth = 1.5;
+
+    std::vector<double> values; // oldest first
+    double maxValue = 1.0;      // the value drawn at the top edge
+    ColorRole color = ColorRole::blue;
+
+    // One point per value in a `size` frame (origin top-left, y down); none when there are
+    // fewer than two values or `maxValue` is not positive.
+    [[nodiscard]] std::vector<QPointF> points(const QSizeF& size) const;
+    // The area under the line, closed along the bottom edge; empty without points.
+    [[nodiscard]] QPolygonF area(const QSizeF& size) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+
+    friend bool operator==(const Sparkline&, const Sparkline&) = default;
+};
+
+} // namespace trovimo

@@ -1,0 +1,206 @@
+#include "panel/Theme.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QStringList>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace trovimo {
+namespace {
+
+// The named colours in their light and dark variants.
+struct NamedColor {
+    ColorRole role;
+    QRgb light;
+    QRgb dark;
+};
+constexpr NamedColor namedColors[] = {
+    {ColorRole::blue, qRgb(0x00, 0x7a, 0xff), qRgb(0x0a, 0x84, 0xff)},
+    {ColorRole::orange, qRgb(0xff, 0x95, 0x00), qRgb(0xff, 0x9f, 0x0a)},
+    {ColorRole::red, qRgb(0xff, 0x3b, 0x30), qRgb(0xff, 0x45, 0x3a)},
+    {ColorRole::teal, qRgb(0x30, 0xb0, 0xc7), qRgb(0x40, 0xc8, 0xe0)},
+    {ColorRole::gray, qRgb(0x8e, 0x8e, 0x93), qRgb(0x98, 0x98, 0x9d)},
+    {ColorRole::green, qRgb(0x34, 0xc7, 0x59), qRgb(0x30, 0xd1, 0x58)},
+};
+
+// Opacity of the foreground colour for each hierarchical level.
+struct Hierarchy {
+    ColorRole role;
+    float light;
+    float dark;
+};
+constexpr Hierarchy hierarchy[] = {
+    {ColorRole::primary, 0.85f, 0.85f},   {ColorRole::secondary, 0.50f, 0.55f},
+    {ColorRole::tertiary, 0.26f, 0.25f},  {ColorRole::quaternary, 0.10f, 0.12f},
+    {ColorRole::separator, 0.12f, 0.16f},
+};
+
+QString cjkFamily() {
+    static const QString family = [] {
+        const QStringList families = QFontDatabase::families();
+        for (const char* candidate : {"Noto Sans CJK JP", "Source Han Sans JP", "IPAexGothic",
+                                      "IPAGothic", "Droid Sans Fallback"}) {
+            if (families.contains(QLatin1String(candidate))) {
+                return QString::fromLatin1(candidate);
+            }
+        }
+        return QString();
+    }();
+    return family;
+}
+
+QString roundedFamily() {
+    static const QString family = [] {
+        const QStringList families = QFontDatabase::families();
+        for (const QString& name : families) {
+            if (name.contains(QLatin1String("Rounded"), Qt::CaseInsensitive)) {
+                return name;
+            }
+        }
+        return QString();
+    }();
+    return family;
+}
+
+bool hasTabularDigits(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const double zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (std::abs(metrics.horizontalAdvance(QLatin1Char(digit)) - zero) > 0.01) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+struct Theme::FontCache {
+    struct Entry {
+        FontSpec spec;
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    // A handful of distinct specs per panel: a linear search beats hashing.
+    std::vector<std::unique_ptr<Entry>> entries;
+
+    const Entry& entry(const FontSpec& spec) {
+        for (const auto& existing : entries) {
+            if (existing->spec == spec) {
+                return *existing;
+            }
+        }
+        QFont font = makeFont(spec);
+        entries.push_back(std::make_unique<Entry>(Entry{spec, font, QFontMetricsF(font)}));
+        return *entries.back();
+    }
+
+    static QFont makeFont(const FontSpec& spec) {
+        const QString system = QGuiApplication::font().family();
+        QStringList families;
+        if (spec.rounded && !roundedFamily().isEmpty()) {
+            families << roundedFamily();
+        }
+        families << system;
+        if (spec.monospacedDigits) {
+            QFont probe(system);
+            probe.setPixelSize(12);
+            if (!hasTabularDigits(probe)) {
+                // DejaVu's digits share one advance; put it in front for the digits.
+                families.prepend(QStringLiteral("DejaVu Sans"));
+            }
+        }
+        if (!cjkFamily().isEmpty()) {
+            families << cjkFamily();
+        }
+        QFont font;
+        font.setFamilies(families);
+        const double size = spec.pixelSize > 0.0 ? spec.pixelSize : pixelSize(spec.style);
+        font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
+        font.setWeight(spec.weight);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        return font;
+    }
+};
+
+Theme::Theme(Appearance appearance, const QColor& foreground, const QColor& window)
+    : appearance_(appearance), fonts_(std::make_shared<FontCache>()) {
+    const bool dark = appearance == Appearance::dark;
+    for (const Hierarchy& level : hierarchy) {
+        QColor color = foreground;
+        color.setAlphaF(dark ? level.dark : level.light);
+        colors_[static_cast<std::size_t>(level.role)] = color;
+    }
+    for (const NamedColor& named : namedColors) {
+        colors_[static_cast<std::size_t>(named.role)] = QColor(dark ? named.dark : named.light);
+    }
+    background_ = window;
+    background_.setAlphaF(dark ? 0.80f : 0.82f);
+}
+
+Theme Theme::fromPalette(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor text = palette.color(QPalette::WindowText);
+    const Appearance appearance =
+        window.lightnessF() < text.lightnessF() ? Appearance::dark : Appearance::light;
+    return Theme(appearance, text, window);
+}
+
+Theme Theme::light() {
+    return Theme(Appearance::light, QColor(0, 0, 0), QColor(0xf2, 0xf2, 0xf2));
+}
+
+Theme Theme::dark() {
+    return Theme(Appearance::dark, QColor(0xff, 0xff, 0xff), QColor(0x24, 0x24, 0x26));
+}
+
+QColor Theme::color(ColorRole role) const {
+    return colors_[static_cast<std::size_t>(role)];
+}
+
+double Theme::pixelSize(TextStyle style) noexcept {
+    switch (style) {
+    case TextStyle::caption2:
+        return 9.0;
+    case TextStyle::title2:
+        return 17.0;
+    case TextStyle::title3:
+        return 15.0;
+    case TextStyle::callout:
+        return 12.0;
+    case TextStyle::caption:
+        break;
+    }
+    return 10.0;
+}
+
+QFont Theme::font(const FontSpec& spec) const {
+    return fonts_->entry(spec).font;
+}
+
+const QFontMetricsF& Theme::metrics(const FontSpec& spec) const {
+    return fonts_->entry(spec).metrics;
+}
+
+double Theme::textWidth(const QString& text, const FontSpec& spec) const {
+    return metrics(spec).horizontalAdvance(text);
+}
+
+double Theme::ascent(const FontSpec& spec) const {
+    return metrics(spec).ascent();
+}
+
+double Theme::lineHeight(const FontSpec& spec) const {
+    return metrics(spec).height();
+}
+
+double Theme::wrappedHeight(const QString& text, const FontSpec& spec, double width) const {
+    const QRectF bounds = metrics(spec).boundingRect(QRectF(0, 0, width, 1e6),
+                                                     Qt::TextWordWrap | Qt::AlignLeft, text);
+    return std::max(bounds.height(), lineHeight(spec));
+}
+
+} // namespace trovimo
