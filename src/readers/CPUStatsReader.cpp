@@ -140,7 +140,7 @@ std::optional<CPULoad> cpuLoadBetween(std::span<const NumberedCPUTicks> previous
 }
 
 CPUStatsReader::CPUStatsReader(const std::string& root)
-    : statPath_(rootedPath(root, "proc/stat")), file_(16384) {}
+    : statPath_(pathUnderRoot(root, "proc/stat")), file_(16384) {}
 
 std::optional<CPULoad> CPUStatsReader::read() {
     const auto text = file_.read(statPath_);

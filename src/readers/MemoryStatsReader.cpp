@@ -190,10 +190,10 @@ MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramByt
 }
 
 MemoryStatsReader::MemoryStatsReader(const std::string& root)
-    : meminfoPath_(rootedPath(root, "proc/meminfo")),
-      pressurePath_(rootedPath(root, "proc/pressure/memory")),
-      arcstatsPath_(rootedPath(root, "proc/spl/kstat/zfs/arcstats")),
-      blockPath_(rootedPath(root, "sys/block")), file_(8192), directoryBuffer_(4096) {
+    : meminfoPath_(pathUnderRoot(root, "proc/meminfo")),
+      pressurePath_(pathUnderRoot(root, "proc/pressure/memory")),
+      arcstatsPath_(pathUnderRoot(root, "proc/spl/kstat/zfs/arcstats")),
+      blockPath_(pathUnderRoot(root, "sys/block")), file_(8192), directoryBuffer_(4096) {
     zramPath_.reserve(blockPath_.size() + 64);
 }
 

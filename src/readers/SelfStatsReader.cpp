@@ -55,7 +55,8 @@ std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {
 }
 
 SelfStatsReader::SelfStatsReader(const std::string& root, SelfClocks clocks)
-    : statusPath_(rootedPath(root, "proc/self/status")), clocks_(std::move(clocks)), file_(4096) {}
+    : statusPath_(pathUnderRoot(root, "proc/self/status")), clocks_(std::move(clocks)),
+      file_(4096) {}
 
 std::optional<SelfStats> SelfStatsReader::read() {
     const auto cpuTime = clocks_.cpuTime ? clocks_.cpuTime() : std::nullopt;

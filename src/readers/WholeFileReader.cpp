@@ -41,7 +41,7 @@ std::optional<std::string_view> WholeFileReader::read(const char* path) {
     }
 }
 
-std::string rootedPath(std::string_view root, std::string_view relative) {
+std::string pathUnderRoot(std::string_view root, std::string_view relative) {
     while (!root.empty() && root.back() == '/') {
         root.remove_suffix(1);
     }

@@ -33,6 +33,6 @@ private:
 
 // `relative` below `root`, with exactly one slash between them ("/" + "proc/stat" gives
 // "/proc/stat").
-[[nodiscard]] std::string rootedPath(std::string_view root, std::string_view relative);
+[[nodiscard]] std::string pathUnderRoot(std::string_view root, std::string_view relative);
 
 } // namespace trovimo
