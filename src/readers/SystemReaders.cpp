@@ -2,7 +2,10 @@
 
 #include "readers/CPUStatsReader.h"
 #include "readers/DiskStatsReader.h"
+#include "readers/GPUStatsReader.h"
 #include "readers/MemoryStatsReader.h"
+#include "readers/NetworkInfoReader.h"
+#include "readers/NetworkStatsReader.h"
 #include "readers/SelfStatsReader.h"
 
 namespace trovimo {
@@ -10,7 +13,10 @@ namespace trovimo {
 StatsReaders makeSystemReaders(const std::string& root) {
     StatsReaders readers;
     readers.cpu = std::make_unique<CPUStatsReader>(root);
+    readers.gpu = std::make_unique<GPUStatsReader>(root);
     readers.memory = std::make_unique<MemoryStatsReader>(root);
+    readers.network = std::make_unique<NetworkStatsReader>(root);
+    readers.networkInfo = std::make_unique<NetworkInfoReader>(root);
     // statvfs asks the running system; the root only relocates /proc and /sys.
     readers.disk = std::make_unique<DiskStatsReader>();
     readers.self = std::make_unique<SelfStatsReader>(root);

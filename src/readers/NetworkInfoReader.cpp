@@ -1,0 +1,185 @@
+#include "readers/NetworkInfoReader.h"
+
+#include "readers/DeviceFile.h"
+#include "readers/RouteQuery.h"
+
+#include <net/if.h>
+
+#include <array>
+#include <utility>
+
+namespace trovimo {
+
+namespace {
+
+constexpr std::uint64_t arphrdEther = 1;
+constexpr std::uint64_t arphrdPpp = 512;
+
+// uevent's DEVTYPE, as NetworkManager names the link kinds.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 7> deviceTypeNames{{
+    {"wlan", "Wi-Fi"},
+    {"wwan", "Mobile Broadband"},
+    {"bluetooth", "Bluetooth"},
+    {"bridge", "Bridge"},
+    {"bond", "Bond"},
+    {"vlan", "VLAN"},
+    {"wireguard", "VPN"},
+}};
+
+std::string_view deviceType(std::string_view uevent) {
+    constexpr std::string_view key = "DEVTYPE=";
+    while (!uevent.empty()) {
+        const std::size_t end = uevent.find('\n');
+        const std::string_view line = uevent.substr(0, end);
+        if (line.starts_with(key)) {
+            return trimmedText(line.substr(key.size()));
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        uevent.remove_prefix(end + 1);
+    }
+    return {};
+}
+
+bool isSafeInterfaceName(const std::string& name) {
+    return !name.empty() && name.size() < IFNAMSIZ && name != "." && name != ".." &&
+           name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+std::optional<WifiDetails> queryWifiByName(const std::string& interface) {
+    const unsigned index = ::if_nametoindex(interface.c_str());
+    if (index == 0) {
+        return std::nullopt;
+    }
+    return queryWifiLink(index);
+}
+
+} // namespace
+
+std::optional<std::string> interfaceDisplayName(const std::string& root, const std::string& name) {
+    if (!isSafeInterfaceName(name)) {
+        return std::nullopt;
+    }
+    const std::string folder = rootedPath(root, "/sys/class/net/" + name);
+    if (!deviceFileExists(folder)) {
+        return std::nullopt;
+    }
+    std::string text;
+    if (deviceFileExists(folder + "/phy80211")) {
+        return "Wi-Fi";
+    }
+    if (readDeviceFile(folder + "/uevent", text)) {
+        const std::string_view type = deviceType(text);
+        for (const auto& [devtype, display] : deviceTypeNames) {
+            if (type == devtype) {
+                return std::string(display);
+            }
+        }
+    }
+    if (deviceFileExists(folder + "/bridge")) {
+        return "Bridge";
+    }
+    if (deviceFileExists(folder + "/bonding")) {
+        return "Bond";
+    }
+    if (deviceFileExists(folder + "/tun_flags")) {
+        return "VPN"; // tun/tap: OpenVPN, OpenConnect and the like
+    }
+    std::uint64_t linkType = 0;
+    if (readDeviceFile(folder + "/type", text)) {
+        linkType = parseSysfsUnsigned(text).value_or(0);
+    }
+    if (linkType == arphrdPpp) {
+        return "VPN";
+    }
+    // veth, ifb and dummy are type 1 too, but only real hardware has a device behind it.
+    if (linkType == arphrdEther && deviceFileExists(folder + "/device")) {
+        return "Ethernet";
+    }
+    return std::nullopt;
+}
+
+NetworkInfoReader::NetworkInfoReader(std::string root)
+    : NetworkInfoReader(std::move(root), RouteSource::kernel, queryWifiByName, {}) {}
+
+NetworkInfoReader::NetworkInfoReader(std::string root, RouteSource routeSource,
+                                     WifiLookup wifiLookup, Clock clock)
+    : root_(std::move(root)), routeTablePath_(rootedPath(root_, "/proc/net/route")),
+      routeSource_(routeSource), wifiLookup_(std::move(wifiLookup)), clock_(std::move(clock)) {
+    if (routeSource_ == RouteSource::kernel) {
+        routeQuery_ = RouteQuery::open();
+    }
+    if (!clock_) {
+        clock_ = [] { return std::chrono::system_clock::now(); };
+    }
+}
+
+NetworkInfoReader::~NetworkInfoReader() = default;
+
+std::optional<NetworkInfoReader::Primary> NetworkInfoReader::primaryInterface() {
+    if (routeQuery_) {
+        if (const auto index = routeQuery_->defaultRouteInterface()) {
+            return Primary{*index, {}};
+        }
+    }
+    if (!readDeviceFile(routeTablePath_, routeText_)) {
+        return std::nullopt;
+    }
+    if (const auto name = parseDefaultRoute(routeText_)) {
+        return Primary{0, *name};
+    }
+    return std::nullopt;
+}
+
+std::optional<NetworkInfo> NetworkInfoReader::read() {
+    if (routeSource_ == RouteSource::kernel && !routeQuery_) {
+        cached_.reset();
+        return std::nullopt;
+    }
+    const auto primary = primaryInterface();
+    if (!primary) {
+        cached_.reset(); // its return rebuilds at once
+        return std::nullopt;
+    }
+    const auto now = clock_();
+    const bool samePrimary = cached_ && (primary->index != 0 ? primary->index == cachedIndex_
+                                                             : primary->name == cached_->bsdName);
+    // Compared as time points, not durations: a clock set back keeps the answer until the
+    // clock has caught up with the last refresh plus the lifetime.
+    if (samePrimary && now < lastRefresh_ + cacheLifetime) {
+        return cached_;
+    }
+
+    std::string name;
+    if (primary->index != 0) {
+        std::array<char, IF_NAMESIZE> buffer{};
+        if (::if_indextoname(primary->index, buffer.data()) == nullptr) {
+            cached_.reset(); // the interface went away between the two questions
+            return std::nullopt;
+        }
+        name = buffer.data();
+    } else {
+        name = primary->name;
+    }
+    lastRefresh_ = now;
+    cached_ = rebuild(name);
+    cachedIndex_ = primary->index;
+    return cached_;
+}
+
+NetworkInfo NetworkInfoReader::rebuild(const std::string& name) const {
+    NetworkInfo info;
+    info.bsdName = name;
+    const auto displayName = interfaceDisplayName(root_, name);
+    info.displayName = displayName.value_or(name);
+    if (displayName == "Wi-Fi" && wifiLookup_) {
+        if (const auto wifi = wifiLookup_(name)) {
+            info.ssid = wifi->ssid;
+            info.wifiGeneration = wifiGenerationText(wifi->generation);
+        }
+    }
+    return info;
+}
+
+} // namespace trovimo

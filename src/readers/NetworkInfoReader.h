@@ -1,0 +1,69 @@
+#pragma once
+
+#include "model/NetworkInfo.h"
+#include "model/SampleSource.h"
+#include "readers/WifiLink.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace trovimo {
+
+class RouteQuery;
+
+// The kind of a network interface in NetworkManager's words ("Wi-Fi", "Ethernet", "Bridge",
+// "Bond", "VLAN", "VPN", "Bluetooth", "Mobile Broadband"), from /sys/class/net/<name>. Absent
+// for anything else (loopback, veth, ifb...), and for a name that could leave that folder.
+[[nodiscard]] std::optional<std::string> interfaceDisplayName(const std::string& root,
+                                                              const std::string& name);
+
+// Which interface carries the traffic, its display name and, on Wi-Fi, the network and Wi-Fi
+// generation. The primary interface is asked for on every read (the throughput reader counts
+// its bytes); the slower lookups are cached for 30 s of wall-clock time per interface.
+class NetworkInfoReader final : public SampleSource<NetworkInfo> {
+public:
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+    using WifiLookup = std::function<std::optional<WifiDetails>(const std::string& interface)>;
+
+    // Where the primary interface comes from: the kernel's route lookup over rtnetlink, with
+    // /proc/net/route as the fallback, or (for captured trees) /proc/net/route alone.
+    enum class RouteSource { kernel, routeTable };
+
+    // This machine: rtnetlink opened now, nl80211 for Wi-Fi, the system clock.
+    explicit NetworkInfoReader(std::string root = "/");
+    NetworkInfoReader(std::string root, RouteSource routeSource, WifiLookup wifiLookup,
+                      Clock clock);
+    ~NetworkInfoReader() override;
+
+    [[nodiscard]] std::optional<NetworkInfo> read() override;
+
+    static constexpr std::chrono::seconds cacheLifetime{30};
+
+private:
+    // The primary interface: an index from the kernel, or a name from the route table.
+    struct Primary {
+        std::uint32_t index = 0;
+        std::string_view name; // into routeText_ when index is 0
+    };
+    [[nodiscard]] std::optional<Primary> primaryInterface();
+    [[nodiscard]] NetworkInfo rebuild(const std::string& name) const;
+
+    std::string root_;
+    std::string routeTablePath_;
+    RouteSource routeSource_;
+    std::unique_ptr<RouteQuery> routeQuery_; // the kernel connection; absent if opening failed
+    WifiLookup wifiLookup_;
+    Clock clock_;
+    std::string routeText_;
+
+    std::optional<NetworkInfo> cached_;
+    std::uint32_t cachedIndex_ = 0; // the kernel's index of cached_->bsdName; 0 when unknown
+    std::chrono::system_clock::time_point lastRefresh_ =
+        std::chrono::system_clock::time_point::min();
+};
+
+} // namespace trovimo
