@@ -1,0 +1,13 @@
+# End-to-end fault cases for the real program; built only when the program and the
+# sample tool are, since they are what is run.
+if(NOT TARGET trovimo-sample)
+    return()
+endif()
+add_executable(trovimo_fault_tests "${CMAKE_CURRENT_LIST_DIR}/FaultMatrixTest.cpp")
+target_link_libraries(trovimo_fault_tests PRIVATE trovimo_test_support Qt6::Network)
+target_compile_definitions(trovimo_fault_tests PRIVATE
+    TROVIMO_PROGRAM="$<TARGET_FILE:trovimo>"
+    TROVIMO_SAMPLE_PROGRAM="$<TARGET_FILE:trovimo-sample>")
+add_dependencies(trovimo_fault_tests trovimo trovimo-sample)
+gtest_discover_tests(trovimo_fault_tests DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS faults RUN_SERIAL TRUE)
