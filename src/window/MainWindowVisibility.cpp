@@ -1,0 +1,261 @@
+#include "window/MainWindowVisibility.h"
+
+#include "window/WindowConfigurator.h"
+#include "window/XcbWindowSystem.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QRegion>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace trovimo {
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* pointer) const noexcept { std::free(pointer); }
+};
+template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, FreeDeleter>;
+
+// Fetches a reply, taking an error (a window destroyed meanwhile) as no reply rather than
+// letting it reach Qt's error log.
+template <typename Reply, typename Cookie>
+ReplyPtr<Reply> take(Reply* (*fetch)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
+                     xcb_connection_t* connection, Cookie cookie) {
+    xcb_generic_error_t* error = nullptr;
+    ReplyPtr<Reply> reply(fetch(connection, cookie, &error));
+    std::free(error);
+    return reply;
+}
+
+using PropertyReply = ReplyPtr<xcb_get_property_reply_t>;
+
+std::vector<std::uint32_t> values32(const PropertyReply& reply) {
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    return {data, data + std::max(count, 0)};
+}
+
+std::optional<std::uint32_t> first32(const PropertyReply& reply) {
+    const auto values = values32(reply);
+    return values.empty() ? std::nullopt : std::optional<std::uint32_t>(values.front());
+}
+
+bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+xcb_get_property_cookie_t askProperty(xcb_connection_t* connection, xcb_window_t window,
+                                      xcb_atom_t property, std::uint32_t length) {
+    return xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, length);
+}
+
+// ICCCM WM_STATE values.
+constexpr std::uint32_t iconicState = 3;
+constexpr std::uint32_t stackingLimit = 4096;
+
+} // namespace
+
+MainWindowVisibility::MainWindowVisibility(QObject* parent) : QObject(parent) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+MainWindowVisibility::~MainWindowVisibility() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+}
+
+std::function<bool()> MainWindowVisibility::query() {
+    return [self = QPointer<MainWindowVisibility>(this)] {
+        return self ? self->isMainWindowVisible() : true;
+    };
+}
+
+QWidget* MainWindowVisibility::findMainWindow() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.begin(), windows.end(), [](const QWidget* window) {
+        return window->property(WindowConfigurator::autosaveNameProperty).toString() ==
+               QLatin1String(WindowConfigurator::frameAutosaveName);
+    });
+    return found == windows.end() ? nullptr : *found;
+}
+
+bool MainWindowVisibility::isFullyCovered(const QRect& ours, std::span<const QRect> above) {
+    if (ours.isEmpty()) {
+        return false;
+    }
+    QRegion uncovered(ours);
+    for (const QRect& frame : above) {
+        uncovered -= frame;
+        if (uncovered.isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool MainWindowVisibility::isMainWindowVisible() {
+    QWidget* window = findMainWindow();
+    if (window == nullptr) {
+        return true;
+    }
+    if (!window->isVisible() || window->isMinimized()) {
+        return false;
+    }
+    XcbWindowSystem* x = XcbWindowSystem::instance();
+    if (x == nullptr) {
+        // Elsewhere all there is to know is whether the window is exposed.
+        const QWindow* handle = window->windowHandle();
+        return handle == nullptr || handle->isExposed();
+    }
+    return isVisibleOnX11(*window, *x);
+}
+
+bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
+    using Atom = XcbWindowSystem::Atom;
+    xcb_connection_t* connection = x.connection();
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    if (id != trackedWindow_) {
+        trackedWindow_ = id;
+        fullyObscured_ = false;
+    }
+
+    // Everything asked at once: one round trip per tick.
+    const auto attributesCookie = xcb_get_window_attributes(connection, id);
+    const auto wmStateCookie = askProperty(connection, id, x.atom(Atom::wmState), 2);
+    const auto netStateCookie = askProperty(connection, id, x.atom(Atom::netWmState), 64);
+    const auto desktopCookie = askProperty(connection, id, x.atom(Atom::netWmDesktop), 1);
+    const auto currentCookie =
+        askProperty(connection, x.root(), x.atom(Atom::netCurrentDesktop), 1);
+    const auto compositorCookie =
+        xcb_get_selection_owner(connection, x.atom(Atom::compositorSelection));
+
+    const auto attributes = take(xcb_get_window_attributes_reply, connection, attributesCookie);
+    const auto wmState = first32(take(xcb_get_property_reply, connection, wmStateCookie));
+    const auto netState = values32(take(xcb_get_property_reply, connection, netStateCookie));
+    const auto desktop = first32(take(xcb_get_property_reply, connection, desktopCookie));
+    const auto current = first32(take(xcb_get_property_reply, connection, currentCookie));
+    const auto compositor = take(xcb_get_selection_owner_reply, connection, compositorCookie);
+
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+        return false; // minimised or on another workspace, for most window managers
+    }
+    // Qt selects no VisibilityChange and drops whatever it did not select itself when its
+    // window flags change: select it again whenever it is missing. What happened meanwhile
+    // was not reported, so the old answer no longer holds.
+    if ((attributes->your_event_mask & XCB_EVENT_MASK_VISIBILITY_CHANGE) == 0) {
+        const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
+        xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+        fullyObscured_ = false;
+    }
+    // Compositing window managers keep minimised windows mapped for their previews.
+    if (wmState == iconicState || contains(netState, x.atom(Atom::netWmStateHidden))) {
+        return false;
+    }
+    if (desktop && current && *desktop != XcbWindowSystem::allDesktops && *desktop != *current) {
+        return false;
+    }
+
+    const bool compositing = compositor && compositor->owner != XCB_WINDOW_NONE;
+    const bool useStacking = source_ == OcclusionSource::stacking ||
+                             (source_ == OcclusionSource::automatic && compositing);
+    if (useStacking) {
+        return !isCoveredByStacking(id, x, current.value_or(0));
+    }
+    return !fullyObscured_;
+}
+
+bool MainWindowVisibility::isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x,
+                                               std::uint32_t currentDesktop) {
+    using Atom = XcbWindowSystem::Atom;
+    xcb_connection_t* connection = x.connection();
+    const auto stacking = values32(take(
+        xcb_get_property_reply, connection,
+        askProperty(connection, x.root(), x.atom(Atom::netClientListStacking), stackingLimit)));
+    const auto ours = std::find(stacking.begin(), stacking.end(), window);
+    if (ours == stacking.end()) {
+        return false; // not managed (yet), or no such list: nothing to go by
+    }
+
+    // The list runs from bottom to top: what follows ours lies above it.
+    struct Pending {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_translate_coordinates_cookie_t origin;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_get_property_cookie_t state;
+        xcb_get_property_cookie_t desktop;
+        xcb_get_property_cookie_t extents;
+    };
+    std::vector<xcb_window_t> candidates(ours, stacking.end());
+    std::vector<Pending> pending;
+    pending.reserve(candidates.size());
+    for (const xcb_window_t candidate : candidates) {
+        pending.push_back({
+            xcb_get_window_attributes(connection, candidate),
+            xcb_translate_coordinates(connection, candidate, x.root(), 0, 0),
+            xcb_get_geometry(connection, candidate),
+            askProperty(connection, candidate, x.atom(Atom::netWmState), 64),
+            askProperty(connection, candidate, x.atom(Atom::netWmDesktop), 1),
+            askProperty(connection, candidate, x.atom(Atom::netFrameExtents), 4),
+        });
+    }
+
+    QRect ourFrame;
+    std::vector<QRect> frames;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        const auto attributes =
+            take(xcb_get_window_attributes_reply, connection, pending[i].attributes);
+        const auto origin = take(xcb_translate_coordinates_reply, connection, pending[i].origin);
+        const auto geometry = take(xcb_get_geometry_reply, connection, pending[i].geometry);
+        const auto state = values32(take(xcb_get_property_reply, connection, pending[i].state));
+        const auto desktop = first32(take(xcb_get_property_reply, connection, pending[i].desktop));
+        const auto extents = values32(take(xcb_get_property_reply, connection, pending[i].extents));
+        if (!attributes || !origin || !geometry) {
+            continue; // gone meanwhile
+        }
+        QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+        if (i == 0) {
+            ourFrame = frame; // frameless: what is drawn is the client window itself
+            continue;
+        }
+        if (attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+            contains(state, x.atom(Atom::netWmStateHidden)) ||
+            (desktop && *desktop != XcbWindowSystem::allDesktops && *desktop != currentDesktop)) {
+            continue;
+        }
+        if (extents.size() == 4) { // left, right, top, bottom
+            frame.adjust(-static_cast<int>(extents[0]), -static_cast<int>(extents[2]),
+                         static_cast<int>(extents[1]), static_cast<int>(extents[3]));
+        }
+        frames.push_back(frame);
+    }
+    return isFullyCovered(ourFrame, frames);
+}
+
+bool MainWindowVisibility::nativeEventFilter(const QByteArray& eventType, void* message,
+                                             qintptr* result) {
+    Q_UNUSED(result);
+    if (trackedWindow_ == 0 || eventType != "xcb_generic_event_t") {
+        return false;
+    }
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_VISIBILITY_NOTIFY) {
+        const auto* visibility = reinterpret_cast<const xcb_visibility_notify_event_t*>(event);
+        if (visibility->window == trackedWindow_) {
+            fullyObscured_ = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
+        }
+    }
+    return false; // Qt still sees every event
+}
+
+} // namespace trovimo

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <QRect>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace trovimo {
+
+class XcbWindowSystem;
+
+// Answers the sampling loop's question: can the main window be seen? The main window is
+// the first top-level widget carrying the autosave name "TrovimoMain"; with none, the
+// answer is yes. Hidden, minimised, on another workspace or fully covered means no.
+class MainWindowVisibility : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    // How being covered is found out on X11. Without a compositor the X server reports it
+    // (VisibilityNotify); a compositor redirects every window and the report never comes,
+    // so the frames of the windows stacked above are compared instead.
+    enum class OcclusionSource { automatic, visibilityEvents, stacking };
+
+    explicit MainWindowVisibility(QObject* parent = nullptr);
+    ~MainWindowVisibility() override;
+
+    [[nodiscard]] bool isMainWindowVisible();
+    // For StatsStore::setVisibilityQuery; answers true once this object is gone.
+    [[nodiscard]] std::function<bool()> query();
+
+    void setOcclusionSource(OcclusionSource source) noexcept { source_ = source; }
+
+    [[nodiscard]] static QWidget* findMainWindow();
+    // Whether the rectangles together cover `ours` completely.
+    [[nodiscard]] static bool isFullyCovered(const QRect& ours, std::span<const QRect> above);
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    bool isVisibleOnX11(QWidget& window, XcbWindowSystem& x);
+    bool isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x,
+                             std::uint32_t currentDesktop);
+
+    OcclusionSource source_ = OcclusionSource::automatic;
+    std::uint32_t trackedWindow_ = 0;
+    bool fullyObscured_ = false;
+};
+
+} // namespace trovimo

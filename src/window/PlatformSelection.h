@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace trovimo {
+
+// What the start-up knows about the session before the application object exists.
+struct PlatformEnvironment {
+    std::optional<std::string> qpaPlatform;    // QT_QPA_PLATFORM, when the user chose
+    std::optional<std::string> waylandDisplay; // WAYLAND_DISPLAY
+    std::optional<std::string> display;        // DISPLAY
+    bool xServerReachable = false;             // a connection to DISPLAY succeeds
+};
+
+struct PlatformChoice {
+    // Value for QT_QPA_PLATFORM; none leaves Qt's own choice.
+    std::optional<std::string> forcedPlatform;
+    // Levels, placement and snapping need X11; without it they are unavailable.
+    bool windowBehaviourAvailable = true;
+};
+
+// The panel places itself, stays above or below other windows and shows on every
+// workspace: plain Wayland clients can do none of that, so a Wayland session with an X
+// server (XWayland) runs the panel through X11.
+[[nodiscard]] PlatformChoice choosePlatform(const PlatformEnvironment& environment);
+
+// Call before the application object is made: reads the environment, sets
+// QT_QPA_PLATFORM when X11 has to be used and logs one line when it cannot be.
+void selectPlatform();
+
+} // namespace trovimo

@@ -1,0 +1,147 @@
+#include "window/WindowConfigurator.h"
+
+#include "window/XcbWindowSystem.h"
+
+#include <QEvent>
+
+#include <algorithm>
+
+namespace trovimo {
+namespace {
+
+// Qt's stay-on-top and stay-on-bottom hints are left out on purpose: changing either
+// re-creates the native window. The level is kept with _NET_WM_STATE requests instead.
+constexpr Qt::WindowFlags panelFlags =
+    Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
+
+void replaceLevel(std::vector<xcb_atom_t>& states, const XcbWindowSystem& x, bool alwaysOnTop) {
+    const xcb_atom_t above = x.atom(XcbWindowSystem::Atom::netWmStateAbove);
+    const xcb_atom_t below = x.atom(XcbWindowSystem::Atom::netWmStateBelow);
+    const xcb_atom_t sticky = x.atom(XcbWindowSystem::Atom::netWmStateSticky);
+    std::erase_if(states, [&](xcb_atom_t state) {
+        return state == above || state == below || state == sticky;
+    });
+    states.push_back(alwaysOnTop ? above : below);
+    states.push_back(sticky);
+}
+
+} // namespace
+
+WindowConfigurator::WindowConfigurator(SettingsStore& settings,
+                                       std::unique_ptr<WakeTimer> snapTimer, QObject* parent)
+    : QObject(parent), snap_(std::move(snapTimer)),
+      autosave_(settings, QString::fromLatin1(frameAutosaveName)) {}
+
+WindowConfigurator::~WindowConfigurator() {
+    if (window_) {
+        window_->removeEventFilter(this);
+    }
+}
+
+void WindowConfigurator::apply(QWidget& panel, bool alwaysOnTop, bool snapToEdges) {
+    // Takes effect for the next move even when the configuration below changes nothing.
+    snap_.setEnabled(snapToEdges);
+    QWidget* window = panel.window();
+    configure(*window, alwaysOnTop);
+    snap_.attach(*window);
+}
+
+void WindowConfigurator::setControlHitTest(WindowDragger::ControlHitTest hitTest) {
+    dragger_.setControlHitTest(std::move(hitTest));
+}
+
+void WindowConfigurator::configure(QWidget& window, bool alwaysOnTop) {
+    alwaysOnTop_ = alwaysOnTop;
+    if (window.property(autosaveNameProperty).toString() != QLatin1String(frameAutosaveName)) {
+        window.setProperty(autosaveNameProperty, QString::fromLatin1(frameAutosaveName));
+    }
+    // Needs an alpha visual, chosen when the native window is made: set before the flags
+    // below, whose change makes a new one.
+    if (!window.testAttribute(Qt::WA_TranslucentBackground)) {
+        window.setAttribute(Qt::WA_TranslucentBackground);
+    }
+    if (window.windowFlags() != panelFlags) {
+        const bool shown = window.isVisible();
+        window.setWindowFlags(panelFlags); // hides the window
+        if (shown) {
+            window.show();
+        }
+    }
+
+    // Fixed width; the height follows the content. Equal minimum and maximum sizes are what
+    // tells the window manager that the window cannot be resized.
+    const int contentHeight =
+        window.hasHeightForWidth()
+            ? window.heightForWidth(panelWidth)
+            : std::max(window.sizeHint().height(), window.minimumSizeHint().height());
+    const QSize size(panelWidth, contentHeight > 0 ? contentHeight : window.height());
+    if (window.minimumSize() != size || window.maximumSize() != size) {
+        window.setFixedSize(size);
+    }
+
+    dragger_.attach(window);
+    if (window_ != &window) {
+        if (window_) {
+            window_->removeEventFilter(this);
+        }
+        window_ = &window;
+        window.installEventFilter(this);
+    }
+    autosave_.attach(window);
+    applyWindowManagerHints(window, alwaysOnTop);
+}
+
+void WindowConfigurator::applyWindowManagerHints(QWidget& window, bool alwaysOnTop) {
+    XcbWindowSystem* x = XcbWindowSystem::instance();
+    if (x == nullptr || !window.isVisible()) {
+        return; // an unmapped window gets its hints when it is shown (eventFilter)
+    }
+    // Mapped: the window manager owns the state now and takes changes only as requests.
+    // Ask only for what is missing, so that repeating the call does not restack anything.
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const std::vector<xcb_atom_t> states = x->stateOf(id);
+    const auto has = [&](XcbWindowSystem::Atom which) {
+        return std::find(states.begin(), states.end(), x->atom(which)) != states.end();
+    };
+    const auto wanted = alwaysOnTop ? XcbWindowSystem::Atom::netWmStateAbove
+                                    : XcbWindowSystem::Atom::netWmStateBelow;
+    const auto other = alwaysOnTop ? XcbWindowSystem::Atom::netWmStateBelow
+                                   : XcbWindowSystem::Atom::netWmStateAbove;
+    if (has(other)) {
+        x->requestState(id, false, x->atom(other));
+    }
+    if (!has(wanted) || !has(XcbWindowSystem::Atom::netWmStateSticky)) {
+        x->requestState(id, true, x->atom(wanted),
+                        x->atom(XcbWindowSystem::Atom::netWmStateSticky));
+    }
+    if (x->desktopOf(id) != XcbWindowSystem::allDesktops) {
+        x->requestDesktop(id, XcbWindowSystem::allDesktops);
+    }
+    x->flush();
+}
+
+void WindowConfigurator::writeHintsBeforeMapping(QWidget& window) {
+    XcbWindowSystem* x = XcbWindowSystem::instance();
+    if (x == nullptr) {
+        return;
+    }
+    // The window manager reads these when it takes the window over; Qt merges its own
+    // states into the property rather than replacing it.
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    std::vector<xcb_atom_t> states = x->stateOf(id);
+    replaceLevel(states, *x, alwaysOnTop_);
+    x->setStateProperty(id, states);
+    x->setDesktopProperty(id, XcbWindowSystem::allDesktops);
+    x->flush();
+}
+
+bool WindowConfigurator::eventFilter(QObject* watched, QEvent* event) {
+    // Our own show (not the window manager's restore from a minimised state) comes right
+    // before Qt maps the window.
+    if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous()) {
+        writeHintsBeforeMapping(*window_);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace trovimo

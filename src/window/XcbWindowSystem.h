@@ -1,0 +1,71 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace trovimo {
+
+// The X11 side of the window behaviour: EWMH hints and window queries on Qt's own xcb
+// connection. Exists only while the application runs on the xcb platform.
+class XcbWindowSystem {
+public:
+    // _NET_WM_DESKTOP value meaning "on every workspace".
+    static constexpr std::uint32_t allDesktops = 0xFFFFFFFFu;
+
+    enum class Atom : std::size_t {
+        wmState,
+        netWmState,
+        netWmStateAbove,
+        netWmStateBelow,
+        netWmStateSticky,
+        netWmStateHidden,
+        netWmDesktop,
+        netCurrentDesktop,
+        netClientListStacking,
+        netFrameExtents,
+        compositorSelection,
+        count
+    };
+
+    // Null unless the application object runs on the xcb platform.
+    [[nodiscard]] static XcbWindowSystem* instance();
+
+    [[nodiscard]] xcb_connection_t* connection() const noexcept { return connection_; }
+    [[nodiscard]] xcb_window_t root() const noexcept { return root_; }
+    [[nodiscard]] xcb_atom_t atom(Atom which) const noexcept {
+        return atoms_[static_cast<std::size_t>(which)];
+    }
+
+    // Properties of a window that is not mapped: the window manager reads them when it
+    // takes the window over.
+    void setDesktopProperty(xcb_window_t window, std::uint32_t desktop);
+    void setStateProperty(xcb_window_t window, const std::vector<xcb_atom_t>& states);
+
+    // Requests to the window manager for a mapped window (EWMH client messages to the root).
+    void requestState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = 0);
+    void requestDesktop(xcb_window_t window, std::uint32_t desktop);
+
+    [[nodiscard]] std::vector<xcb_atom_t> stateOf(xcb_window_t window);
+    [[nodiscard]] std::optional<std::uint32_t> desktopOf(xcb_window_t window);
+
+    // Adds bits to the window's event mask, keeping what Qt selected. True when it had to.
+    bool addEventMask(xcb_window_t window, std::uint32_t mask);
+
+    void flush();
+
+    XcbWindowSystem(const XcbWindowSystem&) = delete;
+    XcbWindowSystem& operator=(const XcbWindowSystem&) = delete;
+
+private:
+    XcbWindowSystem(xcb_connection_t* connection, int screenNumber);
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = 0;
+    std::array<xcb_atom_t, static_cast<std::size_t>(Atom::count)> atoms_{};
+};
+
+} // namespace trovimo
