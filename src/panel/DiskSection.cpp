@@ -15,15 +15,17 @@ constexpr double rowSpacing = 5.0;
 constexpr double headerSpacing = 4.0;
 constexpr double symbolSize = 9.0;
 
-// The warning triangle after the label, standing on the label's baseline like a glyph.
+// The warning triangle 4 after the label.
 void appendAlertSymbol(SectionLayout& out, const Theme& theme, std::size_t labelIndex) {
     const auto* label = std::get_if<TextElement>(&out.elements[labelIndex]);
     if (label == nullptr) {
         return;
     }
     const double left = label->rect.x() + theme.textWidth(label->text, label->font) + headerSpacing;
-    const double box = symbolSize + 2.0;
-    out.elements.emplace_back(SymbolElement{QRectF(left, label->baseline - symbolSize, box, box),
+    // Centred on the middle of the label's capitals, as the glyph would sit in the text.
+    const double box = symbolSize + 1.0;
+    const double centre = label->baseline - theme.metrics(label->font).capHeight() / 2.0;
+    out.elements.emplace_back(SymbolElement{QRectF(left, centre - box / 2.0, box, box),
                                             Symbol::exclamationmarkTriangleFill, symbolSize,
                                             ColorRole::red});
 }

@@ -72,7 +72,7 @@ std::string plainPercent(std::int64_t key, int fractionDigits) {
 } // namespace
 
 icu::Locale userNumberLocale() {
-    return icu::Locale(QLocale::system().name().toLatin1().constData());
+    return icu::Locale(QLocale().name().toLatin1().constData());
 }
 
 std::string formatPercentKey(std::int64_t key, int fractionDigits, const icu::Locale& locale) {

@@ -7,9 +7,9 @@
 
 namespace trovimo {
 
-// The locale whose number conventions the panel follows: the user's current system locale
-// (LC_ALL, LC_NUMERIC, LANG), read afresh on each call so a locale change applies at the next
-// paint.
+// The locale whose number conventions the panel follows: the application's default locale,
+// which is the user's system locale (LC_ALL, LC_NUMERIC, LANG) unless the program sets
+// another; read afresh on each call so a locale change applies at the next paint.
 [[nodiscard]] icu::Locale userNumberLocale();
 
 // A percent text in `locale`'s own form ("45%", "45 %", "%45"): `key` is the percent in
