@@ -1,0 +1,77 @@
+#include "readers/DiskStatsReader.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace trovimo {
+namespace {
+
+TEST(DiskUsageFrom, StatvfsArithmetic) {
+    struct Case {
+        const char* name;
+        VolumeFigures figures;
+        std::optional<DiskUsage> expected;
+    };
+    constexpr std::uint64_t huge = std::numeric_limits<std::uint64_t>::max();
+    const Case cases[] = {
+        // ext4 with its 5 % root reserve: df says 400 used, 550 available of 1000.
+        {"reserved blocks",
+         {1000, 600, 550, 4096, 4096},
+         DiskUsage{450 * 4096, 1000 * 4096, 50 * 4096, 0}},
+        {"no reserve", {1000, 600, 600, 4096, 4096}, DiskUsage{400 * 4096, 1000 * 4096, 0, 0}},
+        {"fragment size is the unit",
+         {100, 50, 50, 1024, 65536},
+         DiskUsage{50 * 1024, 100 * 1024, 0, 0}},
+        {"block size when there is no fragment size",
+         {100, 50, 50, 0, 512},
+         DiskUsage{50 * 512, 100 * 512, 0, 0}},
+        // Some file systems (btrfs, FUSE) report more available than free: no negative reserve.
+        {"available beyond free",
+         {1000, 500, 600, 4096, 4096},
+         DiskUsage{400 * 4096, 1000 * 4096, 0, 0}},
+        {"available beyond the volume",
+         {1000, 2000, 3000, 4096, 4096},
+         DiskUsage{0, 1000 * 4096, 0, 0}},
+        {"full volume", {1000, 0, 0, 4096, 4096}, DiskUsage{1000 * 4096, 1000 * 4096, 0, 0}},
+        {"empty pseudo file system", {0, 0, 0, 4096, 4096}, DiskUsage{0, 0, 0, 0}},
+        {"no unit at all", {1000, 600, 550, 0, 0}, std::nullopt},
+        {"bytes beyond 63 bits", {huge / 1024, 0, 0, 4096, 4096}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(diskUsageFrom(c.figures), c.expected) << c.name;
+    }
+}
+
+TEST(DiskStatsReader, ReadsTheHomeVolume) {
+    // The test main points HOME at a scratch folder on a real file system.
+    const auto usage = DiskStatsReader(test::scratchDirectory().toStdString()).read();
+    ASSERT_TRUE(usage);
+    EXPECT_GT(usage->total, 0);
+    EXPECT_GE(usage->used, 0);
+    EXPECT_LE(usage->used, usage->total);
+    EXPECT_GE(usage->system, 0);
+    EXPECT_LE(usage->system, usage->used);
+    EXPECT_EQ(usage->purgeable, 0);
+}
+
+TEST(DiskStatsReader, MissingHomeIsAbsent) {
+    EXPECT_FALSE(DiskStatsReader("/nonexistent/trovimo-home").read());
+    EXPECT_FALSE(DiskStatsReader("").read());
+}
+
+TEST(DiskStatsReader, HomeComesFromTheEnvironmentFirst) {
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", "/somewhere/else");
+    EXPECT_EQ(DiskStatsReader::homeDirectory(), "/somewhere/else");
+    qunsetenv("HOME");
+    // Without HOME the password entry answers; it names some directory.
+    EXPECT_FALSE(DiskStatsReader::homeDirectory().empty());
+    qputenv("HOME", saved);
+}
+
+} // namespace
+} // namespace trovimo
