@@ -61,7 +61,7 @@ std::optional<UpdateInfo> decodeUpdateInfo(QByteArrayView body, QString* error) 
         return fail(error, typeMismatch("url", "a string"));
     }
     info.url = QUrl(url.toString(), QUrl::StrictMode);
-    if (!info.url.isValid() || info.url.host().isEmpty()) {
+    if (!info.url.isValid()) {
         return fail(error, QStringLiteral("the feed member \"url\" is not a URL"));
     }
     // The URL is later handed to whatever handles its scheme when the user clicks: a
@@ -69,6 +69,9 @@ std::optional<UpdateInfo> decodeUpdateInfo(QByteArrayView body, QString* error) 
     const QString scheme = info.url.scheme();
     if (scheme != QLatin1String("https") && scheme != QLatin1String("http")) {
         return fail(error, QStringLiteral("the feed member \"url\" is not an http(s) URL"));
+    }
+    if (info.url.host().isEmpty()) {
+        return fail(error, QStringLiteral("the feed member \"url\" has no host"));
     }
     return info;
 }

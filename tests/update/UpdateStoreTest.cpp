@@ -1,0 +1,368 @@
+#include "update/UpdateStore.h"
+
+#include "model/AppInfo.h"
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/SystemLog.h"
+#include "support/TestSupport.h"
+#include "update/LocalHttpServer.h"
+#include "update/VersionComparison.h"
+
+#include "BuildInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSignalSpy>
+
+#include <chrono>
+#include <vector>
+
+namespace trovimo {
+namespace {
+
+using test::LocalHttpServer;
+using namespace std::chrono_literals;
+
+// Records the waits the loop asks for; the test decides when a wait is over.
+class ManualWakeTimer final : public WakeTimer {
+public:
+    explicit ManualWakeTimer(std::vector<std::chrono::nanoseconds>* waits) : waits_(waits) {}
+    void arm(std::chrono::nanoseconds delay) override { waits_->push_back(delay); }
+    void elapse() { emit fired(); }
+
+private:
+    std::vector<std::chrono::nanoseconds>* waits_;
+};
+
+const QByteArray optionalFeed =
+    R"({"latestVersion":"2.0","url":"https://www.tsukimi-labs.jp/trovimo/"})";
+const QByteArray staggeredFeed =
+    R"({"latestVersion":"2.0","minimumVersion":"1.5","url":"https://www.tsukimi-labs.jp/trovimo/"})";
+
+class UpdateStoreTest : public ::testing::Test {
+protected:
+    UpdateStoreTest() : settings_(test::scratchDirectory() + QStringLiteral("/update-store.conf")) {
+        setSystemLogSink([this](const QString& line) { log_.append(line); });
+        setFeedPath("/feed.json");
+        server_.route("/204", LocalHttpServer::json("", 204));
+    }
+    ~UpdateStoreTest() override {
+        setSystemLogSink({});
+        QFile::remove(settings_.filePath());
+    }
+
+    void setFeedPath(const QString& path) {
+        settings_.setString(QLatin1String(keys::updateFeedURL), server_.url(path).toString());
+    }
+
+    std::unique_ptr<UpdateStore> makeStore(const QString& currentVersion = QStringLiteral("1.0"),
+                                           std::chrono::milliseconds timeout = 15s) {
+        UpdateStore::Options options;
+        options.settings = &settings_;
+        auto timer = std::make_unique<ManualWakeTimer>(&waits_);
+        timer_ = timer.get();
+        options.timer = std::move(timer);
+        options.transferTimeout = timeout;
+        options.currentVersion = currentVersion;
+        options.enabled = true;
+        return std::make_unique<UpdateStore>(std::move(options));
+    }
+
+    // Starts polling (or ends the current wait) and returns whether the poll succeeded.
+    static bool awaitPoll(UpdateStore& store, const std::function<void()>& trigger) {
+        QSignalSpy finished(&store, &UpdateStore::pollFinished);
+        trigger();
+        if (finished.isEmpty() && !finished.wait(10000)) {
+            ADD_FAILURE() << "the poll never finished";
+            return false;
+        }
+        return finished.takeFirst().at(0).toBool();
+    }
+    bool firstPoll(UpdateStore& store) {
+        return awaitPoll(store, [&] { store.startPolling(); });
+    }
+    bool nextPoll(UpdateStore& store) {
+        return awaitPoll(store, [this] { timer_->elapse(); });
+    }
+
+    SettingsStore settings_;
+    LocalHttpServer server_;
+    QStringList log_;
+    std::vector<std::chrono::nanoseconds> waits_;
+    ManualWakeTimer* timer_ = nullptr;
+};
+
+TEST_F(UpdateStoreTest, DecisionFollowsMinimumThenLatest) {
+    UpdateInfo staggered{QStringLiteral("2.0"), QStringLiteral("1.5"),
+                         QUrl(QStringLiteral("https://a.example/"))};
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("1.4"), staggered),
+              UpdateStatus::required(staggered));
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("1.5"), staggered),
+              UpdateStatus::optional(staggered));
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("2.0"), staggered), UpdateStatus::upToDate());
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("2.1"), staggered), UpdateStatus::upToDate());
+
+    UpdateInfo sameVersion{QStringLiteral("1.2.0"), std::nullopt, staggered.url};
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("1.2"), sameVersion), UpdateStatus::upToDate());
+
+    // A minimum above the latest version still makes the update required.
+    UpdateInfo inverted{QStringLiteral("1.0"), QStringLiteral("3.0"), staggered.url};
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("2.0"), inverted),
+              UpdateStatus::required(inverted));
+}
+
+TEST_F(UpdateStoreTest, StatusEqualityComparesKindAndEveryField) {
+    const UpdateInfo info{QStringLiteral("2.0"), std::nullopt, QUrl(QStringLiteral("https://a/"))};
+    UpdateInfo withMinimum = info;
+    withMinimum.minimumVersion = QStringLiteral("");
+    EXPECT_NE(UpdateStatus::optional(info), UpdateStatus::required(info));
+    EXPECT_NE(UpdateStatus::optional(info), UpdateStatus::optional(withMinimum));
+    EXPECT_EQ(UpdateStatus::optional(info), UpdateStatus::optional(info));
+    EXPECT_EQ(UpdateStatus(), UpdateStatus::upToDate());
+}
+
+TEST_F(UpdateStoreTest, EachOutcomeOfASuccessfulPoll) {
+    server_.route("/feed.json", LocalHttpServer::json(staggeredFeed));
+    const struct {
+        const char* current;
+        UpdateStatus::Kind kind;
+    } cases[] = {{"1.4", UpdateStatus::Kind::required},
+                 {"1.5", UpdateStatus::Kind::optional},
+                 {"2.0", UpdateStatus::Kind::upToDate}};
+    for (const auto& [current, kind] : cases) {
+        waits_.clear();
+        auto store = makeStore(QString::fromUtf8(current));
+        EXPECT_TRUE(firstPoll(*store)) << current;
+        EXPECT_EQ(store->status().kind(), kind) << current;
+        EXPECT_EQ(store->status().info().has_value(), kind != UpdateStatus::Kind::upToDate);
+        EXPECT_EQ(waits_, std::vector<std::chrono::nanoseconds>{24h}) << current;
+    }
+    EXPECT_TRUE(log_.isEmpty());
+}
+
+TEST_F(UpdateStoreTest, RequestBypassesCachesAndAddsNoHeaderOfItsOwn) {
+    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    auto store = makeStore();
+    ASSERT_TRUE(firstPoll(*store));
+    ASSERT_EQ(server_.requests().size(), 1);
+    const auto& request = server_.requests().front();
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.path, "/feed.json");
+    EXPECT_EQ(request.headers.value("cache-control"), "no-cache");
+    for (const QByteArray& name : request.headers.keys()) {
+        EXPECT_TRUE(QList<QByteArray>({"host", "cache-control", "pragma", "connection",
+                                       "accept-encoding", "accept-language", "user-agent"})
+                        .contains(name))
+            << name.toStdString();
+    }
+}
+
+TEST_F(UpdateStoreTest, StatusNotifiesOnlyOnRealChanges) {
+    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    auto store = makeStore(QStringLiteral("2.0"));
+    QSignalSpy changes(store.get(), &UpdateStore::statusChanged);
+
+    ASSERT_TRUE(firstPoll(*store)); // up to date at the first poll: nothing changed
+    EXPECT_EQ(changes.count(), 0);
+
+    auto older = makeStore(QStringLiteral("1.0"));
+    QSignalSpy olderChanges(older.get(), &UpdateStore::statusChanged);
+    ASSERT_TRUE(firstPoll(*older));
+    ASSERT_EQ(olderChanges.count(), 1);
+    EXPECT_EQ(olderChanges.at(0).at(0).value<UpdateStatus>().kind(), UpdateStatus::Kind::optional);
+    ASSERT_TRUE(nextPoll(*older)); // the same document again
+    EXPECT_EQ(olderChanges.count(), 1);
+
+    // A feed that now names a minimum is a different payload even with the same kind.
+    server_.route("/feed.json", LocalHttpServer::json(staggeredFeed));
+    ASSERT_TRUE(nextPoll(*older));
+    ASSERT_EQ(olderChanges.count(), 2);
+    EXPECT_EQ(older->status().kind(), UpdateStatus::Kind::required);
+
+    // A later feed turns required back into up to date.
+    server_.route("/feed.json", LocalHttpServer::json(R"({"latestVersion":"1.0",
+        "url":"https://www.tsukimi-labs.jp/trovimo/"})"));
+    ASSERT_TRUE(nextPoll(*older));
+    EXPECT_EQ(olderChanges.count(), 3);
+    EXPECT_TRUE(older->status().isUpToDate());
+}
+
+struct FailureCase {
+    const char* name;
+    std::function<LocalHttpServer::Response()> response;
+    // What the description in the log line has to name.
+    const char* reason;
+};
+
+class UpdateStoreFailure : public UpdateStoreTest,
+                           public ::testing::WithParamInterface<FailureCase> {};
+
+// Every failure: one log line, the status as it was (payload included), retry in an hour.
+TEST_P(UpdateStoreFailure, LogsOnceKeepsStatusAndRetriesInAnHour) {
+    server_.route("/feed.json", LocalHttpServer::json(staggeredFeed));
+    auto store = makeStore(QStringLiteral("1.6"), 300ms);
+    ASSERT_TRUE(firstPoll(*store));
+    const UpdateStatus before = store->status();
+    ASSERT_EQ(before.kind(), UpdateStatus::Kind::optional);
+
+    QSignalSpy changes(store.get(), &UpdateStore::statusChanged);
+    server_.route("/feed.json", GetParam().response());
+    EXPECT_FALSE(nextPoll(*store));
+    EXPECT_EQ(store->status(), before);
+    EXPECT_EQ(changes.count(), 0);
+    ASSERT_EQ(log_.size(), 1);
+    EXPECT_TRUE(
+        log_.front().startsWith(QStringLiteral("UpdateStore: バージョン情報の取得に失敗: ")))
+        << log_.front().toStdString();
+    EXPECT_TRUE(log_.front().contains(QString::fromUtf8(GetParam().reason)))
+        << log_.front().toStdString();
+    EXPECT_EQ(waits_, (std::vector<std::chrono::nanoseconds>{24h, 1h}));
+
+    // The failure is not retried sooner, and the next good feed is taken up again.
+    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    EXPECT_TRUE(nextPoll(*store));
+    EXPECT_EQ(log_.size(), 1);
+    EXPECT_EQ(waits_.back(), 24h);
+}
+
+using Response = LocalHttpServer::Response;
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateStoreFailure,
+    ::testing::Values(
+        FailureCase{"NoContent", [] { return LocalHttpServer::json("", 204); }, "HTTP status 204"},
+        FailureCase{"NotModified", [] { return LocalHttpServer::json("", 304); },
+                    "HTTP status 304"},
+        FailureCase{"ServerError", [] { return LocalHttpServer::json(optionalFeed, 500); },
+                    "HTTP status 500"},
+        FailureCase{"Accepted", [] { return LocalHttpServer::json(optionalFeed, 202); },
+                    "HTTP status 202"},
+        FailureCase{"NotFound", [] { return LocalHttpServer::json(optionalFeed, 404); },
+                    "HTTP status 404"},
+        FailureCase{"NotJson", [] { return LocalHttpServer::json("<html>maintenance</html>"); },
+                    "not valid JSON"},
+        FailureCase{"EmptyObject", [] { return LocalHttpServer::json("{}"); },
+                    "no member \"latestVersion\""},
+        FailureCase{"WrongTypes",
+                    [] { return LocalHttpServer::json(R"({"latestVersion":2,"url":true})"); },
+                    "\"latestVersion\" is not a string"},
+        FailureCase{"FileUrl",
+                    [] {
+                        return LocalHttpServer::json(
+                            R"({"latestVersion":"9","url":"file:///etc/passwd"})");
+                    },
+                    "http(s)"},
+        FailureCase{"Oversized",
+                    [] {
+                        // Valid JSON, but padded far beyond any real feed.
+                        QByteArray body = optionalFeed;
+                        body.insert(1, R"("padding":")" + QByteArray(200 * 1024, 'x') + "\",");
+                        return LocalHttpServer::json(body);
+                    },
+                    "larger than 65536 bytes"},
+        FailureCase{"Endless",
+                    [] {
+                        Response response;
+                        response.endlessChunk = QByteArray(16 * 1024, ' ');
+                        return response;
+                    },
+                    "larger than 65536 bytes"},
+        FailureCase{"Silent",
+                    [] {
+                        Response response;
+                        response.silent = true;
+                        return response;
+                    },
+                    "timed out"},
+        FailureCase{"Trickling",
+                    [] {
+                        // A byte every few milliseconds: the transfer never pauses long
+                        // enough for the transfer time-out, the overall deadline ends it.
+                        Response response;
+                        response.endlessChunk = " ";
+                        return response;
+                    },
+                    "no complete response within"},
+        FailureCase{"RedirectToNoContent", [] { return LocalHttpServer::redirect("/204"); },
+                    "HTTP status 204"},
+        FailureCase{"RedirectToFile",
+                    [] { return LocalHttpServer::redirect("file:///etc/passwd"); },
+                    "HTTP status 302"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateStoreTest, FollowsARedirectToA200) {
+    server_.route("/feed.json", LocalHttpServer::redirect("/moved.json"));
+    server_.route("/moved.json", LocalHttpServer::json(optionalFeed));
+    auto store = makeStore();
+    EXPECT_TRUE(firstPoll(*store));
+    EXPECT_EQ(store->status().kind(), UpdateStatus::Kind::optional);
+    EXPECT_EQ(server_.requests().size(), 2);
+}
+
+TEST_F(UpdateStoreTest, StartingTwiceMakesOneLoopAndOneRequest) {
+    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    auto store = makeStore();
+    EXPECT_TRUE(awaitPoll(*store, [&] {
+        store->startPolling();
+        store->startPolling();
+    }));
+    store->startPolling();
+    QSignalSpy finished(store.get(), &UpdateStore::pollFinished);
+    EXPECT_FALSE(finished.wait(300));
+    EXPECT_EQ(server_.requests().size(), 1);
+    EXPECT_EQ(waits_.size(), 1u);
+    EXPECT_TRUE(store->isPolling());
+}
+
+TEST_F(UpdateStoreTest, WithoutTheUpdateCheckNothingIsEverRequested) {
+    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    UpdateStore::Options options;
+    options.settings = &settings_;
+    options.timer = std::make_unique<ManualWakeTimer>(&waits_);
+    options.enabled = false;
+    UpdateStore store(std::move(options));
+    QSignalSpy finished(&store, &UpdateStore::pollFinished);
+    store.startPolling();
+    EXPECT_FALSE(finished.wait(300));
+    EXPECT_FALSE(store.isPolling());
+    EXPECT_TRUE(server_.requests().isEmpty());
+    EXPECT_TRUE(waits_.empty());
+}
+
+TEST_F(UpdateStoreTest, FeedLocationIsReadAfreshAtEveryPoll) {
+    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    server_.route("/other.json", LocalHttpServer::json(optionalFeed));
+    auto store = makeStore();
+    ASSERT_TRUE(firstPoll(*store));
+    setFeedPath("/other.json");
+    ASSERT_TRUE(nextPoll(*store));
+    ASSERT_EQ(server_.requests().size(), 2);
+    EXPECT_EQ(server_.requests().at(1).path, "/other.json");
+}
+
+TEST_F(UpdateStoreTest, UnusableOverrideFallsBackToTheMakersFeed) {
+    auto store = makeStore();
+    const QString key = QLatin1String(keys::updateFeedURL);
+    for (const QString& value :
+         {QStringLiteral("not a url"), QStringLiteral(""), QStringLiteral("/relative/feed.json"),
+          QStringLiteral("http://exa mple/")}) {
+        settings_.setString(key, value);
+        EXPECT_EQ(store->feedUrl(), app::defaultFeedUrl()) << value.toStdString();
+    }
+    settings_.remove(key);
+    EXPECT_EQ(store->feedUrl(), app::defaultFeedUrl());
+    EXPECT_EQ(app::defaultFeedUrl().scheme(), QStringLiteral("https"));
+    EXPECT_EQ(app::defaultFeedUrl().path(), QStringLiteral("/trovimo/version.json"));
+}
+
+TEST_F(UpdateStoreTest, OwnVersionComesFromTheBuild) {
+    UpdateStore::Options options;
+    options.settings = &settings_;
+    options.timer = std::make_unique<ManualWakeTimer>(&waits_);
+    UpdateStore store(std::move(options));
+    EXPECT_EQ(store.currentVersion(), QString::fromUtf8(build::version));
+    EXPECT_TRUE(isVersionOlderThan(u"0", store.currentVersion()));
+}
+
+} // namespace
+} // namespace trovimo
