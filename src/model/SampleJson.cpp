@@ -1,0 +1,234 @@
+#include "model/SampleJson.h"
+
+#include "model/StatsStore.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+namespace trovimo {
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, 0 if there is none
+// (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+template <typename Integer> void appendInteger(std::string& out, Integer value) {
+    std::array<char, 24> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    out.append(digits.data(), result.ptr);
+}
+
+class ObjectWriter {
+public:
+    explicit ObjectWriter(std::string& out) : out_(out) { out_.push_back('{'); }
+    ~ObjectWriter() { out_.push_back('}'); }
+    ObjectWriter(const ObjectWriter&) = delete;
+    ObjectWriter& operator=(const ObjectWriter&) = delete;
+
+    std::string& key(std::string_view name) {
+        if (!first_) {
+            out_.push_back(',');
+        }
+        first_ = false;
+        appendJsonString(out_, name);
+        out_.push_back(':');
+        return out_;
+    }
+    void number(std::string_view name, double value) { appendJsonNumber(key(name), value); }
+    void integer(std::string_view name, std::uint64_t value) { appendInteger(key(name), value); }
+    void integer(std::string_view name, std::int64_t value) { appendInteger(key(name), value); }
+    void string(std::string_view name, std::string_view value) {
+        appendJsonString(key(name), value);
+    }
+    void optionalString(std::string_view name, const std::optional<std::string>& value) {
+        if (value) {
+            string(name, *value);
+        } else {
+            null(name);
+        }
+    }
+    void null(std::string_view name) { key(name).append("null"); }
+
+private:
+    std::string& out_;
+    bool first_ = true;
+};
+
+std::string_view pressureName(MemoryPressure pressure) {
+    switch (pressure) {
+    case MemoryPressure::normal:
+        return "normal";
+    case MemoryPressure::warning:
+        return "warning";
+    case MemoryPressure::critical:
+        return "critical";
+    }
+    return "normal";
+}
+
+} // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out.push_back('"');
+    while (!text.empty()) {
+        const auto c = static_cast<unsigned char>(text.front());
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c == '\n') {
+            out.append("\\n");
+        } else if (c == '\t') {
+            out.append("\\t");
+        } else if (c == '\r') {
+            out.append("\\r");
+        } else if (c < 0x20 || c == 0x7F) {
+            out.append("\\u00");
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 0xF]);
+        } else if (c >= 0x80) {
+            const std::size_t length = utf8SequenceLength(text);
+            if (length == 0) {
+                out.append("\xEF\xBF\xBD"); // U+FFFD for the one byte
+            } else {
+                out.append(text.substr(0, length));
+                text.remove_prefix(length - 1);
+            }
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+        text.remove_prefix(1);
+    }
+    out.push_back('"');
+}
+
+void appendJsonNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out.append("null");
+        return;
+    }
+    std::array<char, 32> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    out.append(digits.data(), result.ptr);
+}
+
+std::string sampleJson(const StatsStore& store) {
+    std::string out;
+    out.reserve(1024);
+    {
+        ObjectWriter root(out);
+
+        if (const auto& cpu = store.cpu()) {
+            ObjectWriter object(root.key("cpu"));
+            object.number("total", cpu->total);
+            std::string& list = object.key("perCore");
+            list.push_back('[');
+            for (std::size_t core = 0; core < cpu->perCore.size(); ++core) {
+                if (core > 0) {
+                    list.push_back(',');
+                }
+                appendJsonNumber(list, cpu->perCore[core]);
+            }
+            list.push_back(']');
+        } else {
+            root.null("cpu");
+        }
+
+        if (const auto gpu = store.gpu()) {
+            root.number("gpu", *gpu);
+        } else {
+            root.null("gpu");
+        }
+
+        if (const auto& memory = store.memory()) {
+            ObjectWriter object(root.key("memory"));
+            object.integer("used", memory->used);
+            object.integer("total", memory->total);
+            object.integer("app", memory->app);
+            object.integer("wired", memory->wired);
+            object.integer("compressed", memory->compressed);
+            object.integer("swapUsed", memory->swapUsed);
+            object.integer("swapTotal", memory->swapTotal);
+            if (memory->pressure) {
+                object.string("pressure", pressureName(*memory->pressure));
+            } else {
+                object.null("pressure");
+            }
+        } else {
+            root.null("memory");
+        }
+
+        if (const auto& network = store.network()) {
+            ObjectWriter object(root.key("network"));
+            object.number("download", network->download);
+            object.number("upload", network->upload);
+        } else {
+            root.null("network");
+        }
+
+        if (const auto& info = store.networkInfo()) {
+            ObjectWriter object(root.key("networkInfo"));
+            object.string("bsdName", info->bsdName);
+            object.string("displayName", info->displayName);
+            object.optionalString("ssid", info->ssid);
+            object.optionalString("wifiGeneration", info->wifiGeneration);
+            object.string("detailText", info->detailText());
+        } else {
+            root.null("networkInfo");
+        }
+
+        if (const auto& disk = store.disk()) {
+            ObjectWriter object(root.key("disk"));
+            object.integer("used", disk->used);
+            object.integer("total", disk->total);
+            object.integer("system", disk->system);
+            object.integer("purgeable", disk->purgeable);
+        } else {
+            root.null("disk");
+        }
+
+        if (const auto& self = store.selfStats()) {
+            ObjectWriter object(root.key("selfStats"));
+            object.number("cpu", self->cpu);
+            object.integer("memory", self->memory);
+        } else {
+            root.null("selfStats");
+        }
+    } // closes the object
+    return out;
+}
+
+} // namespace trovimo
