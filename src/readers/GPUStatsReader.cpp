@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::uint64_t pciVendorNvidia = 0x10de;
 constexpr std::uint64_t pciVendorIntel = 0x8086;
+constexpr std::chrono::milliseconds minimumResidencySpan{100};
 
 // "card0", "card12": a DRM device. Connectors ("card1-DP-1") and render nodes are not.
 std::optional<unsigned> cardNumber(std::string_view name) {
@@ -312,8 +313,10 @@ std::optional<double> GPUStatsReader::readResidency(Source& source) {
         source.lastFraction = 0.0;
         return 0.0;
     }
-    if (now <= source.previousTime) {
-        return source.lastFraction; // two reads in the same clock tick
+    // The counter counts whole milliseconds; over a very short span (the read right after
+    // discovery) an unchanged counter would read as fully busy.
+    if (now - source.previousTime < minimumResidencySpan) {
+        return source.lastFraction;
     }
     const auto fraction =
         residencyBusyFraction(*source.previousIdleMs, current, now - source.previousTime);

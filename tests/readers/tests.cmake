@@ -1,0 +1,21 @@
+# The GPU reader's NVML path runs against a scripted stand-in for libnvidia-ml.so.1, loaded by
+# path like the real one; a second build lacks an entry point (a broken installation).
+add_library(trovimo_fake_nvml SHARED "${CMAKE_CURRENT_LIST_DIR}/fakenvml/FakeNvml.cpp")
+add_library(trovimo_broken_nvml SHARED "${CMAKE_CURRENT_LIST_DIR}/fakenvml/FakeNvml.cpp")
+target_compile_definitions(trovimo_broken_nvml PRIVATE FAKE_NVML_BROKEN)
+set_target_properties(trovimo_fake_nvml trovimo_broken_nvml PROPERTIES
+    CXX_VISIBILITY_PRESET hidden)
+if(TARGET trovimo_readers_tests)
+    add_dependencies(trovimo_readers_tests trovimo_fake_nvml trovimo_broken_nvml)
+    target_compile_definitions(trovimo_readers_tests PRIVATE
+        TROVIMO_FAKE_NVML="$<TARGET_FILE:trovimo_fake_nvml>"
+        TROVIMO_BROKEN_NVML="$<TARGET_FILE:trovimo_broken_nvml>")
+endif()
+
+# Throughput over a veth pair in a network namespace of its own: needs CAP_NET_ADMIN and
+# CAP_SYS_ADMIN (CI runs as root) and skips otherwise. A program of its own, without the Qt
+# test main, so that it can fork while single-threaded.
+add_executable(trovimo_netns_tests "${CMAKE_CURRENT_LIST_DIR}/netns/NetnsThroughputTest.cpp")
+target_link_libraries(trovimo_netns_tests PRIVATE trovimo_readers GTest::gtest GTest::gtest_main)
+gtest_discover_tests(trovimo_netns_tests DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS readers TIMEOUT 60)
