@@ -1,0 +1,173 @@
+#include "app/AutostartLoginItem.h"
+
+#include "model/AppInfo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace trovimo {
+namespace {
+
+// Autostart entries are a few hundred bytes; anything far larger is not ours to parse.
+constexpr qint64 maximumEntrySize = 64 * 1024;
+
+QByteArrayView trimmed(QByteArrayView text) {
+    while (!text.isEmpty() &&
+           (text.front() == ' ' || text.front() == '\t' || text.front() == '\r')) {
+        text = text.sliced(1);
+    }
+    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.chop(1);
+    }
+    return text;
+}
+
+} // namespace
+
+AutostartLoginItem::AutostartLoginItem(QString directory, QString executable)
+    : directory_(directory.isEmpty() ? defaultDirectory() : std::move(directory)),
+      executable_(executable.isEmpty() ? QCoreApplication::applicationFilePath()
+                                       : std::move(executable)) {}
+
+QString AutostartLoginItem::defaultDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart");
+}
+
+QString AutostartLoginItem::entryPath() const {
+    return directory_ + QLatin1Char('/') + QLatin1String(app::applicationId) +
+           QStringLiteral(".desktop");
+}
+
+LoginItemService::Status AutostartLoginItem::status() const {
+    const QFileInfo info(entryPath());
+    if (!info.exists()) {
+        return Status::notRegistered;
+    }
+    QFile file(entryPath());
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        // The session manager cannot start what it cannot read either.
+        return Status::disabled;
+    }
+    return parseEntry(file.read(maximumEntrySize));
+}
+
+LoginItemService::Status AutostartLoginItem::parseEntry(QByteArrayView text) {
+    bool inMainGroup = false;
+    bool sawMainGroup = false;
+    bool startable = true;
+    while (!text.isEmpty()) {
+        const qsizetype end = text.indexOf('\n');
+        const QByteArrayView line = trimmed(end < 0 ? text : text.first(end));
+        text = end < 0 ? QByteArrayView() : text.sliced(end + 1);
+        if (line.isEmpty() || line.front() == '#') {
+            continue;
+        }
+        if (line.front() == '[') {
+            inMainGroup = line == QByteArrayView("[Desktop Entry]");
+            sawMainGroup = sawMainGroup || inMainGroup;
+            continue;
+        }
+        if (!inMainGroup) {
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (equals <= 0) {
+            continue;
+        }
+        const QByteArrayView key = trimmed(line.first(equals));
+        const QByteArrayView value = trimmed(line.sliced(equals + 1));
+        if (key == QByteArrayView("Hidden") && value == QByteArrayView("true")) {
+            startable = false;
+        } else if (key == QByteArrayView("X-GNOME-Autostart-enabled") &&
+                   value == QByteArrayView("false")) {
+            startable = false;
+        }
+    }
+    return sawMainGroup && startable ? Status::enabled : Status::disabled;
+}
+
+QString AutostartLoginItem::execValue(const QString& program) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool needsQuotes = program.isEmpty();
+    for (const QChar c : program) {
+        needsQuotes = needsQuotes || reserved.contains(c);
+    }
+    QString argument;
+    if (needsQuotes) {
+        argument += QLatin1Char('"');
+        for (const QChar c : program) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
+                argument += QLatin1Char('\\');
+            }
+            argument += c;
+        }
+        argument += QLatin1Char('"');
+    } else {
+        argument = program;
+    }
+    argument.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    // The Exec key is a string value too, so its own escapes apply on top of the quoting.
+    QString value;
+    for (const QChar c : argument) {
+        if (c == u'\\') {
+            value += QStringLiteral("\\\\");
+        } else if (c == u'\n') {
+            value += QStringLiteral("\\n");
+        } else if (c == u'\t') {
+            value += QStringLiteral("\\t");
+        } else if (c == u'\r') {
+            value += QStringLiteral("\\r");
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+QByteArray AutostartLoginItem::entryText(const QString& executable) {
+    QString text;
+    text += QStringLiteral("[Desktop Entry]\n");
+    text += QStringLiteral("Type=Application\n");
+    text += QStringLiteral("Name=Trovimo\n");
+    text += QStringLiteral("Comment=デスクトップ常駐の小型パフォーマンスモニター\n");
+    text += QStringLiteral("Exec=") + execValue(executable) + QLatin1Char('\n');
+    text += QStringLiteral("Icon=") + QLatin1String(app::applicationId) + QLatin1Char('\n');
+    text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
+    return text.toUtf8();
+}
+
+bool AutostartLoginItem::registerItem() {
+    if (!QDir().mkpath(directory_)) {
+        return false;
+    }
+    // Written whole or not at all: a half-written entry could start nothing at the next login.
+    QSaveFile file(entryPath());
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QByteArray text = entryText(executable_);
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool AutostartLoginItem::unregisterItem() {
+    const QFileInfo info(entryPath());
+    if (!info.exists() && !info.isSymLink()) {
+        return true;
+    }
+    if (info.isDir() && !info.isSymLink()) {
+        return false;
+    }
+    return QFile::remove(entryPath());
+}
+
+} // namespace trovimo

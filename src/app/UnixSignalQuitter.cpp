@@ -1,0 +1,93 @@
+#include "app/UnixSignalQuitter.h"
+
+#include "model/SystemLog.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace trovimo {
+namespace {
+
+constexpr std::array<int, 2> handledSignals{SIGINT, SIGTERM};
+
+// Read by the handler, so a plain lock-free int.
+std::atomic<int> writeEnd{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+struct sigaction previousActions[handledSignals.size()];
+
+extern "C" void onSignal(int signalNumber) {
+    const int savedErrno = errno;
+    const int fd = writeEnd.load(std::memory_order_relaxed);
+    if (fd >= 0) {
+        const auto byte = static_cast<unsigned char>(signalNumber);
+        // A full pipe already holds a pending quit; losing this byte loses nothing.
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+} // namespace
+
+UnixSignalQuitter::UnixSignalQuitter(QObject* parent) : QObject(parent) {
+    if (writeEnd.load() >= 0) {
+        systemLog(QStringLiteral("UnixSignalQuitter: シグナル処理はすでに設定されています"));
+        return;
+    }
+    if (::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        systemLog(QStringLiteral("UnixSignalQuitter: パイプを作成できません: %1")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        pipe_ = {-1, -1};
+        return;
+    }
+    notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &UnixSignalQuitter::drain);
+    writeEnd.store(pipe_[1]);
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < handledSignals.size(); ++i) {
+        sigaction(handledSignals[i], &action, &previousActions[i]);
+    }
+    installed_ = true;
+}
+
+UnixSignalQuitter::~UnixSignalQuitter() {
+    if (installed_) {
+        for (std::size_t i = 0; i < handledSignals.size(); ++i) {
+            sigaction(handledSignals[i], &previousActions[i], nullptr);
+        }
+        writeEnd.store(-1);
+    }
+    delete notifier_;
+    for (const int fd : pipe_) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+void UnixSignalQuitter::drain() {
+    unsigned char bytes[16];
+    int last = 0;
+    ssize_t count = 0;
+    while ((count = ::read(pipe_[0], bytes, sizeof bytes)) > 0) {
+        last = bytes[count - 1];
+    }
+    if (last == 0) {
+        return;
+    }
+    emit signalReceived(last);
+    QCoreApplication::quit();
+}
+
+} // namespace trovimo

@@ -1,0 +1,129 @@
+#include "app/AutostartLoginItem.h"
+#include "model/AppInfo.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace trovimo {
+namespace {
+
+using Status = LoginItemService::Status;
+
+QString freshFolder() {
+    return test::scratchDirectory() + QStringLiteral("/autostart-test/") +
+           QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("/autostart");
+}
+
+void writeFile(const QString& path, const QByteArray& text) {
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+TEST(AutostartLoginItem, ParseEntry) {
+    struct Case {
+        const char* name;
+        QByteArray text;
+        Status expected;
+    };
+    const Case cases[] = {
+        {"ours", AutostartLoginItem::entryText(QStringLiteral("/usr/bin/trovimo")),
+         Status::enabled},
+        {"hidden", "[Desktop Entry]\nExec=trovimo\nHidden=true\n", Status::disabled},
+        {"hidden with spaces and CRLF", "[Desktop Entry]\r\nHidden = true \r\n", Status::disabled},
+        {"hidden false", "[Desktop Entry]\nHidden=false\n", Status::enabled},
+        {"switched off in GNOME", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n",
+         Status::disabled},
+        {"hidden in another group", "[Desktop Entry]\nExec=a\n[Desktop Action x]\nHidden=true\n",
+         Status::enabled},
+        {"commented out", "[Desktop Entry]\n# Hidden=true\n", Status::enabled},
+        {"no main group", "Hidden=false\nExec=trovimo\n", Status::disabled},
+        {"empty", "", Status::disabled},
+        {"binary", QByteArray("\x00\xff[Desktop Entry\x00]\n=\n==true", 22), Status::disabled},
+        {"no final newline", "[Desktop Entry]\nHidden=true", Status::disabled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(AutostartLoginItem::parseEntry(c.text), c.expected);
+    }
+}
+
+TEST(AutostartLoginItem, ExecValueQuoting) {
+    struct Case {
+        const char* program;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"/usr/bin/trovimo", "/usr/bin/trovimo"},
+        {"/opt/my apps/trovimo", "\"/opt/my apps/trovimo\""},
+        // Quoting escapes " ` $ \ once; the string value escapes every \ once more.
+        {"/tmp/a\"b", "\"/tmp/a\\\\\"b\""},
+        {"/tmp/a$b", "\"/tmp/a\\\\$b\""},
+        {"/tmp/a\\b", "\"/tmp/a\\\\\\\\b\""},
+        {"/tmp/100%", "/tmp/100%%"},
+        {"/tmp/a;b", "\"/tmp/a;b\""},
+        {"/tmp/a\nb", "\"/tmp/a\\nb\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        EXPECT_EQ(AutostartLoginItem::execValue(QString::fromUtf8(c.program)),
+                  QString::fromUtf8(c.value));
+    }
+}
+
+TEST(AutostartLoginItem, RegisterWritesAnEntryTheDesktopStarts) {
+    AutostartLoginItem item(freshFolder(), QStringLiteral("/opt/tri vimo/trovimo"));
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_TRUE(
+        item.entryPath().endsWith(QLatin1String(app::applicationId) + QStringLiteral(".desktop")));
+    ASSERT_TRUE(item.registerItem());
+    EXPECT_EQ(item.status(), Status::enabled);
+
+    QFile file(item.entryPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
+    EXPECT_TRUE(text.contains("\nExec=\"/opt/tri vimo/trovimo\"\n"));
+    EXPECT_TRUE(text.contains("\nType=Application\n"));
+
+    ASSERT_TRUE(item.registerItem()); // again: still one entry, still enabled
+    EXPECT_EQ(QDir(item.entryPath().section(QLatin1Char('/'), 0, -2)).entryList(QDir::Files).size(),
+              1);
+    ASSERT_TRUE(item.unregisterItem());
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_TRUE(item.unregisterItem()); // nothing left to remove is not a failure
+}
+
+TEST(AutostartLoginItem, RegisterReplacesAnEntryTheUserSwitchedOff) {
+    AutostartLoginItem item(freshFolder(), QStringLiteral("/usr/bin/trovimo"));
+    writeFile(item.entryPath(), "[Desktop Entry]\nExec=trovimo\nHidden=true\n");
+    EXPECT_EQ(item.status(), Status::disabled);
+    ASSERT_TRUE(item.registerItem());
+    EXPECT_EQ(item.status(), Status::enabled);
+}
+
+TEST(AutostartLoginItem, FailuresAreReportedNotThrown) {
+    // A file where the folder should be: creating the folder fails, for root too.
+    const QString folder = freshFolder();
+    writeFile(folder, "not a folder");
+    AutostartLoginItem blocked(folder, QStringLiteral("/usr/bin/trovimo"));
+    EXPECT_EQ(blocked.status(), Status::notRegistered);
+    EXPECT_FALSE(blocked.registerItem());
+    EXPECT_TRUE(blocked.unregisterItem());
+
+    // A folder where the entry should be: it cannot be replaced or removed as a file.
+    AutostartLoginItem occupied(freshFolder(), QStringLiteral("/usr/bin/trovimo"));
+    ASSERT_TRUE(QDir().mkpath(occupied.entryPath()));
+    EXPECT_EQ(occupied.status(), Status::disabled);
+    EXPECT_FALSE(occupied.registerItem());
+    EXPECT_FALSE(occupied.unregisterItem());
+    EXPECT_TRUE(QFileInfo(occupied.entryPath()).isDir());
+}
+
+} // namespace
+} // namespace trovimo
