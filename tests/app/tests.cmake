@@ -1,0 +1,14 @@
+# The Debian package: built with CPack, then installed and removed (as root in CI) or
+# unpacked into a scratch root, and its file list and dependencies checked.
+file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/*.cpp")
+set(_packaged_targets trovimo)
+foreach(_tool ${_packaged_tools})
+    get_filename_component(_tool_name "${_tool}" NAME_WE)
+    list(APPEND _packaged_targets ${_tool_name})
+endforeach()
+add_test(NAME app_package
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/package_test.sh" "${CMAKE_BINARY_DIR}"
+                 ${_packaged_targets})
+# 77: no dpkg here.
+set_tests_properties(app_package PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 900 LABELS "app;package" RESOURCE_LOCK dpkg)
