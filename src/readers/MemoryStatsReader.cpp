@@ -62,6 +62,8 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
     }};
     MeminfoFigures figures;
     bool sawTotal = false;
+    constexpr unsigned allFound = (2u << fields.size()) - 1;
+    unsigned found = 0;
     std::string_view line;
     while (nextLine(text, line)) {
         const auto colon = line.find(':');
@@ -71,12 +73,14 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
         const std::string_view key = line.substr(0, colon);
         std::uint64_t* target = nullptr;
         std::uint64_t kReclaimable = 0;
+        unsigned bit = 1u << fields.size();
         if (key == "KReclaimable") {
             target = &kReclaimable;
         } else {
-            for (const Field& field : fields) {
-                if (field.key == key) {
-                    target = &(figures.*field.member);
+            for (std::size_t index = 0; index < fields.size(); ++index) {
+                if (fields[index].key == key) {
+                    target = &(figures.*fields[index].member);
+                    bit = 1u << index;
                     break;
                 }
             }
@@ -99,6 +103,12 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
             figures.kReclaimable = kReclaimable;
         }
         sawTotal = sawTotal || target == &figures.memTotal;
+        // The lines we use all come in the first half of the file; the rest (huge pages,
+        // direct map) need not be looked at once every one of ours was seen.
+        found |= bit;
+        if (found == allFound) {
+            break;
+        }
     }
     if (!sawTotal || figures.memTotal == 0) {
         return std::nullopt;

@@ -1,0 +1,12 @@
+// /proc/self/status: the private footprint.
+#include "readers/SelfStatsReader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static_cast<void>(
+        trovimo::parseSelfFootprint(std::string_view(reinterpret_cast<const char*>(data), size)));
+    return 0;
+}
