@@ -1,0 +1,112 @@
+// Painting the whole default panel into an offscreen image, the work of one refresh.
+#include "panel/ClockFormatter.h"
+#include "panel/PanelLayout.h"
+#include "panel/PanelPainter.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+using namespace trovimo;
+using namespace std::chrono_literals;
+
+std::vector<double> history(double top) {
+    std::vector<double> values;
+    for (int i = 0; i < 60; ++i) {
+        values.push_back(top * (0.5 + 0.4 * std::sin(i * 0.3)));
+    }
+    return values;
+}
+
+PanelInputs defaultPanel() {
+    PanelInputs inputs;
+    inputs.now = std::chrono::system_clock::time_point{1796562330s};
+    StatsSnapshot& s = inputs.stats;
+    s.cpu = CPULoad{0.45, std::vector<double>(16, 0.4)};
+    s.cpuHistory = history(1.0);
+    s.gpu = 0.2;
+    s.gpuHistory = history(1.0);
+    constexpr std::uint64_t gb = 1'000'000'000;
+    s.memory =
+        MemoryStats{11 * gb, 16 * gb, 8 * gb, 2 * gb, 1 * gb, gb, 2 * gb, MemoryPressure::normal};
+    s.network = NetworkSpeed{1'250'000, 48'000};
+    s.networkInfo = NetworkInfo{"wlp2s0", "Wi-Fi", std::string("Home"), std::string("Wi-Fi 6")};
+    s.downloadHistory = history(2'000'000);
+    s.uploadHistory = history(60'000);
+    s.disk = DiskUsage{412 * gb, 994 * gb, 40 * gb, 30 * gb};
+    return inputs;
+}
+
+void paintInto(QImage& image, const PanelLayoutResult& layout, const Theme& theme) {
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    PanelPainter::paint(painter, layout, theme);
+}
+
+QImage imageFor(const PanelLayoutResult& layout, double scale) {
+    QImage image((layout.size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+// Drawing a computed layout (what a repaint costs).
+void BM_PaintDefaultPanel(benchmark::State& state) {
+    const Theme theme = Theme::light();
+    const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
+    const double scale = static_cast<double>(state.range(0)) / 2.0;
+    QImage image = imageFor(layout, scale);
+    paintInto(image, layout, theme); // warm the font and symbol caches
+    for (auto _ : state) {
+        paintInto(image, layout, theme);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_PaintDefaultPanel)->Arg(2)->Arg(3)->Arg(4)->Unit(benchmark::kMicrosecond);
+
+// Layout and paint together: one refresh after a new sample.
+void BM_LayoutAndPaintDefaultPanel(benchmark::State& state) {
+    const Theme theme = Theme::light();
+    const PanelInputs inputs = defaultPanel();
+    QImage image = imageFor(layoutPanel(inputs, theme), 1.0);
+    for (auto _ : state) {
+        const PanelLayoutResult layout = layoutPanel(inputs, theme);
+        paintInto(image, layout, theme);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_LayoutAndPaintDefaultPanel)->Unit(benchmark::kMicrosecond);
+
+// The once-a-second repaint: only the seconds bar's rectangle.
+void BM_PaintSecondsBarOnly(benchmark::State& state) {
+    const Theme theme = Theme::light();
+    const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
+    QImage image = imageFor(layout, 1.0);
+    paintInto(image, layout, theme);
+    const PanelElement& bar = layout.elements[*layout.secondsBar];
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.setClipRect(elementRect(bar));
+        PanelPainter::paintFrame(painter, layout.size, theme);
+        PanelPainter::paintElement(painter, bar, theme);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_PaintSecondsBarOnly)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

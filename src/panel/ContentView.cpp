@@ -1,0 +1,425 @@
+#include "panel/ContentView.h"
+
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/StatsStore.h"
+#include "panel/ClockFormatter.h"
+#include "panel/PanelPainter.h"
+#include "update/UpdateStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
+#include <QToolTip>
+
+#include <algorithm>
+
+namespace trovimo {
+namespace {
+
+constexpr auto rollFrame = std::chrono::milliseconds(16);
+// The seconds bar moves under 3 points per second; 20 frames a second is smooth for that.
+constexpr auto secondsBarFrame = std::chrono::milliseconds(50);
+
+PanelUpdateStatus panelStatus(const UpdateStatus& status) {
+    PanelUpdateStatus panel;
+    switch (status.kind()) {
+    case UpdateStatus::Kind::optional:
+        panel.kind = PanelUpdateStatus::Kind::optional;
+        break;
+    case UpdateStatus::Kind::required:
+        panel.kind = PanelUpdateStatus::Kind::required;
+        break;
+    case UpdateStatus::Kind::upToDate:
+        return panel;
+    }
+    if (status.info()) {
+        panel.latestVersion = status.info()->latestVersion;
+        panel.url = status.info()->url;
+    }
+    return panel;
+}
+
+// Milliseconds until the next multiple of `period` on the wall clock (at least 1).
+int millisecondsToNext(std::chrono::system_clock::time_point now,
+                       std::chrono::milliseconds period) {
+    const auto since =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
+    const auto remainder = ((since % period) + period) % period;
+    return static_cast<int>(std::max<std::int64_t>(1, (period - remainder).count()));
+}
+
+} // namespace
+
+ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore& settings,
+                         QWidget* parent)
+    : QWidget(parent), stats_(stats), updates_(updates), settings_(settings),
+      wallClock_([] { return std::chrono::system_clock::now(); }),
+      theme_(Theme::fromPalette(palette())) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+    setMouseTracking(true);
+
+    connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout);
+    connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout);
+    if (updates_ != nullptr) {
+        connect(updates_, &UpdateStore::statusChanged, this, &ContentView::relayout);
+    }
+
+    minuteTimer_.setSingleShot(true);
+    minuteTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&minuteTimer_, &QTimer::timeout, this, [this] {
+        relayout();
+        scheduleMinute();
+    });
+    secondTimer_.setSingleShot(true);
+    secondTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&secondTimer_, &QTimer::timeout, this, &ContentView::onSecond);
+    rollTimer_.setInterval(rollFrame);
+    connect(&rollTimer_, &QTimer::timeout, this, [this] {
+        update();
+        if (!roller_.isRolling(NumberRoller::Clock::now())) {
+            rollTimer_.stop();
+        }
+    });
+    secondsBarAnimation_.setInterval(secondsBarFrame);
+    connect(&secondsBarAnimation_, &QTimer::timeout, this, [this] {
+        if (layout_.secondsBar) {
+            update(elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect());
+        }
+        if (std::chrono::steady_clock::now() - secondsBarStart_ >= std::chrono::seconds(1)) {
+            secondsBarAnimating_ = false;
+            secondsBarAnimation_.stop();
+        }
+    });
+
+    relayout();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
+                              std::function<void(int)> open) {
+    launcherEntries_ = std::move(entries);
+    launcherOpen_ = std::move(open);
+}
+
+void ContentView::setWindowSettingsHook(std::function<void(bool, bool)> hook) {
+    windowSettingsHook_ = std::move(hook);
+    if (windowSettingsHook_) {
+        windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
+    }
+}
+
+void ContentView::setWallClock(WallClock clock) {
+    wallClock_ = std::move(clock);
+    relayout();
+}
+
+void ContentView::setTheme(const Theme& theme) {
+    theme_ = theme;
+    customTheme_ = true;
+    relayout();
+    update();
+}
+
+PanelInputs ContentView::gatherInputs() const {
+    PanelInputs inputs;
+    inputs.stats = StatsSnapshot::capture(stats_);
+    inputs.settings = PanelSettings::read(settings_);
+    if (updates_ != nullptr) {
+        inputs.update = panelStatus(updates_->status());
+    }
+    inputs.hovering = hovering_;
+    inputs.now = wallClock_();
+    return inputs;
+}
+
+void ContentView::relayout() {
+    const PanelInputs inputs = gatherInputs();
+    PanelLayoutResult next = layoutPanel(inputs, theme_);
+    const bool animate = inputs.settings.animateValues;
+    const auto now = NumberRoller::Clock::now();
+    roller_.observe(next.elements, animate, now);
+    if (roller_.isRolling(now) && !rollTimer_.isActive()) {
+        rollTimer_.start();
+    }
+    lastSettings_ = inputs.settings;
+
+    const bool changed = next.size != layout_.size || next.elements != layout_.elements ||
+                         next.blocks != layout_.blocks;
+    if (next.size != layout_.size) {
+        setFixedSize(next.size.toSize());
+    }
+    layout_ = std::move(next);
+    if (layout_.secondsBar) {
+        if (!secondTimer_.isActive()) {
+            scheduleSecond();
+        }
+        if (!minuteTimer_.isActive()) {
+            scheduleMinute();
+        }
+    } else {
+        secondTimer_.stop();
+        minuteTimer_.stop();
+    }
+    if (windowSettingsHook_) {
+        windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
+    }
+    if (changed) {
+        update();
+        emit layoutChanged();
+    }
+}
+
+void ContentView::setHovering(bool hovering) {
+    if (hovering_ == hovering) {
+        return;
+    }
+    hovering_ = hovering;
+    relayout();
+}
+
+QSize ContentView::sizeHint() const {
+    return layout_.size.toSize();
+}
+
+void ContentView::scheduleMinute() {
+    minuteTimer_.start(millisecondsToNext(wallClock_(), std::chrono::minutes(1)));
+}
+
+void ContentView::scheduleSecond() {
+    secondTimer_.start(millisecondsToNext(wallClock_(), std::chrono::seconds(1)));
+}
+
+void ContentView::onSecond() {
+    scheduleSecond();
+    if (!layout_.secondsBar) {
+        return;
+    }
+    auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
+    const double before = secondsBarFraction();
+    const ClockFormatter& clock = ClockFormatter::shared();
+    const int second = clock.secondOfMinute(wallClock_());
+    const double fraction = second / 60.0;
+    if (fraction == element.gauge.fraction) {
+        return;
+    }
+    element.gauge.fraction = fraction;
+    // Linear over the second that follows, except at the full minute, which snaps back.
+    if (lastSettings_.animateValues && second >= 1) {
+        secondsBarFrom_ = before;
+        secondsBarStart_ = std::chrono::steady_clock::now();
+        secondsBarAnimating_ = true;
+        secondsBarAnimation_.start();
+    } else {
+        secondsBarAnimating_ = false;
+        secondsBarAnimation_.stop();
+    }
+    update(element.rect.toAlignedRect());
+}
+
+double ContentView::secondsBarFraction() const {
+    if (!layout_.secondsBar) {
+        return 0.0;
+    }
+    const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
+    if (!secondsBarAnimating_) {
+        return element.gauge.fraction;
+    }
+    const double t = std::clamp(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - secondsBarStart_).count(),
+        0.0, 1.0);
+    return secondsBarFrom_ + (element.gauge.fraction - secondsBarFrom_) * t;
+}
+
+void ContentView::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const auto now = NumberRoller::Clock::now();
+    PanelPainter::paintFrame(painter, layout_.size, theme_);
+    for (std::size_t index = 0; index < layout_.elements.size(); ++index) {
+        if (layout_.secondsBar && index == *layout_.secondsBar && secondsBarAnimating_) {
+            auto bar = std::get<CapacityBarElement>(layout_.elements[index]);
+            bar.gauge.fraction = secondsBarFraction();
+            PanelPainter::paintElement(painter, bar, theme_);
+            continue;
+        }
+        PanelPainter::paintElement(painter, layout_.elements[index], theme_, &roller_, now);
+    }
+}
+
+void ContentView::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    setHovering(true);
+}
+
+void ContentView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    setHovering(false);
+}
+
+const HitRegion* ContentView::hitRegionAt(QPointF point) const {
+    // Later regions lie on top (the hover controls over the first block).
+    for (auto it = layout_.hitRegions.rbegin(); it != layout_.hitRegions.rend(); ++it) {
+        if (it->rect.contains(point)) {
+            return &*it;
+        }
+    }
+    return nullptr;
+}
+
+void ContentView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        if (const HitRegion* hit = hitRegionAt(event->position())) {
+            const PanelAction action = hit->action;
+            event->accept();
+            perform(action);
+            return;
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+bool ContentView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const HitRegion* hit = hitRegionAt(help->pos());
+        if (hit != nullptr && !hit->toolTip.isEmpty()) {
+            QToolTip::showText(help->globalPos(), hit->toolTip, this, hit->rect.toAlignedRect());
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+std::vector<ContextMenuItem> ContentView::currentMenuItems() const {
+    const std::vector<LauncherMenuEntry> entries =
+        launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
+    const PanelUpdateStatus update =
+        updates_ != nullptr ? panelStatus(updates_->status()) : PanelUpdateStatus{};
+    return contextMenuItems(update, PanelSettings::read(settings_), entries);
+}
+
+QMenu* ContentView::buildContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const std::vector<LauncherMenuEntry> entries =
+        launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
+    const PanelUpdateStatus update =
+        updates_ != nullptr ? panelStatus(updates_->status()) : PanelUpdateStatus{};
+    QPointer<ContentView> self(this);
+    for (const ContextMenuItem& item :
+         contextMenuItems(update, PanelSettings::read(settings_), entries)) {
+        if (item.kind == ContextMenuItem::Kind::separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(item.title);
+        if (item.kind == ContextMenuItem::Kind::toggle) {
+            action->setCheckable(true);
+            action->setChecked(item.checked);
+        }
+        if (item.hasIcon && item.launcherIndex >= 0 &&
+            item.launcherIndex < static_cast<int>(entries.size())) {
+            action->setIcon(entries[static_cast<std::size_t>(item.launcherIndex)].icon);
+        }
+        connect(action, &QAction::triggered, this, [self, item] {
+            if (self) {
+                self->perform(item);
+            }
+        });
+    }
+    return menu;
+}
+
+void ContentView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = buildContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+void ContentView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Both start calls are idempotent; the first showing starts the loops.
+    stats_.start();
+    if (updates_ != nullptr) {
+        updates_->startPolling();
+    }
+}
+
+void ContentView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if ((event->type() == QEvent::PaletteChange ||
+         event->type() == QEvent::ApplicationPaletteChange) &&
+        !customTheme_) {
+        theme_ = Theme::fromPalette(palette());
+        relayout();
+        update();
+    }
+}
+
+void ContentView::openUpdatePage() {
+    if (updates_ == nullptr || !updates_->status().info()) {
+        return;
+    }
+    // The result is not acted upon: there is nothing sensible to show the user instead.
+    QDesktopServices::openUrl(updates_->status().info()->url);
+}
+
+void ContentView::perform(PanelAction action) {
+    switch (action) {
+    case PanelAction::openUpdatePage:
+        openUpdatePage();
+        break;
+    case PanelAction::openSettings:
+        emit openSettingsRequested();
+        break;
+    case PanelAction::togglePin:
+        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop),
+                          !PanelSettings::read(settings_).alwaysOnTop);
+        break;
+    }
+}
+
+void ContentView::perform(const ContextMenuItem& item) {
+    const PanelSettings current = PanelSettings::read(settings_);
+    switch (item.action) {
+    case ContextMenuAction::none:
+        break;
+    case ContextMenuAction::openUpdatePage:
+        openUpdatePage();
+        break;
+    case ContextMenuAction::toggleAlwaysOnTop:
+        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop), !current.alwaysOnTop);
+        break;
+    case ContextMenuAction::toggleSnapToEdges:
+        settings_.setBool(QString::fromLatin1(keys::snapToEdges), !current.snapToEdges);
+        break;
+    case ContextMenuAction::openSettings:
+        emit openSettingsRequested();
+        break;
+    case ContextMenuAction::openAbout:
+        emit openAboutRequested();
+        break;
+    case ContextMenuAction::launchApp:
+        if (launcherOpen_ && item.launcherIndex >= 0) {
+            launcherOpen_(item.launcherIndex);
+        }
+        break;
+    case ContextMenuAction::quit:
+        emit quitRequested();
+        QCoreApplication::quit();
+        break;
+    }
+}
+
+} // namespace trovimo

@@ -1,0 +1,74 @@
+#include "panel/NumberRoller.h"
+
+#include <QSet>
+
+namespace trovimo {
+namespace {
+
+double easeOut(double t) {
+    const double inverse = 1.0 - t;
+    return 1.0 - inverse * inverse * inverse;
+}
+
+} // namespace
+
+void NumberRoller::observe(const std::vector<PanelElement>& elements, bool animate,
+                           Clock::time_point now) {
+    QSet<QString> seen;
+    for (const PanelElement& element : elements) {
+        const auto* text = std::get_if<TextElement>(&element);
+        if (text == nullptr || !text->animation) {
+            continue;
+        }
+        const AnimatedNumber& number = *text->animation;
+        seen.insert(number.id);
+        auto found = entries_.find(number.id);
+        if (found == entries_.end()) {
+            entries_.insert(number.id, Entry{number.key, text->text, {}, {}, false});
+            continue;
+        }
+        Entry& entry = *found;
+        if (entry.key != number.key) {
+            if (animate && entry.text != text->text) {
+                entry.from = entry.text;
+                entry.started = now;
+                entry.rolling = true;
+            } else {
+                entry.rolling = false;
+            }
+            entry.key = number.key;
+        } else if (!animate) {
+            entry.rolling = false;
+        }
+        entry.text = text->text;
+    }
+    // A text that left the panel starts afresh when it comes back.
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        it = seen.contains(it.key()) ? std::next(it) : entries_.erase(it);
+    }
+}
+
+std::optional<NumberRoller::Roll> NumberRoller::roll(const QString& id,
+                                                     Clock::time_point now) const {
+    const auto found = entries_.constFind(id);
+    if (found == entries_.constEnd() || !found->rolling) {
+        return std::nullopt;
+    }
+    const auto elapsed = now - found->started;
+    if (elapsed >= duration || elapsed < Clock::duration::zero()) {
+        return std::nullopt;
+    }
+    const double t = std::chrono::duration<double>(elapsed) / duration;
+    return Roll{found->from, easeOut(t)};
+}
+
+bool NumberRoller::isRolling(Clock::time_point now) const {
+    for (const Entry& entry : entries_) {
+        if (entry.rolling && now - entry.started < duration) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace trovimo

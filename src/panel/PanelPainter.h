@@ -1,0 +1,27 @@
+#pragma once
+
+#include "panel/NumberRoller.h"
+#include "panel/PanelLayout.h"
+
+class QPainter;
+
+namespace trovimo {
+
+// Draws a computed panel; makes no decisions of its own.
+class PanelPainter {
+public:
+    // The rounded translucent background and its inset border, `size` large.
+    static void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme);
+    // Frame and every element, in order. `roller` (may be null) supplies the rolls of
+    // animated numbers at `now`.
+    static void paint(QPainter& painter, const PanelLayoutResult& layout, const Theme& theme,
+                      const NumberRoller* roller = nullptr,
+                      NumberRoller::Clock::time_point now = {});
+    static void paintElement(QPainter& painter, const PanelElement& element, const Theme& theme,
+                             const NumberRoller* roller = nullptr,
+                             NumberRoller::Clock::time_point now = {});
+    static void paintText(QPainter& painter, const TextElement& text, const Theme& theme,
+                          const NumberRoller::Roll* roll = nullptr);
+};
+
+} // namespace trovimo

@@ -1,0 +1,93 @@
+#include "panel/SymbolImages.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+#include <memory>
+#include <tuple>
+
+// The resource file lives in a static library; without an explicit reference the linker
+// drops its registration.
+static void registerPanelResources() {
+    Q_INIT_RESOURCE(panel);
+}
+
+namespace trovimo {
+namespace {
+
+struct Key {
+    Symbol symbol;
+    int pixels;
+    QRgb color;
+    friend bool operator==(const Key&, const Key&) = default;
+};
+
+size_t qHash(const Key& key, size_t seed = 0) noexcept {
+    return qHashMulti(seed, static_cast<int>(key.symbol), key.pixels, key.color);
+}
+
+QSvgRenderer& renderer(Symbol symbol) {
+    static std::unique_ptr<QSvgRenderer> renderers[7];
+    auto& slot = renderers[static_cast<std::size_t>(symbol)];
+    if (!slot) {
+        static const bool registered = (registerPanelResources(), true);
+        (void)registered;
+        slot = std::make_unique<QSvgRenderer>(QStringLiteral(":/trovimo/symbols/") +
+                                              SymbolImages::name(symbol) + QStringLiteral(".svg"));
+    }
+    return *slot;
+}
+
+} // namespace
+
+QString SymbolImages::name(Symbol symbol) {
+    switch (symbol) {
+    case Symbol::gearshapeFill:
+        return QStringLiteral("gearshape.fill");
+    case Symbol::pinFill:
+        return QStringLiteral("pin.fill");
+    case Symbol::pinSlash:
+        return QStringLiteral("pin.slash");
+    case Symbol::exclamationmarkTriangleFill:
+        return QStringLiteral("exclamationmark.triangle.fill");
+    case Symbol::arrowUpForwardSquare:
+        return QStringLiteral("arrow.up.forward.square");
+    case Symbol::arrowDown:
+        return QStringLiteral("arrow.down");
+    case Symbol::arrowUp:
+        return QStringLiteral("arrow.up");
+    }
+    return QString();
+}
+
+QImage SymbolImages::image(Symbol symbol, double pixelSize, const QColor& color,
+                           double devicePixelRatio) {
+    const int pixels = std::max(1, static_cast<int>(std::lround(pixelSize * devicePixelRatio)));
+    const Key key{symbol, pixels, color.rgba()};
+    static QHash<Key, QImage> cache;
+    if (auto found = cache.constFind(key); found != cache.constEnd()) {
+        return *found;
+    }
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer(symbol).render(&painter, QRectF(0, 0, pixels, pixels));
+        // Keep the art's coverage, take the colour.
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), color);
+    }
+    image.setDevicePixelRatio(devicePixelRatio);
+    // A panel uses a few dozen variants at most; the bound only guards against a
+    // pathological stream of scale factors.
+    if (cache.size() > 256) {
+        cache.clear();
+    }
+    cache.insert(key, image);
+    return image;
+}
+
+} // namespace trovimo

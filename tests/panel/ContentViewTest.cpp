@@ -1,0 +1,139 @@
+#include "panel/ContentView.h"
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/StatsStore.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QEnterEvent>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace trovimo {
+namespace {
+
+class ContentViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int counter = 0;
+        settings = std::make_unique<SettingsStore>(
+            test::scratchDirectory() + QStringLiteral("/content-view-%1.conf").arg(++counter));
+        settings->registerDefaults(defaultSettings());
+        stats = std::make_unique<StatsStore>(*settings, StatsReaders{});
+        view = std::make_unique<ContentView>(*stats, nullptr, *settings);
+    }
+
+    void hover(bool inside) {
+        if (inside) {
+            QEnterEvent enter(QPointF(50, 50), QPointF(50, 50), QPointF(50, 50));
+            QCoreApplication::sendEvent(view.get(), &enter);
+        } else {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(view.get(), &leave);
+        }
+    }
+
+    QList<QAction*> menuActions() {
+        menu.reset(view->buildContextMenu(nullptr));
+        return menu->actions();
+    }
+
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<StatsStore> stats;
+    std::unique_ptr<ContentView> view;
+    std::unique_ptr<QMenu> menu;
+};
+
+TEST_F(ContentViewTest, StartsWithoutHoverControlsAndShowsThemWhilePointerInside) {
+    EXPECT_FALSE(view->isHovering());
+    EXPECT_TRUE(view->currentLayout().hitRegions.empty());
+    hover(true);
+    EXPECT_TRUE(view->isHovering());
+    EXPECT_EQ(view->currentLayout().hitRegions.size(), 2u);
+    hover(false);
+    EXPECT_TRUE(view->currentLayout().hitRegions.empty());
+}
+
+TEST_F(ContentViewTest, PinClickTogglesAlwaysOnTopAndSymbolFollows) {
+    hover(true);
+    const QRectF pin = view->currentLayout().hitRegions.back().rect;
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, pin.center().toPoint());
+    EXPECT_FALSE(settings->boolValue(QString::fromLatin1(keys::alwaysOnTop)));
+    const auto& symbol = std::get<SymbolElement>(view->currentLayout().elements.back());
+    EXPECT_EQ(symbol.symbol, Symbol::pinSlash);
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, pin.center().toPoint());
+    EXPECT_TRUE(settings->boolValue(QString::fromLatin1(keys::alwaysOnTop)));
+}
+
+TEST_F(ContentViewTest, GearClickAsksForSettings) {
+    QSignalSpy spy(view.get(), &ContentView::openSettingsRequested);
+    hover(true);
+    const QRectF gear = view->currentLayout().hitRegions.front().rect;
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, gear.center().toPoint());
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(ContentViewTest, ContextMenuTogglesWriteOnlyTheirSetting) {
+    const QList<QAction*> actions = menuActions();
+    ASSERT_GE(actions.size(), 4);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("最前面に表示"));
+    EXPECT_TRUE(actions[0]->isCheckable());
+    EXPECT_TRUE(actions[0]->isChecked());
+    EXPECT_EQ(actions[1]->text(), QStringLiteral("画面端に吸着"));
+    actions[1]->trigger();
+    EXPECT_FALSE(settings->boolValue(QString::fromLatin1(keys::snapToEdges)));
+    EXPECT_TRUE(PanelSettings::read(*settings).alwaysOnTop);
+
+    QSignalSpy about(view.get(), &ContentView::openAboutRequested);
+    actions[3]->trigger();
+    EXPECT_EQ(about.count(), 1);
+    EXPECT_EQ(menuActions()[1]->isChecked(), false);
+}
+
+TEST_F(ContentViewTest, LauncherEntriesOpenByIndex) {
+    int opened = -1;
+    view->setLauncher(
+        [] {
+            return std::vector<LauncherMenuEntry>{
+                {QStringLiteral("Kumo"), QStringLiteral("天気メモ"), QIcon()}};
+        },
+        [&opened](int index) { opened = index; });
+    const QList<QAction*> actions = menuActions();
+    const auto found = std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+        return action->text() == QStringLiteral("Kumo — 天気メモ（未インストール）");
+    });
+    ASSERT_NE(found, actions.end());
+    EXPECT_TRUE((*found)->icon().isNull());
+    (*found)->trigger();
+    EXPECT_EQ(opened, 0);
+}
+
+TEST_F(ContentViewTest, SizeFollowsBlocksAndUnchangedInputsDoNotRedraw) {
+    const QSize full = view->size();
+    EXPECT_EQ(full.width(), 190);
+    QSignalSpy changed(view.get(), &ContentView::layoutChanged);
+    view->relayout();
+    EXPECT_EQ(changed.count(), 0);
+
+    settings->setBool(QString::fromLatin1(keys::showCPU), false);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_LT(view->height(), full.height());
+    EXPECT_EQ(view->width(), 190);
+}
+
+TEST_F(ContentViewTest, WindowSettingsReachTheHookOnEveryUpdate) {
+    std::vector<std::pair<bool, bool>> calls;
+    view->setWindowSettingsHook([&calls](bool top, bool snap) { calls.emplace_back(top, snap); });
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls.back(), std::make_pair(true, true));
+    settings->setBool(QString::fromLatin1(keys::alwaysOnTop), false);
+    EXPECT_EQ(calls.back(), std::make_pair(false, true));
+}
+
+} // namespace
+} // namespace trovimo

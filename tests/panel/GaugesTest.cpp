@@ -1,0 +1,154 @@
+#include "panel/CapacityBar.h"
+#include "panel/CoreBars.h"
+#include "panel/SegmentedBar.h"
+#include "panel/Sparkline.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace trovimo {
+namespace {
+
+struct FillCase {
+    double fraction;
+    double trackWidth;
+    double expected;
+};
+
+class CapacityBarFill : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(CapacityBarFill, ClampsToTrackAndKeepsStub) {
+    const FillCase& c = GetParam();
+    const CapacityBar bar{c.fraction, CapacityLevel::normal};
+    EXPECT_DOUBLE_EQ(bar.fillWidth(c.trackWidth), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CapacityBarFill,
+    ::testing::Values(FillCase{0.0, 200, 4}, FillCase{-0.5, 200, 4}, FillCase{0.01, 200, 4},
+                      FillCase{0.021, 200, 4.2}, FillCase{0.5, 200, 100}, FillCase{1.0, 200, 200},
+                      FillCase{1.7, 200, 200},
+                      FillCase{std::numeric_limits<double>::quiet_NaN(), 200, 4},
+                      FillCase{std::numeric_limits<double>::infinity(), 166, 166}));
+
+TEST(CapacityBar, LevelPicksFillColour) {
+    EXPECT_EQ(CapacityBar::fillColor(CapacityLevel::normal), ColorRole::blue);
+    EXPECT_EQ(CapacityBar::fillColor(CapacityLevel::warning), ColorRole::orange);
+    EXPECT_EQ(CapacityBar::fillColor(CapacityLevel::critical), ColorRole::red);
+}
+
+TEST(SegmentedBar, LaysOutVisibleSegmentsTwoApartWithoutRescaling) {
+    const SegmentedBar bar{{{0.5, ColorRole::blue}, {0.25, ColorRole::teal}}};
+    const auto placed = bar.layout(200);
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_EQ(placed[0].rect, QRectF(0, 0, 98, 6));
+    EXPECT_EQ(placed[0].color, ColorRole::blue);
+    EXPECT_EQ(placed[1].rect, QRectF(100, 0, 48, 6));
+    EXPECT_EQ(placed[1].color, ColorRole::teal);
+}
+
+TEST(SegmentedBar, DropsSharesAtOrBelowThresholdWithoutLeavingGaps) {
+    EXPECT_TRUE((SegmentedBar{{{0.004, ColorRole::gray}}}.layout(200).empty()));
+    EXPECT_TRUE((SegmentedBar{{{0.005, ColorRole::gray}}}.layout(200).empty()));
+    EXPECT_TRUE((SegmentedBar{{{-1.0, ColorRole::gray}}}.layout(200).empty()));
+    const auto placed =
+        SegmentedBar{{{0.005, ColorRole::gray}, {0.25, ColorRole::blue}}}.layout(200);
+    ASSERT_EQ(placed.size(), 1u);
+    EXPECT_EQ(placed[0].rect, QRectF(0, 0, 48, 6));
+}
+
+TEST(SegmentedBar, TinyAndOversizedSharesStayWithinTheirRules) {
+    // Just above the threshold: the two-point minimum; above 1: one full track less the gap.
+    const auto placed =
+        SegmentedBar{{{0.006, ColorRole::gray}, {3.0, ColorRole::blue}}}.layout(100);
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_DOUBLE_EQ(placed[0].rect.width(), 2.0);
+    EXPECT_DOUBLE_EQ(placed[1].rect.left(), 4.0);
+    EXPECT_DOUBLE_EQ(placed[1].rect.width(), 98.0);
+}
+
+TEST(CoreBars, BarHeightsFollowLoadsWithTwoPointMinimum) {
+    const CoreBars bars{{0.0, 0.5, 1.0, -0.3}};
+    const auto cells = bars.layout(QSizeF(86, 20));
+    ASSERT_EQ(cells.size(), 4u);
+    const double expectedHeights[] = {2, 10, 20, 2};
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_DOUBLE_EQ(cells[i].track.width(), 20.0); // (86 - 3 * 2) / 4
+        EXPECT_DOUBLE_EQ(cells[i].track.left(), static_cast<double>(i) * 22.0);
+        EXPECT_DOUBLE_EQ(cells[i].track.height(), 20.0);
+        EXPECT_DOUBLE_EQ(cells[i].bar.height(), expectedHeights[i]);
+        EXPECT_DOUBLE_EQ(cells[i].bar.bottom(), 20.0);
+        EXPECT_DOUBLE_EQ(cells[i].bar.width(), cells[i].track.width());
+    }
+}
+
+TEST(CoreBars, EmptyListDrawsNothing) {
+    EXPECT_TRUE(CoreBars{}.layout(QSizeF(166, 20)).empty());
+}
+
+TEST(Sparkline, PointsSpanFrameAndAreaClosesOnBottomEdge) {
+    const Sparkline line{{0, 50, 100}, 100, ColorRole::blue};
+    const auto points = line.points(QSizeF(100, 20));
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0], QPointF(0, 20));
+    EXPECT_EQ(points[1], QPointF(50, 10));
+    EXPECT_EQ(points[2], QPointF(100, 0));
+    const QPolygonF area = line.area(QSizeF(100, 20));
+    ASSERT_EQ(area.size(), 5);
+    EXPECT_EQ(area.front(), QPointF(0, 20));
+    EXPECT_EQ(area.back(), QPointF(100, 20));
+}
+
+TEST(Sparkline, ValuesOutsideRangeLieOnTheEdges) {
+    const Sparkline line{
+        {-5, 250, std::numeric_limits<double>::quiet_NaN()}, 100, ColorRole::orange};
+    const auto points = line.points(QSizeF(60, 14));
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_DOUBLE_EQ(points[0].y(), 14.0);
+    EXPECT_DOUBLE_EQ(points[1].y(), 0.0);
+    EXPECT_DOUBLE_EQ(points[2].y(), 14.0);
+}
+
+TEST(Sparkline, DegenerateInputsHaveNoCurve) {
+    EXPECT_TRUE((Sparkline{{42}, 100, ColorRole::blue}.points(QSizeF(100, 20)).empty()));
+    EXPECT_TRUE((Sparkline{{}, 100, ColorRole::blue}.points(QSizeF(100, 20)).empty()));
+    EXPECT_TRUE((Sparkline{{1, 2}, 0, ColorRole::blue}.points(QSizeF(100, 20)).empty()));
+    EXPECT_TRUE((Sparkline{{1, 2}, -1, ColorRole::blue}.area(QSizeF(100, 20)).isEmpty()));
+}
+
+// The degenerate sparkline still paints its background and dashed mid-line, and the curve
+// stays inside its rounded frame.
+TEST(Sparkline, PaintsBackgroundDashesAndClipsToFrame) {
+    const Theme theme = Theme::light();
+    QImage image(120, 40, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        Sparkline{{7}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme);
+    }
+    EXPECT_GT(qAlpha(image.pixel(60, 15)), 0) << "background";
+    EXPECT_EQ(qAlpha(image.pixel(5, 5)), 0) << "outside the frame";
+    // Dashes: 2 on, 3 off along the mid-line at y = 20.
+    int dashed = 0;
+    for (int x = 10; x < 110; ++x) {
+        dashed += qAlpha(image.pixel(x, 20)) > qAlpha(image.pixel(x, 15)) ? 1 : 0;
+    }
+    EXPECT_GT(dashed, 20);
+    EXPECT_LT(dashed, 80);
+
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        Sparkline{{200, 200}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme);
+    }
+    EXPECT_EQ(qAlpha(image.pixel(60, 9)), 0) << "line half-width cut at the top edge";
+}
+
+} // namespace
+} // namespace trovimo
