@@ -1,0 +1,201 @@
+#include "app/MyAppLauncher.h"
+
+#include "model/AppInfo.h"
+#include "model/SystemLog.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace trovimo {
+namespace {
+
+// Stands in for the browser: pages handed to QDesktopServices land here.
+class PageCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> pages;
+public slots:
+    void openPage(const QUrl& url) { pages.append(url); }
+};
+
+const QString installedId = QStringLiteral("jp.tsukimilabs.Shiori");
+
+QString applicationsDirectory() {
+    // HOME and the XDG directories of the test program live in its scratch folder.
+    return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications");
+}
+
+QString markerPath() {
+    return test::scratchDirectory() + QStringLiteral("/launched-shiori");
+}
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+void writeDesktopEntry(const QString& path, const QByteArray& exec, const QByteArray& extra = {}) {
+    writeFile(path, "[Desktop Entry]\nType=Application\nName=Test\nExec=" + exec + "\n" + extra);
+}
+
+const MyAppLauncher::Entry& entryFor(const std::vector<MyAppLauncher::Entry>& list,
+                                     const QString& id) {
+    const auto found = std::find_if(list.begin(), list.end(),
+                                    [&](const auto& entry) { return entry.app.bundleID == id; });
+    EXPECT_NE(found, list.end()) << id.toStdString();
+    return *found;
+}
+
+class MyAppLauncherTest : public ::testing::Test {
+protected:
+    // One application is installed for the whole program, before the first lookup: GIO
+    // reads the desktop directories once and then only follows them by file monitors.
+    static void SetUpTestSuite() {
+        static QTemporaryDir systemData;
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(systemData.path()));
+        QImage image(32, 32, QImage::Format_ARGB32);
+        image.fill(Qt::darkCyan);
+        const QString iconPath = test::scratchDirectory() + QStringLiteral("/shiori.png");
+        image.save(iconPath);
+        writeDesktopEntry(applicationsDirectory() + QLatin1Char('/') + installedId +
+                              QStringLiteral(".desktop"),
+                          "touch " + QFile::encodeName(markerPath()),
+                          "Icon=" + QFile::encodeName(iconPath) + "\n");
+        // Should GIO have looked before (another test of this program), its monitor catches up.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [] { return entryFor(MyAppLauncher::lookUpEntries(), installedId).isInstalled(); },
+            5000));
+    }
+
+    MyAppLauncherTest() {
+        setSystemLogSink([this](const QString& line) { log_.append(line); });
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher_, "openPage");
+    }
+    ~MyAppLauncherTest() override {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        setSystemLogSink({});
+    }
+
+    PageCatcher catcher_;
+    QStringList log_;
+};
+
+TEST_F(MyAppLauncherTest, FourDistinctAppsWithPagesOnTheMakersSite) {
+    const auto& apps = MyAppLauncher::apps();
+    ASSERT_EQ(apps.size(), 4u);
+    QSet<QString> ids;
+    for (const MyApp& app : apps) {
+        ids.insert(app.bundleID);
+        EXPECT_FALSE(app.name.isEmpty());
+        EXPECT_FALSE(app.summary.isEmpty());
+        EXPECT_TRUE(app.bundleID.startsWith(QStringLiteral("jp.tsukimilabs.")));
+        EXPECT_EQ(app.pageURL.scheme(), QStringLiteral("https"));
+        EXPECT_EQ(app.pageURL.host(), QString::fromLatin1(app::makerHost));
+        EXPECT_NE(app.bundleID, QString::fromLatin1(app::applicationId));
+    }
+    EXPECT_EQ(ids.size(), 4);
+    EXPECT_EQ(&MyAppLauncher::apps(), &apps);
+}
+
+TEST_F(MyAppLauncherTest, InstalledAppHasLocationAndIconOthersNeither) {
+    const auto& entries = MyAppLauncher::entries();
+    ASSERT_EQ(entries.size(), 4u);
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const auto& entry = entries[index];
+        EXPECT_EQ(entry.app, MyAppLauncher::apps()[index]);
+        if (entry.app.bundleID == installedId) {
+            ASSERT_TRUE(entry.appURL);
+            EXPECT_TRUE(entry.appURL->isLocalFile());
+            EXPECT_TRUE(entry.appURL->toLocalFile().endsWith(installedId + ".desktop"));
+            ASSERT_TRUE(entry.icon);
+            EXPECT_FALSE(entry.icon->isNull());
+            // The offscreen screen has a device pixel ratio of 1.
+            EXPECT_EQ(entry.icon->availableSizes(), QList<QSize>{QSize(16, 16)});
+        } else {
+            EXPECT_FALSE(entry.isInstalled()) << entry.app.bundleID.toStdString();
+            EXPECT_FALSE(entry.icon.has_value());
+        }
+    }
+}
+
+TEST_F(MyAppLauncherTest, OpenLaunchesTheInstalledAppAndSendsTheOthersToTheirPage) {
+    QFile::remove(markerPath());
+    for (const auto& entry : MyAppLauncher::entries()) {
+        MyAppLauncher::open(entry);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(markerPath()); }, 5000));
+
+    QList<QUrl> expectedPages;
+    for (const auto& entry : MyAppLauncher::entries()) {
+        if (!entry.isInstalled()) {
+            expectedPages.append(entry.app.pageURL);
+        }
+    }
+    EXPECT_EQ(catcher_.pages, expectedPages);
+    EXPECT_EQ(catcher_.pages.size(), 3);
+    EXPECT_TRUE(log_.isEmpty()) << log_.join(u'\n').toStdString();
+}
+
+TEST_F(MyAppLauncherTest, ChangesWhileRunningReachOnlyTheNextStart) {
+    const auto before = MyAppLauncher::entries();
+    const QString laterId = MyAppLauncher::apps().back().bundleID;
+    const QString laterPath = applicationsDirectory() + QLatin1Char('/') + laterId + ".desktop";
+    writeDesktopEntry(laterPath, "true");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return entryFor(MyAppLauncher::lookUpEntries(), laterId).isInstalled(); }, 5000));
+
+    const auto& after = MyAppLauncher::entries();
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t index = 0; index < after.size(); ++index) {
+        EXPECT_EQ(after[index].appURL, before[index].appURL);
+    }
+    EXPECT_FALSE(entryFor(after, laterId).isInstalled());
+    QFile::remove(laterPath);
+}
+
+TEST_F(MyAppLauncherTest, LaunchFailureIsLoggedOnceWithTheName) {
+    QTemporaryDir elsewhere;
+    // `true` exists, the working directory does not: the spawn itself fails.
+    const QString brokenPath = elsewhere.path() + QStringLiteral("/broken.desktop");
+    writeDesktopEntry(brokenPath, "true", "Path=/nonexistent/trovimo-test\n");
+    const MyApp& app = MyAppLauncher::apps().front();
+    MyAppLauncher::open({app, QUrl::fromLocalFile(brokenPath), QIcon()});
+    // A desktop entry removed since the lookup.
+    MyAppLauncher::open({app, QUrl::fromLocalFile(elsewhere.path() + "/gone.desktop"), QIcon()});
+
+    ASSERT_EQ(log_.size(), 2);
+    const QString prefix = QStringLiteral("MyAppLauncher: %1 の起動に失敗: ").arg(app.name);
+    for (const QString& line : log_) {
+        EXPECT_TRUE(line.startsWith(prefix)) << line.toStdString();
+        EXPECT_GT(line.size(), prefix.size()) << line.toStdString();
+    }
+    EXPECT_TRUE(catcher_.pages.isEmpty());
+}
+
+TEST_F(MyAppLauncherTest, RefusedPageIsLoggedWithTheFullUrl) {
+    // A handler that cannot take the URL makes the hand-off report failure.
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher_, "noSuchSlot");
+    const MyApp& app = MyAppLauncher::apps().back();
+    MyAppLauncher::open({app, std::nullopt, std::nullopt});
+    ASSERT_EQ(log_.size(), 1);
+    EXPECT_EQ(
+        log_.front(),
+        QStringLiteral("MyAppLauncher: %1 のページを開けませんでした").arg(app.pageURL.toString()));
+}
+
+} // namespace
+} // namespace trovimo
+
+#include "MyAppLauncherTest.moc"
