@@ -12,3 +12,10 @@ add_test(NAME app_package
 # 77: no dpkg here.
 set_tests_properties(app_package PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 900 LABELS "app;package" RESOURCE_LOCK dpkg)
+
+# End to end: the real program under Xvfb and openbox (display chosen by Xvfb itself).
+add_test(NAME app_e2e_openbox
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/app_e2e.sh" $<TARGET_FILE:trovimo>)
+# 77: no X server could be started here.
+set_tests_properties(app_e2e_openbox PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")

@@ -1,0 +1,172 @@
+#include "app/TrovimoApp.h"
+
+#include "app/AboutView.h"
+#include "app/AutostartLoginItem.h"
+#include "app/MyAppLauncher.h"
+#include "app/SettingsView.h"
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/StatsStore.h"
+#include "panel/ContentView.h"
+#include "readers/SystemReaders.h"
+#include "update/UpdateStore.h"
+#include "window/MainWindowVisibility.h"
+#include "window/WindowConfigurator.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace trovimo {
+namespace {
+
+// Brings a window that may be hidden, minimised or behind others to the front.
+void bringForward(QWidget& window) {
+    if (window.isMinimized()) {
+        window.showNormal();
+    } else {
+        window.show();
+    }
+    window.raise();
+    window.activateWindow();
+}
+
+std::vector<LauncherMenuEntry> launcherMenuEntries() {
+    std::vector<LauncherMenuEntry> entries;
+    for (const MyAppLauncher::Entry& entry : MyAppLauncher::entries()) {
+        entries.push_back({entry.app.name, entry.app.summary, entry.icon.value_or(QIcon())});
+    }
+    return entries;
+}
+
+void openLauncherEntry(int index) {
+    const auto& entries = MyAppLauncher::entries();
+    if (index >= 0 && static_cast<std::size_t>(index) < entries.size()) {
+        MyAppLauncher::open(entries[static_cast<std::size_t>(index)]);
+    }
+}
+
+} // namespace
+
+TrovimoApp::TrovimoApp(QObject* parent) : TrovimoApp(Options{}, parent) {}
+
+TrovimoApp::TrovimoApp(Options options, QObject* parent)
+    : QObject(parent),
+      settings_(options.settings != nullptr ? *options.settings : SettingsStore::shared()),
+      makeLoginItem_(std::move(options.loginItem)) {
+    // The order is part of the contract: both stores exist before the defaults are
+    // registered, and the defaults before any window reads a setting.
+    stats_ = std::make_unique<StatsStore>(settings_, options.readers ? options.readers()
+                                                                     : makeSystemReaders());
+    if (options.updateStore) {
+        updates_ = options.updateStore();
+    } else {
+        UpdateStore::Options updateOptions;
+        updateOptions.settings = &settings_;
+        updates_ = std::make_unique<UpdateStore>(std::move(updateOptions));
+    }
+    settings_.registerDefaults(defaultSettings());
+    if (!makeLoginItem_) {
+        makeLoginItem_ = [] { return std::make_unique<AutostartLoginItem>(); };
+    }
+}
+
+TrovimoApp::~TrovimoApp() {
+    delete about_;
+    delete settingsWindow_;
+    if (panel_) {
+        panel_->removeEventFilter(this);
+        // Hidden while everything it talks to is whole: hiding saves the frame, and that
+        // write makes the panel lay itself out again.
+        panel_->hide();
+        panel_.reset();
+    }
+    stats_->setVisibilityQuery({});
+}
+
+void TrovimoApp::createMainWindow() {
+    panel_ = std::make_unique<ContentView>(*stats_, updates_.get(), settings_);
+    panel_->setWindowTitle(QString::fromUtf8(mainWindowTitle));
+    panel_->installEventFilter(this);
+
+    // Top-right corner of the work area (inside any panels and docks); a position saved
+    // from an earlier run replaces it as soon as the configurator attaches.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        panel_->move(area.x() + area.width() - WindowConfigurator::panelWidth, area.y());
+    }
+
+    configurator_ = std::make_unique<WindowConfigurator>(settings_);
+    visibility_ = std::make_unique<MainWindowVisibility>();
+    stats_->setVisibilityQuery(visibility_->query());
+    configurator_->setControlHitTest([panel = QPointer<ContentView>(panel_.get())](QPoint point) {
+        return panel && panel->hitRegionAt(QPointF(point)) != nullptr;
+    });
+    panel_->setLauncher(launcherMenuEntries, openLauncherEntry);
+    panel_->setWindowSettingsHook([this, panel = panel_.get()](bool alwaysOnTop, bool snapToEdges) {
+        configurator_->apply(*panel, alwaysOnTop, snapToEdges);
+    });
+
+    connect(panel_.get(), &ContentView::openAboutRequested, this, [this] { openAbout(); });
+    connect(panel_.get(), &ContentView::openSettingsRequested, this, [this] { openSettings(); });
+    connect(panel_.get(), &ContentView::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+}
+
+void TrovimoApp::showMainWindow() {
+    if (!panel_) {
+        createMainWindow();
+    }
+    bringForward(*panel_);
+}
+
+bool TrovimoApp::eventFilter(QObject* watched, QEvent* event) {
+    if (panel_ && watched == panel_.get() && event->type() == QEvent::Show) {
+        runStartupTask();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TrovimoApp::runStartupTask() {
+    // Both return at once when their loop already runs: showing the panel again starts
+    // nothing twice.
+    stats_->start();
+    updates_->startPolling();
+}
+
+AboutView* TrovimoApp::aboutWindow() const noexcept {
+    return about_;
+}
+
+SettingsView* TrovimoApp::settingsWindow() const noexcept {
+    return settingsWindow_;
+}
+
+AboutView& TrovimoApp::openAbout() {
+    if (!about_) {
+        about_ = new AboutView;
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+        about_->setWindowTitle(QString::fromUtf8(aboutWindowTitle));
+        about_->setWindowIcon(AboutView::applicationIcon());
+    }
+    bringForward(*about_);
+    return *about_;
+}
+
+SettingsView& TrovimoApp::openSettings() {
+    if (!settingsWindow_) {
+        if (!loginItem_) {
+            loginItem_ = makeLoginItem_();
+        }
+        // Made afresh after each close, so the login switch shows the desktop's state now.
+        settingsWindow_ = new SettingsView(settings_, *loginItem_);
+        settingsWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        settingsWindow_->setWindowTitle(QString::fromUtf8(settingsWindowTitle));
+        settingsWindow_->setWindowIcon(AboutView::applicationIcon());
+    }
+    bringForward(*settingsWindow_);
+    return *settingsWindow_;
+}
+
+} // namespace trovimo

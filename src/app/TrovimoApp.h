@@ -1,0 +1,83 @@
+#pragma once
+
+#include "model/StatsReaders.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+namespace trovimo {
+
+class AboutView;
+class ContentView;
+class LoginItemService;
+class MainWindowVisibility;
+class SettingsStore;
+class SettingsView;
+class StatsStore;
+class UpdateStore;
+class WindowConfigurator;
+
+// The root of the application: owns the statistics store and the update store, registers
+// the default settings before any window reads them, shows the panel and opens the about
+// and settings windows, one of each at most.
+class TrovimoApp : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // SettingsStore::shared() when null.
+        SettingsStore* settings = nullptr;
+        // The system's readers when empty.
+        std::function<StatsReaders()> readers;
+        // An update store on the maker's feed when empty.
+        std::function<std::unique_ptr<UpdateStore>()> updateStore;
+        // The user's XDG autostart entry when empty.
+        std::function<std::unique_ptr<LoginItemService>()> loginItem;
+    };
+
+    explicit TrovimoApp(QObject* parent = nullptr);
+    explicit TrovimoApp(Options options, QObject* parent = nullptr);
+    ~TrovimoApp() override;
+
+    // Shows the panel, made on first use, at the top-right corner of the primary screen's
+    // work area unless a saved position is restored. Each time it is shown the sampling
+    // and the update check are started; both start only once.
+    void showMainWindow();
+    // Opens the window, or brings forward the one already open.
+    AboutView& openAbout();
+    SettingsView& openSettings();
+
+    [[nodiscard]] StatsStore& stats() noexcept { return *stats_; }
+    [[nodiscard]] UpdateStore& updates() noexcept { return *updates_; }
+    [[nodiscard]] SettingsStore& settings() noexcept { return settings_; }
+    [[nodiscard]] ContentView* mainWindow() const noexcept { return panel_.get(); }
+    // The open windows; null while closed.
+    [[nodiscard]] AboutView* aboutWindow() const noexcept;
+    [[nodiscard]] SettingsView* settingsWindow() const noexcept;
+
+    static constexpr const char* mainWindowTitle = "Trovimo";
+    static constexpr const char* aboutWindowTitle = "Trovimo について";
+    static constexpr const char* settingsWindowTitle = "設定";
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMainWindow();
+    void runStartupTask();
+
+    SettingsStore& settings_;
+    std::unique_ptr<StatsStore> stats_;
+    std::unique_ptr<UpdateStore> updates_;
+    std::function<std::unique_ptr<LoginItemService>()> makeLoginItem_;
+    std::unique_ptr<WindowConfigurator> configurator_;
+    std::unique_ptr<MainWindowVisibility> visibility_;
+    std::unique_ptr<ContentView> panel_;
+    std::unique_ptr<LoginItemService> loginItem_;
+    QPointer<AboutView> about_;
+    QPointer<SettingsView> settingsWindow_;
+};
+
+} // namespace trovimo

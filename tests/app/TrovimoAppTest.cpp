@@ -1,0 +1,165 @@
+#include "app/TrovimoApp.h"
+#include "app/AboutView.h"
+#include "app/SettingsView.h"
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/StatsStore.h"
+#include "model/SystemLog.h"
+#include "panel/ContentView.h"
+#include "support/TestSupport.h"
+#include "update/UpdateStore.h"
+#include "window/FrameAutosave.h"
+#include "window/WindowConfigurator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTest>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace trovimo {
+namespace {
+
+class NeverEnabledLoginItem final : public LoginItemService {
+public:
+    Status status() const override { return Status::notRegistered; }
+    bool registerItem() override { return false; }
+    bool unregisterItem() override { return true; }
+};
+
+class TrovimoAppTest : public ::testing::Test {
+protected:
+    TrovimoAppTest()
+        : settings(test::scratchDirectory() + QStringLiteral("/app/") +
+                   QUuid::createUuid().toString(QUuid::WithoutBraces) +
+                   QStringLiteral("/Trovimo.conf")) {
+        setSystemLogSink([this](const QString& line) { logLines.append(line); });
+        // Nothing listens on the discard port: each poll fails at once, without a network.
+        settings.setString(QLatin1String(keys::updateFeedURL),
+                           QStringLiteral("http://127.0.0.1:9/trovimo/version.json"));
+    }
+    ~TrovimoAppTest() override { setSystemLogSink({}); }
+
+    std::unique_ptr<TrovimoApp> makeApp() {
+        TrovimoApp::Options options;
+        options.settings = &settings;
+        options.readers = [] { return StatsReaders{}; };
+        options.updateStore = [this] {
+            UpdateStore::Options updateOptions;
+            updateOptions.settings = &settings;
+            updateOptions.enabled = true;
+            updateOptions.currentVersion = QStringLiteral("1.0");
+            return std::make_unique<UpdateStore>(std::move(updateOptions));
+        };
+        options.loginItem = [] { return std::make_unique<NeverEnabledLoginItem>(); };
+        return std::make_unique<TrovimoApp>(std::move(options));
+    }
+
+    SettingsStore settings;
+    QStringList logLines;
+};
+
+TEST_F(TrovimoAppTest, DefaultsAreRegisteredBeforeAnyWindow) {
+    ASSERT_FALSE(settings.contains(QLatin1String(keys::updateInterval)));
+    const auto app = makeApp();
+    EXPECT_EQ(settings.doubleValue(QLatin1String(keys::updateInterval)), 1.0);
+    EXPECT_TRUE(settings.boolValue(QLatin1String(keys::showClock)));
+    EXPECT_EQ(settings.doubleValue(QLatin1String(keys::diskAlertThreshold)), 0.9);
+    // Nothing runs and nothing is shown until the panel is.
+    EXPECT_FALSE(app->stats().isStarted());
+    EXPECT_FALSE(app->updates().isPolling());
+    EXPECT_EQ(app->mainWindow(), nullptr);
+}
+
+TEST_F(TrovimoAppTest, AboutAndSettingsOpenOnceAndWithoutTheLoops) {
+    const auto app = makeApp();
+    AboutView& about = app->openAbout();
+    EXPECT_EQ(&app->openAbout(), &about);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("Trovimo について"));
+    EXPECT_TRUE(about.isVisible());
+
+    SettingsView& settingsView = app->openSettings();
+    EXPECT_EQ(&app->openSettings(), &settingsView);
+    EXPECT_EQ(settingsView.windowTitle(), QStringLiteral("設定"));
+
+    int topLevels = 0;
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        topLevels += widget->isVisible() ? 1 : 0;
+    }
+    EXPECT_EQ(topLevels, 2);
+    EXPECT_FALSE(app->stats().isStarted());
+    EXPECT_FALSE(app->updates().isPolling());
+
+    // Closed windows go away; asking again makes a fresh one.
+    about.close();
+    settingsView.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(app->aboutWindow(), nullptr);
+    EXPECT_EQ(app->settingsWindow(), nullptr);
+    EXPECT_NE(&app->openAbout(), nullptr);
+    EXPECT_TRUE(app->aboutWindow()->isVisible());
+}
+
+TEST_F(TrovimoAppTest, ShowingThePanelStartsEachLoopOnce) {
+    const auto app = makeApp();
+    QSignalSpy polls(&app->updates(), &UpdateStore::pollFinished);
+    app->showMainWindow();
+    ContentView* panel = app->mainWindow();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Trovimo"));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(app->stats().isStarted());
+    EXPECT_TRUE(app->updates().isPolling());
+    ASSERT_TRUE(polls.wait(5000));
+
+    panel->hide();
+    app->showMainWindow();
+    EXPECT_EQ(app->mainWindow(), panel);
+    QTest::qWait(300);
+    EXPECT_EQ(polls.count(), 1) << "showing the panel again fetched the feed again";
+    EXPECT_EQ(logLines.size(), 1) << logLines.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(TrovimoAppTest, PanelOpensAtTheTopRightOfTheWorkArea) {
+    const auto app = makeApp();
+    app->showMainWindow();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = app->mainWindow()->frameGeometry();
+    EXPECT_EQ(frame.width(), WindowConfigurator::panelWidth);
+    EXPECT_EQ(frame.right(), area.right());
+    EXPECT_EQ(frame.top(), area.top());
+}
+
+TEST_F(TrovimoAppTest, SavedPositionWins) {
+    settings.setString(
+        FrameAutosave::settingsKey(QLatin1String(WindowConfigurator::frameAutosaveName)),
+        QStringLiteral("40 60 190 300"));
+    const auto app = makeApp();
+    app->showMainWindow();
+    EXPECT_EQ(app->mainWindow()->frameGeometry().topLeft(), QPoint(40, 60));
+}
+
+TEST_F(TrovimoAppTest, PanelMenuOpensTheWindowsAndSettingsReachThePanel) {
+    const auto app = makeApp();
+    app->showMainWindow();
+    ContentView* panel = app->mainWindow();
+    emit panel->openSettingsRequested();
+    emit panel->openAboutRequested();
+    ASSERT_NE(app->settingsWindow(), nullptr);
+    ASSERT_NE(app->aboutWindow(), nullptr);
+
+    const QSize withClock = panel->sizeHint();
+    auto* clock = app->settingsWindow()->findChild<QCheckBox*>(QLatin1String(keys::showClock));
+    ASSERT_NE(clock, nullptr);
+    clock->click();
+    EXPECT_FALSE(settings.boolValue(QLatin1String(keys::showClock)));
+    EXPECT_LT(panel->sizeHint().height(), withClock.height());
+}
+
+} // namespace
+} // namespace trovimo

@@ -1,0 +1,59 @@
+#include "app/UnixSignalQuitter.h"
+#include "model/SystemLog.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace trovimo {
+namespace {
+
+TEST(UnixSignalQuitter, TermAndIntEndTheEventLoopNormally) {
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        struct sigaction before {};
+        sigaction(signalNumber, nullptr, &before);
+        {
+            UnixSignalQuitter quitter;
+            ASSERT_TRUE(quitter.isActive());
+            QSignalSpy received(&quitter, &UnixSignalQuitter::signalReceived);
+            bool timedOut = false;
+            QTimer::singleShot(0, [signalNumber] { std::raise(signalNumber); });
+            // Should the signal not arrive, the loop still ends and the test fails.
+            QTimer watchdog;
+            watchdog.setSingleShot(true);
+            QObject::connect(&watchdog, &QTimer::timeout, [&timedOut] {
+                timedOut = true;
+                QCoreApplication::quit();
+            });
+            watchdog.start(5000);
+            EXPECT_EQ(QCoreApplication::exec(), 0);
+            EXPECT_FALSE(timedOut);
+            ASSERT_EQ(received.count(), 1);
+            EXPECT_EQ(received.at(0).at(0).toInt(), signalNumber);
+        }
+        // Gone: the handler that was there before is back.
+        struct sigaction after {};
+        sigaction(signalNumber, nullptr, &after);
+        EXPECT_EQ(after.sa_handler, before.sa_handler);
+    }
+}
+
+TEST(UnixSignalQuitter, OnlyOneInstanceTakesTheSignals) {
+    QStringList lines;
+    setSystemLogSink([&lines](const QString& line) { lines.append(line); });
+    UnixSignalQuitter first;
+    UnixSignalQuitter second;
+    EXPECT_TRUE(first.isActive());
+    EXPECT_FALSE(second.isActive());
+    EXPECT_EQ(lines.size(), 1);
+    setSystemLogSink({});
+}
+
+} // namespace
+} // namespace trovimo
