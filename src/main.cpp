@@ -1,23 +1,25 @@
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
-#include "model/StatsStore.h"
-#include "readers/SystemReaders.h"
+#include "BuildInfo.h"
+#include "app/AboutView.h"
+#include "app/TrovimoApp.h"
+#include "app/UnixSignalQuitter.h"
+#include "model/AppInfo.h"
+#include "window/PlatformSelection.h"
 
 #include <QApplication>
-#include <QLabel>
 
+// Trovimo takes no arguments of its own; QApplication only removes Qt's (-platform, ...).
 int main(int argc, char* argv[]) {
+    // Placing, levels and workspaces need X11, which is chosen before Qt starts.
+    trovimo::selectPlatform();
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Trovimo"));
+    QApplication::setApplicationName(QString::fromLatin1(trovimo::app::name));
+    QApplication::setApplicationVersion(QString::fromUtf8(trovimo::build::version));
+    // Lets Wayland compositors and docks match the windows to the installed desktop entry.
+    QApplication::setDesktopFileName(QString::fromLatin1(trovimo::app::applicationId));
+    QApplication::setWindowIcon(trovimo::AboutView::applicationIcon());
 
-    auto& settings = trovimo::SettingsStore::shared();
-    trovimo::StatsStore stats(settings, trovimo::makeSystemReaders());
-    settings.registerDefaults(trovimo::defaultSettings());
-
-    QLabel window(QStringLiteral("Trovimo"));
-    window.setWindowTitle(QStringLiteral("Trovimo"));
-    window.setMinimumSize(190, 120);
-    window.show();
-    stats.start();
+    const trovimo::UnixSignalQuitter signalQuitter;
+    trovimo::TrovimoApp app;
+    app.showMainWindow();
     return QApplication::exec();
 }
