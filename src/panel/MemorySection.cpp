@@ -57,19 +57,10 @@ double appendSwapAndPressureRow(SectionLayout& out, const Theme& theme, double y
         scale = std::max(minimumTextScale, (width - fixedWidth) / textWidth);
     }
 
-    double indicatorLeft = width;
-    if (pressure) {
-        const double labelWidth = pressureWidth * scale;
-        indicatorLeft = std::max(0.0, width - labelWidth - dotGap - dotSize);
-        out.elements.emplace_back(
-            DotElement{QRectF(indicatorLeft, y + (rowHeight - dotSize) / 2.0, dotSize, dotSize),
-                       pressureColor(*pressure)});
-        TextElement label =
-            centredText(theme, QRectF(indicatorLeft + dotSize + dotGap, y, labelWidth, rowHeight),
-                        pressureString, pressureFont, ColorRole::secondary);
-        label.minimumScale = minimumTextScale;
-        out.elements.emplace_back(std::move(label));
-    }
+    // Left to right, so the texts are read in the order they are seen.
+    const double labelWidth = pressureWidth * scale;
+    const double indicatorLeft =
+        pressure ? std::max(0.0, width - labelWidth - dotGap - dotSize) : width;
     if (swap) {
         const double room = pressure ? indicatorLeft - defaultSpacing : width;
         TextElement text = centredText(
@@ -78,6 +69,16 @@ double appendSwapAndPressureRow(SectionLayout& out, const Theme& theme, double y
             swapString, swapFont, ColorRole::secondary);
         text.minimumScale = minimumTextScale;
         out.elements.emplace_back(std::move(text));
+    }
+    if (pressure) {
+        out.elements.emplace_back(
+            DotElement{QRectF(indicatorLeft, y + (rowHeight - dotSize) / 2.0, dotSize, dotSize),
+                       pressureColor(*pressure)});
+        TextElement label =
+            centredText(theme, QRectF(indicatorLeft + dotSize + dotGap, y, labelWidth, rowHeight),
+                        pressureString, pressureFont, ColorRole::secondary);
+        label.minimumScale = minimumTextScale;
+        out.elements.emplace_back(std::move(label));
     }
     return rowHeight;
 }

@@ -213,7 +213,7 @@ TEST_F(SectionLayoutTest, MemoryBreakdownAndLegend) {
                                       }));
     EXPECT_EQ(texts(out),
               (std::vector<std::string>{"メモリ", "11.0 GB / 16.0 GB", "App 8.0G", "固定 2.0G",
-                                        "圧縮 1.0G", "圧力 正常", "スワップ 1.2G/2.1G"}));
+                                        "圧縮 1.0G", "スワップ 1.2G/2.1G", "圧力 正常"}));
     EXPECT_EQ(findText(out, "11.0 GB / 16.0 GB")->color, ColorRole::primary);
     EXPECT_FALSE(findText(out, "11.0 GB / 16.0 GB")->animation);
 }
