@@ -55,7 +55,7 @@ QString AboutView::copyrightText(const Info& info) {
 }
 
 QString AboutView::librariesNote() {
-    return QStringLiteral("本アプリは次のオープンソースライブラリを使用して構築されています: "
+    return QStringLiteral("本アプリは次のオープンソースライブラリを使用して構築されています："
                           "Qt（LGPL-3.0）、ICU（Unicode ライセンス）、libnl（LGPL-2.1）、"
                           "GLib（LGPL-2.1 以降）。");
 }
@@ -119,6 +119,8 @@ AboutView::AboutView(const Info& info, QWidget* parent) : QWidget(parent) {
     auto* licence = new QGroupBox(QStringLiteral("ライセンス"), this);
     auto* licenceLayout = new QVBoxLayout(licence);
     licenceLayout->setSpacing(4);
+    const QMargins frame = licenceLayout->contentsMargins();
+    licenceLayout->setContentsMargins(frame.left(), 2, frame.right(), 2);
     auto* copyright = label(copyrightText(info), textstyle::caption(), licence);
     copyright->setObjectName(QStringLiteral("copyright"));
     copyright->setWordWrap(true);

@@ -61,8 +61,9 @@ cat >"$work/rc.xml" <<'XML'
 XML
 openbox --sm-disable --config-file "$work/rc.xml" >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "openbox did not start"
+# openbox publishes the work area a moment after it takes over the screen.
+wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" &&
+    xprop -root _NET_WORKAREA | grep -q "= "' || fail "openbox did not start"
 read -r area_x area_y area_w area_h < <(xprop -root _NET_WORKAREA |
     sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}')
 [ -n "$area_h" ] || fail "no _NET_WORKAREA"
@@ -120,8 +121,12 @@ pass "one window titled Trovimo, at the top-right corner of the work area"
 # The panel's context menu, top to bottom: 最前面に表示, 画面端に吸着, 設定…, Trovimo について.
 menu_item() {
     read -r _ _ w h < <(geometry "$panel")
+    local before
+    before=$(count)
     xdotool mousemove --window "$panel" $((w / 2)) $((h - 4)) click 3
-    sleep 0.6
+    # The menu is a window of its own; keys sent before it maps would go elsewhere.
+    wait_for 10 at_least $((before + 1)) || fail "the panel's context menu did not open"
+    sleep 0.2
     local i
     for ((i = 0; i < $1; i++)); do
         xdotool key Down
