@@ -37,10 +37,12 @@ std::vector<double> copyOf(const RingBuffer<double>& buffer) {
 
 // Appends `section` at `y` and returns the y below it.
 double place(PanelLayoutResult& result, SectionLayout section, double x, double y) {
+    const std::size_t first = result.elements.size();
     for (PanelElement& element : section.elements) {
         translateElement(element, QPointF(x, y));
         result.elements.push_back(std::move(element));
     }
+    result.blockElements.emplace_back(first, result.elements.size());
     return y + section.height;
 }
 

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -230,6 +231,8 @@ struct HitRegion {
 struct PanelLayoutResult {
     QSizeF size;                    // the whole panel, padding included
     std::vector<PanelBlock> blocks; // shown blocks, top to bottom
+    // For each of `blocks`, its elements: [first, second) of `elements`.
+    std::vector<std::pair<std::size_t, std::size_t>> blockElements;
     std::vector<PanelElement> elements;
     std::vector<HitRegion> hitRegions;
     // Index into `elements` of the clock's seconds bar, when the clock is shown.
