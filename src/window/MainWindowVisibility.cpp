@@ -138,6 +138,7 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
         askProperty(connection, x.root(), x.atom(Atom::netCurrentDesktop), 1);
     const auto compositorCookie =
         xcb_get_selection_owner(connection, x.atom(Atom::compositorSelection));
+    const auto geometryCookie = xcb_get_geometry(connection, id);
 
     const auto attributes = take(xcb_get_window_attributes_reply, connection, attributesCookie);
     const auto wmState = first32(take(xcb_get_property_reply, connection, wmStateCookie));
@@ -145,6 +146,7 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const auto desktop = first32(take(xcb_get_property_reply, connection, desktopCookie));
     const auto current = first32(take(xcb_get_property_reply, connection, currentCookie));
     const auto compositor = take(xcb_get_selection_owner_reply, connection, compositorCookie);
+    const auto geometry = take(xcb_get_geometry_reply, connection, geometryCookie);
 
     if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
         return false; // minimised or on another workspace, for most window managers
@@ -166,9 +168,13 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
         return false;
     }
 
+    // The server reports no covering for a redirected window, and it redirects more than
+    // a compositor's windows: a translucent (32-bit) window inside the window manager's
+    // 24-bit frame is redirected implicitly, compositor or not.
     const bool compositing = compositor && compositor->owner != XCB_WINDOW_NONE;
+    const bool redirected = !geometry || geometry->depth != x.rootDepth();
     const bool useStacking = source_ == OcclusionSource::stacking ||
-                             (source_ == OcclusionSource::automatic && compositing);
+                             (source_ == OcclusionSource::automatic && (compositing || redirected));
     if (useStacking) {
         return !isCoveredByStacking(id, x, current.value_or(0));
     }

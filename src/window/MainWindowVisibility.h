@@ -19,9 +19,11 @@ class XcbWindowSystem;
 class MainWindowVisibility : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
-    // How being covered is found out on X11. Without a compositor the X server reports it
-    // (VisibilityNotify); a compositor redirects every window and the report never comes,
-    // so the frames of the windows stacked above are compared instead.
+    // How being covered is found out on X11. The X server reports it (VisibilityNotify)
+    // only for windows drawn straight to the screen; a redirected window (every window
+    // under a compositor, and a translucent window in any case) never gets the report,
+    // so the frames of the windows stacked above are compared instead. `automatic`
+    // picks by the window's depth and the compositor's presence.
     enum class OcclusionSource { automatic, visibilityEvents, stacking };
 
     explicit MainWindowVisibility(QObject* parent = nullptr);

@@ -110,9 +110,14 @@ void WindowConfigurator::applyWindowManagerHints(QWidget& window, bool alwaysOnT
     if (has(other)) {
         x->requestState(id, false, x->atom(other));
     }
-    if (!has(wanted) || !has(XcbWindowSystem::Atom::netWmStateSticky)) {
-        x->requestState(id, true, x->atom(wanted),
-                        x->atom(XcbWindowSystem::Atom::netWmStateSticky));
+    // Some window managers (openbox) know no sticky state: for them all workspaces is
+    // the desktop number alone, and asking again on every call would be noise.
+    const xcb_atom_t sticky = x->atom(XcbWindowSystem::Atom::netWmStateSticky);
+    const bool wantSticky = x->supports(sticky) && !has(XcbWindowSystem::Atom::netWmStateSticky);
+    if (!has(wanted)) {
+        x->requestState(id, true, x->atom(wanted), wantSticky ? sticky : 0);
+    } else if (wantSticky) {
+        x->requestState(id, true, sticky);
     }
     if (x->desktopOf(id) != XcbWindowSystem::allDesktops) {
         x->requestDesktop(id, XcbWindowSystem::allDesktops);

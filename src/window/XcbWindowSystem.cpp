@@ -59,6 +59,7 @@ XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, int screenNumber)
     for (int index = 0; roots.rem > 0; ++index, xcb_screen_next(&roots)) {
         if (index == screenNumber || root_ == 0) {
             root_ = roots.data->root;
+            rootDepth_ = roots.data->root_depth;
         }
     }
     const std::string compositor = "_NET_WM_CM_S" + std::to_string(screenNumber);
@@ -74,6 +75,7 @@ XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, int screenNumber)
         "_NET_CLIENT_LIST_STACKING",
         "_NET_FRAME_EXTENTS",
         compositor.c_str(),
+        "_NET_SUPPORTED",
     };
     std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -145,6 +147,23 @@ std::optional<std::uint32_t> XcbWindowSystem::desktopOf(xcb_window_t window) {
         return std::nullopt;
     }
     return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+}
+
+bool XcbWindowSystem::supports(xcb_atom_t hint) {
+    // Asked until a window manager has published its list, then kept.
+    if (supported_.empty()) {
+        const auto cookie = xcb_get_property(connection_, 0, root_, atom(Atom::netSupported),
+                                             XCB_ATOM_ATOM, 0, 1024);
+        ReplyPtr<xcb_get_property_reply_t> reply(
+            xcb_get_property_reply(connection_, cookie, nullptr));
+        if (reply && reply->format == 32) {
+            const auto* values =
+                static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+            const int count = xcb_get_property_value_length(reply.get()) / 4;
+            supported_.assign(values, values + std::max(count, 0));
+        }
+    }
+    return std::find(supported_.begin(), supported_.end(), hint) != supported_.end();
 }
 
 bool XcbWindowSystem::addEventMask(xcb_window_t window, std::uint32_t mask) {

@@ -28,6 +28,7 @@ public:
         netClientListStacking,
         netFrameExtents,
         compositorSelection,
+        netSupported,
         count
     };
 
@@ -36,6 +37,7 @@ public:
 
     [[nodiscard]] xcb_connection_t* connection() const noexcept { return connection_; }
     [[nodiscard]] xcb_window_t root() const noexcept { return root_; }
+    [[nodiscard]] std::uint8_t rootDepth() const noexcept { return rootDepth_; }
     [[nodiscard]] xcb_atom_t atom(Atom which) const noexcept {
         return atoms_[static_cast<std::size_t>(which)];
     }
@@ -52,6 +54,9 @@ public:
     [[nodiscard]] std::vector<xcb_atom_t> stateOf(xcb_window_t window);
     [[nodiscard]] std::optional<std::uint32_t> desktopOf(xcb_window_t window);
 
+    // Whether the running window manager lists the hint in _NET_SUPPORTED.
+    [[nodiscard]] bool supports(xcb_atom_t hint);
+
     // Adds bits to the window's event mask, keeping what Qt selected. True when it had to.
     bool addEventMask(xcb_window_t window, std::uint32_t mask);
 
@@ -65,7 +70,9 @@ private:
 
     xcb_connection_t* connection_;
     xcb_window_t root_ = 0;
+    std::uint8_t rootDepth_ = 0;
     std::array<xcb_atom_t, static_cast<std::size_t>(Atom::count)> atoms_{};
+    std::vector<xcb_atom_t> supported_;
 };
 
 } // namespace trovimo

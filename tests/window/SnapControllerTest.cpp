@@ -1,0 +1,167 @@
+#include "window/SnapController.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace trovimo {
+namespace {
+
+// Work area 40 px in from the left and 30 px from the top of a 1280 x 800 screen.
+const QRect area(40, 30, 1240, 770);
+constexpr int width = 190;
+constexpr int height = 140;
+
+struct SnapCase {
+    const char* name;
+    QRect frame;
+    std::optional<QPoint> expected;
+};
+
+class SnapGeometry : public ::testing::TestWithParam<SnapCase> {};
+
+TEST_P(SnapGeometry, MovesOnlyNearEdges) {
+    const SnapCase& c = GetParam();
+    EXPECT_EQ(SnapController::snappedOrigin(c.frame, area), c.expected) << c.name;
+}
+
+constexpr int right = 40 + 1240; // exclusive
+constexpr int bottom = 30 + 770;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SnapGeometry,
+    ::testing::Values(
+        SnapCase{"10 px right of the left edge", {50, 300, width, height}, QPoint(48, 300)},
+        SnapCase{"30 px away stays", {70, 300, width, height}, std::nullopt},
+        SnapCase{"exactly 24 px does not snap", {64, 300, width, height}, std::nullopt},
+        SnapCase{"23 px snaps", {63, 300, width, height}, QPoint(48, 300)},
+        SnapCase{"overhanging the right edge by 5",
+                 {right - width + 5, 300, width, height},
+                 QPoint(right - width - 8, 300)},
+        SnapCase{"overhanging the left edge", {20, 300, width, height}, QPoint(48, 300)},
+        SnapCase{"near the top edge", {300, 40, width, height}, QPoint(300, 38)},
+        SnapCase{"exactly 24 px above the bottom edge",
+                 {300, bottom - 24 - height, width, height},
+                 std::nullopt},
+        SnapCase{"bottom-left corner, both axes in one move",
+                 {50, bottom - height - 10, width, height},
+                 QPoint(48, bottom - height - 8)},
+        SnapCase{"already 8 px inside: at rest", {48, 38, width, height}, std::nullopt},
+        SnapCase{"far from every edge", {400, 300, width, height}, std::nullopt},
+        SnapCase{
+            "as wide as the area: the left edge wins", {45, 300, 1230, height}, QPoint(48, 300)},
+        SnapCase{"as high as the area: the bottom edge wins",
+                 {300, 35, width, 760},
+                 QPoint(300, bottom - 760 - 8)}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(SnapWorkArea, NoneForAFrameOnNoScreen) {
+    EXPECT_FALSE(SnapController::workAreaFor(QRect(-50000, -50000, width, height)));
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect inside(primary->geometry().center(), QSize(width, height));
+    EXPECT_EQ(SnapController::workAreaFor(inside), primary->availableGeometry());
+}
+
+class ManualTimer final : public WakeTimer {
+public:
+    void arm(std::chrono::nanoseconds delay) override {
+        ++arms;
+        lastDelay = delay;
+    }
+    void fire() { emit fired(); }
+    int arms = 0;
+    std::chrono::nanoseconds lastDelay{};
+};
+
+class SnapDebounce : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto manual = std::make_unique<ManualTimer>();
+        timer = manual.get();
+        controller = std::make_unique<SnapController>(std::move(manual));
+        controller->setAnimationDuration(1);
+        area = QGuiApplication::primaryScreen()->availableGeometry();
+        window.setFixedSize(width, height);
+        window.move(area.center());
+        window.show();
+        QCoreApplication::processEvents();
+        controller->attach(window);
+        timer->arms = 0;
+    }
+
+    void moveTo(QPoint origin) {
+        window.move(origin);
+        QCoreApplication::processEvents();
+    }
+
+    QWidget window;
+    QRect area;
+    ManualTimer* timer = nullptr;
+    std::unique_ptr<SnapController> controller;
+};
+
+TEST_F(SnapDebounce, EachMoveRestartsTheDelayAndOnlyTheLastPauseSnaps) {
+    QSignalSpy snaps(controller.get(), &SnapController::snapped);
+    for (int step = 0; step < 5; ++step) {
+        moveTo(area.topLeft() + QPoint(100 - step * 20, 200));
+    }
+    EXPECT_EQ(timer->arms, 5);
+    EXPECT_EQ(timer->lastDelay, std::chrono::milliseconds(300));
+    EXPECT_TRUE(controller->isSnapPending());
+    EXPECT_EQ(snaps.count(), 0);
+
+    timer->fire();
+    ASSERT_EQ(snaps.count(), 1);
+    const QPoint target = area.topLeft() + QPoint(8, 200);
+    EXPECT_EQ(snaps.at(0).at(0).toPoint(), target);
+    QTRY_COMPARE(window.pos(), target);
+
+    // The animation's own moves restart the delay once more; that snap finds nothing to do.
+    timer->fire();
+    EXPECT_EQ(snaps.count(), 1);
+    EXPECT_EQ(window.pos(), target);
+}
+
+TEST_F(SnapDebounce, DisabledIgnoresMovesAndPendingSnaps) {
+    moveTo(area.topLeft() + QPoint(10, 200));
+    ASSERT_EQ(timer->arms, 1);
+    controller->setEnabled(false);
+    moveTo(area.topLeft() + QPoint(12, 200));
+    EXPECT_EQ(timer->arms, 1) << "a move while disabled restarts nothing";
+    timer->fire();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.pos(), area.topLeft() + QPoint(12, 200));
+
+    controller->setEnabled(true);
+    moveTo(area.topLeft() + QPoint(14, 200));
+    EXPECT_EQ(timer->arms, 2);
+    timer->fire();
+    QTRY_COMPARE(window.pos(), area.topLeft() + QPoint(8, 200));
+}
+
+TEST_F(SnapDebounce, AttachingTheSameWindowAgainWatchesItOnce) {
+    controller->attach(window);
+    moveTo(area.topLeft() + QPoint(300, 200));
+    EXPECT_EQ(timer->arms, 1);
+
+    QWidget other;
+    controller->attach(other);
+    moveTo(area.topLeft() + QPoint(310, 200));
+    EXPECT_EQ(timer->arms, 1) << "the old window is no longer watched";
+}
+
+TEST_F(SnapDebounce, LeavesAWindowOnNoScreenAlone) {
+    QSignalSpy snaps(controller.get(), &SnapController::snapped);
+    moveTo(QPoint(-50000, -50000));
+    timer->fire();
+    EXPECT_EQ(snaps.count(), 0);
+}
+
+} // namespace
+} // namespace trovimo

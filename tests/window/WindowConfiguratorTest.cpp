@@ -1,0 +1,150 @@
+#include "window/WindowConfigurator.h"
+#include "window/MainWindowVisibility.h"
+
+#include "model/SettingsStore.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace trovimo {
+namespace {
+
+class Configured : public ::testing::Test {
+protected:
+    Configured() {
+        auto* layout = new QVBoxLayout(&panel);
+        label = new QLabel(QStringLiteral("CPU"), &panel);
+        label->setMinimumHeight(150);
+        button = new QPushButton(QStringLiteral("pin"), &panel);
+        layout->addWidget(label);
+        layout->addWidget(button);
+    }
+
+    void showAt(QPoint origin) {
+        panel.move(origin);
+        panel.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    }
+
+    QTemporaryDir directory;
+    SettingsStore settings{directory.filePath(QStringLiteral("settings.conf"))};
+    WindowConfigurator configurator{settings};
+    QWidget panel;
+    QLabel* label = nullptr;
+    QPushButton* button = nullptr;
+};
+
+TEST_F(Configured, MakesAFixedWidthFramelessTranslucentMainWindow) {
+    configurator.apply(*label, true, true); // any widget inside reaches its window
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_FALSE(panel.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(panel.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(panel.minimumSize(), panel.maximumSize());
+    EXPECT_EQ(panel.width(), WindowConfigurator::panelWidth);
+    EXPECT_GE(panel.height(), 150);
+    EXPECT_EQ(MainWindowVisibility::findMainWindow(), &panel);
+    EXPECT_EQ(configurator.snapController().window(), &panel);
+}
+
+TEST_F(Configured, ReapplyingKeepsTheNativeWindowAndItsVisibility) {
+    configurator.apply(panel, true, true);
+    showAt(QGuiApplication::primaryScreen()->availableGeometry().center());
+    const WId native = panel.winId();
+    for (const bool onTop : {false, true, false}) {
+        configurator.apply(panel, onTop, !onTop);
+        EXPECT_EQ(panel.winId(), native);
+        EXPECT_TRUE(panel.isVisible());
+        EXPECT_EQ(configurator.snapController().isEnabled(), !onTop);
+    }
+}
+
+TEST_F(Configured, AShownWindowWithOtherFlagsIsShownAgainAfterTheChange) {
+    panel.setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint);
+    showAt(QGuiApplication::primaryScreen()->availableGeometry().center());
+    configurator.apply(panel, true, true);
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_EQ(panel.windowFlags() & Qt::WindowStaysOnTopHint, Qt::WindowFlags());
+}
+
+TEST_F(Configured, VisibleOnlyWhileShownAndNotMinimised) {
+    MainWindowVisibility visibility;
+    const auto query = visibility.query();
+    EXPECT_TRUE(query()) << "no main window yet: sample anyway";
+    configurator.apply(panel, true, true);
+    EXPECT_FALSE(query()) << "configured but hidden";
+    showAt(QGuiApplication::primaryScreen()->availableGeometry().center());
+    EXPECT_TRUE(query());
+    panel.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(query());
+    panel.showNormal();
+    QTRY_VERIFY(query());
+}
+
+TEST_F(Configured, DraggedByItsSurfaceButNotByControls) {
+    configurator.setControlHitTest([](QPoint point) { return point.y() < 5; });
+    configurator.apply(panel, true, false);
+    const QPoint origin =
+        QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(200, 150);
+    showAt(origin);
+
+    // The label passes the press on to the window, which follows the pointer (the
+    // offscreen platform has no window manager to ask).
+    const QPoint grab = label->geometry().center();
+    QTest::mousePress(&panel, Qt::LeftButton, {}, grab);
+    QTest::mouseMove(&panel, grab + QPoint(30, 20));
+    QTest::mouseRelease(&panel, Qt::LeftButton, {}, grab + QPoint(30, 20));
+    QTRY_COMPARE(panel.pos(), origin + QPoint(30, 20));
+
+    const QPoint moved = panel.pos();
+    QTest::mousePress(button, Qt::LeftButton, {}, button->rect().center());
+    QTest::mouseMove(button, button->rect().center() + QPoint(40, 0));
+    QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center() + QPoint(40, 0));
+    QTest::mousePress(&panel, Qt::LeftButton, {}, QPoint(50, 2)); // a painted control
+    QTest::mouseMove(&panel, QPoint(90, 2));
+    QTest::mouseRelease(&panel, Qt::LeftButton, {}, QPoint(90, 2));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel.pos(), moved);
+}
+
+struct CoverCase {
+    const char* name;
+    std::vector<QRect> above;
+    bool covered;
+};
+
+class Coverage : public ::testing::TestWithParam<CoverCase> {};
+
+TEST_P(Coverage, TheUnionOfTheFramesAboveMustCoverEverything) {
+    const CoverCase& c = GetParam();
+    EXPECT_EQ(MainWindowVisibility::isFullyCovered(QRect(100, 100, 190, 300), c.above), c.covered)
+        << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Coverage,
+    ::testing::Values(
+        CoverCase{"nothing above", {}, false},
+        CoverCase{"one larger window", {QRect(0, 0, 800, 600)}, true},
+        CoverCase{"exactly our frame", {QRect(100, 100, 190, 300)}, true},
+        CoverCase{"two halves", {QRect(0, 0, 195, 600), QRect(195, 0, 400, 600)}, true},
+        CoverCase{"one pixel column left", {QRect(0, 0, 195, 600), QRect(196, 0, 400, 600)}, false},
+        CoverCase{"beside us", {QRect(300, 100, 400, 300)}, false}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(CoverageOfNothing, AnEmptyFrameIsNeverCovered) {
+    const std::vector<QRect> above{QRect(0, 0, 800, 600)};
+    EXPECT_FALSE(MainWindowVisibility::isFullyCovered(QRect(), above));
+}
+
+} // namespace
+} // namespace trovimo
