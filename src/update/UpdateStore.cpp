@@ -107,6 +107,8 @@ void UpdateStore::poll() {
     body_.clear();
     abortReason_ = AbortReason::none;
     reply_ = network_->get(request);
+    // Qt stops reading from the socket while this much is waiting for us.
+    reply_->setReadBufferSize(maximumBodySize + 1);
     connect(reply_, &QNetworkReply::readyRead, this, &UpdateStore::onReadyRead);
     connect(reply_, &QNetworkReply::finished, this, &UpdateStore::onFinished);
     deadline_.start(transferTimeout_ * deadlineFactor);
