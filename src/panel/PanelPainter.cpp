@@ -2,54 +2,105 @@
 
 #include "panel/SymbolImages.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStaticText>
 #include <QTextOption>
 
 #include <algorithm>
+#include <cmath>
 
 namespace trovimo {
 namespace {
 
+// Shaping a text costs far more than drawing it, and most of the panel's texts (labels,
+// units, the date) stay the same from one refresh to the next: keep the shaped form of the
+// texts drawn recently.
+struct ShapedKey {
+    QString text;
+    FontSpec font;
+    double available; // the width the text was elided to; negative: not elided
+    friend bool operator==(const ShapedKey&, const ShapedKey&) = default;
+};
+
+size_t qHash(const ShapedKey& key, size_t seed = 0) noexcept {
+    return qHashMulti(seed, key.text, static_cast<int>(key.font.style),
+                      static_cast<int>(key.font.weight), key.font.monospacedDigits,
+                      key.font.rounded, key.font.pixelSize, key.available);
+}
+
+struct Shaped {
+    QString shown; // after eliding
+    double width = 0.0;
+    QStaticText staticText;
+};
+
+Shaped shaped(const QString& text, const FontSpec& spec, double available, const Theme& theme) {
+    static QHash<ShapedKey, Shaped> cache;
+    ShapedKey key{text, spec, available};
+    if (auto found = cache.constFind(key); found != cache.constEnd()) {
+        return *found;
+    }
+    // Values change every refresh; old ones are dropped wholesale now and then.
+    if (cache.size() > 512) {
+        cache.clear();
+    }
+    const QFontMetricsF& metrics = theme.metrics(spec);
+    Shaped entry;
+    entry.shown = available < 0.0 ? text : metrics.elidedText(text, Qt::ElideRight, available);
+    entry.width = metrics.horizontalAdvance(entry.shown);
+    entry.staticText.setText(entry.shown);
+    entry.staticText.setTextFormat(Qt::PlainText);
+    entry.staticText.setPerformanceHint(QStaticText::AggressiveCaching);
+    entry.staticText.prepare(QTransform(), theme.font(spec));
+    return *cache.insert(key, std::move(entry));
+}
+
 struct PlacedLine {
-    QString text; // after eliding
+    Shaped text;  // after eliding (implicitly shared: cheap to copy)
     double scale; // the shrink applied
     double left;  // x of the text's origin
     double width; // drawn width, scale applied
 };
 
 PlacedLine placeLine(const TextElement& element, const QString& source, const Theme& theme) {
-    const QFontMetricsF& metrics = theme.metrics(element.font);
     const double available = element.rect.width();
-    double width = metrics.horizontalAdvance(source);
+    Shaped line = shaped(source, element.font, -1.0, theme);
     double scale = 1.0;
-    if (width > available && element.minimumScale < 1.0 && width > 0.0) {
-        scale = std::max(element.minimumScale, available / width);
+    if (line.width > available && element.minimumScale < 1.0 && line.width > 0.0) {
+        scale = std::max(element.minimumScale, available / line.width);
     }
-    QString text = source;
-    if (width * scale > available + 0.01) {
-        text = metrics.elidedText(source, Qt::ElideRight, available / scale);
-        width = metrics.horizontalAdvance(text);
+    if (line.width * scale > available + 0.01) {
+        line = shaped(source, element.font, available / scale, theme);
     }
-    const double drawn = width * scale;
+    const double drawn = line.width * scale;
     double left = element.rect.left();
     if (element.alignment & Qt::AlignRight) {
         left = element.rect.right() - drawn;
     } else if (element.alignment & Qt::AlignHCenter) {
         left = element.rect.left() + (available - drawn) / 2.0;
     }
-    return {text, scale, left, drawn};
+    return {std::move(line), scale, left, drawn};
 }
 
 // Draws `text` with its origin at (left, baseline), shrunk by `scale`.
-void drawLine(QPainter& painter, const QString& text, double left, double baseline, double scale) {
+void drawLine(QPainter& painter, const TextElement& element, const Shaped& text, double left,
+              double baseline, double scale, const Theme& theme) {
     painter.save();
     painter.translate(left, baseline);
     if (scale != 1.0) {
         painter.scale(scale, scale);
     }
-    painter.drawText(QPointF(0, 0), text);
+    // A static text is positioned by its top-left corner, not its baseline.
+    painter.drawStaticText(QPointF(0, -theme.ascent(element.font)), text.staticText);
     painter.restore();
+}
+
+void drawLine(QPainter& painter, const TextElement& element, const QString& text, double left,
+              double baseline, double scale, const Theme& theme) {
+    drawLine(painter, element, shaped(text, element.font, -1.0, theme), left, baseline, scale,
+             theme);
 }
 
 // Digits that changed slide up and out while the new ones slide in from below; the rest
@@ -58,16 +109,18 @@ void drawRolling(QPainter& painter, const TextElement& element, const PlacedLine
                  const QString& from, double progress, const Theme& theme) {
     const QFontMetricsF& metrics = theme.metrics(element.font);
     const double travel = metrics.ascent() * 0.7 * line.scale;
-    const QString& to = line.text;
+    const QString& to = line.text.shown;
     painter.save();
     painter.setClipRect(element.rect.adjusted(0, -2, 0, 2), Qt::IntersectClip);
     if (from.size() != to.size()) {
         // No digit-by-digit pairing: the whole text rolls.
         const PlacedLine old = placeLine(element, from, theme);
         painter.setOpacity(1.0 - progress);
-        drawLine(painter, old.text, old.left, element.baseline - travel * progress, old.scale);
+        drawLine(painter, element, old.text, old.left, element.baseline - travel * progress,
+                 old.scale, theme);
         painter.setOpacity(progress);
-        drawLine(painter, to, line.left, element.baseline + travel * (1.0 - progress), line.scale);
+        drawLine(painter, element, line.text, line.left,
+                 element.baseline + travel * (1.0 - progress), line.scale, theme);
         painter.restore();
         return;
     }
@@ -75,23 +128,25 @@ void drawRolling(QPainter& painter, const TextElement& element, const PlacedLine
         const double x = line.left + metrics.horizontalAdvance(to.left(index)) * line.scale;
         if (from.at(index) == to.at(index)) {
             painter.setOpacity(1.0);
-            drawLine(painter, QString(to.at(index)), x, element.baseline, line.scale);
+            drawLine(painter, element, QString(to.at(index)), x, element.baseline, line.scale,
+                     theme);
             continue;
         }
         painter.setOpacity(1.0 - progress);
-        drawLine(painter, QString(from.at(index)), x, element.baseline - travel * progress,
-                 line.scale);
+        drawLine(painter, element, QString(from.at(index)), x, element.baseline - travel * progress,
+                 line.scale, theme);
         painter.setOpacity(progress);
-        drawLine(painter, QString(to.at(index)), x, element.baseline + travel * (1.0 - progress),
-                 line.scale);
+        drawLine(painter, element, QString(to.at(index)), x,
+                 element.baseline + travel * (1.0 - progress), line.scale, theme);
     }
     painter.restore();
 }
 
 } // namespace
 
-void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
-    painter.save();
+namespace {
+
+void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF outer(QPointF(0, 0), size);
     constexpr double radius = PanelMetrics::cornerRadius;
@@ -103,6 +158,43 @@ void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme
     painter.setPen(QPen(theme.color(ColorRole::quaternary), PanelMetrics::borderWidth));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(outer.adjusted(half, half, -half, -half), radius - half, radius - half);
+}
+
+} // namespace
+
+void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
+    // Filling a panel-sized antialiased shape every refresh costs more than everything on it;
+    // the frame only changes with the height, the palette and the scale, so keep it as an
+    // image and copy it in.
+    struct Cached {
+        QSizeF size;
+        double ratio = 0.0;
+        QRgb background = 0;
+        QRgb border = 0;
+        QImage image;
+    };
+    static Cached cached;
+    const double ratio = (painter.device() ? painter.device()->devicePixelRatioF() : 1.0) *
+                         painter.worldTransform().m22();
+    const QRgb background = theme.background().rgba();
+    const QRgb border = theme.color(ColorRole::quaternary).rgba();
+    if (cached.image.isNull() || cached.size != size || cached.ratio != ratio ||
+        cached.background != background || cached.border != border) {
+        const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
+                           static_cast<int>(std::ceil(size.height() * ratio)));
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter imagePainter(&image);
+        drawFrame(imagePainter, size, theme);
+        imagePainter.end();
+        cached = {size, ratio, background, border, std::move(image)};
+    }
+    painter.save();
+    // The frame is the bottom layer of a transparent window: replacing instead of blending
+    // gives the same pixels (corners included) without reading the destination.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), cached.image);
     painter.restore();
 }
 
@@ -169,7 +261,7 @@ void PanelPainter::paintText(QPainter& painter, const TextElement& text, const T
         if (roll != nullptr && roll->progress < 1.0) {
             drawRolling(painter, text, line, roll->from, roll->progress, theme);
         } else {
-            drawLine(painter, line.text, line.left, text.baseline, line.scale);
+            drawLine(painter, text, line.text, line.left, text.baseline, line.scale, theme);
         }
     }
     painter.restore();
