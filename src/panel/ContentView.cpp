@@ -13,8 +13,10 @@
 #include <QDesktopServices>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QRegion>
 #include <QToolTip>
 
 #include <algorithm>
@@ -83,7 +85,14 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     connect(&secondTimer_, &QTimer::timeout, this, &ContentView::onSecond);
     rollTimer_.setInterval(rollFrame);
     connect(&rollTimer_, &QTimer::timeout, this, [this] {
-        update();
+        QRegion rolling;
+        for (const PanelElement& element : layout_.elements) {
+            const auto* text = std::get_if<TextElement>(&element);
+            if (text != nullptr && text->animation) {
+                rolling += text->rect.adjusted(0, -2, 0, 2).toAlignedRect();
+            }
+        }
+        update(rolling);
         if (!roller_.isRolling(NumberRoller::Clock::now())) {
             rollTimer_.stop();
         }
@@ -239,11 +248,16 @@ double ContentView::secondsBarFraction() const {
     return secondsBarFrom_ + (element.gauge.fraction - secondsBarFrom_) * t;
 }
 
-void ContentView::paintEvent(QPaintEvent* /*event*/) {
+void ContentView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const auto now = NumberRoller::Clock::now();
+    const QRectF dirty = QRectF(event->rect()).adjusted(-1, -1, 1, 1);
     PanelPainter::paintFrame(painter, layout_.size, theme_);
     for (std::size_t index = 0; index < layout_.elements.size(); ++index) {
+        // The seconds bar and rolling digits repaint small rectangles; skip the rest.
+        if (!elementRect(layout_.elements[index]).intersects(dirty)) {
+            continue;
+        }
         if (layout_.secondsBar && index == *layout_.secondsBar && secondsBarAnimating_) {
             auto bar = std::get<CapacityBarElement>(layout_.elements[index]);
             bar.gauge.fraction = secondsBarFraction();
