@@ -50,21 +50,20 @@ for tool in Xvfb openbox xdotool xprop xwininfo; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/deps test)"
 done
 
-# A display number nobody uses: other test runs may have their own X servers.
+# Xvfb picks a free display number itself (-displayfd): other test runs may start their
+# own X servers at the same moment, and a check-then-start would race with them.
+# -noreset: the server would otherwise reset, refusing connections for a moment, each
+# time its last client (the readiness probe) leaves.
 display=""
-for n in $(seq 93 160); do
-    { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp "${xvfb_options[@]}" >"$work/xvfb.log" 2>&1 &
-    xpid=$!
-    if wait_for 10 xprop -display ":$n" -root _NET_NOTHING >/dev/null 2>&1; then
-        display=":$n"
-        pids+=("$xpid")
-        break
-    fi
-    kill "$xpid" 2>/dev/null
-    wait "$xpid" 2>/dev/null
-done
-[ -n "$display" ] || skip "no X server could be started (Xvfb failed on every display tried)"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset "${xvfb_options[@]}" \
+    3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xpid=$!
+pids+=("$xpid")
+if wait_for 15 grep -qs '^[0-9]' "$work/display"; then
+    display=":$(head -n 1 "$work/display")"
+    xprop -display "$display" -root _NET_NOTHING >/dev/null 2>&1 || display=""
+fi
+[ -n "$display" ] || skip "no X server could be started: $(tail -n 3 "$work/xvfb.log")"
 export DISPLAY=$display
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
@@ -108,6 +107,12 @@ stop_host() {
     exec 3>&-
 }
 ticks() { grep -c '^tick' "$out"; }
+# Prints what one visibility query and one re-application cost (figures, not checks).
+measure() {
+    echo measure >&3
+    wait_for 30 grep -q '^cost' "$out" || fail "no measurement"
+    echo "figures ($1): $(grep '^cost' "$out" | tail -n 1)"
+}
 # The frame as the program sees it: "x y w h".
 where() {
     local before
@@ -228,6 +233,7 @@ xdotool windowmove "$wid" 400 300
 sleep 1.5
 at 400 300 || fail "snapped from far away: $(where)"
 pass "snaps 8 px inside the work area, leaves far windows alone"
+measure "depth $depth, automatic"
 
 # Dragging by the surface (the label passes presses on to the window).
 xdotool mousemove 495 360 mousedown 1
@@ -260,6 +266,7 @@ start_cover 400 100 700 500 # covers only part of the panel
 ticking || fail "ticks stopped while partly covered (stacking)"
 stop_cover
 pass "covered by the stacking order: ticks stop, resume; partly covered: go on"
+measure "stacking order, two windows"
 stop_host
 
 ### Third run: a saved position on no screen (monitor gone) lands in the work area.

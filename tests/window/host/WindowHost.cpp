@@ -1,7 +1,8 @@
 // A stand-in for the panel in end-to-end tests: a plain 190-wide widget configured like
 // the main panel, with a statistics store over a scripted reader. Prints what a test needs
 // ("window 0x…", "tick N", "pos x y w h") and takes commands on stdin:
-//   alwaysOnTop 0|1, snap 0|1, where, quit.
+//   alwaysOnTop 0|1, snap 0|1, where, measure, quit.
+// "measure" prints the mean cost of one visibility query and of one re-application.
 // With --cover X,Y,W,H it shows an ordinary opaque window there instead.
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QSocketNotifier>
 #include <QVBoxLayout>
@@ -143,6 +145,25 @@ int main(int argc, char* argv[]) {
                         .arg(frame.y())
                         .arg(frame.width())
                         .arg(frame.height()));
+            } else if (words.value(0) == QLatin1String("measure")) {
+                constexpr int rounds = 200;
+                QElapsedTimer clock;
+                clock.start();
+                int visible = 0;
+                for (int round = 0; round < rounds; ++round) {
+                    visible += visibility.isMainWindowVisible() ? 1 : 0;
+                }
+                const double queryUs = clock.nsecsElapsed() / 1000.0 / rounds;
+                clock.restart();
+                for (int round = 0; round < rounds; ++round) {
+                    applyAll();
+                }
+                const double applyUs = clock.nsecsElapsed() / 1000.0 / rounds;
+                say(QStringLiteral("cost query %1 us, apply %2 us, visible %3/%4")
+                        .arg(queryUs, 0, 'f', 1)
+                        .arg(applyUs, 0, 'f', 1)
+                        .arg(visible)
+                        .arg(rounds));
             } else if (words.value(0) == QLatin1String("quit")) {
                 QApplication::quit();
             }
