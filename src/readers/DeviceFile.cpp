@@ -1,22 +1,13 @@
 #include "readers/DeviceFile.h"
 
-#include "readers/UniqueFd.h"
-
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 
 namespace trovimo {
 
 namespace {
-
-constexpr std::size_t initialCapacity = 4096;
-// Far beyond any sysfs value or /proc/net table; a broken or hostile file must not eat memory.
-constexpr std::size_t sizeLimit = std::size_t{8} << 20;
 
 bool isBlank(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -31,44 +22,6 @@ std::string rootedPath(std::string_view root, std::string_view path) {
     std::string joined(root);
     joined += path;
     return joined;
-}
-
-bool readDeviceFile(const std::string& path, std::string& buffer) {
-    buffer.clear();
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        return false;
-    }
-    // procfs and sysfs report a size of 0 or 4096 whatever the content, so read until EOF and
-    // grow as needed: a single fixed-size read cuts long tables short on big machines.
-    std::size_t used = 0;
-    for (;;) {
-        if (buffer.capacity() < initialCapacity) {
-            buffer.reserve(initialCapacity);
-        }
-        if (used == buffer.capacity()) {
-            if (used >= sizeLimit) {
-                buffer.clear();
-                return false;
-            }
-            buffer.reserve(buffer.capacity() * 2);
-        }
-        buffer.resize(buffer.capacity());
-        const ssize_t got = ::read(fd.get(), buffer.data() + used, buffer.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            buffer.clear();
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        used += static_cast<std::size_t>(got);
-    }
-    buffer.resize(used);
-    return true;
 }
 
 bool deviceFileExists(const std::string& path) {

@@ -12,11 +12,6 @@ namespace trovimo {
 // `path` (absolute, "/proc/...") below the root folder that stands for "/".
 [[nodiscard]] std::string rootedPath(std::string_view root, std::string_view path);
 
-// Reads the whole file into `buffer`, reusing its capacity (no allocation once it is big
-// enough). False when the file cannot be opened or read, or passes 8 MiB; `buffer` is then
-// empty.
-[[nodiscard]] bool readDeviceFile(const std::string& path, std::string& buffer);
-
 // True when the path names something (a file, a folder or a link that resolves).
 [[nodiscard]] bool deviceFileExists(const std::string& path);
 

@@ -138,15 +138,16 @@ std::optional<double> GPUStatsReader::read() {
 }
 
 std::optional<std::int64_t> GPUStatsReader::readInteger(const std::string& path) {
-    if (!readDeviceFile(path, text_)) {
-        return std::nullopt;
-    }
-    return parseSysfsInteger(text_);
+    const auto text = file_.read(path);
+    return text ? parseSysfsInteger(*text) : std::nullopt;
 }
 
 bool GPUStatsReader::isSuspended(const Source& source) {
-    return !source.runtimeStatusPath.empty() && readDeviceFile(source.runtimeStatusPath, text_) &&
-           trimmedText(text_) == "suspended";
+    if (source.runtimeStatusPath.empty()) {
+        return false;
+    }
+    const auto status = file_.read(source.runtimeStatusPath);
+    return status && trimmedText(*status) == "suspended";
 }
 
 std::unique_ptr<GPUStatsReader::Source> GPUStatsReader::find() {
@@ -166,7 +167,7 @@ std::unique_ptr<GPUStatsReader::Source> GPUStatsReader::find() {
     }
 
     const std::string kgsl = rootedPath(root_, "/sys/class/kgsl/kgsl-3d0/gpu_busy_percentage");
-    if (readDeviceFile(kgsl, text_) && parseKgslBusyPercent(text_)) {
+    if (const auto text = file_.read(kgsl); text && parseKgslBusyPercent(*text)) {
         auto source = std::make_unique<Source>();
         source->kind = Source::Kind::kgslPercent;
         source->valuePath = kgsl;
@@ -203,13 +204,13 @@ std::unique_ptr<GPUStatsReader::Source> GPUStatsReader::findDrmCard(const std::s
     if (std::string status = device + "/power/runtime_status"; deviceFileExists(status)) {
         source->runtimeStatusPath = std::move(status);
     }
-    source->runtimePowerManaged =
-        readDeviceFile(device + "/power/control", text_) && trimmedText(text_) == "auto";
+    const auto control = file_.read(device + "/power/control");
+    source->runtimePowerManaged = control && trimmedText(*control) == "auto";
     // Only the busy and residency files wake a card; vendor, control and status do not.
     const bool suspended = isSuspended(*source);
     std::uint64_t vendor = 0;
-    if (readDeviceFile(device + "/vendor", text_)) {
-        vendor = parseSysfsUnsigned(text_).value_or(0);
+    if (const auto text = file_.read(device + "/vendor")) {
+        vendor = parseSysfsUnsigned(*text).value_or(0);
     }
 
     if (std::string busy = device + "/gpu_busy_percent"; deviceFileExists(busy)) {
@@ -284,10 +285,9 @@ std::optional<double> GPUStatsReader::readSource(Source& source) {
         }
         return std::nullopt;
     case Source::Kind::kgslPercent:
-        if (!readDeviceFile(source.valuePath, text_)) {
+        if (const auto text = file_.read(source.valuePath); !text) {
             return std::nullopt;
-        }
-        if (const auto percent = parseKgslBusyPercent(text_)) {
+        } else if (const auto percent = parseKgslBusyPercent(*text)) {
             return percentToFraction(*percent);
         }
         return std::nullopt;

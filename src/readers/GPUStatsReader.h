@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SampleSource.h"
+#include "readers/WholeFileReader.h"
 
 #include <chrono>
 #include <cstdint>
@@ -65,7 +66,7 @@ private:
     Clock clock_;
     bool nvmlLibraryMissing_ = false;
     std::unique_ptr<Source> source_;
-    std::string text_; // reused for every small file
+    WholeFileReader file_{256}; // reused for every small file
 };
 
 } // namespace trovimo

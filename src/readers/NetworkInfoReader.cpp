@@ -65,12 +65,12 @@ std::optional<std::string> interfaceDisplayName(const std::string& root, const s
     if (!deviceFileExists(folder)) {
         return std::nullopt;
     }
-    std::string text;
+    WholeFileReader file(256);
     if (deviceFileExists(folder + "/phy80211")) {
         return "Wi-Fi";
     }
-    if (readDeviceFile(folder + "/uevent", text)) {
-        const std::string_view type = deviceType(text);
+    if (const auto uevent = file.read(folder + "/uevent")) {
+        const std::string_view type = deviceType(*uevent);
         for (const auto& [devtype, display] : deviceTypeNames) {
             if (type == devtype) {
                 return std::string(display);
@@ -87,8 +87,8 @@ std::optional<std::string> interfaceDisplayName(const std::string& root, const s
         return "VPN"; // tun/tap: OpenVPN, OpenConnect and the like
     }
     std::uint64_t linkType = 0;
-    if (readDeviceFile(folder + "/type", text)) {
-        linkType = parseSysfsUnsigned(text).value_or(0);
+    if (const auto text = file.read(folder + "/type")) {
+        linkType = parseSysfsUnsigned(*text).value_or(0);
     }
     if (linkType == arphrdPpp) {
         return "VPN";
@@ -123,10 +123,11 @@ std::optional<NetworkInfoReader::Primary> NetworkInfoReader::primaryInterface() 
             return Primary{*index, {}};
         }
     }
-    if (!readDeviceFile(routeTablePath_, routeText_)) {
+    const auto table = routeFile_.read(routeTablePath_);
+    if (!table) {
         return std::nullopt;
     }
-    if (const auto name = parseDefaultRoute(routeText_)) {
+    if (const auto name = parseDefaultRoute(*table)) {
         return Primary{0, *name};
     }
     return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "model/NetworkInfo.h"
 #include "model/SampleSource.h"
+#include "readers/WholeFileReader.h"
 #include "readers/WifiLink.h"
 
 #include <chrono>
@@ -47,7 +48,7 @@ private:
     // The primary interface: an index from the kernel, or a name from the route table.
     struct Primary {
         std::uint32_t index = 0;
-        std::string_view name; // into routeText_ when index is 0
+        std::string_view name; // into routeFile_'s buffer when index is 0
     };
     [[nodiscard]] std::optional<Primary> primaryInterface();
     [[nodiscard]] NetworkInfo rebuild(const std::string& name) const;
@@ -58,7 +59,7 @@ private:
     std::unique_ptr<RouteQuery> routeQuery_; // the kernel connection; absent if opening failed
     WifiLookup wifiLookup_;
     Clock clock_;
-    std::string routeText_;
+    WholeFileReader routeFile_;
 
     std::optional<NetworkInfo> cached_;
     std::uint32_t cachedIndex_ = 0; // the kernel's index of cached_->bsdName; 0 when unknown

@@ -2,6 +2,7 @@
 
 #include "readers/DeviceFile.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace trovimo {
@@ -70,31 +71,36 @@ bool NetworkStatsReader::isUpAndNotLoopback(std::string_view name) {
     flagsPath_.assign(sysClassNet_);
     flagsPath_.append(name);
     flagsPath_.append("/flags");
-    if (!readDeviceFile(flagsPath_, flagsText_)) {
+    const auto text = flagsFile_.read(flagsPath_);
+    if (!text) {
         return false; // gone between the two reads: it no longer carries traffic
     }
-    const auto flags = parseSysfsUnsigned(flagsText_);
+    const auto flags = parseSysfsUnsigned(*text);
     return flags && (*flags & interfaceUp) != 0 && (*flags & interfaceLoopback) == 0;
 }
 
 std::optional<NetworkStatsReader::Counters>
 NetworkStatsReader::readCounters(const std::optional<std::string>& interface) {
-    if (!readDeviceFile(procNetDev_, text_)) {
+    const auto table = netDevFile_.read(procNetDev_);
+    if (!table) {
         return std::nullopt;
     }
     Counters sum;
-    std::string_view rest = text_;
+    std::string_view rest = *table;
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        const auto entry = parseNetDevLine(line);
-        if (!entry) {
+        // Cheap check of the leading name first: most lines belong to interfaces that are not
+        // selected, and need no number parsed.
+        std::string_view lead = line;
+        lead.remove_prefix(std::min(lead.find_first_not_of(' '), lead.size()));
+        if (!lead.starts_with(interface ? std::string_view(*interface) : defaultPrefix)) {
             continue;
         }
-        const bool selected =
-            interface ? entry->name == *interface : entry->name.starts_with(defaultPrefix);
-        if (!selected || !isUpAndNotLoopback(entry->name)) {
+        const auto entry = parseNetDevLine(line);
+        if (!entry || (interface && entry->name != *interface) ||
+            !isUpAndNotLoopback(entry->name)) {
             continue;
         }
         sum.rx += entry->rxBytes;
@@ -126,10 +132,11 @@ std::optional<NetworkSpeed> NetworkStatsReader::read(std::chrono::system_clock::
         }
     }
     if (!previous_) {
-        previous_.emplace();
+        previous_ = Previous{std::string(key), *counters, now};
+        return speed;
     }
     if (previous_->key != key) {
-        previous_->key.assign(key);
+        previous_->key.assign(key); // reuses the string's capacity
     }
     previous_->counters = *counters;
     previous_->time = now;

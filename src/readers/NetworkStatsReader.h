@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ThroughputSource.h"
+#include "readers/WholeFileReader.h"
 
 #include <cstdint>
 #include <optional>
@@ -51,8 +52,8 @@ private:
 
     std::string procNetDev_;
     std::string sysClassNet_;
-    std::string text_;      // reused for /proc/net/dev
-    std::string flagsText_; // reused for the flags files
+    WholeFileReader netDevFile_;
+    WholeFileReader flagsFile_{64};
     std::string flagsPath_; // reused to build /sys/class/net/<name>/flags
     std::optional<Previous> previous_;
 };

@@ -7,6 +7,7 @@
 #include <linux/netlink.h>
 #include <linux/nl80211.h>
 #include <linux/rtnetlink.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 #include <cstring>
@@ -189,6 +190,12 @@ TEST(DisplaySsid, ArbitraryBytesBecomeSafeDisplayText) {
         const Bytes raw(bytes.begin(), bytes.end());
         EXPECT_EQ(displaySsid(raw), expected) << bytes;
     }
+}
+
+TEST(QueryWifiLink, InterfacesWithoutWifiGiveNothing) {
+    // Loopback is never wireless; without any Wi-Fi driver nl80211 does not even exist.
+    EXPECT_FALSE(queryWifiLink(::if_nametoindex("lo")));
+    EXPECT_FALSE(queryWifiLink(0x7fffffff)) << "no such interface";
 }
 
 } // namespace
