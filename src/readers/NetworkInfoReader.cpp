@@ -101,7 +101,11 @@ std::optional<std::string> interfaceDisplayName(const std::string& root, const s
 }
 
 NetworkInfoReader::NetworkInfoReader(std::string root)
-    : NetworkInfoReader(std::move(root), RouteSource::kernel, queryWifiByName, {}) {}
+    : NetworkInfoReader(root,
+                        // A captured tree has no kernel behind it to ask for a route.
+                        root.find_first_not_of('/') == std::string::npos ? RouteSource::kernel
+                                                                         : RouteSource::routeTable,
+                        queryWifiByName, {}) {}
 
 NetworkInfoReader::NetworkInfoReader(std::string root, RouteSource routeSource,
                                      WifiLookup wifiLookup, Clock clock)

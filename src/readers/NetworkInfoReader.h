@@ -34,7 +34,8 @@ public:
     // /proc/net/route as the fallback, or (for captured trees) /proc/net/route alone.
     enum class RouteSource { kernel, routeTable };
 
-    // This machine: rtnetlink opened now, nl80211 for Wi-Fi, the system clock.
+    // This machine: rtnetlink opened now (the route table alone when `root` is not "/"),
+    // nl80211 for Wi-Fi, the system clock.
     explicit NetworkInfoReader(std::string root = "/");
     NetworkInfoReader(std::string root, RouteSource routeSource, WifiLookup wifiLookup,
                       Clock clock);

@@ -40,7 +40,7 @@ std::optional<NetDevCounters> parseNetDevLine(std::string_view line) noexcept {
     while (!name.empty() && name.front() == ' ') {
         name.remove_prefix(1);
     }
-    if (name.empty() || name.find_first_of(" \t|") != std::string_view::npos) {
+    if (name.empty() || name.find_first_of(" \t|/") != std::string_view::npos) {
         return std::nullopt;
     }
     // Receive: bytes packets errs drop fifo frame compressed multicast; then transmit bytes.

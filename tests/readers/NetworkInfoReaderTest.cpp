@@ -197,6 +197,14 @@ TEST_F(NetworkInfoCache, TheCacheFollowsTheWallClockEvenBackwards) {
     EXPECT_EQ(reader.read()->ssid, "Other");
 }
 
+TEST(NetworkInfoReader, ACapturedTreeIsAskedThroughItsRouteTable) {
+    // Lowest metric: the wired link, not the Wi-Fi one (and not this machine's route).
+    NetworkInfoReader reader(test::fixturePath("network/workstation"));
+    const auto info = reader.read();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->bsdName, "enp3s0");
+}
+
 TEST(NetworkInfoReader, KernelRouteLookupAgreesWithTheMainTableHere) {
     std::ifstream table("/proc/net/route");
     const std::string text(std::istreambuf_iterator<char>(table), {});

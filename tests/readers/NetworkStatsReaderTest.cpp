@@ -51,6 +51,7 @@ TEST(ParseNetDevLine, SplitsAtTheLastColonAndRejectsMalformedLines) {
              "eth0: 1 2 3 4 5 6 7",                           // no transmit columns
              "eth0: 1 2 3 4 x 6 7 8 9 10",                    // not a number
              "eth0: -1 2 3 4 5 6 7 8 9 10",                   // negative
+             "../../x: 1 2 3 4 5 6 7 8 9 10",                 // would leave /sys/class/net
              "eth0: 99999999999999999999999 2 3 4 5 6 7 8 9", // beyond 64 bits
          }) {
         EXPECT_FALSE(parseNetDevLine(bad)) << bad;
