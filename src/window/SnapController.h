@@ -39,6 +39,9 @@ public:
 
     void setAnimationDuration(int milliseconds);
 
+    // Leaves the window where it is now, as when the user takes hold of it mid-snap.
+    void stopAnimation() { animation_.stop(); }
+
     // The snapping step: moves the window when one of its edges is near the work area's.
     void snapIfNeeded();
 

@@ -30,7 +30,10 @@ void replaceLevel(std::vector<xcb_atom_t>& states, const XcbWindowSystem& x, boo
 WindowConfigurator::WindowConfigurator(SettingsStore& settings,
                                        std::unique_ptr<WakeTimer> snapTimer, QObject* parent)
     : QObject(parent), snap_(std::move(snapTimer)),
-      autosave_(settings, QString::fromLatin1(frameAutosaveName)) {}
+      autosave_(settings, QString::fromLatin1(frameAutosaveName)) {
+    // A snap still animating would otherwise drag the window back out of the user's hand.
+    connect(&dragger_, &WindowDragger::dragStarted, &snap_, &SnapController::stopAnimation);
+}
 
 WindowConfigurator::~WindowConfigurator() {
     if (window_) {

@@ -63,6 +63,7 @@ bool WindowDragger::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool WindowDragger::startDrag(QPointF globalPosition) {
+    emit dragStarted();
     QWindow* handle = window_->windowHandle();
     if (handle != nullptr && handle->startSystemMove()) {
         return true;

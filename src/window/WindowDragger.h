@@ -28,6 +28,10 @@ public:
     // True while the window follows the pointer without the window manager's help.
     [[nodiscard]] bool isMovingByHand() const noexcept { return movingByHand_; }
 
+signals:
+    // The user took hold of the window.
+    void dragStarted();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -116,6 +116,37 @@ TEST_F(Configured, DraggedByItsSurfaceButNotByControls) {
     EXPECT_EQ(panel.pos(), moved);
 }
 
+class ManualTimer final : public WakeTimer {
+public:
+    void arm(std::chrono::nanoseconds) override {}
+    void fire() { emit fired(); }
+};
+
+TEST(ConfiguredSnapping, TakingHoldOfTheWindowStopsASnapInProgress) {
+    QTemporaryDir directory;
+    SettingsStore settings(directory.filePath(QStringLiteral("settings.conf")));
+    auto manual = std::make_unique<ManualTimer>();
+    ManualTimer* timer = manual.get();
+    WindowConfigurator configurator(settings, std::move(manual));
+    configurator.snapController().setAnimationDuration(2000);
+    QWidget panel;
+    panel.setMinimumHeight(200);
+    configurator.apply(panel, true, true);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint start = area.topLeft() + QPoint(23, 100);
+    panel.move(start);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+
+    timer->fire(); // 23 px from the left edge: a slow animated snap begins
+    QTRY_VERIFY(panel.pos().x() < start.x());
+    QTest::mousePress(&panel, Qt::LeftButton, {}, QPoint(20, 20));
+    const QPoint held = panel.pos();
+    QTest::qWait(200);
+    QTest::mouseRelease(&panel, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(panel.pos(), held);
+}
+
 struct CoverCase {
     const char* name;
     std::vector<QRect> above;
