@@ -1,4 +1,5 @@
-// nl80211 replies: the attribute walk, the SSID and the station's rate information.
+// nl80211 replies: the attribute walk, the SSID (interface and scan result) and the station's
+// rate information.
 #include "readers/NetlinkAttributes.h"
 #include "readers/WifiLink.h"
 
@@ -26,6 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort(); // control characters never reach the display
             }
         }
+    }
+    if (const auto ssid = trovimo::parseScanSsid(bytes); ssid && ssid->empty()) {
+        std::abort(); // an empty name is no name
     }
     if (const auto generation = trovimo::parseStationGeneration(bytes)) {
         if (*generation < 4 || *generation > 7) {

@@ -143,6 +143,38 @@ std::optional<std::string> parseInterfaceSsid(std::span<const std::uint8_t> attr
     return displaySsid(*ssid);
 }
 
+std::optional<std::string> parseScanSsid(std::span<const std::uint8_t> attributes) {
+    const auto bss = NetlinkAttributes(attributes).find(NL80211_ATTR_BSS);
+    if (!bss) {
+        return std::nullopt;
+    }
+    const NetlinkAttributes fields(*bss);
+    const auto status = fields.find(NL80211_BSS_STATUS);
+    const auto statusValue = status ? NetlinkAttributes::u32(*status) : std::nullopt;
+    if (statusValue != NL80211_BSS_STATUS_ASSOCIATED &&
+        statusValue != NL80211_BSS_STATUS_IBSS_JOINED) {
+        return std::nullopt;
+    }
+    const auto elements = fields.find(NL80211_BSS_INFORMATION_ELEMENTS);
+    if (!elements) {
+        return std::nullopt;
+    }
+    // Information elements: id (u8), length (u8), that many bytes.
+    std::span<const std::uint8_t> rest = *elements;
+    while (rest.size() >= 2) {
+        const std::uint8_t id = rest[0];
+        const std::size_t length = rest[1];
+        if (length > rest.size() - 2) {
+            return std::nullopt;
+        }
+        if (id == 0) {
+            return displaySsid(rest.subspan(2, length));
+        }
+        rest = rest.subspan(2 + length);
+    }
+    return std::nullopt;
+}
+
 std::optional<int> parseStationGeneration(std::span<const std::uint8_t> attributes) {
     const auto stationInfo = NetlinkAttributes(attributes).find(NL80211_ATTR_STA_INFO);
     if (!stationInfo) {
@@ -192,6 +224,17 @@ std::optional<WifiDetails> queryWifiLink(unsigned interfaceIndex) {
                   onInterface) ||
         !wireless) {
         return std::nullopt;
+    }
+    if (!details.ssid) {
+        auto onScan = [&](std::span<const std::uint8_t> attributes) {
+            if (!details.ssid) {
+                details.ssid = parseScanSsid(attributes);
+            }
+        };
+        if (!exchange(socket.get(), family, NL80211_CMD_GET_SCAN, NLM_F_DUMP, interfaceIndex,
+                      onScan)) {
+            details.ssid.reset();
+        }
     }
     // In station mode the one station is the access point we are associated with.
     auto onStation = [&](std::span<const std::uint8_t> attributes) {

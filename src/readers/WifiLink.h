@@ -20,6 +20,12 @@ struct WifiDetails {
 [[nodiscard]] std::optional<std::string>
 parseInterfaceSsid(std::span<const std::uint8_t> attributes);
 
+// The network name of the BSS we are associated with, from one NL80211_CMD_GET_SCAN message:
+// the SSID element (id 0) of its information elements, cleaned as above. Absent for a BSS we
+// are not associated with. Some drivers leave the interface's SSID attribute empty; the scan
+// results still carry it.
+[[nodiscard]] std::optional<std::string> parseScanSsid(std::span<const std::uint8_t> attributes);
+
 // The Wi-Fi generation of the rates in one NL80211_CMD_GET_STATION message: the higher of the
 // TX and RX bitrate's (single frames may go at legacy rates in one direction).
 [[nodiscard]] std::optional<int> parseStationGeneration(std::span<const std::uint8_t> attributes);

@@ -168,6 +168,37 @@ TEST(ParseInterfaceSsid, TakesTheSsidAttribute) {
     EXPECT_FALSE(parseInterfaceSsid(attribute(NL80211_ATTR_IFINDEX, u32(3)))) << "not associated";
 }
 
+TEST(ParseScanSsid, TakesTheSsidElementOfTheAssociatedBss) {
+    const auto bss = [](std::optional<std::uint32_t> status, const Bytes& elements) {
+        Bytes fields = join({attribute(NL80211_BSS_BSSID, Bytes{2, 0, 0, 0, 0, 1}),
+                             attribute(NL80211_BSS_FREQUENCY, u32(5180)),
+                             attribute(NL80211_BSS_INFORMATION_ELEMENTS, elements)});
+        if (status) {
+            fields = join({fields, attribute(NL80211_BSS_STATUS, u32(*status))});
+        }
+        return join({attribute(NL80211_ATTR_IFINDEX, u32(3)),
+                     attribute(NL80211_ATTR_BSS | NLA_F_NESTED, fields)});
+    };
+    // Supported rates (id 1) before the SSID (id 0) is unusual but legal.
+    const Bytes rates{1, 4, 0x82, 0x84, 0x8b, 0x96};
+    const Bytes home = join({Bytes{0, 4}, text("Home"), rates});
+    const std::pair<Bytes, std::optional<std::string>> cases[] = {
+        {bss(NL80211_BSS_STATUS_ASSOCIATED, home), "Home"},
+        {bss(NL80211_BSS_STATUS_ASSOCIATED, join({rates, Bytes{0, 3}, text("Lab")})), "Lab"},
+        {bss(NL80211_BSS_STATUS_IBSS_JOINED, home), "Home"},
+        {bss(std::nullopt, home), std::nullopt}, // a network in range, not ours
+        {bss(NL80211_BSS_STATUS_AUTHENTICATED, home), std::nullopt},
+        {bss(NL80211_BSS_STATUS_ASSOCIATED, rates), std::nullopt},
+        {bss(NL80211_BSS_STATUS_ASSOCIATED, Bytes{0, 0}), std::nullopt},           // hidden SSID
+        {bss(NL80211_BSS_STATUS_ASSOCIATED, Bytes{0, 9, 'H', 'o'}), std::nullopt}, // cut short
+        {attribute(NL80211_ATTR_IFINDEX, u32(3)), std::nullopt},
+    };
+    int index = 0;
+    for (const auto& [bytes, expected] : cases) {
+        EXPECT_EQ(parseScanSsid(bytes), expected) << "case " << index++;
+    }
+}
+
 TEST(DisplaySsid, ArbitraryBytesBecomeSafeDisplayText) {
     const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"Home", "Home"},
