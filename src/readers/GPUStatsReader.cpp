@@ -1,7 +1,6 @@
 #include "readers/GPUStatsReader.h"
 
 #include "readers/DeviceFile.h"
-#include "readers/NvmlSession.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -142,6 +141,14 @@ std::optional<std::int64_t> GPUStatsReader::readInteger(const std::string& path)
     return text ? parseSysfsInteger(*text) : std::nullopt;
 }
 
+std::shared_ptr<const NvmlSession::Library> GPUStatsReader::nvml() {
+    if (!nvmlLoadTried_) {
+        nvmlLoadTried_ = true;
+        nvml_ = NvmlSession::load(nvmlLibrary_);
+    }
+    return nvml_;
+}
+
 bool GPUStatsReader::isSuspended(const Source& source) {
     if (source.runtimeStatusPath.empty()) {
         return false;
@@ -175,13 +182,9 @@ std::unique_ptr<GPUStatsReader::Source> GPUStatsReader::find() {
     }
 
     // Without nvidia-drm the NVIDIA driver makes no DRM card; NVML still knows the devices.
-    if (nvidiaCards == 0 && !nvmlLibraryMissing_) {
+    if (nvidiaCards == 0 && nvml()) {
         for (unsigned index = 0;; ++index) {
-            auto opened = NvmlSession::open(nvmlLibrary_, index);
-            if (!opened.libraryLoaded) {
-                nvmlLibraryMissing_ = true;
-                break;
-            }
+            auto opened = NvmlSession::open(nvml_, index);
             if (opened.session && opened.session->utilizationPercent()) {
                 auto source = std::make_unique<Source>();
                 source->kind = Source::Kind::nvml;
@@ -225,23 +228,15 @@ std::unique_ptr<GPUStatsReader::Source> GPUStatsReader::findDrmCard(const std::s
     if (vendor == pciVendorNvidia) {
         // NVML numbers devices in PCI order, as the kernel probes the cards.
         const unsigned index = nvidiaCards++;
-        if (nvmlLibraryMissing_) {
+        if (!nvml()) {
             return nullptr;
         }
         source->kind = Source::Kind::nvml;
         source->nvmlIndex = index;
         if (suspended) {
-            // Opened once the card wakes up; opening it now would wake it.
-            if (!NvmlSession::libraryLoads(nvmlLibrary_)) {
-                nvmlLibraryMissing_ = true;
-                return nullptr;
-            }
-            return source;
+            return source; // opened once the card wakes up; opening it now would wake it
         }
-        auto opened = NvmlSession::open(nvmlLibrary_, index);
-        if (!opened.libraryLoaded) {
-            nvmlLibraryMissing_ = true;
-        }
+        auto opened = NvmlSession::open(nvml_, index);
         if (!opened.session || !opened.session->utilizationPercent()) {
             return nullptr;
         }
@@ -336,7 +331,7 @@ std::optional<double> GPUStatsReader::readNvml(Source& source) {
             now - *source.releasedAt < nvmlReopenGrace) {
             return 0.0; // released while idle, waiting for the card to suspend
         }
-        auto opened = NvmlSession::open(nvmlLibrary_, source.nvmlIndex);
+        auto opened = NvmlSession::open(nvml_, source.nvmlIndex);
         if (!opened.session) {
             return std::nullopt;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SampleSource.h"
+#include "readers/NvmlSession.h"
 #include "readers/WholeFileReader.h"
 
 #include <chrono>
@@ -11,8 +12,6 @@
 #include <string>
 
 namespace trovimo {
-
-class NvmlSession;
 
 // Busy share of a GPU from Intel's idle residency counters (i915 rc6, xe gtidle), in ms:
 // 1 - idle time / elapsed time, clamped to 0..1. The i915 counter is 32 bits wide and wraps
@@ -60,11 +59,13 @@ private:
     [[nodiscard]] std::optional<double> readResidency(Source& source);
     [[nodiscard]] bool isSuspended(const Source& source);
     [[nodiscard]] std::optional<std::int64_t> readInteger(const std::string& path);
+    [[nodiscard]] std::shared_ptr<const NvmlSession::Library> nvml();
 
     std::string root_;
     std::string nvmlLibrary_;
     Clock clock_;
-    bool nvmlLibraryMissing_ = false;
+    bool nvmlLoadTried_ = false; // a missing library is not looked for again every tick
+    std::shared_ptr<const NvmlSession::Library> nvml_;
     std::unique_ptr<Source> source_;
     WholeFileReader file_{256}; // reused for every small file
 };

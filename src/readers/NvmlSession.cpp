@@ -7,7 +7,7 @@ namespace trovimo {
 namespace {
 
 // Our own declarations of the five NVML entry points used; the prototypes are plain C and
-// stable across driver releases (the _v2 names exist since driver 4xx).
+// stable across driver releases.
 struct NvmlUtilization {
     unsigned int gpu;
     unsigned int memory;
@@ -31,65 +31,59 @@ template <typename Function> Function symbol(void* handle, const char* name) {
 
 } // namespace
 
-struct NvmlSession::Library {
+class NvmlSession::Library {
+public:
     DlHandle handle;
     InitFunction init = nullptr;
     ShutdownFunction shutdown = nullptr;
     GetCountFunction getCount = nullptr;
     GetHandleFunction getHandle = nullptr;
     GetUtilizationFunction getUtilization = nullptr;
-    bool initialised = false;
-
-    ~Library() {
-        if (initialised) {
-            shutdown();
-        }
-    }
 };
 
-NvmlSession::NvmlSession(std::unique_ptr<Library> library) : library_(std::move(library)) {}
-
-NvmlSession::~NvmlSession() = default;
-
-bool NvmlSession::libraryLoads(const std::string& library) {
-    return DlHandle(::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL)) != nullptr;
+std::shared_ptr<const NvmlSession::Library> NvmlSession::load(const std::string& path) {
+    auto library = std::make_shared<Library>();
+    library->handle.reset(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!library->handle) {
+        return nullptr;
+    }
+    void* handle = library->handle.get();
+    library->init = symbol<InitFunction>(handle, "nvmlInit_v2");
+    library->shutdown = symbol<ShutdownFunction>(handle, "nvmlShutdown");
+    library->getCount = symbol<GetCountFunction>(handle, "nvmlDeviceGetCount_v2");
+    library->getHandle = symbol<GetHandleFunction>(handle, "nvmlDeviceGetHandleByIndex_v2");
+    library->getUtilization =
+        symbol<GetUtilizationFunction>(handle, "nvmlDeviceGetUtilizationRates");
+    if (!library->init || !library->shutdown || !library->getCount || !library->getHandle ||
+        !library->getUtilization) {
+        return nullptr;
+    }
+    return library;
 }
 
-NvmlSession::Opened NvmlSession::open(const std::string& library, unsigned index) {
+NvmlSession::NvmlSession(std::shared_ptr<const Library> library, void* device)
+    : library_(std::move(library)), device_(device) {}
+
+NvmlSession::~NvmlSession() {
+    library_->shutdown();
+}
+
+NvmlSession::Opened NvmlSession::open(std::shared_ptr<const Library> library, unsigned index) {
     Opened opened;
-    auto loaded = std::make_unique<Library>();
-    loaded->handle.reset(::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
-    if (!loaded->handle) {
+    if (!library || library->init() != success) {
         return opened;
     }
-    opened.libraryLoaded = true;
-    void* handle = loaded->handle.get();
-    loaded->init = symbol<InitFunction>(handle, "nvmlInit_v2");
-    loaded->shutdown = symbol<ShutdownFunction>(handle, "nvmlShutdown");
-    loaded->getCount = symbol<GetCountFunction>(handle, "nvmlDeviceGetCount_v2");
-    loaded->getHandle = symbol<GetHandleFunction>(handle, "nvmlDeviceGetHandleByIndex_v2");
-    loaded->getUtilization =
-        symbol<GetUtilizationFunction>(handle, "nvmlDeviceGetUtilizationRates");
-    if (!loaded->init || !loaded->shutdown || !loaded->getCount || !loaded->getHandle ||
-        !loaded->getUtilization) {
-        return opened;
-    }
-    if (loaded->init() != success) {
-        return opened;
-    }
-    loaded->initialised = true;
+    // From here on every path out shuts down what nvmlInit_v2 started (NVML counts them).
     unsigned int count = 0;
-    if (loaded->getCount(&count) != success) {
+    NvmlDevice device = nullptr;
+    if (library->getCount(&count) != success || index >= count ||
+        library->getHandle(index, &device) != success || device == nullptr) {
+        opened.deviceCount = count;
+        library->shutdown();
         return opened;
     }
     opened.deviceCount = count;
-    NvmlDevice device = nullptr;
-    // The count may include devices that refuse a handle (no permission on /dev/nvidiaN).
-    if (index >= count || loaded->getHandle(index, &device) != success || device == nullptr) {
-        return opened;
-    }
-    opened.session.reset(new NvmlSession(std::move(loaded)));
-    opened.session->device_ = device;
+    opened.session.reset(new NvmlSession(std::move(library), device));
     return opened;
 }
 
