@@ -190,6 +190,32 @@ void BM_FloorSelf(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorSelf);
 
+// Parsing alone, on the captured files: what the readers add to the floor.
+std::string fixture(const char* relative) {
+    WholeFileReader file;
+    const auto text = file.read(std::string(TROVIMO_FIXTURES_DIR) + "/" + relative);
+    return text ? std::string(*text) : std::string();
+}
+
+void BM_ParseProcStat(benchmark::State& state) {
+    const std::string text = fixture("cpu/vm-2cores/proc/stat");
+    std::vector<NumberedCPUTicks> cores;
+    measure(state, [&] { benchmark::DoNotOptimize(parseProcStatInto(text, cores)); });
+}
+BENCHMARK(BM_ParseProcStat);
+
+void BM_ParseMeminfo(benchmark::State& state) {
+    const std::string text = fixture("memory/vm-zram-idle/proc/meminfo");
+    measure(state, [&] { benchmark::DoNotOptimize(parseMeminfo(text)); });
+}
+BENCHMARK(BM_ParseMeminfo);
+
+void BM_ParseSelfFootprint(benchmark::State& state) {
+    const std::string text = fixture("self/vm/proc/self/status");
+    measure(state, [&] { benchmark::DoNotOptimize(parseSelfFootprint(text)); });
+}
+BENCHMARK(BM_ParseSelfFootprint);
+
 } // namespace
 
 BENCHMARK_MAIN();

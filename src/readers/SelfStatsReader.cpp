@@ -26,6 +26,7 @@ SelfClocks SelfClocks::system() {
 std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {
     std::uint64_t total = 0;
     bool found = false;
+    int seen = 0;
     std::string_view line;
     while (proctext::nextLine(status, line)) {
         const auto colon = line.find(':');
@@ -47,6 +48,11 @@ std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {
         }
         total += *bytes;
         found = true;
+        // The three lines sit together in the upper half; the signal masks, capability sets
+        // and CPU lists below need not be scanned.
+        if (++seen == 3) {
+            break;
+        }
     }
     if (!found) {
         return std::nullopt;
