@@ -59,7 +59,8 @@ TEST(DiskStatsReader, ReadsTheHomeVolume) {
 }
 
 TEST(DiskStatsReader, MissingHomeIsAbsent) {
-    EXPECT_FALSE(DiskStatsReader("/nonexistent/trovimo-home").read());
+    const std::string missing = test::scratchDirectory().toStdString() + "/no-such-home";
+    EXPECT_FALSE(DiskStatsReader(missing).read());
     EXPECT_FALSE(DiskStatsReader("").read());
 }
 
