@@ -14,15 +14,43 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
-#include <chrono>
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <thread>
 
 namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) {
+    stopRequested = 1;
+}
+
+// Ctrl+C, a kill or a closed pipe (`| head`) end the loop normally, so the temporary
+// settings folder is removed on the way out.
+void installStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Sleeps for `seconds` unless a stop is requested first.
+void pause(double seconds) {
+    timespec remaining{};
+    remaining.tv_sec = static_cast<time_t>(seconds);
+    remaining.tv_nsec = static_cast<long>((seconds - std::floor(seconds)) * 1e9);
+    while (!stopRequested && ::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
 
 struct Options {
     double interval = 1.0;
@@ -96,16 +124,21 @@ int main(int argc, char** argv) {
     settings.registerDefaults(defaults);
 
     trovimo::StatsStore store(settings, trovimo::makeSystemReaders(options.root));
-    const auto period = std::chrono::duration<double>(options.interval);
+    installStopHandlers();
     for (long done = 0; options.count == 0 || done < options.count; ++done) {
         if (done > 0) {
-            std::this_thread::sleep_for(period);
+            pause(options.interval);
+        }
+        if (stopRequested) {
+            break;
         }
         store.tick();
-        const std::string line = trovimo::sampleJson(store);
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        std::string line = trovimo::sampleJson(store);
+        line.push_back('\n');
+        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
+            std::fflush(stdout) != 0) {
+            return 1; // the reader of our output went away
+        }
     }
     return 0;
 }
