@@ -62,10 +62,11 @@ struct Options {
     if (problem != nullptr) {
         std::fprintf(stderr, "trovimo-sample: %s\n", problem);
     }
-    std::fprintf(stderr, "usage: trovimo-sample [--interval SECONDS] [--count N] [--root DIR]\n"
-                         "  --interval  seconds between samples (default 1)\n"
-                         "  --count     number of samples, 0 for no end (default 0)\n"
-                         "  --root      directory that stands for / when reading /proc and /sys\n");
+    std::fprintf(problem != nullptr ? stderr : stdout,
+                 "usage: trovimo-sample [--interval SECONDS] [--count N] [--root DIR]\n"
+                 "  --interval  seconds between samples (default 1)\n"
+                 "  --count     number of samples, 0 for no end (default 0)\n"
+                 "  --root      directory that stands for / when reading /proc and /sys\n");
     std::exit(problem != nullptr ? 2 : 0);
 }
 
