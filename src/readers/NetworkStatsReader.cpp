@@ -29,6 +29,19 @@ bool nextField(std::string_view& rest, std::uint64_t& value) noexcept {
     return rest.empty() || rest.front() == ' ' || rest.front() == '\t';
 }
 
+// A column the reader does not use: digits only, checked but not converted.
+bool skipField(std::string_view& rest) noexcept {
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
+        rest.remove_prefix(1);
+    }
+    std::size_t digits = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') {
+        ++digits;
+    }
+    rest.remove_prefix(digits);
+    return digits > 0 && (rest.empty() || rest.front() == ' ' || rest.front() == '\t');
+}
+
 } // namespace
 
 std::optional<NetDevCounters> parseNetDevLine(std::string_view line) noexcept {
@@ -46,12 +59,11 @@ std::optional<NetDevCounters> parseNetDevLine(std::string_view line) noexcept {
     // Receive: bytes packets errs drop fifo frame compressed multicast; then transmit bytes.
     std::string_view rest = line.substr(colon + 1);
     NetDevCounters counters{name, 0, 0};
-    std::uint64_t skipped = 0;
     if (!nextField(rest, counters.rxBytes)) {
         return std::nullopt;
     }
     for (int field = 0; field < 7; ++field) {
-        if (!nextField(rest, skipped)) {
+        if (!skipField(rest)) {
             return std::nullopt;
         }
     }

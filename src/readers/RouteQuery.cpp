@@ -64,6 +64,12 @@ std::optional<std::string_view> parseDefaultRoute(std::string_view table) noexce
             header = false;
             continue;
         }
+        // Most lines are not default routes: look at Destination before splitting the rest.
+        const std::size_t firstTab = line.find('\t');
+        if (firstTab == std::string_view::npos ||
+            !line.substr(firstTab + 1).starts_with("00000000\t")) {
+            continue;
+        }
         std::array<std::string_view, 8> fields;
         std::size_t count = 0;
         std::string_view rest = line;
