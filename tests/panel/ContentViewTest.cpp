@@ -7,8 +7,10 @@
 #include <QAction>
 #include <QEnterEvent>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,78 @@ TEST_F(ContentViewTest, SizeFollowsBlocksAndUnchangedInputsDoNotRedraw) {
     EXPECT_EQ(changed.count(), 1);
     EXPECT_LT(view->height(), full.height());
     EXPECT_EQ(view->width(), 190);
+}
+
+// Counts paint events and the area they cover.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(ContentViewTest, NothingRepaintsWhileNothingChanges) {
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    view->installEventFilter(&counter);
+    view->relayout();
+    view->relayout();
+    settings->setBool(QString::fromLatin1(keys::showClockYear), false); // no change of value
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0);
+
+    settings->setBool(QString::fromLatin1(keys::showGPU), false);
+    QCoreApplication::processEvents();
+    EXPECT_GE(counter.paints, 1);
+    view->removeEventFilter(&counter);
+}
+
+TEST_F(ContentViewTest, SecondsBarRepaintsOnlyItsOwnRectangle) {
+    using namespace std::chrono_literals;
+    // 0.9 s into second 30 of a minute, so the next second boundary comes quickly.
+    const std::chrono::system_clock::time_point base{1796562330s + 900ms};
+    auto offset = std::make_shared<std::chrono::milliseconds>(0ms);
+    view->setWallClock([base, offset] { return base + *offset; });
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(view->currentLayout().secondsBar);
+    const QRectF bar =
+        elementRect(view->currentLayout().elements[*view->currentLayout().secondsBar]);
+
+    PaintCounter counter;
+    view->installEventFilter(&counter);
+    *offset = 200ms; // second 31 once the timer fires
+    QTest::qWait(400);
+    view->removeEventFilter(&counter);
+    ASSERT_GE(counter.paints, 1);
+    EXPECT_TRUE(bar.adjusted(-1, -1, 1, 1).contains(QRectF(counter.painted.boundingRect())))
+        << "painted " << counter.painted.boundingRect().height() << " rows";
+    const auto& gauge = std::get<CapacityBarElement>(
+        view->currentLayout().elements[*view->currentLayout().secondsBar]);
+    EXPECT_DOUBLE_EQ(gauge.gauge.fraction, 31 / 60.0);
+}
+
+TEST_F(ContentViewTest, ControlsShowTheirTooltips) {
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    hover(true);
+    const QRectF pin = view->currentLayout().hitRegions.back().rect;
+    const QPoint at = pin.center().toPoint();
+    QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+    QCoreApplication::sendEvent(view.get(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("最前面に表示中（クリックでデスクトップ張り付き）"));
+    QToolTip::hideText();
 }
 
 TEST_F(ContentViewTest, WindowSettingsReachTheHookOnEveryUpdate) {
