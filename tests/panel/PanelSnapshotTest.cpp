@@ -1,4 +1,5 @@
 #include "panel/ClockFormatter.h"
+#include "panel/NumberRoller.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
 
@@ -194,6 +195,48 @@ TEST(PanelSnapshot, EmptyStateAndStartUpStates) {
         save(render(freshLayout, theme, 2.0),
              dark ? QStringLiteral("startup-dark-2x") : QStringLiteral("startup-light-2x"));
     }
+}
+
+// Mid-roll, the changed digits of the CPU value sit between their old and new places while
+// the unchanged ones stay put.
+TEST(PanelSnapshot, RollingDigitsPaintBetweenOldAndNewText) {
+    const Theme theme = Theme::light();
+    PanelInputs inputs = busyMachine();
+    inputs.settings.animateValues = true;
+    const NumberRoller::Clock::time_point start{};
+    NumberRoller roller;
+    roller.observe(layoutPanel(inputs, theme).elements, true, start);
+    inputs.stats.cpu->total = 0.47;
+    const PanelLayoutResult layout = layoutPanel(inputs, theme);
+    roller.observe(layout.elements, true, start);
+
+    const TextElement* value = nullptr;
+    for (const PanelElement& element : layout.elements) {
+        const auto* text = std::get_if<TextElement>(&element);
+        if (text != nullptr && text->animation && text->text.contains(QStringLiteral("47"))) {
+            value = text;
+        }
+    }
+    ASSERT_NE(value, nullptr);
+    const auto renderAt = [&](NumberRoller::Clock::time_point now) {
+        QImage image(QSize(190, static_cast<int>(layout.size.height())) * 2,
+                     QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2.0);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        PanelPainter::paint(painter, layout, theme, &roller, now);
+        return image;
+    };
+    const QImage rolling = renderAt(start + std::chrono::milliseconds(60));
+    const QImage settled = renderAt(start + std::chrono::milliseconds(300));
+    save(rolling, QStringLiteral("rolling-light-2x"));
+    const QRgb background = pixelAt(settled, {95, layout.size.height() - 4});
+    const double width = value->rect.width();
+    const QRectF lastDigits(value->rect.right() - width * 0.6, value->rect.top(), width * 0.6,
+                            value->rect.height());
+    EXPECT_NE(rolling.copy(QRectF(lastDigits.topLeft() * 2, lastDigits.size() * 2).toRect()),
+              settled.copy(QRectF(lastDigits.topLeft() * 2, lastDigits.size() * 2).toRect()));
+    EXPECT_GT(inkIn(rolling, value->rect, background), 20);
 }
 
 } // namespace
