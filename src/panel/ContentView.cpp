@@ -128,6 +128,9 @@ void ContentView::setWindowSettingsHook(std::function<void(bool, bool)> hook) {
 
 void ContentView::setWallClock(WallClock clock) {
     wallClock_ = std::move(clock);
+    // The clock timers were aimed at the old clock's boundaries.
+    secondTimer_.stop();
+    minuteTimer_.stop();
     relayout();
 }
 
