@@ -324,7 +324,7 @@ double appendLegendItem(SectionLayout& out, const Theme& theme, QPointF origin, 
     const FontSpec font{TextStyle::caption2, QFont::Normal, true};
     const QString text =
         entry.label + QLatin1Char(' ') + QString::fromStdString(formatBytesCompact(entry.bytes));
-    const double textWidth = std::ceil(theme.textWidth(text, font) * scale);
+    const double textWidth = std::ceil(theme.textWidth(text, font)) * scale;
     out.elements.push_back(DotElement{
         QRectF(origin.x(), origin.y() + (rowHeight - dot) / 2.0, dot, dot), entry.color});
     TextElement label;
@@ -358,8 +358,10 @@ double appendLegendRow(SectionLayout& out, const Theme& theme, double y, double 
         fixedTotal += spacing * static_cast<double>(entries.size() - 1);
     }
     double scale = 1.0;
+    // Below three quarters the texts stop shrinking (their minimum scale) and are cut
+    // instead, so the row never reaches past the column.
     if (textTotal > 0.0 && fixedTotal + textTotal > width) {
-        scale = std::max(0.75, (width - fixedTotal) / textTotal);
+        scale = std::max(0.0, (width - fixedTotal) / textTotal);
     }
     double x = 0.0;
     for (const LegendEntry& entry : entries) {

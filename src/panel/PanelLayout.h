@@ -268,11 +268,12 @@ struct LegendEntry {
 };
 // One legend item at `origin` (top-left), rowHeight high: a 5 x 5 dot and
 // "<label> <formatBytesCompact(bytes)>", caption 2, secondary, monospaced digits.
-// `scale` shrinks the text (0.75 at the least). Returns its width.
+// `scale` narrows the text's box; the text shrinks with it to 0.75, then is cut. Returns
+// its width.
 double appendLegendItem(SectionLayout& out, const Theme& theme, QPointF origin, double rowHeight,
                         const LegendEntry& entry, double scale = 1.0);
-// A legend row at `y`: items 5 apart, shrunk together (to 0.75 at the most) when they do
-// not fit `width`. Returns the height.
+// A legend row at `y`: items 5 apart, shrunk together (to 0.75 at the most, then cut) when
+// they do not fit `width`. Returns the height.
 double appendLegendRow(SectionLayout& out, const Theme& theme, double y, double width,
                        std::span<const LegendEntry> entries);
 
