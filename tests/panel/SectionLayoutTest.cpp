@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 using namespace trovimo;
@@ -277,6 +278,20 @@ TEST_F(SectionLayoutTest, MemoryLongSwapTextShrinksWithinTheRow) {
     ASSERT_NE(swap, nullptr);
     EXPECT_EQ(swap->minimumScale, 0.75);
     EXPECT_LE(swap->rect.right(), all<DotElement>(out).back().rect.x());
+}
+
+// Corrupt counts make legend texts far wider than the column: they shrink, then are cut,
+// but never reach past the column.
+TEST_F(SectionLayoutTest, MemoryCorruptCountsStayInsideTheColumn) {
+    MemoryStats memory;
+    memory.used = memory.total = memory.app = memory.wired = memory.compressed = memory.swapUsed =
+        memory.swapTotal = std::numeric_limits<std::uint64_t>::max();
+    memory.pressure = MemoryPressure::critical;
+    inputs.stats.memory = memory;
+    const SectionLayout out = layout(layoutMemorySection);
+    for (const TextElement& text : all<TextElement>(out)) {
+        EXPECT_LE(text.rect.right(), width + 0.01) << text.text.toStdString();
+    }
 }
 
 // ---- Network -----------------------------------------------------------------------------
