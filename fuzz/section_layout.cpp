@@ -129,7 +129,7 @@ bool finite(const QRectF& rect) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ensureApplication();
     Bytes bytes(data, size);
-    const bool paint = (bytes.take<std::uint8_t>() % 8) == 0;
+    const bool paint = (bytes.take<std::uint8_t>() % 16) == 0;
     const PanelInputs inputs = decode(bytes);
     static const Theme theme = Theme::light();
     constexpr double width = PanelMetrics::columnWidth;
@@ -140,13 +140,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           layoutDiskSection, layoutSelfSection}) {
         const SectionLayout out = section(inputs, theme, width);
         if (!std::isfinite(out.height) || out.height < 0.0) {
-            std::fprintf(stderr, "height %g\n", out.height); std::abort();
+            std::fprintf(stderr, "section height %g\n", out.height);
+            std::abort();
         }
         const QRectF bounds(-0.01, -0.01, width + 0.02, out.height + 0.02);
         for (const PanelElement& element : out.elements) {
             const QRectF rect = elementRect(element);
             if (!finite(rect) || !bounds.contains(rect)) {
-                std::fprintf(stderr, "elem %zu %g %g %g %g in %g\n", element.index(), rect.x(), rect.y(), rect.width(), rect.height(), out.height);
+                std::fprintf(stderr, "element of kind %zu at %g,%g %gx%g outside %gx%g\n",
+                             element.index(), rect.x(), rect.y(), rect.width(), rect.height(),
+                             width, out.height);
                 std::abort();
             }
         }
@@ -156,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     all.settings.showSelf = true;
     const PanelLayoutResult layout = layoutPanel(all, theme);
     if (accessibleSections(layout).size() != 6) {
-        std::fprintf(stderr, "acc %zu\n", accessibleSections(layout).size());
+        std::fprintf(stderr, "%zu accessible sections\n", accessibleSections(layout).size());
         std::abort();
     }
     if (paint) {
