@@ -99,9 +99,13 @@ void FrameAutosave::restore(QWidget& window) {
     window.move(placeOnScreens(frame, screens, primary->availableGeometry()));
 }
 
+void FrameAutosave::noteUserMove() {
+    userMoved_ = true;
+}
+
 void FrameAutosave::save() {
     saveTimer_.stop();
-    if (!window_) {
+    if (!window_ || !userMoved_) {
         return;
     }
     const QString text = formatFrame(window_->frameGeometry());

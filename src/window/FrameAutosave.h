@@ -17,7 +17,9 @@ class SettingsStore;
 
 // Keeps a window's position in the settings under an autosave name: restored when the
 // window is first attached, saved shortly after it moves and when it hides or the
-// application quits.
+// application quits. Only a position the user chose is written: the placement at start-up
+// (the default corner, a restored frame brought back on screen, the snap that follows) is
+// not, so starting and quitting leave the settings file as it was.
 class FrameAutosave : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +31,8 @@ public:
 
     // Restores the saved position on the first attach of a window, then follows its moves.
     void attach(QWidget& window);
+    // The user has started moving the window; from now on its moves are saved.
+    void noteUserMove();
     void save();
 
     // "x y width height", the way it is stored; none for anything malformed.
@@ -51,6 +55,7 @@ private:
     QString name_;
     QPointer<QWidget> window_;
     QTimer saveTimer_;
+    bool userMoved_ = false;
 };
 
 } // namespace trovimo

@@ -33,6 +33,7 @@ WindowConfigurator::WindowConfigurator(SettingsStore& settings,
       autosave_(settings, QString::fromLatin1(frameAutosaveName)) {
     // A snap still animating would otherwise drag the window back out of the user's hand.
     connect(&dragger_, &WindowDragger::dragStarted, &snap_, &SnapController::stopAnimation);
+    connect(&dragger_, &WindowDragger::dragStarted, &autosave_, &FrameAutosave::noteUserMove);
 }
 
 WindowConfigurator::~WindowConfigurator() {

@@ -67,6 +67,13 @@ TEST_F(FrameAutosaveStore, SavesMovesAndRestoresThemInTheNextWindow) {
         window.resize(190, 200);
         autosave.attach(window);
         window.show();
+        // Placement by the program is not the user's choice and writes nothing.
+        window.move(area.topLeft() + QPoint(10, 10));
+        QCoreApplication::processEvents();
+        autosave.save();
+        EXPECT_FALSE(settings.contains(key));
+
+        autosave.noteUserMove();
         window.move(origin);
         QCoreApplication::processEvents();
         autosave.save();
