@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -83,6 +84,9 @@ struct Theme::FontCache {
         FontSpec spec;
         QFont font;
         QFontMetricsF metrics;
+        // Measuring shapes the text, which costs far more than the lookup; the panel lays
+        // itself out every refresh with mostly the same labels and units.
+        mutable QHash<QString, double> widths;
     };
     // A handful of distinct specs per panel: a linear search beats hashing.
     std::vector<std::unique_ptr<Entry>> entries;
@@ -94,7 +98,7 @@ struct Theme::FontCache {
             }
         }
         QFont font = makeFont(spec);
-        entries.push_back(std::make_unique<Entry>(Entry{spec, font, QFontMetricsF(font)}));
+        entries.push_back(std::make_unique<Entry>(Entry{spec, font, QFontMetricsF(font), {}}));
         return *entries.back();
     }
 
@@ -186,7 +190,17 @@ const QFontMetricsF& Theme::metrics(const FontSpec& spec) const {
 }
 
 double Theme::textWidth(const QString& text, const FontSpec& spec) const {
-    return metrics(spec).horizontalAdvance(text);
+    const FontCache::Entry& entry = fonts_->entry(spec);
+    if (const auto found = entry.widths.constFind(text); found != entry.widths.constEnd()) {
+        return *found;
+    }
+    // Values change every refresh; old ones are dropped wholesale now and then.
+    if (entry.widths.size() > 256) {
+        entry.widths.clear();
+    }
+    const double width = entry.metrics.horizontalAdvance(text);
+    entry.widths.insert(text, width);
+    return width;
 }
 
 double Theme::ascent(const FontSpec& spec) const {
