@@ -86,20 +86,15 @@ QPolygonF Sparkline::area(const QSizeF& size) const {
     return polygon;
 }
 
-void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(rect.topLeft());
-    const QRectF frame(QPointF(0, 0), rect.size());
-    QPainterPath clip;
-    clip.addRoundedRect(frame, cornerRadius, cornerRadius);
-    painter.setClipPath(clip, Qt::IntersectClip);
+namespace {
 
+// The faint rounded track with its dashed mid-line, in frame coordinates.
+void paintTrack(QPainter& painter, const QRectF& frame, const Theme& theme) {
     const QColor track = theme.color(ColorRole::quaternary);
     painter.setPen(Qt::NoPen);
     painter.setBrush(track);
     painter.setOpacity(0.3);
-    painter.drawRoundedRect(frame, cornerRadius, cornerRadius);
+    painter.drawRoundedRect(frame, Sparkline::cornerRadius, Sparkline::cornerRadius);
     painter.setOpacity(1.0);
 
     QPen dashed(track, 1.0, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
@@ -111,34 +106,142 @@ void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme)
     painter.setBrush(Qt::NoBrush);
     const double middle = frame.height() / 2.0;
     painter.drawLine(QPointF(0.0, middle), QPointF(frame.width(), middle));
+}
 
-    const std::vector<QPointF> line = points(frame.size());
-    if (line.size() >= 2) {
-        const QColor series = theme.color(color);
-        QLinearGradient gradient(QPointF(0.0, 0.0), QPointF(0.0, frame.height()));
-        QColor top = series;
-        top.setAlphaF(series.alphaF() * 0.3f);
-        QColor bottom = series;
-        bottom.setAlphaF(series.alphaF() * 0.02f);
-        gradient.setColorAt(0.0, top);
-        gradient.setColorAt(1.0, bottom);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(gradient);
-        painter.drawPolygon(area(frame.size()));
+// The area under the line and the line itself, in frame coordinates.
+void paintSeries(QPainter& painter, const Sparkline& sparkline, const QSizeF& size,
+                 const Theme& theme) {
+    const std::vector<QPointF> line = sparkline.points(size);
+    if (line.size() < 2) {
+        return;
+    }
+    const QColor series = theme.color(sparkline.color);
+    QLinearGradient gradient(QPointF(0.0, 0.0), QPointF(0.0, size.height()));
+    QColor top = series;
+    top.setAlphaF(series.alphaF() * 0.3f);
+    QColor bottom = series;
+    bottom.setAlphaF(series.alphaF() * 0.02f);
+    gradient.setColorAt(0.0, top);
+    gradient.setColorAt(1.0, bottom);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawPolygon(sparkline.area(size));
 
-        const QPolygonF outline = ribbon(line, lineWidth / 2.0, 4.0);
-        if (!outline.isEmpty()) {
-            painter.setBrush(series);
-            painter.drawPolygon(outline, Qt::WindingFill);
-        } else {
-            QPen stroke(series, lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
-            stroke.setMiterLimit(10.0);
-            painter.setPen(stroke);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    const QPolygonF outline = ribbon(line, Sparkline::lineWidth / 2.0, 4.0);
+    if (!outline.isEmpty()) {
+        painter.setBrush(series);
+        painter.drawPolygon(outline, Qt::WindingFill);
+    } else {
+        QPen stroke(series, Sparkline::lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
+        stroke.setMiterLimit(10.0);
+        painter.setPen(stroke);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    }
+}
+
+// The graph with its rounded corners cut by an antialiased clip path, straight onto the
+// painter: slow (Qt fills through a clip mask), for sizes the layer below does not take.
+void paintClipped(QPainter& painter, const Sparkline& sparkline, const QRectF& rect,
+                  const Theme& theme) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(rect.topLeft());
+    const QRectF frame(QPointF(0, 0), rect.size());
+    QPainterPath clip;
+    clip.addRoundedRect(frame, Sparkline::cornerRadius, Sparkline::cornerRadius);
+    painter.setClipPath(clip, Qt::IntersectClip);
+    paintTrack(painter, frame, theme);
+    paintSeries(painter, sparkline, frame.size(), theme);
+    painter.restore();
+}
+
+// What stays the same from one refresh to the next for one size and palette: the track
+// with its mid-line, and the rounded shape that cuts the series at the corners.
+struct TrackImages {
+    QSize pixels;
+    double ratio = 0.0;
+    QRgb track = 0;
+    QImage base;
+    QImage mask;
+};
+
+const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& size,
+                               const Theme& theme) {
+    // One entry per graph size: a panel has two or three.
+    static std::vector<TrackImages> cache;
+    const QRgb track = theme.color(ColorRole::quaternary).rgba();
+    for (const TrackImages& entry : cache) {
+        if (entry.pixels == pixels && entry.ratio == ratio && entry.track == track) {
+            return entry;
         }
     }
-    painter.restore();
+    if (cache.size() >= 8) {
+        cache.clear();
+    }
+    const QRectF frame(QPointF(0, 0), size);
+    TrackImages entry{pixels, ratio, track, QImage(pixels, QImage::Format_ARGB32_Premultiplied),
+                      QImage(pixels, QImage::Format_ARGB32_Premultiplied)};
+    for (QImage* image : {&entry.base, &entry.mask}) {
+        image->setDevicePixelRatio(ratio);
+        image->fill(Qt::transparent);
+    }
+    QPainter base(&entry.base);
+    base.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(frame, Sparkline::cornerRadius, Sparkline::cornerRadius);
+    base.setClipPath(clip);
+    paintTrack(base, frame, theme);
+    base.end();
+    QPainter mask(&entry.mask);
+    mask.setRenderHint(QPainter::Antialiasing);
+    mask.setPen(Qt::NoPen);
+    mask.setBrush(Qt::black);
+    mask.drawRoundedRect(frame, Sparkline::cornerRadius, Sparkline::cornerRadius);
+    mask.end();
+    cache.push_back(std::move(entry));
+    return cache.back();
+}
+
+} // namespace
+
+void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+    const double ratio = (painter.device() ? painter.device()->devicePixelRatioF() : 1.0) *
+                         painter.worldTransform().m22();
+    const QSize pixels(static_cast<int>(std::ceil(rect.width() * ratio)),
+                       static_cast<int>(std::ceil(rect.height() * ratio)));
+    // Anything but a plain scale (a rotation, a shear) or an outlandish size goes the
+    // direct way.
+    const bool layered = painter.worldTransform().isAffine() &&
+                         painter.worldTransform().m12() == 0.0 &&
+                         painter.worldTransform().m21() == 0.0 &&
+                         painter.worldTransform().m11() == painter.worldTransform().m22() &&
+                         ratio > 0.0 && pixels.width() > 0 && pixels.height() > 0 &&
+                         pixels.width() <= 4096 && pixels.height() <= 4096;
+    if (!layered) {
+        paintClipped(painter, *this, rect, theme);
+        return;
+    }
+    // Filling through a rounded clip path makes Qt build and apply a coverage mask for every
+    // fill. Instead the series is drawn unclipped into a small layer over a copy of the
+    // cached track, the corners are cut with one pass of the cached mask, and the layer is
+    // copied in once.
+    const TrackImages& cached = trackImages(pixels, ratio, rect.size(), theme);
+    static QImage layer;
+    if (layer.size() != pixels) {
+        layer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    }
+    layer.setDevicePixelRatio(ratio);
+    QPainter series(&layer);
+    series.setCompositionMode(QPainter::CompositionMode_Source);
+    series.drawImage(QPointF(0, 0), cached.base);
+    series.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    series.setRenderHint(QPainter::Antialiasing);
+    paintSeries(series, *this, rect.size(), theme);
+    series.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    series.drawImage(QPointF(0, 0), cached.mask);
+    series.end();
+    painter.drawImage(rect.topLeft(), layer);
 }
 
 } // namespace trovimo
