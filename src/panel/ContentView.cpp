@@ -56,6 +56,12 @@ int millisecondsToNext(std::chrono::system_clock::time_point now,
     return static_cast<int>(std::max<std::int64_t>(1, (period - remainder).count()));
 }
 
+// The pixels an element may touch: glyphs and antialiased edges reach a little past the
+// laid-out rectangle, and rolling digits slide up to 2 points beyond it.
+QRect damageRect(const PanelElement& element) {
+    return elementRect(element).adjusted(-2, -3, 2, 3).toAlignedRect();
+}
+
 } // namespace
 
 ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore& settings,
@@ -68,10 +74,13 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     setAutoFillBackground(false);
     setMouseTracking(true);
 
-    connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout);
-    connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout);
+    storeConnections_ = {
+        connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
+        connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
+    };
     if (updates_ != nullptr) {
-        connect(updates_, &UpdateStore::statusChanged, this, &ContentView::relayout);
+        storeConnections_.push_back(
+            connect(updates_, &UpdateStore::statusChanged, this, &ContentView::relayout));
     }
 
     minuteTimer_.setSingleShot(true);
@@ -111,7 +120,17 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     relayout();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView() {
+    // QWidget's destructor hides the window, and what that sets off may change a setting or
+    // tick the store: a half-destroyed view must not lay itself out again.
+    for (const QMetaObject::Connection& connection : storeConnections_) {
+        disconnect(connection);
+    }
+    minuteTimer_.stop();
+    secondTimer_.stop();
+    rollTimer_.stop();
+    secondsBarAnimation_.stop();
+}
 
 void ContentView::setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
                               std::function<void(int)> open) {
@@ -164,8 +183,21 @@ void ContentView::relayout() {
     }
     lastSettings_ = inputs.settings;
 
-    const bool changed = next.size != layout_.size || next.elements != layout_.elements ||
-                         next.blocks != layout_.blocks;
+    // Most refreshes change a few numbers and the graphs; the labels, units and dividers
+    // stay. Repaint only where an element changed, or everything when the arrangement did.
+    QRegion damage;
+    const bool rearranged = next.size != layout_.size || next.blocks != layout_.blocks ||
+                            next.elements.size() != layout_.elements.size();
+    bool changed = rearranged;
+    if (!rearranged) {
+        for (std::size_t index = 0; index < next.elements.size(); ++index) {
+            if (next.elements[index] != layout_.elements[index]) {
+                changed = true;
+                damage += damageRect(layout_.elements[index]);
+                damage += damageRect(next.elements[index]);
+            }
+        }
+    }
     if (next.size != layout_.size) {
         setFixedSize(next.size.toSize());
     }
@@ -184,8 +216,12 @@ void ContentView::relayout() {
     if (windowSettingsHook_) {
         windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
     }
-    if (changed) {
+    if (rearranged) {
         update();
+    } else if (changed) {
+        update(damage);
+    }
+    if (changed) {
         emit layoutChanged();
     }
 }
@@ -254,11 +290,11 @@ double ContentView::secondsBarFraction() const {
 void ContentView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const auto now = NumberRoller::Clock::now();
-    const QRectF dirty = QRectF(event->rect()).adjusted(-1, -1, 1, 1);
+    const QRegion& dirty = event->region();
     PanelPainter::paintFrame(painter, layout_.size, theme_);
     for (std::size_t index = 0; index < layout_.elements.size(); ++index) {
-        // The seconds bar and rolling digits repaint small rectangles; skip the rest.
-        if (!elementRect(layout_.elements[index]).intersects(dirty)) {
+        // Refreshes, the seconds bar and rolling digits repaint small regions; skip the rest.
+        if (!dirty.intersects(damageRect(layout_.elements[index]))) {
             continue;
         }
         if (layout_.secondsBar && index == *layout_.secondsBar && secondsBarAnimating_) {

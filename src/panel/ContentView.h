@@ -106,6 +106,7 @@ private:
     std::function<std::vector<LauncherMenuEntry>()> launcherEntries_;
     std::function<void(int)> launcherOpen_;
     std::function<void(bool, bool)> windowSettingsHook_;
+    std::vector<QMetaObject::Connection> storeConnections_;
 };
 
 } // namespace trovimo
