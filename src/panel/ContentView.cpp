@@ -140,6 +140,8 @@ void ContentView::setLauncher(std::function<std::vector<LauncherMenuEntry>()> en
 
 void ContentView::setWindowSettingsHook(std::function<void(bool, bool)> hook) {
     windowSettingsHook_ = std::move(hook);
+    lastHookState_ =
+        WindowHookState{lastSettings_.alwaysOnTop, lastSettings_.snapToEdges, layout_.size};
     if (windowSettingsHook_) {
         windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
     }
@@ -213,7 +215,12 @@ void ContentView::relayout() {
         secondTimer_.stop();
         minuteTimer_.stop();
     }
-    if (windowSettingsHook_) {
+    // Configuring the window costs round trips to the X server; it is redone when one of its
+    // two settings or the panel's size changed, not on every refresh.
+    const WindowHookState hookState{lastSettings_.alwaysOnTop, lastSettings_.snapToEdges,
+                                    layout_.size};
+    if (windowSettingsHook_ && hookState != lastHookState_) {
+        lastHookState_ = hookState;
         windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
     }
     if (rearranged) {
@@ -291,7 +298,7 @@ void ContentView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const auto now = NumberRoller::Clock::now();
     const QRegion& dirty = event->region();
-    PanelPainter::paintFrame(painter, layout_.size, theme_);
+    PanelPainter::paintFrame(painter, layout_.size, theme_, dirty);
     for (std::size_t index = 0; index < layout_.elements.size(); ++index) {
         // Refreshes, the seconds bar and rolling digits repaint small regions; skip the rest.
         if (!dirty.intersects(damageRect(layout_.elements[index]))) {

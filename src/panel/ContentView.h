@@ -107,6 +107,14 @@ private:
     std::function<void(int)> launcherOpen_;
     std::function<void(bool, bool)> windowSettingsHook_;
     std::vector<QMetaObject::Connection> storeConnections_;
+    struct WindowHookState {
+        bool alwaysOnTop = false;
+        bool snapToEdges = false;
+        QSizeF size;
+        friend bool operator==(const WindowHookState&, const WindowHookState&) = default;
+    };
+    // What the window settings hook was last called with.
+    std::optional<WindowHookState> lastHookState_;
 };
 
 } // namespace trovimo
