@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <QStaticText>
 #include <QTextOption>
 
@@ -163,38 +164,47 @@ void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
 } // namespace
 
 void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
-    // Filling a panel-sized antialiased shape every refresh costs more than everything on it;
-    // the frame only changes with the height, the palette and the scale, so keep it as an
-    // image and copy it in.
-    struct Cached {
-        QSizeF size;
-        double ratio = 0.0;
-        QRgb background = 0;
-        QRgb border = 0;
-        QImage image;
+    painter.save();
+    // The bottom layer of a transparent window: whatever was there before goes.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    drawFrame(painter, size, theme);
+    painter.restore();
+}
+
+void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme,
+                              const QRegion& dirty) {
+    // Inside the border and away from the rounded corners the frame is the plain background
+    // colour; a refresh repaints a few such rectangles. Only a repaint that reaches the edge
+    // rasterizes the antialiased outline (a panel-sized image of it would cost as much
+    // memory as the window's own backing store).
+    constexpr double corner = PanelMetrics::cornerRadius + 1.0;
+    constexpr double edge = PanelMetrics::borderWidth + 1.0;
+    const QRectF inner = QRectF(QPointF(0, 0), size).adjusted(edge, edge, -edge, -edge);
+    const QRectF corners[] = {
+        QRectF(0, 0, corner, corner),
+        QRectF(size.width() - corner, 0, corner, corner),
+        QRectF(0, size.height() - corner, corner, corner),
+        QRectF(size.width() - corner, size.height() - corner, corner, corner),
     };
-    static Cached cached;
-    const double ratio = (painter.device() ? painter.device()->devicePixelRatioF() : 1.0) *
-                         painter.worldTransform().m22();
-    const QRgb background = theme.background().rgba();
-    const QRgb border = theme.color(ColorRole::quaternary).rgba();
-    if (cached.image.isNull() || cached.size != size || cached.ratio != ratio ||
-        cached.background != background || cached.border != border) {
-        const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
-                           static_cast<int>(std::ceil(size.height() * ratio)));
-        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::transparent);
-        QPainter imagePainter(&image);
-        drawFrame(imagePainter, size, theme);
-        imagePainter.end();
-        cached = {size, ratio, background, border, std::move(image)};
+    const bool interior = std::all_of(dirty.begin(), dirty.end(), [&](const QRect& rect) {
+        const QRectF area(rect);
+        return inner.contains(area) &&
+               std::none_of(std::begin(corners), std::end(corners),
+                            [&](const QRectF& square) { return square.intersects(area); });
+    });
+    if (!interior) {
+        paintFrame(painter, size, theme);
+        return;
     }
     painter.save();
     // The frame is the bottom layer of a transparent window: replacing instead of blending
-    // gives the same pixels (corners included) without reading the destination.
+    // gives the same pixels without reading the destination.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), cached.image);
+    for (const QRect& rect : dirty) {
+        painter.fillRect(rect, theme.background());
+    }
     painter.restore();
 }
 

@@ -4,6 +4,7 @@
 #include "panel/PanelLayout.h"
 
 class QPainter;
+class QRegion;
 
 namespace trovimo {
 
@@ -12,6 +13,9 @@ class PanelPainter {
 public:
     // The rounded translucent background and its inset border, `size` large.
     static void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme);
+    // The frame under `dirty` only (widget coordinates, what a paint event repaints).
+    static void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme,
+                           const QRegion& dirty);
     // Frame and every element, in order. `roller` (may be null) supplies the rolls of
     // animated numbers at `now`.
     static void paint(QPainter& painter, const PanelLayoutResult& layout, const Theme& theme,
