@@ -6,6 +6,7 @@
 #include "window/PlatformSelection.h"
 
 #include <QApplication>
+#include <QPixmapCache>
 
 // Trovimo takes no arguments of its own; QApplication only removes Qt's (-platform, ...).
 int main(int argc, char* argv[]) {
@@ -21,5 +22,9 @@ int main(int argc, char* argv[]) {
     const trovimo::UnixSignalQuitter signalQuitter;
     trovimo::TrovimoApp app;
     app.showMainWindow();
+    // The window icon was just rendered from its SVG at the sizes the window manager may
+    // want; those renderings would stay in Qt's pixmap cache for good, though nothing draws
+    // them again.
+    QPixmapCache::clear();
     return QApplication::exec();
 }
