@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -139,6 +140,10 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const auto compositorCookie =
         xcb_get_selection_owner(connection, x.atom(Atom::compositorSelection));
     const auto geometryCookie = xcb_get_geometry(connection, id);
+    // Needed only when the stacking order decides, but asked here it costs no round trip
+    // of its own.
+    const auto stackingCookie =
+        askProperty(connection, x.root(), x.atom(Atom::netClientListStacking), stackingLimit);
 
     const auto attributes = take(xcb_get_window_attributes_reply, connection, attributesCookie);
     const auto wmState = first32(take(xcb_get_property_reply, connection, wmStateCookie));
@@ -147,6 +152,7 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const auto current = first32(take(xcb_get_property_reply, connection, currentCookie));
     const auto compositor = take(xcb_get_selection_owner_reply, connection, compositorCookie);
     const auto geometry = take(xcb_get_geometry_reply, connection, geometryCookie);
+    const auto stacking = values32(take(xcb_get_property_reply, connection, stackingCookie));
 
     if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
         return false; // minimised or on another workspace, for most window managers
@@ -176,21 +182,22 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const bool useStacking = source_ == OcclusionSource::stacking ||
                              (source_ == OcclusionSource::automatic && (compositing || redirected));
     if (useStacking) {
-        return !isCoveredByStacking(id, x, current.value_or(0));
+        return !isCoveredByStacking(id, x, current.value_or(0), stacking);
     }
     return !fullyObscured_;
 }
 
 bool MainWindowVisibility::isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x,
-                                               std::uint32_t currentDesktop) {
+                                               std::uint32_t currentDesktop,
+                                               const std::vector<std::uint32_t>& stacking) {
     using Atom = XcbWindowSystem::Atom;
     xcb_connection_t* connection = x.connection();
-    const auto stacking = values32(take(
-        xcb_get_property_reply, connection,
-        askProperty(connection, x.root(), x.atom(Atom::netClientListStacking), stackingLimit)));
     const auto ours = std::find(stacking.begin(), stacking.end(), window);
     if (ours == stacking.end()) {
         return false; // not managed (yet), or no such list: nothing to go by
+    }
+    if (std::next(ours) == stacking.end()) {
+        return false; // on top of everything (the pinned panel's usual place)
     }
 
     // The list runs from bottom to top: what follows ours lies above it.

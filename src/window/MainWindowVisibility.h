@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace trovimo {
 
@@ -43,8 +44,9 @@ public:
 
 private:
     bool isVisibleOnX11(QWidget& window, XcbWindowSystem& x);
-    bool isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x,
-                             std::uint32_t currentDesktop);
+    // `stacking`: the window manager's client list, bottom to top.
+    bool isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x, std::uint32_t currentDesktop,
+                             const std::vector<std::uint32_t>& stacking);
 
     OcclusionSource source_ = OcclusionSource::automatic;
     std::uint32_t trackedWindow_ = 0;
