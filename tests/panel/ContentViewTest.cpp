@@ -210,6 +210,41 @@ TEST_F(ContentViewTest, WindowSettingsReachTheHookOnEveryUpdate) {
     EXPECT_EQ(calls.back(), std::make_pair(true, true));
     settings->setBool(QString::fromLatin1(keys::alwaysOnTop), false);
     EXPECT_EQ(calls.back(), std::make_pair(false, true));
+    // Configuring the window costs X round trips: a refresh that changes neither setting
+    // nor the panel's size leaves it alone.
+    const std::size_t before = calls.size();
+    view->relayout();
+    stats->tick();
+    EXPECT_EQ(calls.size(), before);
+}
+
+// Hiding, as QWidget's destructor does, once set off a settings write; a view half
+// destroyed must not lay itself out (or do anything else) in answer to it.
+class ChangeSettingOnHide : public QObject {
+public:
+    explicit ChangeSettingOnHide(SettingsStore& settings) : settings_(settings) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide) {
+            settings_.setBool(QString::fromLatin1(keys::showCPU), false);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    SettingsStore& settings_;
+};
+
+TEST_F(ContentViewTest, DestroyingAShownViewIgnoresWhatHidingSetsOff) {
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    int layouts = 0;
+    QObject::connect(view.get(), &ContentView::layoutChanged, [&layouts] { ++layouts; });
+    ChangeSettingOnHide filter(*settings);
+    view->installEventFilter(&filter);
+    view.reset();
+    EXPECT_EQ(layouts, 0);
+    EXPECT_FALSE(settings->boolValue(QString::fromLatin1(keys::showCPU)));
+    stats->tick(); // nothing listens any more
 }
 
 } // namespace
