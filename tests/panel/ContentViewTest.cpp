@@ -191,6 +191,38 @@ TEST_F(ContentViewTest, SecondsBarRepaintsOnlyItsOwnRectangle) {
     EXPECT_DOUBLE_EQ(gauge.gauge.fraction, 31 / 60.0);
 }
 
+TEST_F(ContentViewTest, ANewMinuteRepaintsTheClockNotThePanel) {
+    using namespace std::chrono_literals;
+    const std::chrono::system_clock::time_point base{1796562330s};
+    auto offset = std::make_shared<std::chrono::seconds>(0s);
+    view->setWallClock([base, offset] { return base + *offset; });
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    const std::vector<PanelElement> before = view->currentLayout().elements;
+
+    PaintCounter counter;
+    view->installEventFilter(&counter);
+    *offset = 60s;
+    view->relayout();
+    for (int waited = 0; counter.paints == 0 && waited < 3000; waited += 50) {
+        QTest::qWait(50);
+    }
+    view->removeEventFilter(&counter);
+    ASSERT_GE(counter.paints, 1);
+    const auto& after = view->currentLayout().elements;
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t index = 0; index < after.size(); ++index) {
+        const QRect rect = elementRect(after[index]).toAlignedRect();
+        if (after[index] != before[index]) {
+            EXPECT_TRUE((QRegion(rect) - counter.painted).isEmpty()) << "changed element " << index;
+        }
+    }
+    // The time changed; the blocks below the clock did not.
+    EXPECT_LT(counter.painted.boundingRect().bottom(), view->height() / 2)
+        << "painted down to row " << counter.painted.boundingRect().bottom();
+}
+
 TEST_F(ContentViewTest, ControlsShowTheirTooltips) {
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
