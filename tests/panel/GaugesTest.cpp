@@ -150,5 +150,37 @@ TEST(Sparkline, PaintsBackgroundDashesAndClipsToFrame) {
     EXPECT_EQ(qAlpha(image.pixel(60, 9)), 0) << "line half-width cut at the top edge";
 }
 
+// A full graph fills its frame up to the rounded corners, which stay cut, at every scale
+// (the layer the series is drawn into follows the device pixels).
+class SparklineCorners : public ::testing::TestWithParam<double> {};
+
+TEST_P(SparklineCorners, FullGraphIsCutAtTheRoundedCorners) {
+    const double scale = GetParam();
+    const Theme theme = Theme::light();
+    QImage image(static_cast<int>(120 * scale), static_cast<int>(40 * scale),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.scale(scale, scale);
+        Sparkline{{100, 100, 100}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20),
+                                                               theme);
+    }
+    const auto at = [&](double x, double y) {
+        return qAlpha(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));
+    };
+    const int inside = at(10.5, 25);
+    EXPECT_GT(at(60, 11), 0) << "the line along the top";
+    EXPECT_GT(inside, 0) << "the area down to the bottom edge";
+    for (const QPointF corner :
+         {QPointF(10.2, 10.2), QPointF(109.8, 10.2), QPointF(10.2, 29.8), QPointF(109.8, 29.8)}) {
+        EXPECT_LT(at(corner.x(), corner.y()), 64) << corner.x() << "," << corner.y();
+    }
+    EXPECT_EQ(at(5, 5), 0) << "outside the frame";
+    EXPECT_EQ(at(60, 32), 0) << "below the frame";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, SparklineCorners, ::testing::Values(1.0, 1.5, 2.0));
+
 } // namespace
 } // namespace trovimo
