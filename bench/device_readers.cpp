@@ -4,6 +4,7 @@
 #include "readers/GPUStatsReader.h"
 #include "readers/NetworkInfoReader.h"
 #include "readers/NetworkStatsReader.h"
+#include "support/AllocationCounting.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,39 +22,11 @@
 #include <string>
 
 namespace {
-std::atomic<std::uint64_t> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
-namespace {
 
 using namespace trovimo;
 using namespace std::chrono_literals;
 
-template <typename Body> void measure(benchmark::State& state, Body body) {
-    body();
-    body();
-    const std::uint64_t before = allocations.load();
-    for (auto _ : state) {
-        body();
-    }
-    const std::uint64_t after = allocations.load();
-    state.counters["allocs"] = benchmark::Counter(static_cast<double>(after - before) /
-                                                  static_cast<double>(state.iterations()));
-}
+using trovimo::bench::measure;
 
 std::array<char, 1 << 16> floorBuffer;
 

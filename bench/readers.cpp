@@ -6,6 +6,7 @@
 #include "readers/DiskStatsReader.h"
 #include "readers/MemoryStatsReader.h"
 #include "readers/SelfStatsReader.h"
+#include "support/AllocationCounting.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,40 +25,10 @@
 #include <vector>
 
 namespace {
-std::atomic<std::uint64_t> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
-namespace {
 
 using namespace trovimo;
 
-// Runs `body` once per iteration after a warm-up read, and reports the heap allocations per
-// iteration.
-template <typename Body> void measure(benchmark::State& state, Body body) {
-    body();
-    body();
-    const std::uint64_t before = allocations.load();
-    for (auto _ : state) {
-        body();
-    }
-    const std::uint64_t after = allocations.load();
-    state.counters["allocs"] = benchmark::Counter(static_cast<double>(after - before) /
-                                                  static_cast<double>(state.iterations()));
-}
+using trovimo::bench::measure;
 
 void BM_CPUStatsReader(benchmark::State& state) {
     CPUStatsReader reader;
