@@ -6,51 +6,8 @@
 # Usage: app_e2e.sh <trovimo>. Exit 77 (skipped) only when no X server can be started here.
 set -u
 program=$1
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-fail() {
-    echo "FAIL: $*"
-    for log in "$work"/*.log; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 40 "$log"; }
-    done
-    exit 1
-}
-pass() { echo "ok: $*"; }
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-    local limit=$1
-    shift
-    local deadline=$((SECONDS + limit))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
-
-for tool in Xvfb openbox xdotool xprop xwininfo; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/deps test)"
-done
-
-# Xvfb chooses a free display itself and writes its number once it accepts clients, so
-# parallel test runs with X servers of their own never collide.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 15 test -s "$work/display" || skip "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset WAYLAND_DISPLAY
+source "$(dirname "$0")/../support/x11-session.sh"
+start_x_server
 
 # Margins shrink the work area, so the corner checked below is not simply the screen's.
 cat >"$work/rc.xml" <<'XML'

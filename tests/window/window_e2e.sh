@@ -10,62 +10,8 @@ set -u
 host=$1
 xvfb_options=()
 [ "${2:-}" = no-composite ] && xvfb_options=(-extension Composite)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    exec 3>&- 2>/dev/null
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-fail() {
-    echo "FAIL: $*"
-    for log in "$work"/*.out "$work"/*.err; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 40 "$log"; }
-    done
-    exit 1
-}
-pass() { echo "ok: $*"; }
-
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-    local limit=$1
-    shift
-    local deadline=$((SECONDS + limit))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
-
-for tool in Xvfb openbox xdotool xprop xwininfo; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/deps test)"
-done
-
-# Xvfb picks a free display number itself (-displayfd): other test runs may start their
-# own X servers at the same moment, and a check-then-start would race with them.
-# -noreset: the server would otherwise reset, refusing connections for a moment, each
-# time its last client (the readiness probe) leaves.
-display=""
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset "${xvfb_options[@]}" \
-    3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xpid=$!
-pids+=("$xpid")
-if wait_for 15 grep -qs '^[0-9]' "$work/display"; then
-    display=":$(head -n 1 "$work/display")"
-    xprop -display "$display" -root _NET_NOTHING >/dev/null 2>&1 || display=""
-fi
-[ -n "$display" ] || skip "no X server could be started: $(tail -n 3 "$work/xvfb.log")"
-export DISPLAY=$display
-unset WAYLAND_DISPLAY
+source "$(dirname "$0")/../support/x11-session.sh"
+start_x_server "${xvfb_options[@]}"
 export QT_QPA_PLATFORM=xcb
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
