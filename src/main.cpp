@@ -8,8 +8,27 @@
 #include <QApplication>
 #include <QPixmapCache>
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+} // namespace
+
 // Trovimo takes no arguments of its own; QApplication only removes Qt's (-platform, ...).
 int main(int argc, char* argv[]) {
+    // Without any display Qt would abort with a core dump; say what is missing instead.
+    if (!isSet("QT_QPA_PLATFORM") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
+        std::fputs("Trovimo: ディスプレイがありません（DISPLAY も WAYLAND_DISPLAY も設定されて"
+                   "いません）。デスクトップのセッションから起動してください。\n",
+                   stderr);
+        return 1;
+    }
     // Placing, levels and workspaces need X11, which is chosen before Qt starts.
     trovimo::selectPlatform();
     QApplication application(argc, argv);

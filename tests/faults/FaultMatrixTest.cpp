@@ -203,6 +203,17 @@ TEST_F(FaultMatrix, RunsAndQuitsCleanlyOnSigterm) {
     expectCleanExit(outcome);
 }
 
+TEST_F(FaultMatrix, NoDisplayIsReportedNotAborted) {
+    extraEnvironment = {{QStringLiteral("DISPLAY"), QString()},
+                        {QStringLiteral("WAYLAND_DISPLAY"), QString()},
+                        {QStringLiteral("QT_QPA_PLATFORM"), QString()}};
+    const Outcome outcome = runProgram(1);
+    ASSERT_TRUE(outcome.started);
+    EXPECT_FALSE(outcome.exitedBySignal);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.errors.contains(QStringLiteral("DISPLAY"))) << outcome.errors.toStdString();
+}
+
 TEST_F(FaultMatrix, MemoryPressureFileMissing) {
     if (!isRoot()) {
         GTEST_SKIP() << "hiding /proc/pressure needs a private mount namespace (root)";
