@@ -1,5 +1,7 @@
 #include "panel/CapacityBar.h"
 
+#include "panel/CapsuleTrack.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -26,12 +28,7 @@ ColorRole CapacityBar::fillColor(CapacityLevel level) noexcept {
 void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
     const double radius = rect.height() / 2.0;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(theme.color(ColorRole::quaternary));
-    painter.setOpacity(0.5);
-    painter.drawRoundedRect(rect, radius, radius);
-    painter.setOpacity(1.0);
+    paintCapsuleTrack(painter, rect, theme);
     painter.setBrush(theme.color(fillColor(level)));
     const QRectF fill(rect.left(), rect.top(), fillWidth(rect.width()), rect.height());
     painter.drawRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius);

@@ -1,5 +1,7 @@
 #include "panel/SegmentedBar.h"
 
+#include "panel/CapsuleTrack.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -24,12 +26,7 @@ std::vector<SegmentedBar::PlacedSegment> SegmentedBar::layout(double trackWidth)
 void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
     const double radius = rect.height() / 2.0;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(theme.color(ColorRole::quaternary));
-    painter.setOpacity(0.5);
-    painter.drawRoundedRect(rect, radius, radius);
-    painter.setOpacity(1.0);
+    paintCapsuleTrack(painter, rect, theme);
     for (const PlacedSegment& segment : layout(rect.width())) {
         const QRectF shape = segment.rect.translated(rect.topLeft());
         painter.setBrush(theme.color(segment.color));
