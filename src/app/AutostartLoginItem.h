@@ -9,8 +9,8 @@
 namespace trovimo {
 
 // Start at login through an XDG autostart entry, $XDG_CONFIG_HOME/autostart/<app id>.desktop
-// (freedesktop.org Desktop Application Autostart Specification). Every desktop that follows
-// the specification starts the entry at login unless it says Hidden=true; GNOME's own
+// (freedesktop.org desktop application autostart rules). Every desktop that follows those
+// rules starts the entry at login unless it says Hidden=true; GNOME's own
 // start-up settings write X-GNOME-Autostart-enabled=false instead.
 class AutostartLoginItem final : public LoginItemService {
 public:
