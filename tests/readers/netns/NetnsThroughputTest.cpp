@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace trovimo {
@@ -67,6 +68,16 @@ std::string measureInNamespace(const std::string& scratch) {
     if (std::system("ip link add trovimo0 type veth peer name trovimo1 && "
                     "ip link set trovimo0 up && ip link set trovimo1 up") != 0) {
         return "ip link could not make the veth pair";
+    }
+    // The kernel activates a new link's queue asynchronously (linkwatch, up to a second
+    // under load); frames sent before that are dropped without being counted.
+    for (int wait = 0; wait < 100; ++wait) {
+        std::ifstream operstate(scratch + "/sys/class/net/trovimo0/operstate");
+        std::string state;
+        if (operstate >> state && state == "up") {
+            break;
+        }
+        ::usleep(50'000);
     }
     const unsigned index = ::if_nametoindex("trovimo0");
     const int sender = ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
