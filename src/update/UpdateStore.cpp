@@ -9,16 +9,18 @@
 #include "update/UpdateFeed.h"
 #include "update/VersionComparison.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 
 namespace trovimo {
 namespace {
 
-// The transfer time-out only measures pauses; a server that trickles a byte now and then
-// would hold the poll (and with it the loop) forever without an overall limit.
-constexpr int deadlineFactor = 4;
+// The helper keeps its own deadline; this one only catches a helper that hangs.
+constexpr std::chrono::seconds helperGrace{5};
+// A failure description is one short line.
+constexpr int maximumDescriptionLength = 500;
 
 void logFailure(const QString& description) {
     systemLog(QStringLiteral("UpdateStore: バージョン情報の取得に失敗: %1").arg(description));
@@ -34,7 +36,9 @@ UpdateStore::UpdateStore(Options options, QObject* parent)
     : QObject(parent), settings_(options.settings ? options.settings : &SettingsStore::shared()),
       timer_(options.timer ? std::move(options.timer) : std::make_unique<BoottimeTimer>()),
       transferTimeout_(options.transferTimeout), currentVersion_(options.currentVersion),
-      enabled_(options.enabled) {
+      enabled_(options.enabled),
+      fetchProgram_(options.fetchProgram.isEmpty() ? defaultFetchProgram()
+                                                   : std::move(options.fetchProgram)) {
     if (currentVersion_.isEmpty()) {
         currentVersion_ = QString::fromUtf8(build::version);
     }
@@ -44,19 +48,30 @@ UpdateStore::UpdateStore(Options options, QObject* parent)
     connect(timer_.get(), &WakeTimer::fired, this, &UpdateStore::poll);
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, [this] {
-        if (reply_) {
-            abortReason_ = AbortReason::deadline;
-            reply_->abort();
+        if (helper_) {
+            pastDeadline_ = true;
+            helper_->kill();
         }
     });
 }
 
 UpdateStore::~UpdateStore() {
-    // The reply belongs to the access manager; drop it before the members it reports to.
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
+    // Ending the helper reports back; it must not reach members already gone.
+    if (helper_) {
+        helper_->disconnect(this);
+        helper_.reset();
     }
+}
+
+QString UpdateStore::defaultFetchProgram() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString name = QString::fromLatin1(feed::fetchHelperName);
+    const QString beside = here.filePath(name);
+    if (QFileInfo(beside).isExecutable()) {
+        return beside;
+    }
+    return QDir::cleanPath(here.filePath(QString::fromUtf8(build::libexecFromBin) +
+                                         QLatin1Char('/') + name));
 }
 
 void UpdateStore::startPolling() {
@@ -88,83 +103,85 @@ UpdateStatus UpdateStore::decide(const QString& current, const UpdateInfo& info)
 }
 
 void UpdateStore::poll() {
-    if (reply_) {
+    if (helper_) {
         return;
     }
-    if (!network_) {
-        network_ = std::make_unique<QNetworkAccessManager>();
-    }
-    QNetworkRequest request(feedUrl());
-    // Neither our cache nor one on the way may answer; Qt sends "Cache-Control: no-cache".
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    // https may not be redirected to plain http (or to any other scheme).
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(static_cast<int>(transferTimeout_.count()));
-
-    body_.clear();
-    abortReason_ = AbortReason::none;
-    reply_ = network_->get(request);
-    // Qt stops reading from the socket while this much is waiting for us.
-    reply_->setReadBufferSize(maximumBodySize + 1);
-    connect(reply_, &QNetworkReply::readyRead, this, &UpdateStore::onReadyRead);
-    connect(reply_, &QNetworkReply::finished, this, &UpdateStore::onFinished);
-    deadline_.start(transferTimeout_ * deadlineFactor);
+    output_.clear();
+    pastDeadline_ = false;
+    oversized_ = false;
+    helper_ = std::make_unique<QProcess>();
+    helper_->setStandardInputFile(QProcess::nullDevice());
+    // Qt's own warnings from the helper belong in our log.
+    helper_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(helper_.get(), &QProcess::readyReadStandardOutput, this, &UpdateStore::onOutput);
+    connect(helper_.get(), &QProcess::finished, this, [this] { onHelperEnded(true); });
+    connect(helper_.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            onHelperEnded(false);
+        }
+    });
+    deadline_.start(transferTimeout_ * feed::deadlineFactor + helperGrace);
+    helper_->start(fetchProgram_, {feedUrl().toString(QUrl::FullyEncoded),
+                                   QString::number(transferTimeout_.count())});
 }
 
-void UpdateStore::onReadyRead() {
-    if (!reply_ || abortReason_ != AbortReason::none) {
+void UpdateStore::onOutput() {
+    if (!helper_ || oversized_) {
         return;
     }
-    // Read at most one byte past the limit: an endless body never piles up in memory.
-    body_.append(reply_->read(maximumBodySize + 1 - body_.size()));
-    if (body_.size() > maximumBodySize) {
-        abortReason_ = AbortReason::oversized;
-        reply_->abort();
+    // The helper stops at the limit itself; never hold more than one byte past it anyway.
+    output_.append(helper_->read(maximumBodySize + 1 - output_.size()));
+    if (output_.size() > maximumBodySize) {
+        oversized_ = true;
+        helper_->kill();
     }
 }
 
-void UpdateStore::onFinished() {
+void UpdateStore::onHelperEnded(bool started) {
     deadline_.stop();
-    QNetworkReply* reply = reply_;
-    if (!reply) {
+    if (!helper_) {
         return;
     }
-    reply_.clear();
-    reply->deleteLater();
-    onReadyRead();
+    onOutput();
+    // Deleted later: this runs inside the process object's own signal.
+    QProcess* helper = helper_.release();
+    helper->disconnect(this);
+    helper->deleteLater();
 
-    const QVariant statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     QString failure;
-    if (abortReason_ == AbortReason::oversized) {
+    if (!started) {
+        failure = QStringLiteral("the fetch helper %1 could not be started (%2)")
+                      .arg(fetchProgram_, helper->errorString());
+    } else if (oversized_) {
         failure = QStringLiteral("the response body is larger than %1 bytes").arg(maximumBodySize);
-    } else if (abortReason_ == AbortReason::deadline) {
+    } else if (pastDeadline_) {
         failure = QStringLiteral("no complete response within %1 seconds")
-                      .arg(transferTimeout_.count() * deadlineFactor / 1000.0);
-    } else if (reply->error() == QNetworkReply::InsecureRedirectError ||
-               reply->error() == QNetworkReply::TooManyRedirectsError) {
-        failure = reply->errorString();
-    } else if (statusCode.isValid() && statusCode.toInt() != 200) {
-        failure = QStringLiteral("bad server response (HTTP status %1)").arg(statusCode.toInt());
-    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-        // Qt reports its own transfer time-out as a cancellation.
-        failure = QStringLiteral("the request timed out");
-    } else if (reply->error() != QNetworkReply::NoError) {
-        failure = reply->errorString();
-    } else if (!statusCode.isValid()) {
-        failure = QStringLiteral("bad server response (not an HTTP response)");
+                      .arg(static_cast<double>(transferTimeout_.count()) *
+                           feed::deadlineFactor / 1000.0);
+    } else if (helper->exitStatus() != QProcess::NormalExit) {
+        failure = QStringLiteral("the fetch helper ended abnormally");
+    } else if (helper->exitCode() == feed::fetchFailed) {
+        const qsizetype end = output_.indexOf('\n');
+        failure = QString::fromUtf8(output_.left(end < 0 ? output_.size() : end))
+                      .left(maximumDescriptionLength)
+                      .trimmed();
+        if (failure.isEmpty()) {
+            failure = QStringLiteral("the fetch helper gave no reason");
+        }
+    } else if (helper->exitCode() != feed::fetchOk) {
+        failure = QStringLiteral("the fetch helper failed (exit status %1)")
+                      .arg(helper->exitCode());
     }
     if (!failure.isEmpty()) {
+        output_.clear();
         logFailure(failure);
         finishPoll(false);
         return;
     }
 
     QString decodingError;
-    const std::optional<UpdateInfo> info = decodeUpdateInfo(body_, &decodingError);
-    body_.clear();
+    const std::optional<UpdateInfo> info = decodeUpdateInfo(output_, &decodingError);
+    output_.clear();
     if (!info) {
         logFailure(decodingError);
         finishPoll(false);

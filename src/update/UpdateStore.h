@@ -1,11 +1,11 @@
 #pragma once
 
 #include "model/WakeTimer.h"
+#include "update/FeedLimits.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateStatus.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -14,8 +14,7 @@
 #include <functional>
 #include <memory>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class QProcess;
 
 namespace trovimo {
 
@@ -23,16 +22,17 @@ class SettingsStore;
 
 // Polls the maker's version feed: once when polling starts, then a day after every
 // successful poll and an hour after every failed one, on a clock that keeps counting
-// through suspend. Publishes the decision as `status`. Lives on the GUI thread; only the
-// HTTP exchange itself runs in Qt's network thread.
+// through suspend. Publishes the decision as `status`. Lives on the GUI thread; the HTTP
+// exchange runs in a short-lived helper process (see feed::fetchHelperName), so the
+// network stack costs the panel nothing between polls.
 class UpdateStore : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::seconds successWait{86400};
     static constexpr std::chrono::seconds failureWait{3600};
-    static constexpr std::chrono::milliseconds defaultTransferTimeout{15000};
-    // The feed is a few hundred bytes; anything past this is not a feed.
-    static constexpr qint64 maximumBodySize = 64 * 1024;
+    static constexpr std::chrono::milliseconds defaultTransferTimeout =
+        feed::defaultTransferTimeout;
+    static constexpr qint64 maximumBodySize = feed::maximumBodySize;
 
     struct Options {
         // The settings that may carry `updateFeedURL`; SettingsStore::shared() when null.
@@ -45,6 +45,8 @@ public:
         QString currentVersion;
         // False in builds made without the update check: polling never starts.
         bool enabled;
+        // The fetch helper to run; defaultFetchProgram() when empty.
+        QString fetchProgram;
         Options();
     };
 
@@ -66,6 +68,10 @@ public:
     [[nodiscard]] QUrl feedUrl() const;
     [[nodiscard]] const QString& currentVersion() const noexcept { return currentVersion_; }
 
+    // The installed fetch helper: next to this program in a build tree, else in the
+    // installation's libexec folder relative to it.
+    [[nodiscard]] static QString defaultFetchProgram();
+
     // The decision of one successful poll, from nothing: a minimum above `current` makes
     // the update required (even when it is above the latest version), a latest version
     // above it makes it optional.
@@ -78,11 +84,9 @@ signals:
     void pollFinished(bool succeeded);
 
 private:
-    enum class AbortReason { none, oversized, deadline };
-
     void poll();
-    void onReadyRead();
-    void onFinished();
+    void onOutput();
+    void onHelperEnded(bool started);
     void finishPoll(bool succeeded);
     void setStatus(const UpdateStatus& status);
 
@@ -91,12 +95,13 @@ private:
     std::chrono::milliseconds transferTimeout_;
     QString currentVersion_;
     bool enabled_;
+    QString fetchProgram_;
 
-    std::unique_ptr<QNetworkAccessManager> network_;
-    QPointer<QNetworkReply> reply_;
-    QByteArray body_;
+    std::unique_ptr<QProcess> helper_;
+    QByteArray output_;
     QTimer deadline_;
-    AbortReason abortReason_ = AbortReason::none;
+    bool pastDeadline_ = false;
+    bool oversized_ = false;
 
     UpdateStatus status_;
     bool polling_ = false;

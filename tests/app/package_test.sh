@@ -42,7 +42,7 @@ pass "built $(basename "$deb")"
 
 [ "$(dpkg-deb -f "$deb" Package)" = trovimo ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dependency in libqt6widgets6 libqt6svg6 qt6-qpa-plugins libnl-genl-3-200; do
+for dependency in libqt6widgets6 libqt6svg6 libqt6network6 qt6-qpa-plugins libnl-genl-3-200; do
     grep -q "\b$dependency\b" <<<"$depends" || fail "Depends lacks $dependency: $depends"
 done
 pass "Depends: $depends"
@@ -50,6 +50,7 @@ pass "Depends: $depends"
 expected=(
     /usr/bin/trovimo
     /usr/bin/trovimo-sample
+    /usr/libexec/trovimo/trovimo-feed-fetch
     /usr/share/applications/jp.tsukimilabs.Trovimo.desktop
     /usr/share/icons/hicolor/scalable/apps/jp.tsukimilabs.Trovimo.svg
     /usr/share/metainfo/jp.tsukimilabs.Trovimo.metainfo.xml
@@ -61,12 +62,17 @@ check_files() { # ROOT LISTING
         [ -e "$root$path" ] || fail "$path is listed but not on disk"
     done
     [ -x "$root/usr/bin/trovimo" ] || fail "/usr/bin/trovimo is not executable"
-    # Every shared library the program needs resolves on this system.
-    if ldd "$root/usr/bin/trovimo" | grep -q "not found"; then
-        ldd "$root/usr/bin/trovimo" | grep "not found"
-        fail "unresolved libraries"
-    fi
-    pass "installs ${#expected[@]} files, program links"
+    # The program looks for its feed helper relative to itself.
+    [ -x "$root/usr/bin/../libexec/trovimo/trovimo-feed-fetch" ] || fail "feed helper not executable"
+    # Every shared library the program and its helper need resolves on this system.
+    local binary
+    for binary in "$root/usr/bin/trovimo" "$root/usr/libexec/trovimo/trovimo-feed-fetch"; do
+        if ldd "$binary" | grep -q "not found"; then
+            ldd "$binary" | grep "not found"
+            fail "unresolved libraries in $binary"
+        fi
+    done
+    pass "installs ${#expected[@]} files, program and helper link"
 }
 
 if [ "$(id -u)" -eq 0 ] && [ "${CI:-}" = true ] &&

@@ -1,6 +1,7 @@
 # The Debian package: built with CPack, then installed and removed (as root in CI) or
 # unpacked into a scratch root, and its file list and dependencies checked.
-file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/*.cpp")
+file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/*.cpp"
+     "${CMAKE_SOURCE_DIR}/src/helpers/*.cpp")
 set(_packaged_targets trovimo)
 foreach(_tool ${_packaged_tools})
     get_filename_component(_tool_name "${_tool}" NAME_WE)

@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <chrono>
 #include <vector>
@@ -66,6 +67,7 @@ protected:
         options.transferTimeout = timeout;
         options.currentVersion = currentVersion;
         options.enabled = true;
+        options.fetchProgram = fetchProgram_;
         return std::make_unique<UpdateStore>(std::move(options));
     }
 
@@ -86,6 +88,7 @@ protected:
         return awaitPoll(store, [this] { timer_->elapse(); });
     }
 
+    QString fetchProgram_ = QStringLiteral(TROVIMO_FEED_FETCH);
     SettingsStore settings_;
     LocalHttpServer server_;
     QStringList log_;
@@ -279,6 +282,70 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { return LocalHttpServer::redirect("file:///etc/passwd"); },
                     "HTTP status 302"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The helper is ours, but the store must survive one that is missing or misbehaves: each
+// case is one failed poll with a log line, and the next poll an hour later.
+TEST_F(UpdateStoreTest, AMissingOrMisbehavingHelperIsAFailedPoll) {
+    const auto script = [](const char* name, const QByteArray& body) {
+        const QString path = test::scratchDirectory() + QLatin1Char('/') + QLatin1String(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body + "\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+    const struct {
+        QString program;
+        std::chrono::milliseconds timeout;
+        const char* logged;
+    } cases[] = {
+        {test::scratchDirectory() + QStringLiteral("/no-such-helper"), 15s,
+         "could not be started"},
+        {script("silent-failure", "exit 1"), 15s, "gave no reason"},
+        {script("unknown-status", "exit 7"), 15s, "exit status 7"},
+        {script("crash", "kill -SEGV $$"), 15s, "ended abnormally"},
+        {script("endless", "exec yes"), 15s, "larger than 65536 bytes"},
+        // 4 x 100 ms of the helper's own limit plus the grace: the store ends it.
+        {script("hang", "exec sleep 60"), 100ms, "no complete response within 0.4 seconds"},
+        {script("first-line", "printf 'refused\\nsecond line\\n'; exit 1"), 15s,
+         "取得に失敗: refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program.toStdString());
+        log_.clear();
+        waits_.clear();
+        fetchProgram_ = c.program;
+        auto store = makeStore(QStringLiteral("1.0"), c.timeout);
+        EXPECT_FALSE(firstPoll(*store));
+        ASSERT_EQ(log_.size(), 1);
+        EXPECT_TRUE(log_.front().contains(QString::fromUtf8(c.logged))) << log_.front().toStdString();
+        EXPECT_FALSE(log_.front().contains(QLatin1String("second line")));
+        EXPECT_EQ(waits_, std::vector<std::chrono::nanoseconds>{1h});
+        EXPECT_EQ(store->status().kind(), UpdateStatus::Kind::upToDate);
+    }
+}
+
+TEST_F(UpdateStoreTest, OnlyTheWebIsAskedForTheFeed) {
+    settings_.setString(QLatin1String(keys::updateFeedURL), QStringLiteral("file:///etc/hostname"));
+    auto store = makeStore();
+    EXPECT_FALSE(firstPoll(*store));
+    ASSERT_EQ(log_.size(), 1);
+    EXPECT_TRUE(log_.front().contains(QLatin1String("must use http or https")));
+}
+
+TEST_F(UpdateStoreTest, DestroyingTheStoreMidPollEndsTheHelper) {
+    Response silent;
+    silent.silent = true;
+    server_.route("/feed.json", silent);
+    auto store = makeStore();
+    QSignalSpy finished(store.get(), &UpdateStore::pollFinished);
+    store->startPolling();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return server_.requests().size() == 1; }, 10000));
+    store.reset();
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_TRUE(log_.isEmpty());
+}
 
 TEST_F(UpdateStoreTest, FollowsARedirectToA200) {
     server_.route("/feed.json", LocalHttpServer::redirect("/moved.json"));
