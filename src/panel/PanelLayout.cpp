@@ -216,6 +216,9 @@ PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
     };
     const auto divider = [&]() {
         advance();
+        // Blocks are as tall as their fonts make them; a hairline between whole pixels
+        // would be smeared over two rows.
+        y = std::ceil(y);
         result.elements.push_back(DividerElement{QRectF(x, y, width, 1.0)});
         y += 1.0;
     };

@@ -1,6 +1,7 @@
 #include "panel/Theme.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QHash>
 #include <QStringList>
@@ -103,7 +104,11 @@ struct Theme::FontCache {
     }
 
     static QFont makeFont(const FontSpec& spec) {
-        const QString system = QGuiApplication::font().family();
+        // The application font may name a fontconfig alias ("Sans Serif"), which is no
+        // family of its own: in a list of families Qt skips it, and the CJK face would
+        // draw everything, bold and regular faces both loaded (~0.7 MB each). Name the face
+        // the alias stands for instead, so CJK faces load only for text that needs them.
+        const QString system = QFontInfo(QGuiApplication::font()).family();
         QStringList families;
         if (spec.rounded && !roundedFamily().isEmpty()) {
             families << roundedFamily();
@@ -126,6 +131,11 @@ struct Theme::FontCache {
         font.setPixelSize(std::max(1, static_cast<int>(size + 0.5)));
         font.setWeight(spec.weight);
         font.setHintingPreference(QFont::PreferNoHinting);
+        // Latin, kana and kanji need no shaping: glyphs then come straight from the
+        // character map. Shaping would load each CJK face's large GSUB/GPOS tables into
+        // memory (~250 kB a face) and run HarfBuzz on every new string; scripts that do
+        // need shaping still get it.
+        font.setStyleStrategy(QFont::PreferNoShaping);
         return font;
     }
 };
