@@ -1,23 +1,56 @@
 #include "readers/WholeFileReader.h"
 
-#include "readers/UniqueFd.h"
-
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace trovimo {
 
 WholeFileReader::WholeFileReader(std::size_t initialCapacity, std::size_t limit)
     : buffer_(std::max<std::size_t>(initialCapacity, 64)), limit_(limit) {}
 
+namespace {
+
+bool isGeneratedOnRead(int fd) {
+    struct statfs info {};
+    return ::fstatfs(fd, &info) == 0 &&
+           (info.f_type == PROC_SUPER_MAGIC || info.f_type == SYSFS_MAGIC);
+}
+
+} // namespace
+
 std::optional<std::string_view> WholeFileReader::read(const char* path) {
-    const UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    for (auto kept = kept_.begin(); kept != kept_.end(); ++kept) {
+        if (std::strcmp(kept->path.c_str(), path) != 0) {
+            continue;
+        }
+        if (const auto text = readAll(kept->fd.get())) {
+            return text;
+        }
+        // Gone (a device removed, a process ended) or broken: look the path up again.
+        kept_.erase(kept);
+        break;
+    }
+    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!fd) {
         return std::nullopt;
     }
+    const auto text = readAll(fd.get());
+    if (text && isGeneratedOnRead(fd.get())) {
+        if (kept_.size() >= maximumKept) {
+            kept_.erase(kept_.begin());
+        }
+        kept_.push_back({std::string(path), std::move(fd)});
+    }
+    return text;
+}
+
+std::optional<std::string_view> WholeFileReader::readAll(int fd) {
     std::size_t length = 0;
     for (;;) {
         if (length == buffer_.size()) {
@@ -27,7 +60,8 @@ std::optional<std::string_view> WholeFileReader::read(const char* path) {
             }
             buffer_.resize(std::min(buffer_.size() * 2, limit_));
         }
-        const ssize_t got = ::read(fd.get(), buffer_.data() + length, buffer_.size() - length);
+        const ssize_t got = ::pread(fd, buffer_.data() + length, buffer_.size() - length,
+                                    static_cast<off_t>(length));
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "readers/UniqueFd.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -11,6 +13,12 @@ namespace trovimo {
 // Reads whole small files (/proc, /sys) into one buffer that is kept and reused, so a reader
 // that samples every second allocates nothing once the buffer has grown to fit. Never a
 // single fixed-size read(): /proc/stat outgrows any guess on machines with many cores.
+//
+// Files of procfs and sysfs are generated afresh by every read from their start, so the
+// last few of them stay open and are read again from offset 0: looking the path up anew
+// every second costs more than reading it. Should one stop answering (its device or
+// process gone), it is opened again by its path. Other files (fixtures, which a test may
+// replace) are opened for every read.
 class WholeFileReader {
 public:
     static constexpr std::size_t defaultLimit = std::size_t{8} << 20;
@@ -25,10 +33,22 @@ public:
     }
 
     [[nodiscard]] std::size_t capacity() const noexcept { return buffer_.size(); }
+    // How many files are held open for the next read.
+    [[nodiscard]] std::size_t openFiles() const noexcept { return kept_.size(); }
+
+    static constexpr std::size_t maximumKept = 6;
 
 private:
+    struct Kept {
+        std::string path;
+        UniqueFd fd;
+    };
+
+    std::optional<std::string_view> readAll(int fd);
+
     std::vector<char> buffer_;
     std::size_t limit_;
+    std::vector<Kept> kept_;
 };
 
 // `relative` below `root`, with exactly one slash between them ("/" + "proc/stat" gives

@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 namespace trovimo {
 namespace {
@@ -26,6 +33,62 @@ TEST(WholeFileReader, GrowsPastItsFirstBufferAndStopsAtTheLimit) {
     WholeFileReader small(64, 1000);
     EXPECT_FALSE(small.read(tree.root() + "/big"));
     EXPECT_LE(small.capacity(), 1000u);
+}
+
+std::size_t openDescriptors() {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+}
+
+TEST(WholeFileReader, KeepsKernelFilesOpenAndReadsThemAfresh) {
+    WholeFileReader reader;
+    const std::size_t before = openDescriptors();
+    const std::string first(reader.read("/proc/uptime").value_or(""));
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(reader.openFiles(), 1u);
+    std::string second;
+    for (int attempt = 0; attempt < 50 && (second.empty() || second == first); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        second = std::string(reader.read("/proc/uptime").value_or(""));
+    }
+    EXPECT_NE(second, first) << "a kept file must be generated again, not served stale";
+    EXPECT_EQ(openDescriptors(), before + 1);
+
+    // Never more than a handful held, however many paths come by.
+    for (const char* path : {"/proc/meminfo", "/proc/stat", "/proc/self/stat", "/proc/loadavg",
+                             "/proc/self/status", "/proc/version", "/proc/cpuinfo"}) {
+        EXPECT_TRUE(reader.read(path)) << path;
+    }
+    EXPECT_EQ(reader.openFiles(), WholeFileReader::maximumKept);
+    EXPECT_EQ(openDescriptors(), before + WholeFileReader::maximumKept);
+}
+
+TEST(WholeFileReader, AFileOfAProcessThatEndedReadsAbsent) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    WholeFileReader reader;
+    const std::string path = "/proc/" + std::to_string(child) + "/stat";
+    EXPECT_TRUE(reader.read(path));
+    EXPECT_EQ(reader.openFiles(), 1u);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_FALSE(reader.read(path));
+    EXPECT_EQ(reader.openFiles(), 0u);
+}
+
+TEST(WholeFileReader, ReplacedOrdinaryFilesAreReadAnew) {
+    test::ScratchProcTree tree;
+    tree.write("proc/stat", "first");
+    WholeFileReader reader;
+    const std::string path = tree.root() + "/proc/stat";
+    EXPECT_EQ(reader.read(path), std::string_view("first"));
+    tree.write("proc/stat", "second and longer");
+    EXPECT_EQ(reader.read(path), std::string_view("second and longer"));
+    EXPECT_EQ(reader.openFiles(), 0u);
 }
 
 TEST(PathUnderRoot, OneSlashBetween) {
