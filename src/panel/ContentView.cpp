@@ -34,6 +34,12 @@ constexpr auto rollFrame = std::chrono::milliseconds(33);
 constexpr int secondsBarFastestFrameMs = 50;
 constexpr int secondsBarSlowestFrameMs = 250;
 constexpr double secondsBarFramesPerPixel = 2.0;
+// The seconds bar is re-evaluated every second, counted from its last evaluation. Every
+// refresh of the panel evaluates it too, so while refreshes come once a second the bar's
+// own timer is pushed back each time and never fires: one wake-up a second instead of two
+// at unrelated instants. The slack lets a refresh that is a little late still win.
+constexpr auto secondsPeriod = std::chrono::milliseconds(1000);
+constexpr auto secondsRefreshSlack = std::chrono::milliseconds(60);
 
 PanelUpdateStatus panelStatus(const UpdateStatus& status) {
     PanelUpdateStatus panel;
@@ -192,6 +198,7 @@ void ContentView::relayout() {
         rollTimer_.start();
     }
     lastSettings_ = inputs.settings;
+    const double barBefore = secondsBarFraction();
 
     // Most refreshes change a few numbers and the graphs; the labels, units and dividers
     // stay. Repaint only where an element changed, or everything when the arrangement did.
@@ -211,17 +218,26 @@ void ContentView::relayout() {
     if (next.size != layout_.size) {
         setFixedSize(next.size.toSize());
     }
+    const bool hadSecondsBar = layout_.secondsBar.has_value();
     layout_ = std::move(next);
     if (layout_.secondsBar) {
-        if (!secondTimer_.isActive()) {
-            scheduleSecond();
-        }
+        // This refresh evaluated the seconds bar; the next evaluation of its own is due a
+        // second from now.
+        secondTimer_.start(secondsPeriod + secondsRefreshSlack);
         if (!minuteTimer_.isActive()) {
             scheduleMinute();
+        }
+        const auto& bar = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
+        if (rearranged || !hadSecondsBar) {
+            animateSecondsBar(bar.gauge.fraction, 0);
+        } else if (bar.gauge.fraction != barBefore) {
+            animateSecondsBar(barBefore, static_cast<int>(std::lround(bar.gauge.fraction * 60.0)));
         }
     } else {
         secondTimer_.stop();
         minuteTimer_.stop();
+        secondsBarAnimating_ = false;
+        secondsBarAnimation_.stop();
     }
     // Configuring the window costs round trips to the X server; it is redone when one of its
     // two settings or the panel's size changed, not on every refresh.
@@ -257,12 +273,8 @@ void ContentView::scheduleMinute() {
     minuteTimer_.start(millisecondsToNext(wallClock_(), std::chrono::minutes(1)));
 }
 
-void ContentView::scheduleSecond() {
-    secondTimer_.start(millisecondsToNext(wallClock_(), std::chrono::seconds(1)));
-}
-
 void ContentView::onSecond() {
-    scheduleSecond();
+    secondTimer_.start(secondsPeriod);
     if (!layout_.secondsBar) {
         return;
     }
@@ -275,8 +287,15 @@ void ContentView::onSecond() {
         return;
     }
     element.gauge.fraction = fraction;
+    animateSecondsBar(before, second);
+    update(element.rect.toAlignedRect());
+}
+
+void ContentView::animateSecondsBar(double before, int second) {
+    const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
+    const double fraction = element.gauge.fraction;
     // Linear over the second that follows, except at the full minute, which snaps back.
-    if (lastSettings_.animateValues && second >= 1) {
+    if (lastSettings_.animateValues && second >= 1 && fraction != before) {
         secondsBarFrom_ = before;
         secondsBarStart_ = std::chrono::steady_clock::now();
         secondsBarAnimating_ = true;
@@ -290,7 +309,6 @@ void ContentView::onSecond() {
         secondsBarAnimating_ = false;
         secondsBarAnimation_.stop();
     }
-    update(element.rect.toAlignedRect());
 }
 
 double ContentView::secondsBarFraction() const {

@@ -81,8 +81,10 @@ private:
     void perform(const ContextMenuItem& item);
     void openUpdatePage();
     void scheduleMinute();
-    void scheduleSecond();
     void onSecond();
+    // Starts the seconds bar's sweep from `before` to its new value for second `second`
+    // of the minute, or stops it (the bar then jumps).
+    void animateSecondsBar(double before, int second);
     [[nodiscard]] double secondsBarFraction() const;
 
     StatsStore& stats_;
