@@ -69,12 +69,24 @@ const ClockFormatter& ClockFormatter::shared() {
     return formatter;
 }
 
+QString ClockFormatter::cached(MinuteText& cache, const icu::DateFormat* format,
+                              std::chrono::system_clock::time_point when) {
+    const std::int64_t minute =
+        std::chrono::floor<std::chrono::minutes>(when.time_since_epoch()).count();
+    if (minute != cache.minute) {
+        cache.text = formatWith(format, when);
+        cache.minute = minute;
+    }
+    return cache.text;
+}
+
 QString ClockFormatter::dateText(std::chrono::system_clock::time_point when, bool withYear) const {
-    return formatWith(withYear ? dateWithYear_.get() : date_.get(), when);
+    return withYear ? cached(dateWithYearText_, dateWithYear_.get(), when)
+                    : cached(dateText_, date_.get(), when);
 }
 
 QString ClockFormatter::timeText(std::chrono::system_clock::time_point when) const {
-    return formatWith(time_.get(), when);
+    return cached(timeText_, time_.get(), when);
 }
 
 int ClockFormatter::secondOfMinute(std::chrono::system_clock::time_point when) const {

@@ -7,12 +7,16 @@
 #include <unicode/timezone.h>
 
 #include <chrono>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace trovimo {
 
 // The clock's texts in one locale and time zone. Building the ICU patterns costs far more
-// than formatting with them, so one formatter is built once and reused every minute.
+// than formatting with them, so one formatter is built once and reused every minute; and
+// since the texts only change with the minute, each is formatted once a minute (ICU copies
+// its calendar for every format call) and asked-for again from a cache.
 class ClockFormatter {
 public:
     // `zone` null: the process's default time zone.
@@ -34,9 +38,21 @@ public:
     [[nodiscard]] int secondOfMinute(std::chrono::system_clock::time_point when) const;
 
 private:
+    // One formatted text and the minute (since the epoch, UTC) it holds. Every time zone
+    // in use today is offset by whole minutes, so a UTC minute is a local minute too.
+    struct MinuteText {
+        std::int64_t minute = std::numeric_limits<std::int64_t>::min();
+        QString text;
+    };
+    static QString cached(MinuteText& cache, const icu::DateFormat* format,
+                          std::chrono::system_clock::time_point when);
+
     std::unique_ptr<icu::DateFormat> date_;
     std::unique_ptr<icu::DateFormat> dateWithYear_;
     std::unique_ptr<icu::DateFormat> time_;
+    mutable MinuteText dateText_;
+    mutable MinuteText dateWithYearText_;
+    mutable MinuteText timeText_;
 };
 
 } // namespace trovimo

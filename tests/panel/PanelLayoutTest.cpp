@@ -248,6 +248,21 @@ TEST(ClockFormatter, FollowsLocalePatternsAndHourCycle) {
     EXPECT_EQ(utcEnglish().secondOfMinute(std::chrono::system_clock::time_point{-1s}), 59);
 }
 
+// Texts are formatted once a minute; any other minute, later or earlier, is a new text.
+TEST(ClockFormatter, TextsTurnWithTheMinuteInEitherDirection) {
+    const std::unique_ptr<icu::TimeZone> utc(icu::TimeZone::createTimeZone("UTC"));
+    const ClockFormatter clock(icu::Locale("ja_JP"), utc.get());
+    const auto minuteStart = sunday - 30s; // 13:05:00
+    EXPECT_EQ(clock.timeText(minuteStart), QStringLiteral("13:05"));
+    EXPECT_EQ(clock.timeText(minuteStart + 59s + 999ms), QStringLiteral("13:05"));
+    EXPECT_EQ(clock.timeText(minuteStart + 60s), QStringLiteral("13:06"));
+    EXPECT_EQ(clock.timeText(minuteStart - 1ms), QStringLiteral("13:04"));
+    EXPECT_EQ(clock.dateText(sunday, false), QStringLiteral("12月6日(日)"));
+    EXPECT_EQ(clock.dateText(sunday + 11h, false), QStringLiteral("12月7日(月)"));
+    EXPECT_EQ(clock.dateText(sunday + 11h, true), QStringLiteral("2026年12月7日(月)"));
+    EXPECT_EQ(clock.dateText(sunday, false), QStringLiteral("12月6日(日)"));
+}
+
 TEST(ContextMenu, ItemsForEachUpdateStatus) {
     const PanelSettings settings;
     const std::vector<LauncherMenuEntry> none;
