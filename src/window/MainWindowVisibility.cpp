@@ -128,7 +128,14 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     if (id != trackedWindow_) {
         trackedWindow_ = id;
         fullyObscured_ = false;
+        answerHolds_ = false;
     }
+    if (answerHolds_ && cachedAnswers_ < maximumCachedAnswers) {
+        ++cachedAnswers_;
+        return true;
+    }
+    answerHolds_ = false;
+    cachedAnswers_ = 0;
 
     // Everything asked at once: one round trip per tick.
     const auto attributesCookie = xcb_get_window_attributes(connection, id);
@@ -144,6 +151,7 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     // of its own.
     const auto stackingCookie =
         askProperty(connection, x.root(), x.atom(Atom::netClientListStacking), stackingLimit);
+    const auto rootCookie = xcb_get_window_attributes(connection, x.root());
 
     const auto attributes = take(xcb_get_window_attributes_reply, connection, attributesCookie);
     const auto wmState = first32(take(xcb_get_property_reply, connection, wmStateCookie));
@@ -153,6 +161,16 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const auto compositor = take(xcb_get_selection_owner_reply, connection, compositorCookie);
     const auto geometry = take(xcb_get_geometry_reply, connection, geometryCookie);
     const auto stacking = values32(take(xcb_get_property_reply, connection, stackingCookie));
+    const auto root = take(xcb_get_window_attributes_reply, connection, rootCookie);
+    // Root property changes (stacking list, workspace) end a held answer; ask for them once
+    // (our event mask on the root is ours alone, other clients keep theirs).
+    const bool rootWatched =
+        root && (root->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0;
+    if (root && !rootWatched) {
+        const std::uint32_t mask = root->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(connection, x.root(), XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+    }
 
     if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
         return false; // minimised or on another workspace, for most window managers
@@ -181,10 +199,20 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const bool redirected = !geometry || geometry->depth != x.rootDepth();
     const bool useStacking = source_ == OcclusionSource::stacking ||
                              (source_ == OcclusionSource::automatic && (compositing || redirected));
+    // The answer may be held while the window is visible with nothing stacked above it and
+    // every change that could cover it is reported to us.
+    const bool onTop = !stacking.empty() && stacking.back() == id;
+    const bool watched = rootWatched &&
+                         (attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0 &&
+                         (attributes->your_event_mask & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
+    bool visible = true;
     if (useStacking) {
-        return !isCoveredByStacking(id, x, current.value_or(0), stacking);
+        visible = !isCoveredByStacking(id, x, current.value_or(0), stacking);
+    } else {
+        visible = !fullyObscured_;
     }
-    return !fullyObscured_;
+    answerHolds_ = visible && onTop && watched;
+    return visible;
 }
 
 bool MainWindowVisibility::isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x,
@@ -262,11 +290,27 @@ bool MainWindowVisibility::nativeEventFilter(const QByteArray& eventType, void* 
         return false;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) == XCB_VISIBILITY_NOTIFY) {
+    switch (event->response_type & 0x7f) {
+    case XCB_VISIBILITY_NOTIFY: {
         const auto* visibility = reinterpret_cast<const xcb_visibility_notify_event_t*>(event);
         if (visibility->window == trackedWindow_) {
             fullyObscured_ = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
+            answerHolds_ = false;
         }
+        break;
+    }
+    // Any root property (the stacking list, the current workspace) or a change of our own
+    // window's properties (states, workspace), mapping or geometry.
+    case XCB_PROPERTY_NOTIFY:
+    case XCB_MAP_NOTIFY:
+    case XCB_UNMAP_NOTIFY:
+    case XCB_CONFIGURE_NOTIFY:
+    case XCB_REPARENT_NOTIFY:
+    case XCB_DESTROY_NOTIFY:
+        answerHolds_ = false;
+        break;
+    default:
+        break;
     }
     return false; // Qt still sees every event
 }

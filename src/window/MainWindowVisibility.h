@@ -51,6 +51,13 @@ private:
     OcclusionSource source_ = OcclusionSource::automatic;
     std::uint32_t trackedWindow_ = 0;
     bool fullyObscured_ = false;
+    // A "visible" answer found while nothing was stacked above the window holds until an
+    // event could change it (the window's own state, map, geometry or covering, or any root
+    // property such as the stacking list or the workspace), and at most this many queries:
+    // the X server is not asked every tick while the panel floats on top.
+    static constexpr int maximumCachedAnswers = 10;
+    bool answerHolds_ = false;
+    int cachedAnswers_ = 0;
 };
 
 } // namespace trovimo

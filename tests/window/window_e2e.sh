@@ -85,10 +85,10 @@ stopped() {
     return 1
 }
 covers=0
-start_cover() { # x y w h
+start_cover() { # x y w h [--above]
     covers=$((covers + 1))
     local log=$work/cover$covers.out
-    "$host" --cover "$1,$2,$3,$4" >"$log" 2>"$work/cover$covers.err" &
+    "$host" --cover "$1,$2,$3,$4" ${5:-} >"$log" 2>"$work/cover$covers.err" &
     coverpid=$!
     pids+=("$coverpid")
     wait_for 20 grep -qs '^cover 0x[0-9a-f]*$' "$log" || fail "cover window did not show"
@@ -139,6 +139,16 @@ pass "sticky, on every workspace"
 
 wait_for 5 bash -c "xprop -id $wid _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE" ||
     fail "not above: $(state)"
+# On top, the panel stops asking the server every tick; a window that comes over it anyway
+# (another one kept above) must still stop the ticks.
+xdotool windowmove "$wid" 500 300
+wait_for 10 at 500 300 || fail "move to 500,300 failed: $(where)"
+ticking || fail "no ticks while on top"
+start_cover 300 150 700 500 --above
+stopped || fail "ticks go on while covered by a window kept above"
+stop_cover
+ticking || fail "ticks did not resume when the window above went away"
+pass "on top: a window coming over it stops the ticks; they resume after"
 echo "alwaysOnTop 0" >&3
 wait_for 10 grep -q '^applied' "$out" || fail "setting change not applied"
 grep '^applied' "$out" | grep -qv "applied $wid" && fail "native window re-created"

@@ -3,7 +3,8 @@
 // ("window 0x…", "tick N", "pos x y w h") and takes commands on stdin:
 //   alwaysOnTop 0|1, snap 0|1, where, measure, quit.
 // "measure" prints the mean cost of one visibility query and of one re-application.
-// With --cover X,Y,W,H it shows an ordinary opaque window there instead.
+// With --cover X,Y,W,H it shows an ordinary opaque window there instead (kept above other
+// windows with --above).
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -42,12 +43,12 @@ QString hexId(const QWidget& widget) {
     return QStringLiteral("0x%1").arg(widget.winId(), 0, 16);
 }
 
-int runCover(const QString& geometry) {
+int runCover(const QString& geometry, bool above) {
     const QStringList parts = geometry.split(QLatin1Char(','));
     if (parts.size() != 4) {
         return 2;
     }
-    QWidget cover;
+    QWidget cover(nullptr, above ? Qt::Window | Qt::WindowStaysOnTopHint : Qt::Window);
     cover.setWindowTitle(QStringLiteral("cover"));
     cover.setAutoFillBackground(true);
     cover.setGeometry(parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt());
@@ -67,9 +68,10 @@ int main(int argc, char* argv[]) {
     parser.addOption({QStringLiteral("occlusion"), QStringLiteral("automatic|events|stacking"),
                       QStringLiteral("source"), QStringLiteral("automatic")});
     parser.addOption({QStringLiteral("cover"), QStringLiteral("x,y,w,h"), QStringLiteral("rect")});
+    parser.addOption({QStringLiteral("above"), QStringLiteral("the cover stays above others")});
     parser.process(application);
     if (parser.isSet(QStringLiteral("cover"))) {
-        return runCover(parser.value(QStringLiteral("cover")));
+        return runCover(parser.value(QStringLiteral("cover")), parser.isSet(QStringLiteral("above")));
     }
 
     trovimo::SettingsStore settings(parser.value(QStringLiteral("settings")));
