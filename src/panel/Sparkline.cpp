@@ -244,7 +244,22 @@ void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme)
     series.setRenderHint(QPainter::Antialiasing);
     paintSeries(series, *this, rect.size(), theme);
     series.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    series.drawImage(QPointF(0, 0), cached.mask);
+    // The mask is opaque but for the four rounded corners: cutting only those squares gives
+    // the same pixels as a pass over the whole layer.
+    const int corner = static_cast<int>(std::ceil((Sparkline::cornerRadius + 1.0) * ratio));
+    if (2 * corner < pixels.width() && 2 * corner < pixels.height()) {
+        const int right = pixels.width() - corner;
+        const int bottom = pixels.height() - corner;
+        for (const QPoint& origin :
+             {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)}) {
+            const QRect source(origin, QSize(corner, corner));
+            series.drawImage(QRectF(QPointF(source.topLeft()) / ratio,
+                                    QSizeF(source.size()) / ratio),
+                             cached.mask, source);
+        }
+    } else {
+        series.drawImage(QPointF(0, 0), cached.mask);
+    }
     series.end();
     painter.drawImage(rect.topLeft(), layer);
 }
