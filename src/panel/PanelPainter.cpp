@@ -1,5 +1,7 @@
 #include "panel/PanelPainter.h"
 
+#include "panel/RecentCache.h"
+
 #include "panel/SymbolImages.h"
 
 #include <QHash>
@@ -38,14 +40,11 @@ struct Shaped {
 };
 
 Shaped shaped(const QString& text, const FontSpec& spec, double available, const Theme& theme) {
-    static QHash<ShapedKey, Shaped> cache;
+    // A panel draws a few dozen texts; values that changed are dropped soon after.
+    static RecentCache<ShapedKey, Shaped> cache(64);
     ShapedKey key{text, spec, available};
-    if (auto found = cache.constFind(key); found != cache.constEnd()) {
+    if (const Shaped* found = cache.find(key)) {
         return *found;
-    }
-    // Values change every refresh; old ones are dropped wholesale now and then.
-    if (cache.size() > 512) {
-        cache.clear();
     }
     const QFontMetricsF& metrics = theme.metrics(spec);
     Shaped entry;
@@ -55,7 +54,7 @@ Shaped shaped(const QString& text, const FontSpec& spec, double available, const
     entry.staticText.setTextFormat(Qt::PlainText);
     entry.staticText.setPerformanceHint(QStaticText::AggressiveCaching);
     entry.staticText.prepare(QTransform(), theme.font(spec));
-    return *cache.insert(key, std::move(entry));
+    return cache.insert(key, std::move(entry));
 }
 
 struct PlacedLine {

@@ -1,5 +1,7 @@
 #include "panel/Theme.h"
 
+#include "panel/RecentCache.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -87,7 +89,7 @@ struct Theme::FontCache {
         QFontMetricsF metrics;
         // Measuring shapes the text, which costs far more than the lookup; the panel lays
         // itself out every refresh with mostly the same labels and units.
-        mutable QHash<QString, double> widths;
+        mutable RecentCache<QString, double> widths{32};
     };
     // A handful of distinct specs per panel: a linear search beats hashing.
     std::vector<std::unique_ptr<Entry>> entries;
@@ -99,7 +101,7 @@ struct Theme::FontCache {
             }
         }
         QFont font = makeFont(spec);
-        entries.push_back(std::make_unique<Entry>(Entry{spec, font, QFontMetricsF(font), {}}));
+        entries.push_back(std::make_unique<Entry>(Entry{spec, font, QFontMetricsF(font)}));
         return *entries.back();
     }
 
@@ -201,12 +203,8 @@ const QFontMetricsF& Theme::metrics(const FontSpec& spec) const {
 
 double Theme::textWidth(const QString& text, const FontSpec& spec) const {
     const FontCache::Entry& entry = fonts_->entry(spec);
-    if (const auto found = entry.widths.constFind(text); found != entry.widths.constEnd()) {
+    if (const double* found = entry.widths.find(text)) {
         return *found;
-    }
-    // Values change every refresh; old ones are dropped wholesale now and then.
-    if (entry.widths.size() > 256) {
-        entry.widths.clear();
     }
     const double width = entry.metrics.horizontalAdvance(text);
     entry.widths.insert(text, width);
