@@ -91,7 +91,11 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
-        connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
+        connect(&settings_, &SettingsStore::changed, this,
+                [this] {
+                    settingsRead_.reset();
+                    relayout();
+                }),
     };
     if (updates_ != nullptr) {
         storeConnections_.push_back(
@@ -179,7 +183,12 @@ void ContentView::setTheme(const Theme& theme) {
 PanelInputs ContentView::gatherInputs() const {
     PanelInputs inputs;
     inputs.stats = StatsSnapshot::capture(stats_);
-    inputs.settings = PanelSettings::read(settings_);
+    // Read again only after the store reported a change: a dozen lookups by name every
+    // refresh otherwise.
+    if (!settingsRead_) {
+        settingsRead_ = PanelSettings::read(settings_);
+    }
+    inputs.settings = *settingsRead_;
     if (updates_ != nullptr) {
         inputs.update = panelStatus(updates_->status());
     }

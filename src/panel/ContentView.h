@@ -96,6 +96,8 @@ private:
     bool hovering_ = false;
     PanelLayoutResult layout_;
     PanelSettings lastSettings_;
+    // The settings as last read from the store; empty once it reported a change.
+    mutable std::optional<PanelSettings> settingsRead_;
     NumberRoller roller_;
     QTimer minuteTimer_;
     QTimer secondTimer_;
