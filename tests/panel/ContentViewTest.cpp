@@ -162,15 +162,22 @@ TEST_F(ContentViewTest, NothingRepaintsWhileNothingChanges) {
     view->removeEventFilter(&counter);
 }
 
-TEST_F(ContentViewTest, SecondsBarRepaintsOnlyItsOwnRectangle) {
+// Shows the view on a wall clock 0.9 s into second 30 of a minute; the clock moves on by
+// what the returned offset is set to.
+std::shared_ptr<std::chrono::milliseconds> showAtSecondThirty(ContentView& view) {
     using namespace std::chrono_literals;
-    // 0.9 s into second 30 of a minute.
     const std::chrono::system_clock::time_point base{1796562330s + 900ms};
     auto offset = std::make_shared<std::chrono::milliseconds>(0ms);
-    view->setWallClock([base, offset] { return base + *offset; });
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    view.setWallClock([base, offset] { return base + *offset; });
+    view.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
     QCoreApplication::processEvents();
+    return offset;
+}
+
+TEST_F(ContentViewTest, SecondsBarRepaintsOnlyItsOwnRectangle) {
+    using namespace std::chrono_literals;
+    const auto offset = showAtSecondThirty(*view);
     ASSERT_TRUE(view->currentLayout().secondsBar);
     const QRectF bar =
         elementRect(view->currentLayout().elements[*view->currentLayout().secondsBar]);
@@ -197,13 +204,8 @@ TEST_F(ContentViewTest, SecondsBarRepaintsOnlyItsOwnRectangle) {
 // must not wake the panel in between (the refresh already moved it).
 TEST_F(ContentViewTest, RefreshesEverySecondCarryTheSecondsBar) {
     using namespace std::chrono_literals;
-    // 0.9 s into second 30: a timer aimed at second boundaries would fire 100 ms in.
-    const std::chrono::system_clock::time_point base{1796562330s + 900ms};
-    auto offset = std::make_shared<std::chrono::milliseconds>(0ms);
-    view->setWallClock([base, offset] { return base + *offset; });
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    QCoreApplication::processEvents();
+    // A timer aimed at second boundaries would fire 100 ms in.
+    const auto offset = showAtSecondThirty(*view);
     const auto fraction = [this] {
         const PanelLayoutResult& layout = view->currentLayout();
         return std::get<CapacityBarElement>(layout.elements[*layout.secondsBar]).gauge.fraction;
