@@ -4,7 +4,9 @@
 #include "readers/UniqueFd.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -209,13 +211,25 @@ MemoryStatsReader::MemoryStatsReader(const std::string& root)
 
 std::uint64_t MemoryStatsReader::zramBytes() {
     // getdents64 straight into our own buffer: opendir() would allocate a DIR every read.
-    const UniqueFd directory(::open(blockPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!directory) {
-        return 0;
+    // sysfs's folder stays open and is listed again from its start (another folder, such
+    // as a test's, may be replaced and is opened every time).
+    UniqueFd transient;
+    int directory = blockDirectory_.get();
+    if (!blockDirectory_ || ::lseek(directory, 0, SEEK_SET) != 0) {
+        blockDirectory_.reset();
+        transient.reset(::open(blockPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!transient) {
+            return 0;
+        }
+        struct statfs filesystem {};
+        if (::fstatfs(transient.get(), &filesystem) == 0 && filesystem.f_type == SYSFS_MAGIC) {
+            blockDirectory_ = std::move(transient);
+        }
+        directory = blockDirectory_ ? blockDirectory_.get() : transient.get();
     }
     std::uint64_t total = 0;
     for (;;) {
-        const long got = ::syscall(SYS_getdents64, directory.get(), directoryBuffer_.data(),
+        const long got = ::syscall(SYS_getdents64, directory, directoryBuffer_.data(),
                                    directoryBuffer_.size());
         if (got <= 0) {
             break;

@@ -3,6 +3,7 @@
 #include "model/MemoryPressure.h"
 #include "model/MemoryStats.h"
 #include "model/SampleSource.h"
+#include "readers/UniqueFd.h"
 #include "readers/WholeFileReader.h"
 
 #include <cstdint>
@@ -72,6 +73,8 @@ private:
     std::string zramPath_; // scratch for /sys/block/zramN/mm_stat, kept to reuse its storage
     WholeFileReader file_;
     std::vector<char> directoryBuffer_;
+    // sysfs's block folder, kept open between reads.
+    UniqueFd blockDirectory_;
 };
 
 } // namespace trovimo

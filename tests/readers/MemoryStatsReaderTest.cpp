@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace trovimo {
 namespace {
 
@@ -161,6 +163,22 @@ TEST(ParseSmallMemoryFiles, ZramAndArcstats) {
     EXPECT_EQ(parseArcSize("13 1 0x01\nname type data\nc 4 5\nsize 4 4096\n"), 4096u);
     EXPECT_FALSE(parseArcSize("13 1 0x01\nname type data\nc_max 4 5\n"));
     EXPECT_FALSE(parseArcSize("size 4\n"));
+}
+
+// Files and folders held open between reads: the second read of this machine opens
+// nothing new, and neither does the hundredth.
+TEST(MemoryStatsReader, RepeatedReadsOfTheSystemHoldAFixedSetOfFiles) {
+    const auto openDescriptors = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    MemoryStatsReader reader("/");
+    ASSERT_TRUE(reader.read());
+    const auto held = openDescriptors();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(reader.read());
+    }
+    EXPECT_EQ(openDescriptors(), held);
 }
 
 } // namespace
