@@ -29,11 +29,12 @@ namespace {
 // A roll lasts a quarter of a second and moves the digits about 7 points; 30 frames a
 // second show that as smoothly as 60 at half the repaints and wake-ups.
 constexpr auto rollFrame = std::chrono::milliseconds(33);
-// The seconds bar moves under 3 points per second. A frame every half device pixel of
-// travel is as smooth as antialiasing can show; more frames repaint nearly the same pixels.
+// The seconds bar moves under 3 points per second. A frame every device pixel of travel
+// moves its antialiased end by one pixel at a time; more frames repaint nearly the same
+// pixels, each at the price of a wake-up.
 constexpr int secondsBarFastestFrameMs = 50;
 constexpr int secondsBarSlowestFrameMs = 250;
-constexpr double secondsBarFramesPerPixel = 2.0;
+constexpr double secondsBarFramesPerPixel = 1.0;
 // The seconds bar is re-evaluated every second, counted from its last evaluation. Every
 // refresh of the panel evaluates it too, so while refreshes come once a second the bar's
 // own timer is pushed back each time and never fires: one wake-up a second instead of two
@@ -120,13 +121,17 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
                 rolling += text->rect.adjusted(0, -2, 0, 2).toAlignedRect();
             }
         }
+        // The seconds bar's sweep rides along: one wake-up draws both.
+        if (secondsBarAnimating_ && layout_.secondsBar) {
+            rolling += elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect();
+        }
         update(rolling);
         if (!roller_.isRolling(NumberRoller::Clock::now())) {
             rollTimer_.stop();
         }
     });
     connect(&secondsBarAnimation_, &QTimer::timeout, this, [this] {
-        if (layout_.secondsBar) {
+        if (layout_.secondsBar && !rollTimer_.isActive()) {
             update(elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect());
         }
         if (std::chrono::steady_clock::now() - secondsBarStart_ >= std::chrono::seconds(1)) {
