@@ -4,9 +4,7 @@
 #include "readers/UniqueFd.h"
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/syscall.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -211,8 +209,8 @@ MemoryStatsReader::MemoryStatsReader(const std::string& root)
 
 std::uint64_t MemoryStatsReader::zramBytes() {
     // getdents64 straight into our own buffer: opendir() would allocate a DIR every read.
-    // sysfs's folder stays open and is listed again from its start (another folder, such
-    // as a test's, may be replaced and is opened every time).
+    // The kernel's folder stays open and is listed again from its start (another folder,
+    // such as a test's, may be replaced and is opened every time).
     UniqueFd transient;
     int directory = blockDirectory_.get();
     if (!blockDirectory_ || ::lseek(directory, 0, SEEK_SET) != 0) {
@@ -221,8 +219,7 @@ std::uint64_t MemoryStatsReader::zramBytes() {
         if (!transient) {
             return 0;
         }
-        struct statfs filesystem {};
-        if (::fstatfs(transient.get(), &filesystem) == 0 && filesystem.f_type == SYSFS_MAGIC) {
+        if (isKernelGenerated(transient.get())) {
             blockDirectory_ = std::move(transient);
         }
         directory = blockDirectory_ ? blockDirectory_.get() : transient.get();

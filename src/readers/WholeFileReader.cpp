@@ -14,15 +14,11 @@ namespace trovimo {
 WholeFileReader::WholeFileReader(std::size_t initialCapacity, std::size_t limit)
     : buffer_(std::max<std::size_t>(initialCapacity, 64)), limit_(limit) {}
 
-namespace {
-
-bool isGeneratedOnRead(int fd) {
+bool isKernelGenerated(int fd) noexcept {
     struct statfs info {};
     return ::fstatfs(fd, &info) == 0 &&
            (info.f_type == PROC_SUPER_MAGIC || info.f_type == SYSFS_MAGIC);
 }
-
-} // namespace
 
 std::optional<std::string_view> WholeFileReader::read(const char* path) {
     for (auto kept = kept_.begin(); kept != kept_.end(); ++kept) {
@@ -41,7 +37,7 @@ std::optional<std::string_view> WholeFileReader::read(const char* path) {
         return std::nullopt;
     }
     const auto text = readAll(fd.get());
-    if (text && isGeneratedOnRead(fd.get())) {
+    if (text && isKernelGenerated(fd.get())) {
         if (kept_.size() >= maximumKept) {
             kept_.erase(kept_.begin());
         }

@@ -51,6 +51,10 @@ private:
     std::vector<Kept> kept_;
 };
 
+// Whether the open file or folder lives in procfs or sysfs, whose contents the kernel makes
+// afresh whenever they are read (or listed) from the start.
+[[nodiscard]] bool isKernelGenerated(int fd) noexcept;
+
 // `relative` below `root`, with exactly one slash between them ("/" + "proc/stat" gives
 // "/proc/stat").
 [[nodiscard]] std::string pathUnderRoot(std::string_view root, std::string_view relative);
