@@ -4,6 +4,7 @@
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ContentView.h"
+#include "panel/PanelTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QAccessible>
@@ -18,17 +19,7 @@ namespace {
 
 constexpr std::uint64_t gb = 1'000'000'000;
 
-class EnglishLocale : public ::testing::Test {
-protected:
-    void SetUp() override {
-        saved_ = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { QLocale::setDefault(saved_); }
-
-private:
-    QLocale saved_;
-};
+class EnglishLocale : public test::EnglishLocaleTest {};
 
 PanelInputs busyMachine() {
     PanelInputs inputs;

@@ -1,4 +1,5 @@
 #include "panel/PanelLayout.h"
+#include "panel/PanelTestSupport.h"
 #include "panel/Sections.h"
 
 #include <QLocale>
@@ -19,13 +20,8 @@ constexpr std::int64_t GB = 1000 * 1000 * 1000;
 
 using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, double);
 
-class SectionLayoutTest : public ::testing::Test {
+class SectionLayoutTest : public test::EnglishLocaleTest {
 protected:
-    void SetUp() override {
-        saved_ = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { QLocale::setDefault(saved_); }
 
     SectionLayout layout(SectionFunction section) const {
         SectionLayout out = section(inputs, theme, width);
@@ -47,9 +43,6 @@ protected:
 
     PanelInputs inputs;
     Theme theme = Theme::light();
-
-private:
-    QLocale saved_;
 };
 
 template <typename T> std::vector<T> all(const SectionLayout& out) {
@@ -71,13 +64,7 @@ std::vector<std::string> texts(const SectionLayout& out) {
 }
 
 const TextElement* findText(const SectionLayout& out, const std::string& text) {
-    for (const PanelElement& element : out.elements) {
-        const auto* typed = std::get_if<TextElement>(&element);
-        if (typed != nullptr && typed->text.toStdString() == text) {
-            return typed;
-        }
-    }
-    return nullptr;
+    return test::findText(out, QString::fromStdString(text));
 }
 
 double bottomOf(const QRectF& rect) {

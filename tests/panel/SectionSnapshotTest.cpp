@@ -4,6 +4,7 @@
 #include "panel/ClockFormatter.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
+#include "panel/PanelTestSupport.h"
 
 #include <QDir>
 #include <QImage>
@@ -88,15 +89,7 @@ QImage render(const PanelLayoutResult& layout, const Theme& theme, double scale)
     return image;
 }
 
-const TextElement* findText(const PanelLayoutResult& layout, const QString& text) {
-    for (const PanelElement& element : layout.elements) {
-        const auto* found = std::get_if<TextElement>(&element);
-        if (found != nullptr && found->text == text) {
-            return found;
-        }
-    }
-    return nullptr;
-}
+using test::findText;
 
 std::vector<SparklineElement> sparklines(const PanelLayoutResult& layout) {
     std::vector<SparklineElement> found;

@@ -6,6 +6,7 @@
 #include "panel/ContentView.h"
 #include "panel/NumberRoller.h"
 #include "panel/Sections.h"
+#include "panel/PanelTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QLocale>
@@ -19,17 +20,7 @@ namespace {
 
 using Clock = NumberRoller::Clock;
 
-class SectionUpdateTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        saved_ = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { QLocale::setDefault(saved_); }
-
-private:
-    QLocale saved_;
-};
+class SectionUpdateTest : public test::EnglishLocaleTest {};
 
 // Feeds successive evaluations of one section to a roller and says whether the last one
 // started a roll.
@@ -96,15 +87,7 @@ private:
     int* reads_;
 };
 
-const TextElement* findText(const PanelLayoutResult& layout, const QString& text) {
-    for (const PanelElement& element : layout.elements) {
-        const auto* found = std::get_if<TextElement>(&element);
-        if (found != nullptr && found->text == text) {
-            return found;
-        }
-    }
-    return nullptr;
-}
+using test::findText;
 
 TEST_F(SectionUpdateTest, DiskAlertFollowsTheThresholdWithoutANewSample) {
     SettingsStore settings(test::scratchDirectory() + QStringLiteral("/disk-threshold.conf"));
