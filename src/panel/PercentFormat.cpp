@@ -8,6 +8,7 @@
 #include <unicode/unistr.h>
 
 #include <charconv>
+#include <unordered_map>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -23,15 +24,17 @@ struct CachedFormatter {
     std::string localeName;
     int fractionDigits;
     number::LocalizedNumberFormatter formatter;
+    // The panel shows the same few hundred values again and again; formatting one costs
+    // more than the rest of its layout.
+    std::unordered_map<std::int64_t, std::string> texts;
 };
 
-const number::LocalizedNumberFormatter& formatterFor(int fractionDigits,
-                                                     const icu::Locale& locale) {
+CachedFormatter& formatterFor(int fractionDigits, const icu::Locale& locale) {
     static std::vector<CachedFormatter> cache;
     const std::string_view name = locale.getName();
-    for (const CachedFormatter& entry : cache) {
+    for (CachedFormatter& entry : cache) {
         if (entry.fractionDigits == fractionDigits && entry.localeName == name) {
-            return entry.formatter;
+            return entry;
         }
     }
     constexpr std::size_t capacity = 8;
@@ -46,8 +49,9 @@ const number::LocalizedNumberFormatter& formatterFor(int fractionDigits,
                          .unit(icu::NoUnit::percent())
                          .scale(number::Scale::powerOfTen(-fractionDigits))
                          .precision(number::Precision::fixedFraction(fractionDigits))
-                         .grouping(UNUM_GROUPING_AUTO)});
-    return cache.back().formatter;
+                         .grouping(UNUM_GROUPING_AUTO),
+                     {}});
+    return cache.back();
 }
 
 // Without usable locale data the text still has to say something sensible.
@@ -71,23 +75,41 @@ std::string plainPercent(std::int64_t key, int fractionDigits) {
 
 } // namespace
 
-icu::Locale userNumberLocale() {
-    return icu::Locale(QLocale().name().toLatin1().constData());
+const icu::Locale& userNumberLocale() {
+    // Comparing locales is cheap; naming one and parsing the name is not.
+    thread_local QLocale known = QLocale::c();
+    thread_local icu::Locale locale("en_US_POSIX");
+    thread_local bool first = true;
+    const QLocale current;
+    if (first || current != known) {
+        first = false;
+        known = current;
+        locale = icu::Locale(current.name().toLatin1().constData());
+    }
+    return locale;
 }
 
 std::string formatPercentKey(std::int64_t key, int fractionDigits, const icu::Locale& locale) {
     if (fractionDigits < 0 || fractionDigits > 6) {
         fractionDigits = 0;
     }
+    CachedFormatter& cached = formatterFor(fractionDigits, locale);
+    if (const auto known = cached.texts.find(key); known != cached.texts.end()) {
+        return known->second;
+    }
     UErrorCode status = U_ZERO_ERROR;
-    const number::FormattedNumber formatted =
-        formatterFor(fractionDigits, locale).formatInt(key, status);
+    const number::FormattedNumber formatted = cached.formatter.formatInt(key, status);
     icu::UnicodeString text = formatted.toString(status);
     if (U_FAILURE(status)) {
         return plainPercent(key, fractionDigits);
     }
     std::string utf8;
     text.toUTF8String(utf8);
+    constexpr std::size_t textCapacity = 1024;
+    if (cached.texts.size() >= textCapacity) {
+        cached.texts.clear();
+    }
+    cached.texts.emplace(key, utf8);
     return utf8;
 }
 

@@ -9,8 +9,9 @@ namespace trovimo {
 
 // The locale whose number conventions the panel follows: the application's default locale,
 // which is the user's system locale (LC_ALL, LC_NUMERIC, LANG) unless the program sets
-// another; read afresh on each call so a locale change applies at the next paint.
-[[nodiscard]] icu::Locale userNumberLocale();
+// another; checked on each call so a locale change applies at the next paint. The reference
+// stays valid until the next call on the same thread.
+[[nodiscard]] const icu::Locale& userNumberLocale();
 
 // A percent text in `locale`'s own form ("45%", "45 %", "%45"): `key` is the percent in
 // units of its last shown digit, as percentKey() computes it, shown with exactly
