@@ -105,7 +105,12 @@ bool MainWindowVisibility::isFullyCovered(const QRect& ours, std::span<const QRe
 }
 
 bool MainWindowVisibility::isMainWindowVisible() {
-    QWidget* window = findMainWindow();
+    // Looking through the top-level widgets' properties costs more than the rest of the
+    // question while the answer holds; the window found is kept while it lives.
+    if (mainWindow_.isNull() || !mainWindow_->isWindow()) {
+        mainWindow_ = findMainWindow();
+    }
+    QWidget* window = mainWindow_.data();
     if (window == nullptr) {
         return true;
     }

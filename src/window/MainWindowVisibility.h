@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -49,6 +50,7 @@ private:
                              const std::vector<std::uint32_t>& stacking);
 
     OcclusionSource source_ = OcclusionSource::automatic;
+    QPointer<QWidget> mainWindow_;
     std::uint32_t trackedWindow_ = 0;
     bool fullyObscured_ = false;
     // A "visible" answer found while nothing was stacked above the window holds until an
