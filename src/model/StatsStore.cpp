@@ -22,6 +22,20 @@ StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
       wallClock_(wallClock ? std::move(wallClock)
                            : [] { return std::chrono::system_clock::now(); }) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
+    connect(&settings_, &SettingsStore::changed, this, [this] { tickSettings_.reset(); });
+}
+
+const StatsStore::TickSettings& StatsStore::tickSettings() {
+    if (!tickSettings_) {
+        tickSettings_ = TickSettings{settings_.boolValue(keys::showCPU),
+                                     settings_.boolValue(keys::showGPU),
+                                     settings_.boolValue(keys::showMemory),
+                                     settings_.boolValue(keys::showNetwork),
+                                     settings_.boolValue(keys::showDisk),
+                                     settings_.boolValue(keys::showSelf),
+                                     settings_.doubleValue(keys::updateInterval)};
+    }
+    return *tickSettings_;
 }
 
 StatsStore::~StatsStore() = default;
@@ -44,7 +58,7 @@ void StatsStore::start() {
 void StatsStore::armNextWake() {
     // Read before every sleep, so a new interval applies from the next sleep on. The deadline
     // is taken after the tick, so the real period is the interval plus the tick's own time.
-    const double seconds = effectiveUpdateInterval(settings_.doubleValue(keys::updateInterval));
+    const double seconds = effectiveUpdateInterval(tickSettings().updateInterval);
     const auto delay = std::chrono::duration<double>(std::min(seconds, 86400.0));
     timer_->arm(std::chrono::duration_cast<std::chrono::nanoseconds>(delay));
 }
@@ -67,7 +81,7 @@ void StatsStore::tick() {
 }
 
 void StatsStore::sampleCPU() {
-    if (!settings_.boolValue(keys::showCPU)) {
+    if (!tickSettings().showCPU) {
         cpu_.reset();
         emit cpuChanged();
         return;
@@ -82,7 +96,7 @@ void StatsStore::sampleCPU() {
 
 void StatsStore::sampleGPU() {
     std::optional<double> sample;
-    if (settings_.boolValue(keys::showGPU)) {
+    if (tickSettings().showGPU) {
         sample = sampleOf<double>(readers_.gpu);
     }
     if (sample != gpu_) {
@@ -96,7 +110,7 @@ void StatsStore::sampleGPU() {
 }
 
 void StatsStore::sampleMemory() {
-    if (settings_.boolValue(keys::showMemory)) {
+    if (tickSettings().showMemory) {
         memory_ = sampleOf<MemoryStats>(readers_.memory);
     } else {
         memory_.reset();
@@ -105,7 +119,7 @@ void StatsStore::sampleMemory() {
 }
 
 void StatsStore::sampleNetwork() {
-    if (!settings_.boolValue(keys::showNetwork)) {
+    if (!tickSettings().showNetwork) {
         network_.reset();
         emit networkChanged();
         networkInfo_.reset();
@@ -130,7 +144,7 @@ void StatsStore::sampleNetwork() {
 }
 
 void StatsStore::sampleDisk() {
-    if (!settings_.boolValue(keys::showDisk)) {
+    if (!tickSettings().showDisk) {
         disk_.reset();
         emit diskChanged();
         return;
@@ -148,7 +162,7 @@ void StatsStore::sampleDisk() {
 }
 
 void StatsStore::sampleSelf() {
-    if (settings_.boolValue(keys::showSelf)) {
+    if (tickSettings().showSelf) {
         selfStats_ = sampleOf<SelfStats>(readers_.self);
     } else {
         selfStats_.reset();

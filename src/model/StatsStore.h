@@ -84,7 +84,20 @@ private:
     void sampleDisk();
     void sampleSelf();
 
+    // The settings a tick reads, looked up again only after the store reports a change.
+    struct TickSettings {
+        bool showCPU = false;
+        bool showGPU = false;
+        bool showMemory = false;
+        bool showNetwork = false;
+        bool showDisk = false;
+        bool showSelf = false;
+        double updateInterval = 0.0;
+    };
+    const TickSettings& tickSettings();
+
     SettingsStore& settings_;
+    std::optional<TickSettings> tickSettings_;
     StatsReaders readers_;
     std::unique_ptr<WakeTimer> timer_;
     WallClock wallClock_;
