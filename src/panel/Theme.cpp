@@ -87,6 +87,9 @@ struct Theme::FontCache {
         FontSpec spec;
         QFont font;
         QFontMetricsF metrics;
+        // Asked for by every line of every layout; each answer walks Qt's font engines.
+        double ascent = 0.0;
+        double lineHeight = 0.0;
         // Measuring shapes the text, which costs far more than the lookup; the panel lays
         // itself out every refresh with mostly the same labels and units.
         mutable RecentCache<QString, double> widths{32};
@@ -101,7 +104,9 @@ struct Theme::FontCache {
             }
         }
         QFont font = makeFont(spec);
-        entries.push_back(std::make_unique<Entry>(Entry{spec, font, QFontMetricsF(font)}));
+        const QFontMetricsF metrics(font);
+        entries.push_back(std::make_unique<Entry>(
+            Entry{spec, font, metrics, metrics.ascent(), metrics.height()}));
         return *entries.back();
     }
 
@@ -212,11 +217,11 @@ double Theme::textWidth(const QString& text, const FontSpec& spec) const {
 }
 
 double Theme::ascent(const FontSpec& spec) const {
-    return metrics(spec).ascent();
+    return fonts_->entry(spec).ascent;
 }
 
 double Theme::lineHeight(const FontSpec& spec) const {
-    return metrics(spec).height();
+    return fonts_->entry(spec).lineHeight;
 }
 
 double Theme::wrappedHeight(const QString& text, const FontSpec& spec, double width) const {
