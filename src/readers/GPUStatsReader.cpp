@@ -124,10 +124,17 @@ GPUStatsReader::~GPUStatsReader() = default;
 
 std::optional<double> GPUStatsReader::read() {
     if (!source_) {
-        source_ = find();
-        if (!source_) {
+        const auto now = clock_();
+        if (lastFruitlessSearch_ && now >= *lastFruitlessSearch_ &&
+            now - *lastFruitlessSearch_ < searchSpacing) {
             return std::nullopt;
         }
+        source_ = find();
+        if (!source_) {
+            lastFruitlessSearch_ = now;
+            return std::nullopt;
+        }
+        lastFruitlessSearch_.reset();
     }
     const auto fraction = readSource(*source_);
     if (!fraction) {

@@ -22,7 +22,9 @@ namespace trovimo {
                                                           std::chrono::nanoseconds elapsed);
 
 // GPU utilisation 0..1. It finds one source, holds it while it answers, and drops it (the next
-// read searches again) when it stops. Sources, searched in this order:
+// read searches again) when it stops; a search that finds nothing is not repeated for
+// `searchSpacing`, so a machine without a GPU source is not searched every tick. Sources,
+// searched in this order:
 //  - /sys/class/drm/cardN in card order: amdgpu's gpu_busy_percent; NVIDIA through NVML;
 //    Intel i915/xe through their idle residency counters;
 //  - Qualcomm's /sys/class/kgsl/kgsl-3d0/gpu_busy_percentage;
@@ -47,6 +49,8 @@ public:
     // After such a release the card is given this long to suspend before it is opened again
     // while still awake (then something else keeps it awake, and our session costs nothing).
     static constexpr std::chrono::seconds nvmlReopenGrace{30};
+    // The least time between two searches that found nothing.
+    static constexpr std::chrono::seconds searchSpacing{5};
 
 private:
     struct Source;
@@ -67,6 +71,7 @@ private:
     bool nvmlLoadTried_ = false; // a missing library is not looked for again every tick
     std::shared_ptr<const NvmlSession::Library> nvml_;
     std::unique_ptr<Source> source_;
+    std::optional<std::chrono::steady_clock::time_point> lastFruitlessSearch_;
     WholeFileReader file_{256}; // reused for every small file
 };
 

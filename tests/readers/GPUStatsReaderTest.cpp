@@ -287,6 +287,11 @@ TEST_F(GPUReaderTest, BrokenOrMissingNvmlGivesNothing) {
     auto gpu = reader(tree.root(), TROVIMO_FAKE_NVML);
     EXPECT_FALSE(gpu.read());
     fakeNvml().initStatus(0);
+    const int inits = fakeNvml().counts().inits;
+    now += GPUStatsReader::searchSpacing - 1s;
+    EXPECT_FALSE(gpu.read()) << "a fruitless search is not repeated at once";
+    EXPECT_EQ(fakeNvml().counts().inits, inits);
+    now += 1s;
     EXPECT_DOUBLE_EQ(gpu.read().value_or(-1), 0.5) << "the driver came up: found next time";
     EXPECT_EQ(fakeNvml().counts().open(), 1);
 }
