@@ -203,11 +203,10 @@ MemoryStatsReader::MemoryStatsReader(const std::string& root)
     : meminfoPath_(pathUnderRoot(root, "proc/meminfo")),
       pressurePath_(pathUnderRoot(root, "proc/pressure/memory")),
       arcstatsPath_(pathUnderRoot(root, "proc/spl/kstat/zfs/arcstats")),
-      blockPath_(pathUnderRoot(root, "sys/block")), file_(8192), directoryBuffer_(4096) {
-    zramPath_.reserve(blockPath_.size() + 64);
-}
+      blockPath_(pathUnderRoot(root, "sys/block")), file_(8192), directoryBuffer_(4096) {}
 
-std::uint64_t MemoryStatsReader::zramBytes() {
+void MemoryStatsReader::findZramDevices() {
+    zramStatPaths_.clear();
     // getdents64 straight into our own buffer: opendir() would allocate a DIR every read.
     // The kernel's folder stays open and is listed again from its start (another folder,
     // such as a test's, may be replaced and is opened every time).
@@ -217,19 +216,18 @@ std::uint64_t MemoryStatsReader::zramBytes() {
         blockDirectory_.reset();
         transient.reset(::open(blockPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!transient) {
-            return 0;
+            return;
         }
         if (isKernelGenerated(transient.get())) {
             blockDirectory_ = std::move(transient);
         }
         directory = blockDirectory_ ? blockDirectory_.get() : transient.get();
     }
-    std::uint64_t total = 0;
     for (;;) {
         const long got = ::syscall(SYS_getdents64, directory, directoryBuffer_.data(),
                                    directoryBuffer_.size());
         if (got <= 0) {
-            break;
+            return;
         }
         for (long offset = 0; offset < got;) {
             // struct linux_dirent64: u64 ino, s64 off, u16 reclen, u8 type, char name[].
@@ -238,21 +236,31 @@ std::uint64_t MemoryStatsReader::zramBytes() {
             unsigned short recordLength = 0;
             std::memcpy(&recordLength, record + 16, sizeof recordLength);
             if (recordLength <= nameOffset || offset + recordLength > got) {
-                return total;
+                return;
             }
             const std::string_view name(record + nameOffset,
                                         ::strnlen(record + nameOffset, recordLength - nameOffset));
             offset += recordLength;
-            if (name.substr(0, 4) != "zram" || name.size() > 32) {
+            // A folder with thousands of block devices is no machine's; stop counting.
+            if (name.substr(0, 4) != "zram" || name.size() > 32 || zramStatPaths_.size() >= 64) {
                 continue;
             }
-            zramPath_.assign(blockPath_);
-            zramPath_.push_back('/');
-            zramPath_.append(name);
-            zramPath_.append("/mm_stat");
-            if (const auto text = file_.read(zramPath_)) {
-                total = saturatingAdd(total, parseZramMemoryUsed(*text).value_or(0));
-            }
+            std::string path = blockPath_;
+            path.push_back('/');
+            path.append(name);
+            path.append("/mm_stat");
+            zramStatPaths_.push_back(std::move(path));
+        }
+    }
+}
+
+std::uint64_t MemoryStatsReader::zramBytes() {
+    std::uint64_t total = 0;
+    for (const std::string& path : zramStatPaths_) {
+        if (const auto text = file_.read(path)) {
+            total = saturatingAdd(total, parseZramMemoryUsed(*text).value_or(0));
+        } else {
+            readsSinceScan_ = rescanInterval; // gone: look again at the next read
         }
     }
     return total;
@@ -267,10 +275,20 @@ std::optional<MemoryStats> MemoryStatsReader::read() {
     if (!figures) {
         return std::nullopt;
     }
+    const bool rescan = readsSinceScan_ >= rescanInterval;
+    if (rescan) {
+        readsSinceScan_ = 0;
+        findZramDevices();
+    }
+    ++readsSinceScan_;
     const std::uint64_t zram = zramBytes();
     std::optional<std::uint64_t> arc;
-    if (const auto text = file_.read(arcstatsPath_)) {
-        arc = parseArcSize(*text);
+    if (rescan || arcFound_) {
+        const auto text = file_.read(arcstatsPath_);
+        arcFound_ = text.has_value();
+        if (text) {
+            arc = parseArcSize(*text);
+        }
     }
     std::optional<MemoryPressure> pressure;
     // Missing when the kernel was built or booted without PSI: the sample goes on without.

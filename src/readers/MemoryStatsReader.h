@@ -55,7 +55,9 @@ struct MeminfoFigures {
                                           std::optional<MemoryPressure> pressure);
 
 // Memory use from /proc/meminfo, zram, the ZFS ARC and the pressure-stall figures below
-// `root`. Keeps nothing between reads but its buffers and paths.
+// `root`. zram devices and the ARC come with modules that are rarely loaded after boot: which
+// of them exist is looked up again every `rescanInterval` reads, or at the next read once a
+// known device stops answering; in between only their figures are read.
 class MemoryStatsReader final : public SampleSource<MemoryStats> {
 public:
     explicit MemoryStatsReader(const std::string& root = "/");
@@ -63,14 +65,19 @@ public:
     // Absent only when /proc/meminfo cannot be read or parsed.
     [[nodiscard]] std::optional<MemoryStats> read() override;
 
+    static constexpr int rescanInterval = 10;
+
 private:
+    void findZramDevices();
     [[nodiscard]] std::uint64_t zramBytes();
 
     std::string meminfoPath_;
     std::string pressurePath_;
     std::string arcstatsPath_;
     std::string blockPath_;
-    std::string zramPath_; // scratch for /sys/block/zramN/mm_stat, kept to reuse its storage
+    std::vector<std::string> zramStatPaths_; // /sys/block/zramN/mm_stat of each device found
+    int readsSinceScan_ = rescanInterval;      // the first read looks
+    bool arcFound_ = false;
     WholeFileReader file_;
     std::vector<char> directoryBuffer_;
     // sysfs's block folder, kept open between reads.

@@ -60,6 +60,29 @@ TEST(MemoryStatsReader, OldKernelWithoutZswapKReclaimableOrPressure) {
     EXPECT_FALSE(stats->pressure);
 }
 
+// Devices are looked for every few reads; a device that goes away is not read again.
+TEST(MemoryStatsReader, ZramDevicesAreFoundWithinTheRescanAndDroppedWhenGone) {
+    ScratchProcTree tree;
+    tree.install("memory/zram-swap");
+    const std::string zram1 = "sys/block/zram1/mm_stat";
+    const std::string zram1Text = "1073741824 268435456 272629760 0 272629760 0 0 0 0\n";
+    tree.remove(zram1);
+    MemoryStatsReader reader(tree.root());
+    EXPECT_EQ(reader.read()->compressed, 545259520u) << "zram0 only";
+
+    tree.write(zram1, zram1Text);
+    int reads = 0;
+    while (reader.read()->compressed == 545259520u && reads < MemoryStatsReader::rescanInterval) {
+        ++reads;
+    }
+    EXPECT_LT(reads, MemoryStatsReader::rescanInterval) << "zram1 found at the rescan";
+    EXPECT_EQ(reader.read()->compressed, 545259520u + 272629760u);
+
+    tree.remove(zram1);
+    EXPECT_EQ(reader.read()->compressed, 545259520u) << "gone at once";
+    EXPECT_EQ(reader.read()->compressed, 545259520u);
+}
+
 TEST(MemoryStatsReader, ZfsArcIsACacheNotWiredMemory) {
     const auto stats = readFixture("memory/zfs-arc");
     ASSERT_TRUE(stats);
