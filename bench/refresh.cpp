@@ -1,0 +1,135 @@
+// One refresh of the shown panel, as the running program does it every second: a sampling
+// pass over scripted readers, the relayout it triggers and the repaint of what changed, on
+// the offscreen platform. The figures of an idle desktop change a little every second.
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
+#include "model/StatsStore.h"
+#include "panel/ContentView.h"
+#include "support/QtBenchmarkMain.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+using namespace trovimo;
+using namespace std::chrono_literals;
+
+// A fixed sequence of small numbers, the same on every run.
+class Script {
+public:
+    double next(double low, double high) {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double unit = static_cast<double>(state_ >> 11) / 9007199254740992.0;
+        return low + (high - low) * unit;
+    }
+
+private:
+    std::uint64_t state_ = 42;
+};
+
+Script& script() {
+    static Script instance;
+    return instance;
+}
+
+class IdleCPU final : public SampleSource<CPULoad> {
+public:
+    std::optional<CPULoad> read() override {
+        CPULoad load{0.0, std::vector<double>(4)};
+        for (double& core : load.perCore) {
+            core = script().next(0.0, 0.08);
+            load.total += core / 4.0;
+        }
+        return load;
+    }
+};
+
+class IdleGPU final : public SampleSource<double> {
+public:
+    std::optional<double> read() override { return script().next(0.0, 0.05); }
+};
+
+class IdleMemory final : public SampleSource<MemoryStats> {
+public:
+    std::optional<MemoryStats> read() override {
+        constexpr std::uint64_t mb = 1'000'000;
+        const auto jitter = static_cast<std::uint64_t>(script().next(0.0, 3.0) * mb);
+        return MemoryStats{3'200 * mb + jitter, 16'000 * mb, 2'100 * mb + jitter, 600 * mb,
+                           0,                   0,           0,                   MemoryPressure::normal};
+    }
+};
+
+class IdleNetwork final : public ThroughputSource {
+public:
+    std::optional<NetworkSpeed> read(std::chrono::system_clock::time_point,
+                                     const std::optional<std::string>&) override {
+        return NetworkSpeed{script().next(0.0, 4'000.0), script().next(0.0, 1'500.0)};
+    }
+};
+
+class FixedNetworkInfo final : public SampleSource<NetworkInfo> {
+public:
+    std::optional<NetworkInfo> read() override {
+        return NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
+    }
+};
+
+class FixedDisk final : public SampleSource<DiskUsage> {
+public:
+    std::optional<DiskUsage> read() override {
+        constexpr std::uint64_t gb = 1'000'000'000;
+        return DiskUsage{191 * gb, 271 * gb, 23 * gb, 0};
+    }
+};
+
+class ManualTimer final : public WakeTimer {
+public:
+    void arm(std::chrono::nanoseconds) override {}
+};
+
+void BM_RefreshIdleDesktop(benchmark::State& state) {
+    QTemporaryDir folder;
+    SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
+    settings.registerDefaults(defaultSettings());
+    StatsReaders readers;
+    readers.cpu = std::make_unique<IdleCPU>();
+    if (state.range(0) != 0) {
+        readers.gpu = std::make_unique<IdleGPU>();
+    }
+    readers.memory = std::make_unique<IdleMemory>();
+    readers.network = std::make_unique<IdleNetwork>();
+    readers.networkInfo = std::make_unique<FixedNetworkInfo>();
+    readers.disk = std::make_unique<FixedDisk>();
+    auto wall = std::chrono::system_clock::time_point{1796562330s};
+    StatsStore store(settings, std::move(readers), std::make_unique<ManualTimer>(),
+                     [&wall] { return wall; });
+    ContentView view(store, nullptr, settings);
+    view.show();
+    const auto refresh = [&] {
+        wall += 1s;
+        store.tick();
+        QCoreApplication::processEvents();
+    };
+    // Full histories, as after the first minute.
+    for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
+        refresh();
+    }
+    for (auto _ : state) {
+        refresh();
+    }
+}
+BENCHMARK(BM_RefreshIdleDesktop)
+    ->ArgName("gpu")
+    ->Arg(0)
+    ->Arg(1)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
