@@ -130,6 +130,33 @@ BENCHMARK(BM_PaintElementsOfKind)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
 
+// The panel's sparklines alone, at a device pixel ratio of the argument / 2.
+void BM_PaintSparklines(benchmark::State& state) {
+    const Theme theme = Theme::light();
+    const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
+    QImage image = imageFor(layout, static_cast<double>(state.range(0)) / 2.0);
+    paintInto(image, layout, theme);
+    std::vector<const SparklineElement*> sparklines;
+    for (const PanelElement& element : layout.elements) {
+        if (const auto* sparkline = std::get_if<SparklineElement>(&element)) {
+            sparklines.push_back(sparkline);
+        }
+    }
+    for (auto _ : state) {
+        QPainter painter(&image);
+        for (const SparklineElement* sparkline : sparklines) {
+            sparkline->gauge.paint(painter, sparkline->rect, theme);
+        }
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["sparklines"] = static_cast<double>(sparklines.size());
+}
+BENCHMARK(BM_PaintSparklines)
+    ->Arg(2)
+    ->Arg(4)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 #include "support/QtBenchmarkMain.h"
