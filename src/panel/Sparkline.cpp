@@ -6,19 +6,29 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace trovimo {
 namespace {
+
+// How far a sharp turn's mitre may reach, in half line widths.
+constexpr double miterCap = 4.0;
 
 // The polyline as a filled outline, each vertex pushed out along its mitre. Qt's stroker
 // with round joins costs several times the fill of the same outline; at 1.5 points the two
 // cannot be told apart. Very sharp turns get their mitre capped like a stroker's limit.
 QPolygonF ribbon(const std::vector<QPointF>& line, double halfWidth, double miterLimit) {
+    if (line.size() < 2) {
+        return {};
+    }
     const std::size_t count = line.size();
     std::vector<QPointF> normals(count - 1);
     for (std::size_t i = 0; i + 1 < count; ++i) {
         const QPointF d = line[i + 1] - line[i];
-        const double length = std::hypot(d.x(), d.y());
+        double length = std::sqrt(QPointF::dotProduct(d, d));
+        if (!std::isfinite(length)) {
+            length = std::hypot(d.x(), d.y()); // squares beyond the range of a double
+        }
         if (!(length > 1e-9)) {
             return {};
         }
@@ -29,7 +39,7 @@ QPolygonF ribbon(const std::vector<QPointF>& line, double halfWidth, double mite
     offsets.back() = normals.back() * halfWidth;
     for (std::size_t i = 1; i + 1 < count; ++i) {
         const QPointF sum = normals[i - 1] + normals[i];
-        const double sumLength = std::hypot(sum.x(), sum.y());
+        const double sumLength = std::sqrt(QPointF::dotProduct(sum, sum)); // at most 2
         if (sumLength < 1e-9) {
             offsets[i] = normals[i] * halfWidth;
             continue;
@@ -39,13 +49,11 @@ QPolygonF ribbon(const std::vector<QPointF>& line, double halfWidth, double mite
         const double length = std::min(halfWidth / std::max(cosine, 1e-9), halfWidth * miterLimit);
         offsets[i] = miter * length;
     }
-    QPolygonF outline;
-    outline.reserve(static_cast<qsizetype>(2 * count));
+    QPolygonF outline(static_cast<qsizetype>(2 * count));
+    QPointF* const out = outline.data();
     for (std::size_t i = 0; i < count; ++i) {
-        outline << line[i] + offsets[i];
-    }
-    for (std::size_t i = count; i-- > 0;) {
-        outline << line[i] - offsets[i];
+        out[i] = line[i] + offsets[i];
+        out[2 * count - 1 - i] = line[i] - offsets[i];
     }
     return outline;
 }
@@ -84,6 +92,11 @@ QPolygonF Sparkline::area(const QSizeF& size) const {
     }
     polygon << QPointF(line.back().x(), size.height());
     return polygon;
+}
+
+QPolygonF Sparkline::outline(const QSizeF& size) const {
+    const std::vector<QPointF> line = points(size);
+    return line.empty() ? QPolygonF() : ribbon(line, lineWidth / 2.0, miterCap);
 }
 
 namespace {
@@ -132,7 +145,7 @@ void paintSeries(QPainter& painter, const Sparkline& sparkline, const QSizeF& si
     painter.drawPolygon(sparkline.area(size));
     painter.setRenderHint(QPainter::Antialiasing, antialiased);
 
-    const QPolygonF outline = ribbon(line, Sparkline::lineWidth / 2.0, 4.0);
+    const QPolygonF outline = ribbon(line, Sparkline::lineWidth / 2.0, miterCap);
     if (!outline.isEmpty()) {
         painter.setBrush(series);
         painter.drawPolygon(outline, Qt::WindingFill);
@@ -161,23 +174,60 @@ void paintClipped(QPainter& painter, const Sparkline& sparkline, const QRectF& r
     painter.restore();
 }
 
-// What stays the same from one refresh to the next for one size and palette: the track
-// with its mid-line, and the rounded shape that cuts the series at the corners.
+// Premultiplied ARGB32 arithmetic, rounded the way Qt's raster engine rounds it.
+
+// Every channel of `pixel` times `alpha` / 255.
+inline QRgb scaled(QRgb pixel, unsigned alpha) {
+    quint32 redBlue = (pixel & 0xff00ffU) * alpha;
+    redBlue = ((redBlue + ((redBlue >> 8) & 0xff00ffU) + 0x800080U) >> 8) & 0xff00ffU;
+    quint32 alphaGreen = ((pixel >> 8) & 0xff00ffU) * alpha;
+    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xff00ffU) + 0x800080U) & 0xff00ff00U;
+    return alphaGreen | redBlue;
+}
+
+// `source` over `destination`.
+inline QRgb over(QRgb source, QRgb destination) {
+    return source + scaled(destination, 255U - qAlpha(source));
+}
+
+// An opaque colour covering `alpha` / 255 of `destination`, in one pass.
+inline QRgb mixed(QRgb opaque, unsigned alpha, QRgb destination) {
+    const unsigned rest = 255U - alpha;
+    quint32 redBlue = (opaque & 0xff00ffU) * alpha + (destination & 0xff00ffU) * rest;
+    redBlue = ((redBlue + ((redBlue >> 8) & 0xff00ffU) + 0x800080U) >> 8) & 0xff00ffU;
+    quint32 alphaGreen =
+        ((opaque >> 8) & 0xff00ffU) * alpha + ((destination >> 8) & 0xff00ffU) * rest;
+    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xff00ffU) + 0x800080U) & 0xff00ff00U;
+    return alphaGreen | redBlue;
+}
+
+QRgb* pixelAt(uchar* bits, qsizetype bytesPerLine, int column, int row) {
+    return reinterpret_cast<QRgb*>(bits + row * bytesPerLine) + column;
+}
+
+// What stays the same from one refresh to the next for one size, palette and series
+// colour: the track with its mid-line, the track with the area's gradient over all of it
+// (what any pixel under the line becomes), and the rounded shape that cuts the series at
+// the corners.
 struct TrackImages {
+    QSizeF size;
     QSize pixels;
     double ratio = 0.0;
     QRgb track = 0;
+    QRgb series = 0;
     QImage base;
+    QImage area;
     QImage mask;
 };
 
 const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& size,
-                               const Theme& theme) {
-    // One entry per graph size: a panel has two or three.
+                               const Theme& theme, const QColor& series) {
+    // One entry per graph: a panel has four.
     static std::vector<TrackImages> cache;
     const QRgb track = theme.color(ColorRole::quaternary).rgba();
     for (const TrackImages& entry : cache) {
-        if (entry.pixels == pixels && entry.ratio == ratio && entry.track == track) {
+        if (entry.size == size && entry.pixels == pixels && entry.ratio == ratio &&
+            entry.track == track && entry.series == series.rgba()) {
             return entry;
         }
     }
@@ -185,7 +235,13 @@ const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& 
         cache.clear();
     }
     const QRectF frame(QPointF(0, 0), size);
-    TrackImages entry{pixels, ratio, track, QImage(pixels, QImage::Format_ARGB32_Premultiplied),
+    TrackImages entry{size,
+                      pixels,
+                      ratio,
+                      track,
+                      series.rgba(),
+                      QImage(pixels, QImage::Format_ARGB32_Premultiplied),
+                      {},
                       QImage(pixels, QImage::Format_ARGB32_Premultiplied)};
     for (QImage* image : {&entry.base, &entry.mask}) {
         image->setDevicePixelRatio(ratio);
@@ -198,6 +254,22 @@ const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& 
     base.setClipPath(clip);
     paintTrack(base, frame, theme);
     base.end();
+
+    // The gradient runs from the series colour at 0.3 of its opacity on the top edge to
+    // 0.02 on the bottom edge, sampled at each row's centre like Qt's linear gradients.
+    entry.area = entry.base.copy();
+    const double height = size.height() * ratio;
+    for (int row = 0; row < pixels.height(); ++row) {
+        const double t = std::clamp((row + 0.5) / height, 0.0, 1.0);
+        const double opacity = series.alphaF() * (0.3 + (0.02 - 0.3) * t);
+        const QRgb shade = qPremultiply(
+            qRgba(series.red(), series.green(), series.blue(), qRound(opacity * 255.0)));
+        auto* line = reinterpret_cast<QRgb*>(entry.area.scanLine(row));
+        for (int column = 0; column < pixels.width(); ++column) {
+            line[column] = over(shade, line[column]);
+        }
+    }
+
     QPainter mask(&entry.mask);
     mask.setRenderHint(QPainter::Antialiasing);
     mask.setPen(Qt::NoPen);
@@ -208,59 +280,322 @@ const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& 
     return cache.back();
 }
 
+// How much of each pixel an outline covers, from the signed areas its edges enclose down
+// each column: an edge adds its width across a column, spread over the rows it passes, and
+// a running sum down the column gives each pixel's covered fraction. The areas are exact,
+// as in Qt's antialiased fills; where the outline overlaps itself a pixel counts once.
+class ColumnCoverage {
+public:
+    void reset(int columns, int rows) {
+        columns_ = columns;
+        rows_ = rows;
+        stride_ = static_cast<std::size_t>(rows) + 2; // a piece on the bottom edge spills two
+        const std::size_t cells = static_cast<std::size_t>(columns) * stride_;
+        // drain() leaves every cell at zero. A buffer grown for an outsized graph (beyond
+        // 4 MB) is not kept for the ordinary ones after it.
+        if (cells_.size() < cells || (cells_.size() > cells && cells_.size() > (1U << 20))) {
+            cells_.assign(cells, 0.0f);
+        }
+        first_.assign(static_cast<std::size_t>(columns), rows + 2);
+        last_.assign(static_cast<std::size_t>(columns), -1);
+    }
+
+    void addEdge(const QPointF& from, const QPointF& to) {
+        if (!(std::isfinite(from.x()) && std::isfinite(from.y()) && std::isfinite(to.x()) &&
+              std::isfinite(to.y()))) {
+            return;
+        }
+        const double bottom = rows_;
+        if (from.y() >= 0.0 && from.y() <= bottom && to.y() >= 0.0 && to.y() <= bottom) {
+            addPiece(from.x(), from.y(), to.x(), to.y());
+            return;
+        }
+        // Cut where the edge crosses the top and bottom edges and lay the parts beyond them
+        // flat on those edges: what lies above the layer still covers the column below it,
+        // and nothing below the layer is ever read.
+        const double rise = to.y() - from.y();
+        double cuts[4] = {0.0};
+        int count = 1;
+        for (const double level : {0.0, bottom}) {
+            const double t = (level - from.y()) / rise; // the ends are on different sides
+            if (t > 0.0 && t < 1.0) {
+                cuts[count++] = t;
+            }
+        }
+        if (count == 3 && cuts[1] > cuts[2]) {
+            std::swap(cuts[1], cuts[2]);
+        }
+        cuts[count++] = 1.0;
+        const auto at = [&](double t) { return t >= 1.0 ? to : from + (to - from) * t; };
+        for (int i = 0; i + 1 < count; ++i) {
+            const QPointF start = at(cuts[i]);
+            const QPointF end = at(cuts[i + 1]);
+            addPiece(start.x(), std::clamp(start.y(), 0.0, bottom), end.x(),
+                     std::clamp(end.y(), 0.0, bottom));
+        }
+    }
+
+    // Calls `visit(row, alpha)` (alpha 1 to 255) for each covered pixel of `column`, top
+    // down, and clears the column for the next outline.
+    template <typename Visit> void drain(int column, Visit&& visit) {
+        const auto index = static_cast<std::size_t>(column);
+        float* cell = &cells_[index * stride_];
+        const int last = last_[index];
+        float sum = 0.0f;
+        for (int row = first_[index]; row <= last; ++row) {
+            sum += cell[row];
+            cell[row] = 0.0f;
+            const auto alpha =
+                static_cast<unsigned>(std::min(std::fabs(sum), 1.0f) * 255.0f + 0.5f);
+            if (alpha > 0 && row < rows_) {
+                visit(row, alpha);
+            }
+        }
+    }
+
+private:
+    // A part of an edge with both ends within [0, rows] vertically.
+    void addPiece(double x0, double y0, double x1, double y1) {
+        const float sign = x0 < x1 ? 1.0f : -1.0f;
+        if (x1 < x0) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+        }
+        // Narrower than this, an edge adds nothing that shows.
+        if (!(x1 - x0 > 1e-9)) {
+            return;
+        }
+        const double slope = (y1 - y0) / (x1 - x0);
+        const auto columns = static_cast<double>(columns_);
+        // Truncation is floor from zero up.
+        int column = static_cast<int>(std::clamp(x0, 0.0, columns));
+        const double right = std::clamp(x1, 0.0, columns);
+        const int end = static_cast<int>(right) +
+                        (static_cast<double>(static_cast<int>(right)) < right ? 1 : 0);
+        double from = std::max(x0, static_cast<double>(column));
+        double yFrom = y0 + (from - x0) * slope;
+        for (; column < end; ++column) {
+            const double to = std::min(x1, static_cast<double>(column) + 1.0);
+            const double yTo = to == x1 ? y1 : y0 + (to - x0) * slope;
+            if (to > from) {
+                addCell(column, yFrom, yTo, sign * static_cast<float>(to - from));
+            }
+            from = to;
+            yFrom = yTo;
+        }
+    }
+
+    // An edge crossing one column from height y0 to y1 (both within [0, rows]): `area` is
+    // its signed width, shared among the rows by how much of each lies below the edge.
+    void addCell(int column, double y0, double y1, float area) {
+        const auto index = static_cast<std::size_t>(column);
+        float* cell = &cells_[index * stride_];
+        // Rounding may put the ends a hair outside [0, rows].
+        const double top = std::max(std::min(y0, y1), 0.0);
+        const double bottom = std::min(std::max(std::max(y0, y1), top), static_cast<double>(rows_));
+        const int topRow = static_cast<int>(top); // floor from zero up
+        const auto topFloor = static_cast<double>(topRow);
+        const int bottomRow = static_cast<int>(bottom) +
+                              (static_cast<double>(static_cast<int>(bottom)) < bottom ? 1 : 0);
+        int lastRow = bottomRow;
+        if (bottomRow <= topRow + 1) {
+            const auto middle = static_cast<float>(0.5 * (top + bottom) - topFloor);
+            cell[topRow] += area * (1.0f - middle);
+            cell[topRow + 1] += area * middle;
+            lastRow = topRow + 1;
+        } else {
+            const double inverse = 1.0 / (bottom - top);
+            const double topFraction = top - topFloor;
+            const double bottomFraction = bottom - bottomRow + 1.0;
+            const double firstShare = 0.5 * inverse * (1.0 - topFraction) * (1.0 - topFraction);
+            const double lastShare = 0.5 * inverse * bottomFraction * bottomFraction;
+            cell[topRow] += area * static_cast<float>(firstShare);
+            if (bottomRow == topRow + 2) {
+                cell[topRow + 1] += area * static_cast<float>(1.0 - firstShare - lastShare);
+            } else {
+                const double secondShare = inverse * (1.5 - topFraction);
+                cell[topRow + 1] += area * static_cast<float>(secondShare - firstShare);
+                const auto step = area * static_cast<float>(inverse);
+                for (int row = topRow + 2; row < bottomRow - 1; ++row) {
+                    cell[row] += step;
+                }
+                const double beforeLast = secondShare + (bottomRow - topRow - 3) * inverse;
+                cell[bottomRow - 1] += area * static_cast<float>(1.0 - beforeLast - lastShare);
+            }
+            cell[bottomRow] += area * static_cast<float>(lastShare);
+        }
+        first_[index] = std::min(first_[index], topRow);
+        last_[index] = std::max(last_[index], lastRow);
+    }
+
+    std::vector<float> cells_; // column after column, `stride_` rows each
+    std::vector<int> first_;   // per column, the first and last row touched
+    std::vector<int> last_;
+    std::size_t stride_ = 0;
+    int columns_ = 0;
+    int rows_ = 0;
+};
+
+// Writes the track into `layer` (`ratio` device pixels per point) with what paintSeries
+// draws over it, column by column and without a painter: the area as Qt fills a polygon
+// without antialiasing (the pixels whose centres lie under the line take their colour from
+// the cached area image), the line as Qt fills its outline with antialiasing.
+void rasterSeries(QImage& layer, const TrackImages& cached, const Sparkline& sparkline,
+                  const QSizeF& size, double ratio, const QColor& series) {
+    const int columns = layer.width();
+    const int rows = layer.height();
+    uchar* const bits = layer.bits();
+    const qsizetype bytesPerLine = layer.bytesPerLine();
+    const uchar* const trackBits = cached.base.constBits();
+    const qsizetype trackBytesPerLine = cached.base.bytesPerLine();
+    const uchar* const areaBits = cached.area.constBits();
+    const qsizetype areaBytesPerLine = cached.area.bytesPerLine();
+
+    const std::vector<QPointF> logical = sparkline.points(size);
+    // Device pixels, without points that coincide (they have no direction to offset along).
+    static std::vector<QPointF> line;
+    line.clear();
+    for (const QPointF& point : logical) {
+        const QPointF device = point * ratio;
+        if (line.empty() ||
+            QPointF::dotProduct(device - line.back(), device - line.back()) > 1e-18) {
+            line.push_back(device);
+        }
+    }
+    if (line.size() < 2) {
+        for (int row = 0; row < rows; ++row) {
+            std::memcpy(bits + row * bytesPerLine, trackBits + row * trackBytesPerLine,
+                        static_cast<std::size_t>(columns) * sizeof(QRgb));
+        }
+        return;
+    }
+
+    // Pixel centres inside the area: rows above the bottom edge, columns left of the last
+    // point (the first one is at zero), and per column the rows below the line.
+    const int areaRows =
+        std::clamp(static_cast<int>(std::ceil(size.height() * ratio - 0.5)), 0, rows);
+    const int areaColumns =
+        std::clamp(static_cast<int>(std::ceil(line.back().x() - 0.5)), 0, columns);
+    static std::vector<int> tops;
+    tops.resize(static_cast<std::size_t>(areaColumns));
+    int highest = areaRows;
+    int lowest = 0;
+    std::size_t segment = 0;
+    for (int column = 0; column < areaColumns; ++column) {
+        const double x = column + 0.5;
+        while (segment + 2 < line.size() && line[segment + 1].x() <= x) {
+            ++segment;
+        }
+        const QPointF& a = line[segment];
+        const QPointF& b = line[segment + 1];
+        const double span = b.x() - a.x();
+        const double y =
+            span > 0.0 ? a.y() + (b.y() - a.y()) * std::clamp((x - a.x()) / span, 0.0, 1.0) : b.y();
+        // The first row whose centre lies below the line (y is within [0, rows]).
+        const int top = std::max(0, static_cast<int>(std::floor(y - 0.5)) + 1);
+        tops[static_cast<std::size_t>(column)] = top;
+        highest = std::min(highest, top);
+        lowest = std::max(lowest, top);
+    }
+    const auto rowBytes = [](int count) { return static_cast<std::size_t>(count) * sizeof(QRgb); };
+    for (int row = 0; row < rows; ++row) {
+        auto* out = reinterpret_cast<QRgb*>(bits + row * bytesPerLine);
+        const auto* track = reinterpret_cast<const QRgb*>(trackBits + row * trackBytesPerLine);
+        const auto* shaded = reinterpret_cast<const QRgb*>(areaBits + row * areaBytesPerLine);
+        if (row < highest || row >= areaRows) {
+            std::memcpy(out, track, rowBytes(columns));
+            continue;
+        }
+        if (row >= lowest) {
+            std::memcpy(out, shaded, rowBytes(areaColumns));
+        } else {
+            // Written as a mask so that the compiler can do several pixels at once.
+            for (int column = 0; column < areaColumns; ++column) {
+                const QRgb under =
+                    0U - static_cast<QRgb>(tops[static_cast<std::size_t>(column)] <= row);
+                out[column] = (shaded[column] & under) | (track[column] & ~under);
+            }
+        }
+        std::memcpy(out + areaColumns, track + areaColumns, rowBytes(columns - areaColumns));
+    }
+
+    static ColumnCoverage coverage;
+    coverage.reset(columns, rows);
+    const QPolygonF outline = ribbon(line, Sparkline::lineWidth / 2.0 * ratio, miterCap);
+    for (qsizetype i = 0; i < outline.size(); ++i) {
+        coverage.addEdge(outline[i], outline[(i + 1) % outline.size()]);
+    }
+    const QRgb stroke = qPremultiply(series.rgba());
+    const bool opaque = qAlpha(stroke) == 255;
+    for (int column = 0; column < columns; ++column) {
+        coverage.drain(column, [&](int row, unsigned alpha) {
+            QRgb* target = pixelAt(bits, bytesPerLine, column, row);
+            *target = opaque ? mixed(stroke, alpha, *target) : over(scaled(stroke, alpha), *target);
+        });
+    }
+}
+
+// Cuts the rounded corners out of `layer` with the track's mask (destination-in). The mask
+// is opaque but for the four corners: cutting only those squares gives the same pixels as a
+// pass over the whole layer.
+void cutCorners(QImage& layer, const QImage& mask, double ratio) {
+    const int columns = layer.width();
+    const int rows = layer.height();
+    uchar* const bits = layer.bits();
+    const qsizetype bytesPerLine = layer.bytesPerLine();
+    const auto cut = [&](const QRect& square) {
+        for (int row = square.top(); row <= square.bottom(); ++row) {
+            auto* target = reinterpret_cast<QRgb*>(bits + row * bytesPerLine);
+            const auto* shape = reinterpret_cast<const QRgb*>(mask.constScanLine(row));
+            for (int column = square.left(); column <= square.right(); ++column) {
+                target[column] = scaled(target[column], qAlpha(shape[column]));
+            }
+        }
+    };
+    const int corner = static_cast<int>(std::ceil((Sparkline::cornerRadius + 1.0) * ratio));
+    if (2 * corner < columns && 2 * corner < rows) {
+        const int right = columns - corner;
+        const int bottom = rows - corner;
+        for (const QPoint& origin :
+             {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)}) {
+            cut(QRect(origin, QSize(corner, corner)));
+        }
+    } else {
+        cut(layer.rect());
+    }
+}
+
 } // namespace
 
 void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
     const double ratio = (painter.device() ? painter.device()->devicePixelRatioF() : 1.0) *
                          painter.worldTransform().m22();
-    const QSize pixels(static_cast<int>(std::ceil(rect.width() * ratio)),
-                       static_cast<int>(std::ceil(rect.height() * ratio)));
+    const double columns = std::ceil(rect.width() * ratio);
+    const double rows = std::ceil(rect.height() * ratio);
     // Anything but a plain scale (a rotation, a shear) or an outlandish size goes the
     // direct way.
-    const bool layered = painter.worldTransform().isAffine() &&
-                         painter.worldTransform().m12() == 0.0 &&
-                         painter.worldTransform().m21() == 0.0 &&
-                         painter.worldTransform().m11() == painter.worldTransform().m22() &&
-                         ratio > 0.0 && pixels.width() > 0 && pixels.height() > 0 &&
-                         pixels.width() <= 4096 && pixels.height() <= 4096;
+    const QTransform& transform = painter.worldTransform();
+    const bool layered = transform.isAffine() && transform.m12() == 0.0 && transform.m21() == 0.0 &&
+                         transform.m11() == transform.m22() && ratio > 0.0 && columns >= 1.0 &&
+                         columns <= 4096.0 && rows >= 1.0 && rows <= 4096.0;
     if (!layered) {
         paintClipped(painter, *this, rect, theme);
         return;
     }
     // Filling through a rounded clip path makes Qt build and apply a coverage mask for every
-    // fill. Instead the series is drawn unclipped into a small layer over a copy of the
-    // cached track, the corners are cut with one pass of the cached mask, and the layer is
-    // copied in once.
-    const TrackImages& cached = trackImages(pixels, ratio, rect.size(), theme);
+    // fill, and even unclipped its polygon fills cost several times what a line graph needs.
+    // Instead the series is written straight into a small layer over a copy of the cached
+    // track, the corners are cut with the cached mask, and the layer is copied in once.
+    const QSize pixels(static_cast<int>(columns), static_cast<int>(rows));
+    const QColor series = theme.color(color);
+    const TrackImages& cached = trackImages(pixels, ratio, rect.size(), theme, series);
     static QImage layer;
     if (layer.size() != pixels) {
         layer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     }
     layer.setDevicePixelRatio(ratio);
-    QPainter series(&layer);
-    series.setCompositionMode(QPainter::CompositionMode_Source);
-    series.drawImage(QPointF(0, 0), cached.base);
-    series.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    series.setRenderHint(QPainter::Antialiasing);
-    paintSeries(series, *this, rect.size(), theme);
-    series.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    // The mask is opaque but for the four rounded corners: cutting only those squares gives
-    // the same pixels as a pass over the whole layer.
-    const int corner = static_cast<int>(std::ceil((Sparkline::cornerRadius + 1.0) * ratio));
-    if (2 * corner < pixels.width() && 2 * corner < pixels.height()) {
-        const int right = pixels.width() - corner;
-        const int bottom = pixels.height() - corner;
-        for (const QPoint& origin :
-             {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)}) {
-            const QRect source(origin, QSize(corner, corner));
-            series.drawImage(QRectF(QPointF(source.topLeft()) / ratio,
-                                    QSizeF(source.size()) / ratio),
-                             cached.mask, source);
-        }
-    } else {
-        series.drawImage(QPointF(0, 0), cached.mask);
-    }
-    series.end();
+    rasterSeries(layer, cached, *this, rect.size(), ratio, series);
+    cutCorners(layer, cached.mask, ratio);
     painter.drawImage(rect.topLeft(), layer);
 }
 

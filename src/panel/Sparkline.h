@@ -26,6 +26,9 @@ struct Sparkline {
     [[nodiscard]] std::vector<QPointF> points(const QSizeF& size) const;
     // The area under the line, closed along the bottom edge; empty without points.
     [[nodiscard]] QPolygonF area(const QSizeF& size) const;
+    // The line as an outline to fill (winding rule), `lineWidth` thick with mitred joins;
+    // empty without points or where two points coincide.
+    [[nodiscard]] QPolygonF outline(const QSizeF& size) const;
     void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
 
     friend bool operator==(const Sparkline&, const Sparkline&) = default;
