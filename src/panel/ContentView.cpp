@@ -224,8 +224,14 @@ void ContentView::relayout() {
         for (std::size_t index = 0; index < next.elements.size(); ++index) {
             if (next.elements[index] != layout_.elements[index]) {
                 changed = true;
-                damage += damageRect(layout_.elements[index]);
-                damage += damageRect(next.elements[index]);
+                // Uniting regions costs in proportion to their rectangles; a changed value
+                // mostly keeps its place.
+                const QRect before = damageRect(layout_.elements[index]);
+                const QRect after = damageRect(next.elements[index]);
+                damage += before;
+                if (after != before) {
+                    damage += after;
+                }
             }
         }
     }

@@ -87,12 +87,16 @@ PlacedLine placeLine(const TextElement& element, const QString& source, const Th
 // Draws `text` with its origin at (left, baseline), shrunk by `scale`.
 void drawLine(QPainter& painter, const TextElement& element, const Shaped& text, double left,
               double baseline, double scale, const Theme& theme) {
+    // A static text is positioned by its top-left corner, not its baseline.
+    if (scale == 1.0) {
+        // Most texts: no transform to set up and take down again.
+        painter.drawStaticText(QPointF(left, baseline - theme.ascent(element.font)),
+                               text.staticText);
+        return;
+    }
     painter.save();
     painter.translate(left, baseline);
-    if (scale != 1.0) {
-        painter.scale(scale, scale);
-    }
-    // A static text is positioned by its top-left corner, not its baseline.
+    painter.scale(scale, scale);
     painter.drawStaticText(QPointF(0, -theme.ascent(element.font)), text.staticText);
     painter.restore();
 }
