@@ -217,8 +217,27 @@ struct TrackImages {
     QRgb series = 0;
     QImage base;
     QImage area;
-    QImage mask;
+    // The rounded shape's coverage where it is not opaque: the four corner squares (or the
+    // whole frame when it is too small for four), row by row.
+    std::vector<QRect> cutSquares;
+    std::vector<uchar> cutCoverage;
 };
+
+// The squares that hold the rounded corners, in device pixels.
+std::vector<QRect> cornerSquares(const QSize& pixels, double ratio) {
+    const int corner = static_cast<int>(std::ceil((Sparkline::cornerRadius + 1.0) * ratio));
+    if (2 * corner >= pixels.width() || 2 * corner >= pixels.height()) {
+        return {QRect(QPoint(0, 0), pixels)};
+    }
+    const int right = pixels.width() - corner;
+    const int bottom = pixels.height() - corner;
+    std::vector<QRect> squares;
+    for (const QPoint& origin :
+         {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)}) {
+        squares.emplace_back(origin, QSize(corner, corner));
+    }
+    return squares;
+}
 
 const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& size,
                                const Theme& theme, const QColor& series) {
@@ -242,11 +261,10 @@ const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& 
                       series.rgba(),
                       QImage(pixels, QImage::Format_ARGB32_Premultiplied),
                       {},
-                      QImage(pixels, QImage::Format_ARGB32_Premultiplied)};
-    for (QImage* image : {&entry.base, &entry.mask}) {
-        image->setDevicePixelRatio(ratio);
-        image->fill(Qt::transparent);
-    }
+                      {},
+                      {}};
+    entry.base.setDevicePixelRatio(ratio);
+    entry.base.fill(Qt::transparent);
     QPainter base(&entry.base);
     base.setRenderHint(QPainter::Antialiasing);
     QPainterPath clip;
@@ -270,12 +288,26 @@ const TrackImages& trackImages(const QSize& pixels, double ratio, const QSizeF& 
         }
     }
 
-    QPainter mask(&entry.mask);
+    // Only the corners of the rounded shape are kept: a frame-sized mask would be mostly
+    // opaque pixels.
+    QImage shape(pixels, QImage::Format_ARGB32_Premultiplied);
+    shape.setDevicePixelRatio(ratio);
+    shape.fill(Qt::transparent);
+    QPainter mask(&shape);
     mask.setRenderHint(QPainter::Antialiasing);
     mask.setPen(Qt::NoPen);
     mask.setBrush(Qt::black);
     mask.drawRoundedRect(frame, Sparkline::cornerRadius, Sparkline::cornerRadius);
     mask.end();
+    entry.cutSquares = cornerSquares(pixels, ratio);
+    for (const QRect& square : entry.cutSquares) {
+        for (int row = square.top(); row <= square.bottom(); ++row) {
+            const auto* line = reinterpret_cast<const QRgb*>(shape.constScanLine(row));
+            for (int column = square.left(); column <= square.right(); ++column) {
+                entry.cutCoverage.push_back(static_cast<uchar>(qAlpha(line[column])));
+            }
+        }
+    }
     cache.push_back(std::move(entry));
     return cache.back();
 }
@@ -535,33 +567,19 @@ void rasterSeries(QImage& layer, const TrackImages& cached, const Sparkline& spa
     }
 }
 
-// Cuts the rounded corners out of `layer` with the track's mask (destination-in). The mask
-// is opaque but for the four corners: cutting only those squares gives the same pixels as a
-// pass over the whole layer.
-void cutCorners(QImage& layer, const QImage& mask, double ratio) {
-    const int columns = layer.width();
-    const int rows = layer.height();
+// Cuts the rounded corners out of `layer` (destination-in with the shape's coverage). The
+// shape is opaque but for the corner squares, so only those are touched.
+void cutCorners(QImage& layer, const TrackImages& track) {
     uchar* const bits = layer.bits();
     const qsizetype bytesPerLine = layer.bytesPerLine();
-    const auto cut = [&](const QRect& square) {
+    const uchar* coverage = track.cutCoverage.data();
+    for (const QRect& square : track.cutSquares) {
         for (int row = square.top(); row <= square.bottom(); ++row) {
             auto* target = reinterpret_cast<QRgb*>(bits + row * bytesPerLine);
-            const auto* shape = reinterpret_cast<const QRgb*>(mask.constScanLine(row));
             for (int column = square.left(); column <= square.right(); ++column) {
-                target[column] = scaled(target[column], qAlpha(shape[column]));
+                target[column] = scaled(target[column], *coverage++);
             }
         }
-    };
-    const int corner = static_cast<int>(std::ceil((Sparkline::cornerRadius + 1.0) * ratio));
-    if (2 * corner < columns && 2 * corner < rows) {
-        const int right = columns - corner;
-        const int bottom = rows - corner;
-        for (const QPoint& origin :
-             {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)}) {
-            cut(QRect(origin, QSize(corner, corner)));
-        }
-    } else {
-        cut(layer.rect());
     }
 }
 
@@ -585,17 +603,24 @@ void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme)
     // Filling through a rounded clip path makes Qt build and apply a coverage mask for every
     // fill, and even unclipped its polygon fills cost several times what a line graph needs.
     // Instead the series is written straight into a small layer over a copy of the cached
-    // track, the corners are cut with the cached mask, and the layer is copied in once.
+    // track, the corners are cut with the cached corner coverage, and the layer is copied in
+    // once.
     const QSize pixels(static_cast<int>(columns), static_cast<int>(rows));
     const QColor series = theme.color(color);
     const TrackImages& cached = trackImages(pixels, ratio, rect.size(), theme, series);
-    static QImage layer;
-    if (layer.size() != pixels) {
-        layer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    // The panel's graphs come in two sizes, painted in turn: one buffer, grown to the largest,
+    // serves them all instead of a new layer at every change of size.
+    static std::vector<QRgb> storage;
+    const auto needed = static_cast<std::size_t>(pixels.width()) *
+                        static_cast<std::size_t>(pixels.height());
+    if (storage.size() < needed) {
+        storage.resize(needed);
     }
+    QImage layer(reinterpret_cast<uchar*>(storage.data()), pixels.width(), pixels.height(),
+                 static_cast<qsizetype>(pixels.width()) * 4, QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(ratio);
     rasterSeries(layer, cached, *this, rect.size(), ratio, series);
-    cutCorners(layer, cached.mask, ratio);
+    cutCorners(layer, cached);
     painter.drawImage(rect.topLeft(), layer);
 }
 
