@@ -157,6 +157,32 @@ BENCHMARK(BM_PaintSparklines)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
 
+// The panel's rounded bars alone (core bars, segmented and capacity bars), at a device
+// pixel ratio of the argument / 2.
+void BM_PaintBars(benchmark::State& state) {
+    const Theme theme = Theme::light();
+    const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
+    QImage image = imageFor(layout, static_cast<double>(state.range(0)) / 2.0);
+    paintInto(image, layout, theme);
+    std::vector<const PanelElement*> bars;
+    for (const PanelElement& element : layout.elements) {
+        if (std::holds_alternative<CoreBarsElement>(element) ||
+            std::holds_alternative<SegmentedBarElement>(element) ||
+            std::holds_alternative<CapacityBarElement>(element)) {
+            bars.push_back(&element);
+        }
+    }
+    for (auto _ : state) {
+        QPainter painter(&image);
+        for (const PanelElement* bar : bars) {
+            PanelPainter::paintElement(painter, *bar, theme);
+        }
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["bars"] = static_cast<double>(bars.size());
+}
+BENCHMARK(BM_PaintBars)->Arg(2)->Arg(4)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 #include "support/QtBenchmarkMain.h"
