@@ -1,9 +1,9 @@
 #include "panel/CapacityBar.h"
 
 #include "panel/CapsuleTrack.h"
+#include "panel/ShapeLayer.h"
 
-#include <QPainter>
-#include <QPainterPath>
+#include <algorithm>
 
 namespace trovimo {
 
@@ -27,12 +27,12 @@ ColorRole CapacityBar::fillColor(CapacityLevel level) noexcept {
 
 void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
     const double radius = rect.height() / 2.0;
-    painter.save();
-    paintCapsuleTrack(painter, rect, theme);
-    painter.setBrush(theme.color(fillColor(level)));
     const QRectF fill(rect.left(), rect.top(), fillWidth(rect.width()), rect.height());
-    painter.drawRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius);
-    painter.restore();
+    // The stub is wider than a very short track.
+    ShapeLayer layer(painter, rect.united(fill));
+    paintCapsuleTrack(layer, rect, theme);
+    layer.fillRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius,
+                          theme.color(fillColor(level)));
 }
 
 } // namespace trovimo

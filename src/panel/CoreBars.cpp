@@ -1,6 +1,6 @@
 #include "panel/CoreBars.h"
 
-#include <QPainter>
+#include "panel/ShapeLayer.h"
 
 #include <algorithm>
 
@@ -31,21 +31,20 @@ void CoreBars::paint(QPainter& painter, const QRectF& rect, const Theme& theme) 
     if (cells.empty()) {
         return;
     }
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.translate(rect.topLeft());
+    const QPointF origin = rect.topLeft();
+    // A load above 1 reaches over the top of the track.
+    QRectF area = rect;
+    for (const Cell& cell : cells) {
+        area = area.united(cell.bar.translated(origin));
+    }
+    ShapeLayer layer(painter, area);
     const QColor track = theme.color(ColorRole::quaternary);
     const QColor bar = theme.color(ColorRole::blue);
     for (const Cell& cell : cells) {
-        painter.setOpacity(0.5);
-        painter.setBrush(track);
-        painter.drawRoundedRect(cell.track, cornerRadius, cornerRadius);
-        painter.setOpacity(1.0);
-        painter.setBrush(bar);
-        painter.drawRoundedRect(cell.bar, cornerRadius, cornerRadius);
+        layer.fillRoundedRect(cell.track.translated(origin), cornerRadius, cornerRadius, track,
+                              0.5);
+        layer.fillRoundedRect(cell.bar.translated(origin), cornerRadius, cornerRadius, bar);
     }
-    painter.restore();
 }
 
 } // namespace trovimo

@@ -1,8 +1,7 @@
 #include "panel/SegmentedBar.h"
 
 #include "panel/CapsuleTrack.h"
-
-#include <QPainter>
+#include "panel/ShapeLayer.h"
 
 #include <algorithm>
 
@@ -25,14 +24,19 @@ std::vector<SegmentedBar::PlacedSegment> SegmentedBar::layout(double trackWidth)
 
 void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
     const double radius = rect.height() / 2.0;
-    painter.save();
-    paintCapsuleTrack(painter, rect, theme);
-    for (const PlacedSegment& segment : layout(rect.width())) {
-        const QRectF shape = segment.rect.translated(rect.topLeft());
-        painter.setBrush(theme.color(segment.color));
-        painter.drawRoundedRect(shape, std::min(radius, shape.width() / 2.0), radius);
+    const std::vector<PlacedSegment> placed = layout(rect.width());
+    // Shares adding up to more than the track run on past its end.
+    QRectF area = rect;
+    for (const PlacedSegment& segment : placed) {
+        area = area.united(segment.rect.translated(rect.topLeft()));
     }
-    painter.restore();
+    ShapeLayer layer(painter, area);
+    paintCapsuleTrack(layer, rect, theme);
+    for (const PlacedSegment& segment : placed) {
+        const QRectF shape = segment.rect.translated(rect.topLeft());
+        layer.fillRoundedRect(shape, std::min(radius, shape.width() / 2.0), radius,
+                              theme.color(segment.color));
+    }
 }
 
 } // namespace trovimo
