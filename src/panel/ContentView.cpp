@@ -114,10 +114,14 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     connect(&secondTimer_, &QTimer::timeout, this, &ContentView::onSecond);
     rollTimer_.setInterval(rollFrame);
     connect(&rollTimer_, &QTimer::timeout, this, [this] {
+        // Only the texts that roll (or settled since the last frame): the others would be
+        // drawn again unchanged, the clock's among them, which reaches the frame's corner.
+        const auto now = NumberRoller::Clock::now();
         QRegion rolling;
         for (const PanelElement& element : layout_.elements) {
             const auto* text = std::get_if<TextElement>(&element);
-            if (text != nullptr && text->animation) {
+            if (text != nullptr && text->animation &&
+                roller_.isRecent(text->animation->id, now, 2 * rollFrame)) {
                 rolling += text->rect.adjusted(0, -2, 0, 2).toAlignedRect();
             }
         }
@@ -126,7 +130,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
             rolling += elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect();
         }
         update(rolling);
-        if (!roller_.isRolling(NumberRoller::Clock::now())) {
+        if (!roller_.isRolling(now)) {
             rollTimer_.stop();
         }
     });

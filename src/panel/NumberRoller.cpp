@@ -62,6 +62,13 @@ std::optional<NumberRoller::Roll> NumberRoller::roll(const QString& id,
     return Roll{found->from, easeOut(t)};
 }
 
+bool NumberRoller::isRecent(const QString& id, Clock::time_point now,
+                            Clock::duration settle) const {
+    const auto found = entries_.constFind(id);
+    return found != entries_.constEnd() && found->rolling && now >= found->started &&
+           now - found->started < duration + settle;
+}
+
 bool NumberRoller::isRolling(Clock::time_point now) const {
     for (const Entry& entry : entries_) {
         if (entry.rolling && now - entry.started < duration) {

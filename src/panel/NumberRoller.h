@@ -29,6 +29,10 @@ public:
     // The roll in progress for `id`, if any.
     [[nodiscard]] std::optional<Roll> roll(const QString& id, Clock::time_point now) const;
     [[nodiscard]] bool isRolling(Clock::time_point now) const;
+    // Whether `id` is rolling at `now` or settled less than `settle` ago (its last frame may
+    // still have to be drawn).
+    [[nodiscard]] bool isRecent(const QString& id, Clock::time_point now,
+                                Clock::duration settle) const;
 
 private:
     struct Entry {

@@ -191,24 +191,27 @@ void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme
         QRectF(0, size.height() - corner, corner, corner),
         QRectF(size.width() - corner, size.height() - corner, corner, corner),
     };
-    const bool interior = std::all_of(dirty.begin(), dirty.end(), [&](const QRect& rect) {
+    const auto interior = [&](const QRect& rect) {
         const QRectF area(rect);
         return inner.contains(area) &&
                std::none_of(std::begin(corners), std::end(corners),
                             [&](const QRectF& square) { return square.intersects(area); });
-    });
-    if (!interior) {
-        paintFrame(painter, size, theme);
-        return;
-    }
-    painter.save();
-    // The frame is the bottom layer of a transparent window: replacing instead of blending
-    // gives the same pixels without reading the destination.
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    };
     for (const QRect& rect : dirty) {
-        painter.fillRect(rect, theme.background());
+        painter.save();
+        if (interior(rect)) {
+            // The frame is the bottom layer of a transparent window: replacing instead of
+            // blending gives the same pixels without reading the destination.
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.fillRect(rect, theme.background());
+        } else {
+            // Near the edge: the whole outline, but rasterized only inside this rectangle
+            // (unclipped, a panel-high fill is big enough for Qt to spread it over threads).
+            painter.setClipRect(rect, Qt::IntersectClip);
+            paintFrame(painter, size, theme);
+        }
+        painter.restore();
     }
-    painter.restore();
 }
 
 void PanelPainter::paint(QPainter& painter, const PanelLayoutResult& layout, const Theme& theme,

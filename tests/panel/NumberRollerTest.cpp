@@ -34,10 +34,17 @@ TEST(NumberRoller, RollsOnlyWhenKeyChangesWithAnimationOn) {
     EXPECT_GT(early->progress, 0.2 / 0.25 * 0.5);
     EXPECT_GT(late->progress, early->progress);
     EXPECT_FALSE(roller.roll(QStringLiteral("cpu.value"), start + 2s + 250ms));
+    // Its last frame is still due just after it settles; then it is left alone.
+    const QString id = QStringLiteral("cpu.value");
+    EXPECT_TRUE(roller.isRecent(id, start + 2s + 100ms, 66ms));
+    EXPECT_TRUE(roller.isRecent(id, start + 2s + 260ms, 66ms));
+    EXPECT_FALSE(roller.isRecent(id, start + 2s + 320ms, 66ms));
+    EXPECT_FALSE(roller.isRecent(QStringLiteral("gpu.value"), start + 2s + 100ms, 66ms));
 
     NumberRoller still;
     still.observe(value(QStringLiteral("45%"), QStringLiteral("45")), false, start);
     still.observe(value(QStringLiteral("47%"), QStringLiteral("47")), false, start + 1s);
+    EXPECT_FALSE(still.isRecent(QStringLiteral("cpu.value"), start + 1s + 50ms, 66ms));
     EXPECT_FALSE(still.isRolling(start + 1s)) << "without animation the text jumps";
 }
 
