@@ -83,8 +83,8 @@ SectionLayout layoutClock(const PanelInputs& inputs, const Theme& theme, double 
     const FontSpec timeFont{TextStyle::title2, QFont::DemiBold, true, true};
     const QString time = clock.timeText(inputs.now);
     const double baseline = std::max(theme.ascent(dateFont), theme.ascent(timeFont));
-    const double rowHeight = std::max(baseline + theme.metrics(dateFont).descent(),
-                                      baseline + theme.metrics(timeFont).descent());
+    const double rowHeight = std::max(baseline + theme.descent(dateFont),
+                                      baseline + theme.descent(timeFont));
     const double timeWidth = std::min(width, std::ceil(theme.textWidth(time, timeFont)));
 
     TextElement date;
@@ -295,12 +295,12 @@ double appendSectionHeader(SectionLayout& out, const Theme& theme, double y, dou
                            const QString& label, std::optional<TextElement> value) {
     const FontSpec labelFont = sectionLabelFont();
     double baseline = theme.ascent(labelFont);
-    double bottom = baseline + theme.metrics(labelFont).descent();
+    double bottom = baseline + theme.descent(labelFont);
     if (value) {
         const double valueAscent = theme.ascent(value->font);
         baseline = std::max(baseline, valueAscent);
-        bottom = std::max(baseline + theme.metrics(labelFont).descent(),
-                          baseline + theme.metrics(value->font).descent());
+        bottom = std::max(baseline + theme.descent(labelFont),
+                          baseline + theme.descent(value->font));
     }
     const double labelWidth = std::min(width, std::ceil(theme.textWidth(label, labelFont)));
     TextElement labelText;

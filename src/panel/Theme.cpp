@@ -93,6 +93,7 @@ struct Theme::FontCache {
         QFontMetricsF metrics;
         // Asked for by every line of every layout; each answer walks Qt's font engines.
         double ascent = 0.0;
+        double descent = 0.0;
         double lineHeight = 0.0;
         // Measuring shapes the text, which costs far more than the lookup; the panel lays
         // itself out every refresh with mostly the same labels and units.
@@ -110,7 +111,7 @@ struct Theme::FontCache {
         QFont font = makeFont(spec);
         const QFontMetricsF metrics(font);
         entries.push_back(std::make_unique<Entry>(
-            Entry{spec, font, metrics, metrics.ascent(), metrics.height()}));
+            Entry{spec, font, metrics, metrics.ascent(), metrics.descent(), metrics.height()}));
         return *entries.back();
     }
 
@@ -222,6 +223,10 @@ double Theme::textWidth(const QString& text, const FontSpec& spec) const {
 
 double Theme::ascent(const FontSpec& spec) const {
     return fonts_->entry(spec).ascent;
+}
+
+double Theme::descent(const FontSpec& spec) const {
+    return fonts_->entry(spec).descent;
 }
 
 double Theme::lineHeight(const FontSpec& spec) const {

@@ -70,6 +70,7 @@ public:
     // Convenience measures in logical pixels.
     [[nodiscard]] double textWidth(const QString& text, const FontSpec& spec) const;
     [[nodiscard]] double ascent(const FontSpec& spec) const;
+    [[nodiscard]] double descent(const FontSpec& spec) const;
     [[nodiscard]] double lineHeight(const FontSpec& spec) const;
     // Height of `text` word-wrapped into `width` (explicit line breaks kept).
     [[nodiscard]] double wrappedHeight(const QString& text, const FontSpec& spec,
