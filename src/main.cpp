@@ -31,12 +31,6 @@ int main(int argc, char* argv[]) {
     }
     // Placing, levels and workspaces need X11, which is chosen before Qt starts.
     trovimo::selectPlatform();
-    // Painting into an image shared with the X server (MIT-SHM) ends every repaint with a
-    // round trip: the next paint waits until the server has read the image, which wakes
-    // two of our threads each refresh. The panel repaints a few small rectangles a second,
-    // cheaper sent over the connection; the window's pixels take the same memory either
-    // way (here instead of in a segment shared with the server). A user's own setting stays.
-    setenv("QT_XCB_NO_MITSHM", "1", 0);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(trovimo::app::name));
     QApplication::setApplicationVersion(QString::fromUtf8(trovimo::build::version));

@@ -75,11 +75,6 @@ wait_for 5 at_corner ||
     fail "panel at $(geometry "$panel"), work area $area_x $area_y $area_w $area_h"
 pass "one window titled Trovimo, at the top-right corner of the work area"
 
-# Repaints go over the X connection, not through a shared-memory image (whose every
-# repaint would end in a round trip to the server).
-! grep -qE " rw-s .*(SYSV|memfd:)" "/proc/$app/maps" || fail "the panel maps a shared-memory image"
-pass "no shared-memory image"
-
 # The panel's context menu, top to bottom: 最前面に表示, 画面端に吸着, 設定…, Trovimo について.
 menu_item() {
     read -r _ _ w h < <(geometry "$panel")
