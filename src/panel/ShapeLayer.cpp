@@ -1,5 +1,7 @@
 #include "panel/ShapeLayer.h"
 
+#include "panel/PixelMath.h"
+
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
@@ -23,21 +25,8 @@ constexpr double largestSide = 4096.0;
 // A layer bigger than this (in pixels) is not kept for the next paint.
 constexpr qsizetype keptPixels = 1 << 18;
 
-// Premultiplied ARGB32 arithmetic, rounded the way Qt's raster engine rounds it.
-
-// Every channel of `pixel` times `alpha` / 255.
-inline QRgb scaled(QRgb pixel, unsigned alpha) {
-    quint32 redBlue = (pixel & 0xff00ffU) * alpha;
-    redBlue = ((redBlue + ((redBlue >> 8) & 0xff00ffU) + 0x800080U) >> 8) & 0xff00ffU;
-    quint32 alphaGreen = ((pixel >> 8) & 0xff00ffU) * alpha;
-    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xff00ffU) + 0x800080U) & 0xff00ff00U;
-    return alphaGreen | redBlue;
-}
-
-// `source` over `destination`.
-inline QRgb over(QRgb source, QRgb destination) {
-    return source + scaled(destination, 255U - qAlpha(source));
-}
+using pixels::over;
+using pixels::scaled;
 
 // `count` pixels from `out` on set to `value`.
 inline void fillPixels(QRgb* out, int count, QRgb value) {

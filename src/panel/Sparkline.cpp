@@ -1,5 +1,7 @@
 #include "panel/Sparkline.h"
 
+#include "panel/PixelMath.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -174,21 +176,8 @@ void paintClipped(QPainter& painter, const Sparkline& sparkline, const QRectF& r
     painter.restore();
 }
 
-// Premultiplied ARGB32 arithmetic, rounded the way Qt's raster engine rounds it.
-
-// Every channel of `pixel` times `alpha` / 255.
-inline QRgb scaled(QRgb pixel, unsigned alpha) {
-    quint32 redBlue = (pixel & 0xff00ffU) * alpha;
-    redBlue = ((redBlue + ((redBlue >> 8) & 0xff00ffU) + 0x800080U) >> 8) & 0xff00ffU;
-    quint32 alphaGreen = ((pixel >> 8) & 0xff00ffU) * alpha;
-    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xff00ffU) + 0x800080U) & 0xff00ff00U;
-    return alphaGreen | redBlue;
-}
-
-// `source` over `destination`.
-inline QRgb over(QRgb source, QRgb destination) {
-    return source + scaled(destination, 255U - qAlpha(source));
-}
+using pixels::over;
+using pixels::scaled;
 
 // An opaque colour covering `alpha` / 255 of `destination`, in one pass.
 inline QRgb mixed(QRgb opaque, unsigned alpha, QRgb destination) {
