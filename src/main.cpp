@@ -36,7 +36,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromUtf8(trovimo::build::version));
     // Lets Wayland compositors and docks match the windows to the installed desktop entry.
     QApplication::setDesktopFileName(QString::fromLatin1(trovimo::app::applicationId));
-    QApplication::setWindowIcon(trovimo::AboutView::applicationIcon());
+    // The panel has no title bar: the built-in icon serves its window, without reading the
+    // icon themes' indexes at start (about 80 kB kept by Qt's icon loader). The settings and
+    // about windows take the theme's icon when they open.
+    QApplication::setWindowIcon(trovimo::AboutView::builtInIcon());
 
     const trovimo::UnixSignalQuitter signalQuitter;
     trovimo::TrovimoApp app;

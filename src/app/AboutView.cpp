@@ -64,10 +64,14 @@ QString AboutView::productPageLabel() {
     return QLatin1String(app::makerHost) + QStringLiteral("/trovimo");
 }
 
-QIcon AboutView::applicationIcon() {
+QIcon AboutView::builtInIcon() {
     initialiseAppResources();
     static const QIcon builtIn(QStringLiteral(":/trovimo/icon.svg"));
-    return QIcon::fromTheme(QLatin1String(app::applicationId), builtIn);
+    return builtIn;
+}
+
+QIcon AboutView::applicationIcon() {
+    return QIcon::fromTheme(QLatin1String(app::applicationId), builtInIcon());
 }
 
 AboutView::AboutView(QWidget* parent) : AboutView(Info::fromBuild(), parent) {}

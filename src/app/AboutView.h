@@ -38,6 +38,8 @@ public:
     [[nodiscard]] static QString productPageLabel();
     // The application's own icon, from the desktop's theme or else the built-in one.
     [[nodiscard]] static QIcon applicationIcon();
+    // The built-in icon alone: no look through the icon themes.
+    [[nodiscard]] static QIcon builtInIcon();
 };
 
 } // namespace trovimo
