@@ -11,32 +11,24 @@
 namespace trovimo {
 namespace {
 
-std::unique_ptr<icu::DateFormat> makeFormat(icu::DateTimePatternGenerator* generator,
-                                            const char* skeleton, const icu::Locale& locale,
-                                            const icu::TimeZone* zone) {
-    UErrorCode status = U_ZERO_ERROR;
+icu::UnicodeString bestPattern(icu::DateTimePatternGenerator* generator, const char* skeleton) {
     icu::UnicodeString pattern = icu::UnicodeString::fromUTF8(skeleton);
     if (generator != nullptr) {
+        UErrorCode status = U_ZERO_ERROR;
         icu::UnicodeString best = generator->getBestPattern(pattern, status);
         if (U_SUCCESS(status)) {
             pattern = best;
         }
     }
-    status = U_ZERO_ERROR;
-    auto format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
-    if (U_FAILURE(status)) {
-        return nullptr;
-    }
-    if (zone != nullptr) {
-        format->setTimeZone(*zone);
-    }
-    return format;
+    return pattern;
 }
 
-QString formatWith(const icu::DateFormat* format, std::chrono::system_clock::time_point when) {
+QString formatWith(icu::SimpleDateFormat* format, const icu::UnicodeString& pattern,
+                   std::chrono::system_clock::time_point when) {
     if (format == nullptr) {
         return QString();
     }
+    format->applyPattern(pattern);
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
     icu::UnicodeString text;
@@ -56,10 +48,20 @@ ClockFormatter::ClockFormatter(const icu::Locale& locale, const icu::TimeZone* z
                            QString::fromLatin1(u_errorName(status))));
         generator.reset();
     }
-    date_ = makeFormat(generator.get(), "MMMdEEE", locale, zone);
-    dateWithYear_ = makeFormat(generator.get(), "yMMMdEEE", locale, zone);
+    datePattern_ = bestPattern(generator.get(), "MMMdEEE");
+    dateWithYearPattern_ = bestPattern(generator.get(), "yMMMdEEE");
     // "j" is the locale's preferred hour: h with an AM/PM marker, or H.
-    time_ = makeFormat(generator.get(), "jmm", locale, zone);
+    timePattern_ = bestPattern(generator.get(), "jmm");
+    // One formatter takes each pattern in turn: each would keep its own calendar, symbols
+    // and number formats, and the texts are formatted once a minute.
+    status = U_ZERO_ERROR;
+    auto format = std::make_unique<icu::SimpleDateFormat>(timePattern_, locale, status);
+    if (U_SUCCESS(status)) {
+        if (zone != nullptr) {
+            format->setTimeZone(*zone);
+        }
+        format_ = std::move(format);
+    }
 }
 
 ClockFormatter::~ClockFormatter() = default;
@@ -69,24 +71,24 @@ const ClockFormatter& ClockFormatter::shared() {
     return formatter;
 }
 
-QString ClockFormatter::cached(MinuteText& cache, const icu::DateFormat* format,
-                              std::chrono::system_clock::time_point when) {
+QString ClockFormatter::cached(MinuteText& cache, const icu::UnicodeString& pattern,
+                              std::chrono::system_clock::time_point when) const {
     const std::int64_t minute =
         std::chrono::floor<std::chrono::minutes>(when.time_since_epoch()).count();
     if (minute != cache.minute) {
-        cache.text = formatWith(format, when);
+        cache.text = formatWith(format_.get(), pattern, when);
         cache.minute = minute;
     }
     return cache.text;
 }
 
 QString ClockFormatter::dateText(std::chrono::system_clock::time_point when, bool withYear) const {
-    return withYear ? cached(dateWithYearText_, dateWithYear_.get(), when)
-                    : cached(dateText_, date_.get(), when);
+    return withYear ? cached(dateWithYearText_, dateWithYearPattern_, when)
+                    : cached(dateText_, datePattern_, when);
 }
 
 QString ClockFormatter::timeText(std::chrono::system_clock::time_point when) const {
-    return cached(timeText_, time_.get(), when);
+    return cached(timeText_, timePattern_, when);
 }
 
 int ClockFormatter::secondOfMinute(std::chrono::system_clock::time_point when) const {

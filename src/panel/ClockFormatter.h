@@ -2,7 +2,8 @@
 
 #include <QString>
 
-#include <unicode/datefmt.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/unistr.h>
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
 
@@ -44,12 +45,14 @@ private:
         std::int64_t minute = std::numeric_limits<std::int64_t>::min();
         QString text;
     };
-    static QString cached(MinuteText& cache, const icu::DateFormat* format,
-                          std::chrono::system_clock::time_point when);
+    QString cached(MinuteText& cache, const icu::UnicodeString& pattern,
+                   std::chrono::system_clock::time_point when) const;
 
-    std::unique_ptr<icu::DateFormat> date_;
-    std::unique_ptr<icu::DateFormat> dateWithYear_;
-    std::unique_ptr<icu::DateFormat> time_;
+    icu::UnicodeString datePattern_;
+    icu::UnicodeString dateWithYearPattern_;
+    icu::UnicodeString timePattern_;
+    // Null when ICU could not build one: the texts are then empty.
+    std::unique_ptr<icu::SimpleDateFormat> format_;
     mutable MinuteText dateText_;
     mutable MinuteText dateWithYearText_;
     mutable MinuteText timeText_;
