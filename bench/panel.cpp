@@ -130,26 +130,37 @@ BENCHMARK(BM_PaintElementsOfKind)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
 
-// The panel's sparklines alone, at a device pixel ratio of the argument / 2.
-void BM_PaintSparklines(benchmark::State& state) {
+// The default panel's elements that `wanted` picks, painted over a finished panel at a
+// device pixel ratio of the argument / 2.
+template <typename Pick>
+void paintPicked(benchmark::State& state, Pick wanted, const char* counter) {
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
     QImage image = imageFor(layout, static_cast<double>(state.range(0)) / 2.0);
     paintInto(image, layout, theme);
-    std::vector<const SparklineElement*> sparklines;
+    std::vector<const PanelElement*> picked;
     for (const PanelElement& element : layout.elements) {
-        if (const auto* sparkline = std::get_if<SparklineElement>(&element)) {
-            sparklines.push_back(sparkline);
+        if (wanted(element)) {
+            picked.push_back(&element);
         }
     }
     for (auto _ : state) {
         QPainter painter(&image);
-        for (const SparklineElement* sparkline : sparklines) {
-            sparkline->gauge.paint(painter, sparkline->rect, theme);
+        for (const PanelElement* element : picked) {
+            PanelPainter::paintElement(painter, *element, theme);
         }
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["sparklines"] = static_cast<double>(sparklines.size());
+    state.counters[counter] = static_cast<double>(picked.size());
+}
+
+void BM_PaintSparklines(benchmark::State& state) {
+    paintPicked(
+        state,
+        [](const PanelElement& element) {
+            return std::holds_alternative<SparklineElement>(element);
+        },
+        "sparklines");
 }
 BENCHMARK(BM_PaintSparklines)
     ->Arg(2)
@@ -157,29 +168,16 @@ BENCHMARK(BM_PaintSparklines)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
 
-// The panel's rounded bars alone (core bars, segmented and capacity bars), at a device
-// pixel ratio of the argument / 2.
+// The rounded bars: core bars, segmented and capacity bars.
 void BM_PaintBars(benchmark::State& state) {
-    const Theme theme = Theme::light();
-    const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
-    QImage image = imageFor(layout, static_cast<double>(state.range(0)) / 2.0);
-    paintInto(image, layout, theme);
-    std::vector<const PanelElement*> bars;
-    for (const PanelElement& element : layout.elements) {
-        if (std::holds_alternative<CoreBarsElement>(element) ||
-            std::holds_alternative<SegmentedBarElement>(element) ||
-            std::holds_alternative<CapacityBarElement>(element)) {
-            bars.push_back(&element);
-        }
-    }
-    for (auto _ : state) {
-        QPainter painter(&image);
-        for (const PanelElement* bar : bars) {
-            PanelPainter::paintElement(painter, *bar, theme);
-        }
-        benchmark::DoNotOptimize(image.constBits());
-    }
-    state.counters["bars"] = static_cast<double>(bars.size());
+    paintPicked(
+        state,
+        [](const PanelElement& element) {
+            return std::holds_alternative<CoreBarsElement>(element) ||
+                   std::holds_alternative<SegmentedBarElement>(element) ||
+                   std::holds_alternative<CapacityBarElement>(element);
+        },
+        "bars");
 }
 BENCHMARK(BM_PaintBars)->Arg(2)->Arg(4)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
