@@ -1,6 +1,7 @@
 #include "model/StatsStore.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
+#include "support/ManualWakeTimer.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -60,13 +61,6 @@ private:
     Journal& journal_;
 };
 
-class ManualTimer : public WakeTimer {
-public:
-    void arm(std::chrono::nanoseconds delay) override { armed.push_back(delay); }
-    void fire() { emit fired(); }
-    std::vector<std::chrono::nanoseconds> armed;
-};
-
 class StatsStoreTest : public ::testing::Test {
 protected:
     StatsStoreTest() : settings(dir.path() + QStringLiteral("/Trovimo.conf")) {
@@ -85,7 +79,7 @@ protected:
         readers.network = make(network, new ScriptedThroughput(journal));
         readers.disk = make(disk, new ScriptedSource<DiskUsage>("disk", journal));
         readers.self = make(self, new ScriptedSource<SelfStats>("self", journal));
-        auto manual = std::make_unique<ManualTimer>();
+        auto manual = std::make_unique<test::ManualWakeTimer>();
         timer = manual.get();
         store = std::make_unique<StatsStore>(settings, std::move(readers), std::move(manual),
                                              [this] { return wallNow; });
@@ -101,7 +95,7 @@ protected:
     ScriptedThroughput* network = nullptr;
     ScriptedSource<DiskUsage>* disk = nullptr;
     ScriptedSource<SelfStats>* self = nullptr;
-    ManualTimer* timer = nullptr;
+    test::ManualWakeTimer* timer = nullptr;
     std::chrono::system_clock::time_point wallNow{std::chrono::hours(500000)};
     std::unique_ptr<StatsStore> store;
 };

@@ -2,6 +2,7 @@
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
+#include "support/ManualWakeTimer.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -26,7 +27,10 @@ protected:
         settings = std::make_unique<SettingsStore>(
             test::scratchDirectory() + QStringLiteral("/content-view-%1.conf").arg(++counter));
         settings->registerDefaults(defaultSettings());
-        stats = std::make_unique<StatsStore>(*settings, StatsReaders{});
+        // The store refreshes when a test says so; a refresh on its own timer would repaint
+        // at a moment no test can predict.
+        stats = std::make_unique<StatsStore>(*settings, StatsReaders{},
+                                             std::make_unique<test::ManualWakeTimer>());
         view = std::make_unique<ContentView>(*stats, nullptr, *settings);
     }
 
@@ -145,6 +149,10 @@ protected:
 };
 
 TEST_F(ContentViewTest, NothingRepaintsWhileNothingChanges) {
+    // A clock that stands still: a real one may pass a second (the seconds bar moves) while
+    // the test runs.
+    using namespace std::chrono_literals;
+    view->setWallClock([] { return std::chrono::system_clock::time_point{1796562330s + 400ms}; });
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     QCoreApplication::processEvents();

@@ -1,4 +1,5 @@
 #include "window/SnapController.h"
+#include "support/ManualWakeTimer.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -68,21 +69,10 @@ TEST(SnapWorkArea, NoneForAFrameOnNoScreen) {
     EXPECT_EQ(SnapController::workAreaFor(inside), primary->availableGeometry());
 }
 
-class ManualTimer final : public WakeTimer {
-public:
-    void arm(std::chrono::nanoseconds delay) override {
-        ++arms;
-        lastDelay = delay;
-    }
-    void fire() { emit fired(); }
-    int arms = 0;
-    std::chrono::nanoseconds lastDelay{};
-};
-
 class SnapDebounce : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto manual = std::make_unique<ManualTimer>();
+        auto manual = std::make_unique<test::ManualWakeTimer>();
         timer = manual.get();
         controller = std::make_unique<SnapController>(std::move(manual));
         controller->setAnimationDuration(1);
@@ -92,7 +82,7 @@ protected:
         window.show();
         QCoreApplication::processEvents();
         controller->attach(window);
-        timer->arms = 0;
+        timer->armed.clear();
     }
 
     void moveTo(QPoint origin) {
@@ -102,7 +92,7 @@ protected:
 
     QWidget window;
     QRect area;
-    ManualTimer* timer = nullptr;
+    test::ManualWakeTimer* timer = nullptr;
     std::unique_ptr<SnapController> controller;
 };
 
@@ -111,8 +101,8 @@ TEST_F(SnapDebounce, EachMoveRestartsTheDelayAndOnlyTheLastPauseSnaps) {
     for (int step = 0; step < 5; ++step) {
         moveTo(area.topLeft() + QPoint(100 - step * 20, 200));
     }
-    EXPECT_EQ(timer->arms, 5);
-    EXPECT_EQ(timer->lastDelay, std::chrono::milliseconds(300));
+    EXPECT_EQ(timer->armed.size(), 5u);
+    EXPECT_EQ(timer->armed.back(), std::chrono::milliseconds(300));
     EXPECT_TRUE(controller->isSnapPending());
     EXPECT_EQ(snaps.count(), 0);
 
@@ -130,17 +120,17 @@ TEST_F(SnapDebounce, EachMoveRestartsTheDelayAndOnlyTheLastPauseSnaps) {
 
 TEST_F(SnapDebounce, DisabledIgnoresMovesAndPendingSnaps) {
     moveTo(area.topLeft() + QPoint(10, 200));
-    ASSERT_EQ(timer->arms, 1);
+    ASSERT_EQ(timer->armed.size(), 1u);
     controller->setEnabled(false);
     moveTo(area.topLeft() + QPoint(12, 200));
-    EXPECT_EQ(timer->arms, 1) << "a move while disabled restarts nothing";
+    EXPECT_EQ(timer->armed.size(), 1u) << "a move while disabled restarts nothing";
     timer->fire();
     QCoreApplication::processEvents();
     EXPECT_EQ(window.pos(), area.topLeft() + QPoint(12, 200));
 
     controller->setEnabled(true);
     moveTo(area.topLeft() + QPoint(14, 200));
-    EXPECT_EQ(timer->arms, 2);
+    EXPECT_EQ(timer->armed.size(), 2u);
     timer->fire();
     QTRY_COMPARE(window.pos(), area.topLeft() + QPoint(8, 200));
 }
@@ -148,12 +138,12 @@ TEST_F(SnapDebounce, DisabledIgnoresMovesAndPendingSnaps) {
 TEST_F(SnapDebounce, AttachingTheSameWindowAgainWatchesItOnce) {
     controller->attach(window);
     moveTo(area.topLeft() + QPoint(300, 200));
-    EXPECT_EQ(timer->arms, 1);
+    EXPECT_EQ(timer->armed.size(), 1u);
 
     QWidget other;
     controller->attach(other);
     moveTo(area.topLeft() + QPoint(310, 200));
-    EXPECT_EQ(timer->arms, 1) << "the old window is no longer watched";
+    EXPECT_EQ(timer->armed.size(), 1u) << "the old window is no longer watched";
 }
 
 TEST_F(SnapDebounce, LeavesAWindowOnNoScreenAlone) {

@@ -2,6 +2,7 @@
 #include "window/MainWindowVisibility.h"
 
 #include "model/SettingsStore.h"
+#include "support/ManualWakeTimer.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -116,17 +117,11 @@ TEST_F(Configured, DraggedByItsSurfaceButNotByControls) {
     EXPECT_EQ(panel.pos(), moved);
 }
 
-class ManualTimer final : public WakeTimer {
-public:
-    void arm(std::chrono::nanoseconds) override {}
-    void fire() { emit fired(); }
-};
-
 TEST(ConfiguredSnapping, TakingHoldOfTheWindowStopsASnapInProgress) {
     QTemporaryDir directory;
     SettingsStore settings(directory.filePath(QStringLiteral("settings.conf")));
-    auto manual = std::make_unique<ManualTimer>();
-    ManualTimer* timer = manual.get();
+    auto manual = std::make_unique<test::ManualWakeTimer>();
+    test::ManualWakeTimer* timer = manual.get();
     WindowConfigurator configurator(settings, std::move(manual));
     configurator.snapController().setAnimationDuration(2000);
     QWidget panel;
