@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QRgb>
 #include <QString>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace trovimo::test {
 
@@ -33,6 +37,12 @@ const TextElement* findText(const Layout& layout, const QString& text) {
         }
     }
     return nullptr;
+}
+
+// The largest difference between two pixels in any channel, alpha included.
+[[nodiscard]] inline int channelDistance(QRgb a, QRgb b) {
+    return std::max({std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
+                     std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 } // namespace trovimo::test

@@ -3,6 +3,7 @@
 #include "panel/ShapeLayer.h"
 #include "panel/CapacityBar.h"
 #include "panel/CoreBars.h"
+#include "panel/PanelTestSupport.h"
 #include "panel/SegmentedBar.h"
 
 #include <QImage>
@@ -94,9 +95,7 @@ void expectAlike(const QImage& layered, const QImage& direct, const Shapes& shap
             }
             const QRgb a = layered.pixel(x, y);
             const QRgb b = direct.pixel(x, y);
-            const int off =
-                std::max({std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
-                          std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            const int off = test::channelDistance(a, b);
             arcs += arc ? 1 : 0;
             offOnArcs += arc && off > 32 ? 1 : 0;
             offOnEdges += !arc && edge && off > 4 ? 1 : 0;

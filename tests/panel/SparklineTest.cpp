@@ -1,6 +1,7 @@
 // The sparkline writes its area and line straight into pixels; these tests hold that raster
 // against Qt's own fills of the same area polygon and line outline.
 #include "panel/Sparkline.h"
+#include "panel/PanelTestSupport.h"
 
 #include <QImage>
 #include <QLinearGradient>
@@ -107,9 +108,7 @@ TEST_P(SparklineRaster, MatchesQtFillsOfTheAreaAndTheLine) {
             }
             const QRgb a = direct.pixel(x, y);
             const QRgb b = reference.pixel(x, y);
-            const int distance =
-                std::max({std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
-                          std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            const int distance = test::channelDistance(a, b);
             const bool edge = qAlpha(line.pixel(x, y)) > 0 && qAlpha(line.pixel(x, y)) < 255;
             ++compared;
             edges += edge ? 1 : 0;
