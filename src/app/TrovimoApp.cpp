@@ -10,6 +10,7 @@
 #include "panel/ContentView.h"
 #include "readers/SystemReaders.h"
 #include "update/UpdateStore.h"
+#include "window/CompositorWatch.h"
 #include "window/MainWindowVisibility.h"
 #include "window/WindowConfigurator.h"
 
@@ -96,6 +97,12 @@ void TrovimoApp::createMainWindow() {
         const QRect area = screen->availableGeometry();
         panel_->move(area.x() + area.width() - WindowConfigurator::panelWidth, area.y());
     }
+
+    // Decided before the first show, so the first frame is drawn for the desktop it lands on.
+    compositor_ = std::make_unique<CompositorWatch>();
+    panel_->setOpaqueBackground(!compositor_->isCompositing());
+    connect(compositor_.get(), &CompositorWatch::compositingChanged, panel_.get(),
+            [panel = panel_.get()](bool compositing) { panel->setOpaqueBackground(!compositing); });
 
     configurator_ = std::make_unique<WindowConfigurator>(settings_);
     visibility_ = std::make_unique<MainWindowVisibility>();
