@@ -89,6 +89,8 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setMouseTracking(true);
+    // A desktop panel is hardly ever the active window; its controls' tooltips show anyway.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
