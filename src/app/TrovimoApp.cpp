@@ -124,6 +124,10 @@ void TrovimoApp::createMainWindow() {
 void TrovimoApp::showMainWindow() {
     if (!panel_) {
         createMainWindow();
+        // One pass before the window first maps, so its first frame shows the memory, disk
+        // and network figures rather than empty sections a whole interval long. The CPU's
+        // load needs two reads apart and keeps its first-tick state until the next pass.
+        stats_->tick();
     }
     bringForward(*panel_);
 }
