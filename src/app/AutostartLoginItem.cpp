@@ -1,6 +1,7 @@
 #include "app/AutostartLoginItem.h"
 
 #include "model/AppInfo.h"
+#include "model/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,6 +9,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace trovimo {
 namespace {
@@ -26,12 +33,42 @@ QByteArrayView trimmed(QByteArrayView text) {
     return text;
 }
 
+// The escapes every desktop-file string value knows. Spaces need one only at either end
+// of a value, where readers trim them; `allSpaces` escapes them everywhere.
+QString escapedString(const QString& text, bool allSpaces) {
+    QString value;
+    value.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (c == u'\\') {
+            value += QStringLiteral("\\\\");
+        } else if (c == u'\n') {
+            value += QStringLiteral("\\n");
+        } else if (c == u'\t') {
+            value += QStringLiteral("\\t");
+        } else if (c == u'\r') {
+            value += QStringLiteral("\\r");
+        } else if (c == u' ' && allSpaces) {
+            value += QStringLiteral("\\s");
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+// String values may hold no control character but the three with an escape.
+bool expressible(const QString& text) {
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\n' && c != u'\t' && c != u'\r') ||
+               c.unicode() == 0x7f;
+    });
+}
+
 } // namespace
 
-AutostartLoginItem::AutostartLoginItem(QString directory, QString executable)
+AutostartLoginItem::AutostartLoginItem(QString directory, QByteArray executable)
     : directory_(directory.isEmpty() ? defaultDirectory() : std::move(directory)),
-      executable_(executable.isEmpty() ? QCoreApplication::applicationFilePath()
-                                       : std::move(executable)) {}
+      executable_(executable.isEmpty() ? currentExecutable() : std::move(executable)) {}
 
 QString AutostartLoginItem::defaultDirectory() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -92,7 +129,7 @@ LoginItemService::Status AutostartLoginItem::parseEntry(QByteArrayView text) {
 }
 
 QString AutostartLoginItem::execValue(const QString& program) {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
     bool needsQuotes = program.isEmpty();
     for (const QChar c : program) {
         needsQuotes = needsQuotes || reserved.contains(c);
@@ -111,38 +148,65 @@ QString AutostartLoginItem::execValue(const QString& program) {
         argument = program;
     }
     argument.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    // The Exec key is a string value too, so its own escapes apply on top of the quoting.
-    QString value;
-    for (const QChar c : argument) {
-        if (c == u'\\') {
-            value += QStringLiteral("\\\\");
-        } else if (c == u'\n') {
-            value += QStringLiteral("\\n");
-        } else if (c == u'\t') {
-            value += QStringLiteral("\\t");
-        } else if (c == u'\r') {
-            value += QStringLiteral("\\r");
-        } else {
-            value += c;
-        }
-    }
-    return value;
+    // The Exec key is a string value too, so its own escapes apply on top of the quoting
+    // (inside the quotes spaces need none).
+    return escapedString(argument, false);
 }
 
-QByteArray AutostartLoginItem::entryText(const QString& executable) {
+QString AutostartLoginItem::stringValue(const QString& text) {
+    return escapedString(text, true);
+}
+
+std::optional<QByteArray> AutostartLoginItem::entryText(QByteArrayView executable) {
+    if (!executable.startsWith('/') || !executable.isValidUtf8()) {
+        return std::nullopt;
+    }
+    const QString program = QString::fromUtf8(executable);
+    if (!expressible(program)) {
+        return std::nullopt;
+    }
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");
     text += QStringLiteral("Type=Application\n");
     text += QStringLiteral("Name=Trovimo\n");
     text += QStringLiteral("Comment=デスクトップ常駐の小型パフォーマンスモニター\n");
-    text += QStringLiteral("Exec=") + execValue(executable) + QLatin1Char('\n');
+    text += QStringLiteral("Exec=") + execValue(program) + QLatin1Char('\n');
+    text += QStringLiteral("TryExec=") + stringValue(program) + QLatin1Char('\n');
     text += QStringLiteral("Icon=") + QLatin1String(app::applicationId) + QLatin1Char('\n');
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     return text.toUtf8();
 }
 
+QByteArray AutostartLoginItem::currentExecutable() {
+    // Read as bytes: Qt's answer passes through a QString and comes back empty (or altered)
+    // for a path that is not UTF-8.
+    std::array<char, PATH_MAX> buffer{};
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length > 0 && static_cast<std::size_t>(length) < buffer.size()) {
+        QByteArray path(buffer.data(), length);
+        // A program replaced by an upgrade reads "... (deleted)": no file of that name.
+        struct stat info {};
+        if (::stat(path.constData(), &info) == 0) {
+            return path;
+        }
+    }
+    return QFile::encodeName(QCoreApplication::applicationFilePath());
+}
+
 bool AutostartLoginItem::registerItem() {
+    const std::optional<QByteArray> text = entryText(executable_);
+    if (!text) {
+        // One line whatever the path holds: what cannot be shown shows as U+FFFD.
+        QString shown = QString::fromUtf8(executable_);
+        std::replace_if(
+            shown.begin(), shown.end(), [](QChar c) { return c.unicode() < 0x20 || c == u'\x7f'; },
+            QChar::ReplacementCharacter);
+        systemLog(QStringLiteral("AutostartLoginItem: このプログラムのパスは自動起動エントリに"
+                                 "書けません（UTF-8 の絶対パスでないか制御文字を含みます）: %1")
+                      .arg(shown));
+        return false;
+    }
     if (!QDir().mkpath(directory_)) {
         return false;
     }
@@ -151,8 +215,7 @@ bool AutostartLoginItem::registerItem() {
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    const QByteArray text = entryText(executable_);
-    if (file.write(text) != text.size()) {
+    if (file.write(*text) != text->size()) {
         file.cancelWriting();
         return false;
     }

@@ -6,16 +6,21 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace trovimo {
 
 // Start at login through an XDG autostart entry, $XDG_CONFIG_HOME/autostart/<app id>.desktop
 // (freedesktop.org desktop application autostart rules). Every desktop that follows those
 // rules starts the entry at login unless it says Hidden=true; GNOME's own
 // start-up settings write X-GNOME-Autostart-enabled=false instead.
+// The entry names the program by its absolute path in TryExec too, so once the program is
+// removed the desktop starts nothing (the entry stays the user's file).
 class AutostartLoginItem final : public LoginItemService {
 public:
-    // `directory` defaults to the user's autostart folder, `executable` to this program.
-    explicit AutostartLoginItem(QString directory = {}, QString executable = {});
+    // `directory` defaults to the user's autostart folder, `executable` (the path's bytes as
+    // the file system holds them) to this program.
+    explicit AutostartLoginItem(QString directory = {}, QByteArray executable = {});
 
     [[nodiscard]] Status status() const override;
     [[nodiscard]] bool registerItem() override;
@@ -28,15 +33,22 @@ public:
     // What an entry's text says about starting at login. Never fails: text that is not an
     // entry at all reads as disabled.
     [[nodiscard]] static Status parseEntry(QByteArrayView text);
-    // The entry written for `executable`.
-    [[nodiscard]] static QByteArray entryText(const QString& executable);
+    // The entry written for `executable`. None when a desktop entry cannot name that path:
+    // not absolute, not UTF-8 (entries are UTF-8 text), or holding a control character that
+    // string values have no escape for.
+    [[nodiscard]] static std::optional<QByteArray> entryText(QByteArrayView executable);
     // `program` as one Exec= argument: quoted where the Desktop Entry Specification asks,
     // field-code percent signs doubled, then escaped as a desktop-file string value.
     [[nodiscard]] static QString execValue(const QString& program);
+    // `text` as a desktop-file string value (TryExec): backslash, space and the three
+    // escapable control characters escaped.
+    [[nodiscard]] static QString stringValue(const QString& text);
+    // This program's path as the kernel has it, bytes that need not be UTF-8.
+    [[nodiscard]] static QByteArray currentExecutable();
 
 private:
     QString directory_;
-    QString executable_;
+    QByteArray executable_;
 };
 
 } // namespace trovimo

@@ -10,6 +10,7 @@
 #include "panel/ContentView.h"
 #include "readers/SystemReaders.h"
 #include "update/UpdateStore.h"
+#include "window/CompositorWatch.h"
 #include "window/MainWindowVisibility.h"
 #include "window/WindowConfigurator.h"
 
@@ -97,6 +98,12 @@ void TrovimoApp::createMainWindow() {
         panel_->move(area.x() + area.width() - WindowConfigurator::panelWidth, area.y());
     }
 
+    // Decided before the first show, so the first frame is drawn for the desktop it lands on.
+    compositor_ = std::make_unique<CompositorWatch>();
+    panel_->setOpaqueBackground(!compositor_->isCompositing());
+    connect(compositor_.get(), &CompositorWatch::compositingChanged, panel_.get(),
+            [panel = panel_.get()](bool compositing) { panel->setOpaqueBackground(!compositing); });
+
     configurator_ = std::make_unique<WindowConfigurator>(settings_);
     visibility_ = std::make_unique<MainWindowVisibility>();
     stats_->setVisibilityQuery(visibility_->query());
@@ -117,6 +124,10 @@ void TrovimoApp::createMainWindow() {
 void TrovimoApp::showMainWindow() {
     if (!panel_) {
         createMainWindow();
+        // One pass before the window first maps, so its first frame shows the memory, disk
+        // and network figures rather than empty sections a whole interval long. The CPU's
+        // load needs two reads apart and keeps its first-tick state until the next pass.
+        stats_->tick();
     }
     bringForward(*panel_);
 }

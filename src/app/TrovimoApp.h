@@ -11,6 +11,7 @@
 namespace trovimo {
 
 class AboutView;
+class CompositorWatch;
 class ContentView;
 class LoginItemService;
 class MainWindowVisibility;
@@ -72,6 +73,7 @@ private:
     std::unique_ptr<StatsStore> stats_;
     std::unique_ptr<UpdateStore> updates_;
     std::function<std::unique_ptr<LoginItemService>()> makeLoginItem_;
+    std::unique_ptr<CompositorWatch> compositor_;
     std::unique_ptr<WindowConfigurator> configurator_;
     std::unique_ptr<MainWindowVisibility> visibility_;
     std::unique_ptr<ContentView> panel_;

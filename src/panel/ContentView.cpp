@@ -89,6 +89,8 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setMouseTracking(true);
+    // A desktop panel is hardly ever the active window; its controls' tooltips show anyway.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
@@ -184,8 +186,20 @@ void ContentView::setWallClock(WallClock clock) {
 
 void ContentView::setTheme(const Theme& theme) {
     theme_ = theme;
+    theme_.setOpaqueBackground(opaqueBackground_);
     customTheme_ = true;
     relayout();
+    update();
+}
+
+void ContentView::setOpaqueBackground(bool opaque) {
+    if (opaqueBackground_ == opaque) {
+        return;
+    }
+    opaqueBackground_ = opaque;
+    theme_.setOpaqueBackground(opaque);
+    // The X Shape extension cuts the corners (an empty mask: none); the native window stays.
+    setMask(opaque ? PanelPainter::outline(layout_.size) : QRegion());
     update();
 }
 
@@ -239,11 +253,15 @@ void ContentView::relayout() {
             }
         }
     }
-    if (next.size != layout_.size) {
+    const bool resized = next.size != layout_.size;
+    if (resized) {
         setFixedSize(next.size.toSize());
     }
     const bool hadSecondsBar = layout_.secondsBar.has_value();
     layout_ = std::move(next);
+    if (resized && opaqueBackground_) {
+        setMask(PanelPainter::outline(layout_.size));
+    }
     if (layout_.secondsBar) {
         // This refresh evaluated the seconds bar; the next evaluation of its own is due a
         // second from now.
@@ -477,6 +495,7 @@ void ContentView::changeEvent(QEvent* event) {
          event->type() == QEvent::ApplicationPaletteChange) &&
         !customTheme_) {
         theme_ = Theme::fromPalette(palette());
+        theme_.setOpaqueBackground(opaqueBackground_);
         relayout();
         update();
     }

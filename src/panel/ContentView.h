@@ -43,6 +43,9 @@ public:
     // Tests and snapshots: a fixed clock and theme.
     void setWallClock(WallClock clock);
     void setTheme(const Theme& theme);
+    // Without a compositing manager: an opaque background, the window shaped to the rounded
+    // outline so the desktop shows in the corners. Switchable while shown.
+    void setOpaqueBackground(bool opaque);
 
     [[nodiscard]] const PanelLayoutResult& currentLayout() const noexcept { return layout_; }
     [[nodiscard]] bool isHovering() const noexcept { return hovering_; }
@@ -93,6 +96,7 @@ private:
     WallClock wallClock_;
     Theme theme_;
     bool customTheme_ = false;
+    bool opaqueBackground_ = false;
     bool hovering_ = false;
     PanelLayoutResult layout_;
     PanelSettings lastSettings_;

@@ -166,11 +166,20 @@ void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
 
 } // namespace
 
+QRegion PanelPainter::outline(const QSizeF& size) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(QPointF(0, 0), size), PanelMetrics::cornerRadius,
+                        PanelMetrics::cornerRadius);
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+
 void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
     painter.save();
     // The bottom layer of a transparent window: whatever was there before goes.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::transparent);
+    const QColor background = theme.background();
+    painter.fillRect(QRectF(QPointF(0, 0), size),
+                     background.alpha() == 255 ? background : QColor(Qt::transparent));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawFrame(painter, size, theme);
     painter.restore();

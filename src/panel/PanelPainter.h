@@ -11,7 +11,11 @@ namespace trovimo {
 // Draws a computed panel; makes no decisions of its own.
 class PanelPainter {
 public:
-    // The rounded translucent background and its inset border, `size` large.
+    // The panel's rounded outline in whole pixels: the window's shape where it is opaque.
+    [[nodiscard]] static QRegion outline(const QSizeF& size);
+    // The rounded background and its inset border, `size` large; outside the rounded
+    // corners transparent, or the background colour when that is opaque (the window is
+    // then shaped to the outline and antialiased edges blend into the background).
     static void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme);
     // The frame under `dirty` only (widget coordinates, what a paint event repaints).
     static void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme,

@@ -164,7 +164,11 @@ Theme::Theme(Appearance appearance, const QColor& foreground, const QColor& wind
         colors_[static_cast<std::size_t>(named.role)] = QColor(dark ? named.dark : named.light);
     }
     background_ = window;
-    background_.setAlphaF(dark ? 0.80f : 0.82f);
+    setOpaqueBackground(false);
+}
+
+void Theme::setOpaqueBackground(bool opaque) {
+    background_.setAlphaF(opaque ? 1.0f : appearance_ == Appearance::dark ? 0.80f : 0.82f);
 }
 
 Theme Theme::fromPalette(const QPalette& palette) {

@@ -60,8 +60,11 @@ public:
 
     [[nodiscard]] Appearance appearance() const noexcept { return appearance_; }
     [[nodiscard]] QColor color(ColorRole role) const;
-    // Panel background: the window colour, translucent.
+    // Panel background: the window colour, translucent unless made opaque.
     [[nodiscard]] QColor background() const { return background_; }
+    // Where nothing composites the desktop a translucent window shows black behind its
+    // colours; it is drawn opaque there.
+    void setOpaqueBackground(bool opaque);
 
     [[nodiscard]] static double pixelSize(TextStyle style) noexcept;
     [[nodiscard]] QFont font(const FontSpec& spec) const;

@@ -76,6 +76,9 @@ void SnapController::setAnimationDuration(int milliseconds) {
 bool SnapController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && event->type() == QEvent::Move) {
         onWindowMoved();
+    } else if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous()) {
+        // Our own show (not a restore by the window manager) comes right before Qt maps.
+        settleNow();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -108,6 +111,19 @@ void SnapController::snapIfNeeded() {
     animation_.setEndValue(*origin);
     animation_.start();
     emit snapped(*origin);
+}
+
+void SnapController::settleNow() {
+    if (!enabled_ || !window_) {
+        return;
+    }
+    const QRect frame = window_->frameGeometry();
+    const std::optional<QRect> area = workAreaFor(frame);
+    const std::optional<QPoint> origin = area ? snappedOrigin(frame, *area) : std::nullopt;
+    if (origin) {
+        animation_.stop();
+        window_->move(*origin);
+    }
 }
 
 std::optional<QPoint> SnapController::snappedOrigin(const QRect& frame, const QRect& workArea) {

@@ -44,6 +44,9 @@ public:
 
     // The snapping step: moves the window when one of its edges is near the work area's.
     void snapIfNeeded();
+    // The same step at once and without animation. Done when the window is shown, before
+    // it maps, so that it first appears where it stays instead of hopping a moment later.
+    void settleNow();
 
     // Where a frame goes: each axis independently, left before right and, in Qt's
     // downward y, the bottom edge before the top edge. None when nothing changes.

@@ -14,6 +14,11 @@ namespace {
 constexpr Qt::WindowFlags panelFlags =
     Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
 
+// A desktop panel, not an application window: no taskbar button, no pager or window
+// switcher entry.
+constexpr XcbWindowSystem::Atom skipStates[] = {XcbWindowSystem::Atom::netWmStateSkipTaskbar,
+                                                XcbWindowSystem::Atom::netWmStateSkipPager};
+
 void replaceLevel(std::vector<xcb_atom_t>& states, const XcbWindowSystem& x, bool alwaysOnTop) {
     const xcb_atom_t above = x.atom(XcbWindowSystem::Atom::netWmStateAbove);
     const xcb_atom_t below = x.atom(XcbWindowSystem::Atom::netWmStateBelow);
@@ -23,6 +28,11 @@ void replaceLevel(std::vector<xcb_atom_t>& states, const XcbWindowSystem& x, boo
     });
     states.push_back(alwaysOnTop ? above : below);
     states.push_back(sticky);
+    for (const auto skip : skipStates) {
+        if (std::find(states.begin(), states.end(), x.atom(skip)) == states.end()) {
+            states.push_back(x.atom(skip));
+        }
+    }
 }
 
 } // namespace
@@ -122,6 +132,10 @@ void WindowConfigurator::applyWindowManagerHints(QWidget& window, bool alwaysOnT
         x->requestState(id, true, x->atom(wanted), wantSticky ? sticky : 0);
     } else if (wantSticky) {
         x->requestState(id, true, sticky);
+    }
+    // A window manager that dropped them (a restore from its own menu) gets them back.
+    if (!has(skipStates[0]) || !has(skipStates[1])) {
+        x->requestState(id, true, x->atom(skipStates[0]), x->atom(skipStates[1]));
     }
     if (x->desktopOf(id) != XcbWindowSystem::allDesktops) {
         x->requestDesktop(id, XcbWindowSystem::allDesktops);

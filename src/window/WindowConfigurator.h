@@ -15,8 +15,9 @@ namespace trovimo {
 class SettingsStore;
 
 // Makes the panel's top-level window a desktop widget: no frame, transparent, fixed
-// width, dragged by its surface, on every workspace, floating above other windows or
-// pinned below them, its position kept under the autosave name. Everything is applied
+// width, dragged by its surface, on every workspace, out of the taskbar and the window
+// switchers, floating above other windows or pinned below them, its position kept under
+// the autosave name. Everything is applied
 // again on every call; values that already hold are left alone, so calling it on every
 // panel update costs little and never re-creates the native window.
 class WindowConfigurator : public QObject {

@@ -70,6 +70,8 @@ XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, int screenNumber)
         "_NET_WM_STATE_BELOW",
         "_NET_WM_STATE_STICKY",
         "_NET_WM_STATE_HIDDEN",
+        "_NET_WM_STATE_SKIP_TASKBAR",
+        "_NET_WM_STATE_SKIP_PAGER",
         "_NET_WM_DESKTOP",
         "_NET_CURRENT_DESKTOP",
         "_NET_CLIENT_LIST_STACKING",

@@ -23,6 +23,8 @@ public:
         netWmStateBelow,
         netWmStateSticky,
         netWmStateHidden,
+        netWmStateSkipTaskbar,
+        netWmStateSkipPager,
         netWmDesktop,
         netCurrentDesktop,
         netClientListStacking,

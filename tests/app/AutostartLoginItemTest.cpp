@@ -1,9 +1,12 @@
 #include "app/AutostartLoginItem.h"
 #include "model/AppInfo.h"
+#include "model/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -32,8 +35,7 @@ TEST(AutostartLoginItem, ParseEntry) {
         Status expected;
     };
     const Case cases[] = {
-        {"ours", AutostartLoginItem::entryText(QStringLiteral("/usr/bin/trovimo")),
-         Status::enabled},
+        {"ours", *AutostartLoginItem::entryText("/usr/bin/trovimo"), Status::enabled},
         {"hidden", "[Desktop Entry]\nExec=trovimo\nHidden=true\n", Status::disabled},
         {"hidden with spaces and CRLF", "[Desktop Entry]\r\nHidden = true \r\n", Status::disabled},
         {"hidden false", "[Desktop Entry]\nHidden=false\n", Status::enabled},
@@ -77,7 +79,7 @@ TEST(AutostartLoginItem, ExecValueQuoting) {
 }
 
 TEST(AutostartLoginItem, RegisterWritesAnEntryTheDesktopStarts) {
-    AutostartLoginItem item(freshFolder(), QStringLiteral("/opt/tri vimo/trovimo"));
+    AutostartLoginItem item(freshFolder(), QByteArray("/opt/tri vimo/trovimo"));
     EXPECT_EQ(item.status(), Status::notRegistered);
     EXPECT_TRUE(
         item.entryPath().endsWith(QLatin1String(app::applicationId) + QStringLiteral(".desktop")));
@@ -99,8 +101,49 @@ TEST(AutostartLoginItem, RegisterWritesAnEntryTheDesktopStarts) {
     EXPECT_TRUE(item.unregisterItem()); // nothing left to remove is not a failure
 }
 
+TEST(AutostartLoginItem, OddInstallPathsGiveValidEntriesUnnameableOnesNone) {
+    // What an install path or $HOME may hold: every entry written must still be a valid
+    // desktop entry (the exact round trip is the fuzz target's).
+    const QByteArray odd[] = {
+        "/home/たろう/My Apps/trovimo",
+        "/opt/it's \"100%\" $HOME `id`/a\\b;c|d&e*f?g#h(i)j~k<l>m/trovimo",
+        "/opt/new\nline/tab\tcr\r/trovimo ",
+    };
+    const QString validator =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    for (const QByteArray& path : odd) {
+        SCOPED_TRACE(path.toStdString());
+        AutostartLoginItem item(freshFolder(), path);
+        ASSERT_TRUE(item.registerItem());
+        EXPECT_EQ(item.status(), Status::enabled);
+        QFile file(item.entryPath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains("\nTryExec=/"));
+        if (!validator.isEmpty()) {
+            QProcess validate;
+            validate.setProcessChannelMode(QProcess::MergedChannels);
+            validate.start(validator, {item.entryPath()});
+            ASSERT_TRUE(validate.waitForFinished(10000));
+            EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().toStdString();
+        }
+    }
+
+    // No entry at all rather than one that starts nothing (Exec=""): the switch then reads
+    // off, and the log says why.
+    QStringList lines;
+    setSystemLogSink([&](const QString& line) { lines.append(line); });
+    const QByteArray unnameable[] = {"trovimo", "/home/\xff\xfe/trovimo", "/opt/bell\a/trovimo"};
+    for (const QByteArray& path : unnameable) {
+        AutostartLoginItem item(freshFolder(), path);
+        EXPECT_FALSE(item.registerItem());
+        EXPECT_EQ(item.status(), Status::notRegistered);
+    }
+    setSystemLogSink({});
+    EXPECT_EQ(lines.size(), 3) << lines.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST(AutostartLoginItem, RegisterReplacesAnEntryTheUserSwitchedOff) {
-    AutostartLoginItem item(freshFolder(), QStringLiteral("/usr/bin/trovimo"));
+    AutostartLoginItem item(freshFolder(), QByteArray("/usr/bin/trovimo"));
     writeFile(item.entryPath(), "[Desktop Entry]\nExec=trovimo\nHidden=true\n");
     EXPECT_EQ(item.status(), Status::disabled);
     ASSERT_TRUE(item.registerItem());
@@ -111,13 +154,13 @@ TEST(AutostartLoginItem, FailuresAreReportedNotThrown) {
     // A file where the folder should be: creating the folder fails, for root too.
     const QString folder = freshFolder();
     writeFile(folder, "not a folder");
-    AutostartLoginItem blocked(folder, QStringLiteral("/usr/bin/trovimo"));
+    AutostartLoginItem blocked(folder, QByteArray("/usr/bin/trovimo"));
     EXPECT_EQ(blocked.status(), Status::notRegistered);
     EXPECT_FALSE(blocked.registerItem());
     EXPECT_TRUE(blocked.unregisterItem());
 
     // A folder where the entry should be: it cannot be replaced or removed as a file.
-    AutostartLoginItem occupied(freshFolder(), QStringLiteral("/usr/bin/trovimo"));
+    AutostartLoginItem occupied(freshFolder(), QByteArray("/usr/bin/trovimo"));
     ASSERT_TRUE(QDir().mkpath(occupied.entryPath()));
     EXPECT_EQ(occupied.status(), Status::disabled);
     EXPECT_FALSE(occupied.registerItem());

@@ -279,7 +279,7 @@ TEST_F(SettingsViewTest, AutostartSwitchWithUnwritableFolderEndsOff) {
         QFile file(blocked);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    AutostartLoginItem autostart(blocked, QStringLiteral("/usr/bin/trovimo"));
+    AutostartLoginItem autostart(blocked, QByteArray("/usr/bin/trovimo"));
     const SettingsView view(settings, autostart);
     auto* box = child<QCheckBox>(view, "launchAtLogin");
     EXPECT_FALSE(box->isChecked());
@@ -290,7 +290,7 @@ TEST_F(SettingsViewTest, AutostartSwitchWithUnwritableFolderEndsOff) {
 
 TEST_F(SettingsViewTest, AutostartSwitchWritesAndRemovesTheEntry) {
     AutostartLoginItem autostart(freshFolder() + QStringLiteral("/autostart"),
-                                 QStringLiteral("/usr/bin/trovimo"));
+                                 QByteArray("/usr/bin/trovimo"));
     const SettingsView view(settings, autostart);
     auto* box = child<QCheckBox>(view, "launchAtLogin");
     box->click();

@@ -32,6 +32,15 @@ public:
     bool unregisterItem() override { return true; }
 };
 
+template <typename Sample> class FixedSample final : public SampleSource<Sample> {
+public:
+    explicit FixedSample(Sample sample) : sample_(std::move(sample)) {}
+    std::optional<Sample> read() override { return sample_; }
+
+private:
+    Sample sample_;
+};
+
 class TrovimoAppTest : public ::testing::Test {
 protected:
     TrovimoAppTest()
@@ -45,10 +54,10 @@ protected:
     }
     ~TrovimoAppTest() override { setSystemLogSink({}); }
 
-    std::unique_ptr<TrovimoApp> makeApp() {
+    std::unique_ptr<TrovimoApp> makeApp(std::function<StatsReaders()> readers = {}) {
         TrovimoApp::Options options;
         options.settings = &settings;
-        options.readers = [] { return StatsReaders{}; };
+        options.readers = readers ? std::move(readers) : [] { return StatsReaders{}; };
         options.updateStore = [this] {
             UpdateStore::Options updateOptions;
             updateOptions.settings = &settings;
@@ -125,14 +134,36 @@ TEST_F(TrovimoAppTest, ShowingThePanelStartsEachLoopOnce) {
     EXPECT_EQ(logLines.size(), 1) << logLines.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST_F(TrovimoAppTest, PanelOpensAtTheTopRightOfTheWorkArea) {
-    const auto app = makeApp();
+TEST_F(TrovimoAppTest, FirstFrameIsAtItsFinalPlaceWithTheFigures) {
+    const auto app = makeApp([] {
+        MemoryStats memory;
+        memory.used = 1;
+        memory.total = 4;
+        DiskUsage disk;
+        disk.used = 1;
+        disk.total = 2;
+        NetworkInfo network;
+        network.bsdName = "eth9";
+        network.displayName = "テスト回線";
+        StatsReaders readers;
+        readers.memory = std::make_unique<FixedSample<MemoryStats>>(memory);
+        readers.disk = std::make_unique<FixedSample<DiskUsage>>(disk);
+        readers.networkInfo = std::make_unique<FixedSample<NetworkInfo>>(network);
+        return readers;
+    });
     app->showMainWindow();
+    // Before any event is processed: where and what the window maps with. Top right of the
+    // work area, settled 8 px inside both edges (snapping is on by default).
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect frame = app->mainWindow()->frameGeometry();
-    EXPECT_EQ(frame.width(), WindowConfigurator::panelWidth);
-    EXPECT_EQ(frame.right(), area.right());
-    EXPECT_EQ(frame.top(), area.top());
+    const ContentView* panel = app->mainWindow();
+    EXPECT_EQ(panel->frameGeometry().width(), WindowConfigurator::panelWidth);
+    EXPECT_EQ(panel->frameGeometry().topRight(), area.topRight() + QPoint(-8, 8));
+    EXPECT_TRUE(app->stats().memory() && app->stats().disk());
+    const auto& elements = panel->currentLayout().elements;
+    EXPECT_TRUE(std::any_of(elements.begin(), elements.end(), [](const PanelElement& element) {
+        const auto* text = std::get_if<TextElement>(&element);
+        return text != nullptr && text->text.contains(QStringLiteral("テスト回線"));
+    }));
 }
 
 TEST_F(TrovimoAppTest, SavedPositionWins) {

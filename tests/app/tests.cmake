@@ -20,3 +20,12 @@ add_test(NAME app_e2e_openbox
 # 77: no X server could be started here.
 set_tests_properties(app_e2e_openbox PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
+
+# End to end: how the desktop sees the program (taskbar, window class, shape without a
+# compositor, tooltips, first placement, start at login from odd install paths).
+add_test(NAME app_desktop_e2e
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/desktop_e2e.sh" $<TARGET_FILE:trovimo>
+                 $<TARGET_FILE:trovimo_window_host>
+                 "${CMAKE_SOURCE_DIR}/data/jp.tsukimilabs.Trovimo.desktop")
+set_tests_properties(app_desktop_e2e PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")

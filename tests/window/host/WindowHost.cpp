@@ -4,7 +4,8 @@
 //   alwaysOnTop 0|1, snap 0|1, where, measure, quit.
 // "measure" prints the mean cost of one visibility query and of one re-application.
 // With --cover X,Y,W,H it shows an ordinary opaque window there instead (kept above other
-// windows with --above).
+// windows with --above). With --pixels "X,Y X,Y ..." it prints the screen's colour at each
+// point ("pixel X Y #rrggbb") and quits.
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -15,7 +16,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QVBoxLayout>
 
@@ -57,6 +60,16 @@ int runCover(const QString& geometry, bool above) {
     return QApplication::exec();
 }
 
+int printPixels(const QString& points) {
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    for (const QString& point : points.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int x = point.section(QLatin1Char(','), 0, 0).toInt();
+        const int y = point.section(QLatin1Char(','), 1, 1).toInt();
+        say(QStringLiteral("pixel %1 %2 %3").arg(x).arg(y).arg(screen.pixelColor(x, y).name()));
+    }
+    return screen.isNull() ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -69,9 +82,15 @@ int main(int argc, char* argv[]) {
                       QStringLiteral("source"), QStringLiteral("automatic")});
     parser.addOption({QStringLiteral("cover"), QStringLiteral("x,y,w,h"), QStringLiteral("rect")});
     parser.addOption({QStringLiteral("above"), QStringLiteral("the cover stays above others")});
+    parser.addOption(
+        {QStringLiteral("pixels"), QStringLiteral("x,y ..."), QStringLiteral("points")});
     parser.process(application);
+    if (parser.isSet(QStringLiteral("pixels"))) {
+        return printPixels(parser.value(QStringLiteral("pixels")));
+    }
     if (parser.isSet(QStringLiteral("cover"))) {
-        return runCover(parser.value(QStringLiteral("cover")), parser.isSet(QStringLiteral("above")));
+        return runCover(parser.value(QStringLiteral("cover")),
+                        parser.isSet(QStringLiteral("above")));
     }
 
     trovimo::SettingsStore settings(parser.value(QStringLiteral("settings")));
