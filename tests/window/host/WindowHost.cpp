@@ -60,7 +60,9 @@ int runCover(const QString& geometry, bool above) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    trovimo::selectPlatform();
+    if (!trovimo::selectPlatform()) {
+        return 1;
+    }
     QApplication application(argc, argv);
     QCommandLineParser parser;
     parser.addOption(
