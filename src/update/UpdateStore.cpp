@@ -97,13 +97,14 @@ QUrl UpdateStore::feedUrl() const {
 }
 
 UpdateStatus UpdateStore::decide(const QString& current, const UpdateInfo& info) {
+    // Whatever the minimum says, there is nothing to update to.
+    if (!isVersionOlderThan(current, info.latestVersion)) {
+        return UpdateStatus::upToDate();
+    }
     if (info.minimumVersion && isVersionOlderThan(current, *info.minimumVersion)) {
         return UpdateStatus::required(info);
     }
-    if (isVersionOlderThan(current, info.latestVersion)) {
-        return UpdateStatus::optional(info);
-    }
-    return UpdateStatus::upToDate();
+    return UpdateStatus::optional(info);
 }
 
 void UpdateStore::poll() {
