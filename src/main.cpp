@@ -29,8 +29,11 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
-    // Placing, levels and workspaces need X11, which is chosen before Qt starts.
-    trovimo::selectPlatform();
+    // Placing, levels and workspaces need X11, which is chosen before Qt starts. A display
+    // that does not answer is reported here too: Qt would abort with a core dump.
+    if (!trovimo::selectPlatform()) {
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(trovimo::app::name));
     QApplication::setApplicationVersion(QString::fromUtf8(trovimo::build::version));

@@ -15,7 +15,9 @@
 namespace trovimo {
 namespace {
 
-constexpr std::array<int, 2> handledSignals{SIGINT, SIGTERM};
+// SIGHUP: the terminal went away or the session manager ends the session; the default
+// action would end the program without the ordinary quit (a frame about to be saved lost).
+constexpr std::array<int, 3> handledSignals{SIGINT, SIGTERM, SIGHUP};
 
 // Read by the handler, so a plain lock-free int.
 std::atomic<int> writeEnd{-1};

@@ -8,8 +8,8 @@ class QSocketNotifier;
 
 namespace trovimo {
 
-// Ends the program on SIGINT and SIGTERM through the application's ordinary quit, so windows
-// close and save their frames as on any other quit. The handler only writes the signal
+// Ends the program on SIGINT, SIGTERM and SIGHUP through the application's ordinary quit, so
+// windows close and save their frames as on any other quit. The handler only writes the signal
 // number into a pipe (the one thing safe in a handler); the GUI thread reads it.
 class UnixSignalQuitter : public QObject {
     Q_OBJECT

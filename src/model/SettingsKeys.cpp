@@ -1,5 +1,8 @@
 #include "model/SettingsKeys.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace trovimo {
 
 const QVariantMap& defaultSettings() {
@@ -15,7 +18,17 @@ const QVariantMap& defaultSettings() {
 
 double effectiveUpdateInterval(double stored) {
     // NaN compares false, so it falls back as well.
-    return stored > 0.0 ? stored : 1.0;
+    if (!(stored > 0.0) || std::isinf(stored)) {
+        return 1.0;
+    }
+    return std::max(stored, minimumUpdateInterval);
+}
+
+double effectiveDiskAlertThreshold(double stored) {
+    if (!std::isfinite(stored)) {
+        return defaultSettings().value(QLatin1String(keys::diskAlertThreshold)).toDouble();
+    }
+    return std::clamp(stored, 0.0, 1.0);
 }
 
 } // namespace trovimo

@@ -29,7 +29,16 @@ namespace trovimo {
 // The registered defaults: built once per process, constant afterwards.
 [[nodiscard]] const QVariantMap& defaultSettings();
 
-// The sampling period in seconds: the stored interval when it is positive, else one second.
+// The shortest sampling period: the figures move no faster than this, and shorter periods
+// only turn the panel into a busy loop.
+inline constexpr double minimumUpdateInterval = 0.1;
+
+// The sampling period in seconds: the stored interval when it is positive and finite (raised
+// to minimumUpdateInterval), else one second.
 [[nodiscard]] double effectiveUpdateInterval(double stored);
+
+// The disk alert threshold as a fraction: a finite stored value clamped to 0..1, else the
+// registered default.
+[[nodiscard]] double effectiveDiskAlertThreshold(double stored);
 
 } // namespace trovimo

@@ -3,8 +3,11 @@
 #include "model/SystemLog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 namespace trovimo {
 namespace {
@@ -49,10 +52,52 @@ std::optional<double> parseDouble(const QVariant& value) {
     return parsed;
 }
 
+// Why the file at `path` must not be opened; none when it may (an absent file may).
+// stat() follows a symbolic link, so a link to a regular file is as good as the file.
+std::optional<QString> refusal(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return QStringLiteral("通常のファイルではありません");
+    }
+    if (info.st_size > SettingsStore::maximumFileSize) {
+        return QStringLiteral("%1 バイトを超えています").arg(SettingsStore::maximumFileSize);
+    }
+    return std::nullopt;
+}
+
+// What changes when the file is written: QSaveFile puts a new file in its place.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+std::optional<FileIdentity> identify(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.st_dev, info.st_ino, info.st_size,
+                        info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(const QString& filePath, QObject* parent)
-    : QObject(parent), settings_(filePath, QSettings::IniFormat) {}
+    : QObject(parent), filePath_(filePath) {
+    if (const std::optional<QString> reason = refusal(filePath_)) {
+        systemLog(QStringLiteral("SettingsStore: %1 を読み込みません（%2）。"
+                                 "この実行中は既定値を使い、変更は保存されません")
+                      .arg(filePath_, *reason));
+        return;
+    }
+    file_ = std::make_unique<QSettings>(filePath_, QSettings::IniFormat);
+}
 
 QString SettingsStore::defaultFilePath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -71,7 +116,7 @@ void SettingsStore::registerDefaults(const QVariantMap& defaults) {
 }
 
 QVariant SettingsStore::lookup(const QString& key) const {
-    const QVariant stored = settings_.value(key);
+    const QVariant stored = storedValue(key);
     if (stored.isValid()) {
         return stored;
     }
@@ -87,7 +132,7 @@ double SettingsStore::doubleValue(const QString& key) const {
 }
 
 std::optional<QString> SettingsStore::stringValue(const QString& key) const {
-    const QVariant stored = settings_.value(key);
+    const QVariant stored = storedValue(key);
     if (!stored.isValid() || stored.typeId() != QMetaType::QString) {
         return std::nullopt;
     }
@@ -95,11 +140,11 @@ std::optional<QString> SettingsStore::stringValue(const QString& key) const {
 }
 
 QVariant SettingsStore::storedValue(const QString& key) const {
-    return settings_.value(key);
+    return file_ ? file_->value(key) : unsaved_.value(key);
 }
 
 bool SettingsStore::contains(const QString& key) const {
-    return settings_.contains(key);
+    return file_ ? file_->contains(key) : unsaved_.contains(key);
 }
 
 void SettingsStore::setBool(const QString& key, bool value) {
@@ -115,24 +160,45 @@ void SettingsStore::setString(const QString& key, const QString& value) {
 }
 
 void SettingsStore::setValue(const QString& key, const QVariant& value) {
-    settings_.setValue(key, value);
-    persist(key);
+    if (file_) {
+        file_->setValue(key, value);
+    } else {
+        unsaved_.insert(key, value);
+    }
+    persist(key, true);
 }
 
 void SettingsStore::remove(const QString& key) {
-    settings_.remove(key);
-    persist(key);
+    // Removing what is not there leaves the file as it is.
+    const bool present = contains(key);
+    if (file_) {
+        file_->remove(key);
+    } else {
+        unsaved_.remove(key);
+    }
+    persist(key, present);
 }
 
-void SettingsStore::persist(const QString& key) {
-    // QSettings writes through QSaveFile, so the file is replaced whole or not at all.
-    QDir().mkpath(QFileInfo(settings_.fileName()).absolutePath());
-    settings_.sync();
-    if (settings_.status() == QSettings::AccessError) {
-        systemLog(QStringLiteral("SettingsStore: 設定を保存できませんでした: %1")
-                      .arg(settings_.fileName()));
+void SettingsStore::persist(const QString& key, bool fileChanges) {
+    if (fileChanges && !writeFile()) {
+        systemLog(QStringLiteral("SettingsStore: 設定を保存できませんでした: %1").arg(filePath_));
     }
     emit changed(key);
+}
+
+bool SettingsStore::writeFile() {
+    // Syncing also reads the file again when it changed on disk; one that became unusable
+    // since the start is not read, nor replaced.
+    if (!file_ || refusal(filePath_)) {
+        return false;
+    }
+    QDir().mkpath(QFileInfo(filePath_).absolutePath());
+    const std::optional<FileIdentity> before = identify(filePath_);
+    file_->sync();
+    // QSettings' status keeps its first error, so a file that once failed to parse hides
+    // every later failure to write; only the file itself tells whether it was replaced.
+    const std::optional<FileIdentity> after = identify(filePath_);
+    return after && after != before;
 }
 
 } // namespace trovimo

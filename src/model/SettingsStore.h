@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <memory>
 #include <optional>
 
 namespace trovimo {
@@ -13,10 +14,18 @@ namespace trovimo {
 // The per-user settings: an INI file at $XDG_CONFIG_HOME/Trovimo/Trovimo.conf plus an
 // in-memory registration layer. A read yields the stored value, else the registered
 // default, else the type's zero value; a stored value that does not parse as the type
-// also reads as the zero value. Writes persist at once and announce the key.
+// also reads as the zero value. Writes persist at once and announce the key; a write that
+// does not reach the file is logged.
+//
+// A file that is not a regular file (a FIFO would block the start for good) or is larger
+// than maximumFileSize is never opened: the values then live in memory for this run only,
+// and the path is left as it is.
 class SettingsStore : public QObject {
     Q_OBJECT
 public:
+    // Hand-written settings are a few hundred bytes; a larger file is not ours to load.
+    static constexpr qint64 maximumFileSize = 1024 * 1024;
+
     explicit SettingsStore(const QString& filePath, QObject* parent = nullptr);
 
     // The one instance of the process, on the user's file.
@@ -39,16 +48,20 @@ public:
     void setValue(const QString& key, const QVariant& value);
     void remove(const QString& key);
 
-    [[nodiscard]] QString filePath() const { return settings_.fileName(); }
+    [[nodiscard]] QString filePath() const { return filePath_; }
 
 signals:
     void changed(const QString& key);
 
 private:
     [[nodiscard]] QVariant lookup(const QString& key) const;
-    void persist(const QString& key);
+    void persist(const QString& key, bool fileChanges);
+    [[nodiscard]] bool writeFile();
 
-    mutable QSettings settings_;
+    QString filePath_;
+    // Null while the file is left alone; `unsaved_` then holds what was set.
+    std::unique_ptr<QSettings> file_;
+    QVariantMap unsaved_;
     QVariantMap registered_;
 };
 

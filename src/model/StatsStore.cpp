@@ -3,6 +3,7 @@
 #include "model/BoottimeTimer.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
+#include "model/SystemLog.h"
 
 #include <algorithm>
 
@@ -34,8 +35,22 @@ const StatsStore::TickSettings& StatsStore::tickSettings() {
                                      settings_.boolValue(keys::showDisk),
                                      settings_.boolValue(keys::showSelf),
                                      settings_.doubleValue(keys::updateInterval)};
+        reportIntervalAdjustment(tickSettings_->updateInterval);
     }
     return *tickSettings_;
+}
+
+void StatsStore::reportIntervalAdjustment(double stored) {
+    // Zero, negative and unreadable values mean "the default" and go unmentioned; a value
+    // someone wrote but that cannot be honoured is named once, whatever else changes.
+    const double used = effectiveUpdateInterval(stored);
+    if (!(stored > 0.0) || used == stored || reportedInterval_ == stored) {
+        return;
+    }
+    reportedInterval_ = stored;
+    systemLog(QStringLiteral("StatsStore: 更新間隔 %1 秒の代わりに %2 秒で計測します")
+                  .arg(stored)
+                  .arg(used));
 }
 
 StatsStore::~StatsStore() = default;

@@ -95,9 +95,11 @@ private:
         double updateInterval = 0.0;
     };
     const TickSettings& tickSettings();
+    void reportIntervalAdjustment(double stored);
 
     SettingsStore& settings_;
     std::optional<TickSettings> tickSettings_;
+    std::optional<double> reportedInterval_;
     StatsReaders readers_;
     std::unique_ptr<WakeTimer> timer_;
     WallClock wallClock_;

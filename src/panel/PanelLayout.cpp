@@ -176,8 +176,8 @@ PanelSettings PanelSettings::read(const SettingsStore& settings) {
     values.showNetwork = flag(settings, keys::showNetwork, values.showNetwork);
     values.showDisk = flag(settings, keys::showDisk, values.showDisk);
     values.showSelf = flag(settings, keys::showSelf, values.showSelf);
-    values.diskAlertThreshold =
-        number(settings, keys::diskAlertThreshold, values.diskAlertThreshold);
+    values.diskAlertThreshold = effectiveDiskAlertThreshold(
+        number(settings, keys::diskAlertThreshold, values.diskAlertThreshold));
     values.snapToEdges = flag(settings, keys::snapToEdges, values.snapToEdges);
     values.animateValues = flag(settings, keys::animateValues, values.animateValues);
     return values;

@@ -1,5 +1,6 @@
 #include "readers/WifiLink.h"
 
+#include "model/DisplayableText.h"
 #include "readers/NetlinkAttributes.h"
 
 #include <QList>
@@ -44,11 +45,6 @@ std::optional<int> rateGeneration(std::span<const std::uint8_t> rateInfo) {
         generation = std::max(generation.value_or(0), found);
     });
     return generation;
-}
-
-bool hiddenInDisplay(char32_t c) {
-    return c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x061c || c == 0x200e || c == 0x200f ||
-           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 
 struct SocketFree {
@@ -121,14 +117,8 @@ std::optional<std::string> displaySsid(std::span<const std::uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > maximumSsidLength) {
         return std::nullopt;
     }
-    const QString decoded = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<qsizetype>(bytes.size()));
-    QString cleaned;
-    for (const char32_t c : decoded.toUcs4()) {
-        if (!hiddenInDisplay(c)) {
-            cleaned.append(QString::fromUcs4(&c, 1));
-        }
-    }
+    const QString cleaned = displayableText(QString::fromUtf8(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     if (cleaned.trimmed().isEmpty()) {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "update/UpdateFeed.h"
 
+#include "model/DisplayableText.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -44,7 +46,8 @@ std::optional<UpdateInfo> decodeUpdateInfo(QByteArrayView body, QString* error) 
     if (!latest.isString()) {
         return fail(error, typeMismatch("latestVersion", "a string"));
     }
-    info.latestVersion = latest.toString();
+    // Shown on the panel as it stands, so nothing in it may reorder or break the line.
+    info.latestVersion = displayableText(latest.toString());
 
     const QJsonValue minimum = object.value(QLatin1String("minimumVersion"));
     if (minimum.isString()) {

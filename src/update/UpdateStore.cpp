@@ -14,6 +14,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace trovimo {
 namespace {
 
@@ -93,13 +97,14 @@ QUrl UpdateStore::feedUrl() const {
 }
 
 UpdateStatus UpdateStore::decide(const QString& current, const UpdateInfo& info) {
+    // Whatever the minimum says, there is nothing to update to.
+    if (!isVersionOlderThan(current, info.latestVersion)) {
+        return UpdateStatus::upToDate();
+    }
     if (info.minimumVersion && isVersionOlderThan(current, *info.minimumVersion)) {
         return UpdateStatus::required(info);
     }
-    if (isVersionOlderThan(current, info.latestVersion)) {
-        return UpdateStatus::optional(info);
-    }
-    return UpdateStatus::upToDate();
+    return UpdateStatus::optional(info);
 }
 
 void UpdateStore::poll() {
@@ -110,6 +115,15 @@ void UpdateStore::poll() {
     pastDeadline_ = false;
     oversized_ = false;
     helper_ = std::make_unique<QProcess>();
+    // The helper must not outlive the panel, however the panel ends (a crash or SIGKILL
+    // included). This runs in the helper between fork and exec; a panel that is already gone
+    // by then never sends the signal, which the parent check catches.
+    helper_->setChildProcessModifier([panel = ::getpid()] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != panel) {
+            ::_exit(feed::fetchFailed);
+        }
+    });
     helper_->setStandardInputFile(QProcess::nullDevice());
     // Qt's own warnings from the helper belong in our log.
     helper_->setProcessChannelMode(QProcess::ForwardedErrorChannel);

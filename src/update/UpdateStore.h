@@ -72,9 +72,9 @@ public:
     // installation's libexec folder relative to it.
     [[nodiscard]] static QString defaultFetchProgram();
 
-    // The decision of one successful poll, from nothing: a minimum above `current` makes
-    // the update required (even when it is above the latest version), a latest version
-    // above it makes it optional.
+    // The decision of one successful poll, from nothing: a latest version above `current`
+    // makes an update available, required when `current` is also below the minimum (even
+    // a minimum above the latest version), else optional.
     [[nodiscard]] static UpdateStatus decide(const QString& current, const UpdateInfo& info);
 
 signals:

@@ -10,7 +10,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace trovimo {
 namespace {
@@ -139,10 +138,11 @@ std::optional<QRect> FrameAutosave::parseFrame(const QString& text) {
         }
     }
     // Positions beyond any real desktop are junk; the bound also keeps the sums below
-    // far from overflowing.
+    // far from overflowing. No std::abs: it has no answer for INT_MIN.
     constexpr int limit = 1 << 20;
+    const auto outside = [](int value) { return value < -limit || value > limit; };
     if (values[2] <= 0 || values[3] <= 0 || values[2] > limit || values[3] > limit ||
-        std::abs(values[0]) > limit || std::abs(values[1]) > limit) {
+        outside(values[0]) || outside(values[1])) {
         return std::nullopt;
     }
     return QRect(values[0], values[1], values[2], values[3]);

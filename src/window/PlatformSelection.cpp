@@ -6,7 +6,13 @@
 
 #include <QString>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace trovimo {
 namespace {
@@ -26,6 +32,52 @@ bool canReachXServer() {
     return reachable;
 }
 
+// Where libwayland-client connects: WAYLAND_DISPLAY (default "wayland-0"), relative to
+// XDG_RUNTIME_DIR unless absolute. WAYLAND_SOCKET hands over a connection already made.
+bool canReachCompositor(const std::optional<std::string>& waylandDisplay) {
+    if (environmentValue("WAYLAND_SOCKET")) {
+        return true;
+    }
+    std::string path = waylandDisplay.value_or("wayland-0");
+    if (path.front() != '/') {
+        const std::optional<std::string> runtime = environmentValue("XDG_RUNTIME_DIR");
+        if (!runtime) {
+            return false;
+        }
+        path = *runtime + '/' + path;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.data(), path.size());
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool reachable =
+        socket >= 0 &&
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (socket >= 0) {
+        ::close(socket);
+    }
+    return reachable;
+}
+
+// QT_QPA_PLATFORM may list platforms to try in turn ("wayland;xcb"), each with options
+// after a colon.
+template <typename Visit> bool anyPlatform(std::string_view list, Visit visit) {
+    while (true) {
+        const std::size_t end = list.find(';');
+        const std::string_view entry = list.substr(0, end);
+        if (visit(entry.substr(0, entry.find(':')))) {
+            return true;
+        }
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        list.remove_prefix(end + 1);
+    }
+}
+
 } // namespace
 
 PlatformChoice choosePlatform(const PlatformEnvironment& environment) {
@@ -34,6 +86,15 @@ PlatformChoice choosePlatform(const PlatformEnvironment& environment) {
         // The user's explicit choice stands; only xcb gives the full behaviour.
         choice.windowBehaviourAvailable =
             environment.qpaPlatform->rfind("xcb", 0) == 0 && environment.xServerReachable;
+        choice.displayReachable = anyPlatform(*environment.qpaPlatform, [&](auto name) {
+            if (name == "xcb") {
+                return environment.xServerReachable;
+            }
+            if (name.rfind("wayland", 0) == 0) {
+                return environment.compositorReachable;
+            }
+            return true; // offscreen, vnc, a framebuffer: Qt needs nothing from the session
+        });
         return choice;
     }
     if (environment.display && environment.xServerReachable) {
@@ -43,17 +104,44 @@ PlatformChoice choosePlatform(const PlatformEnvironment& environment) {
         return choice;
     }
     choice.windowBehaviourAvailable = false;
+    if (environment.waylandDisplay && environment.compositorReachable) {
+        // Left to itself, Qt may still try the X server that does not answer.
+        choice.forcedPlatform = "wayland";
+    } else {
+        choice.displayReachable = false;
+    }
     return choice;
 }
 
-void selectPlatform() {
+bool selectPlatform() {
     PlatformEnvironment environment;
     environment.qpaPlatform = environmentValue("QT_QPA_PLATFORM");
     environment.waylandDisplay = environmentValue("WAYLAND_DISPLAY");
     environment.display = environmentValue("DISPLAY");
     environment.xServerReachable = environment.display.has_value() && canReachXServer();
+    // Only where Wayland may be used: a compositor sees every connection made to it.
+    if ((environment.waylandDisplay && !environment.xServerReachable) ||
+        environment.qpaPlatform.value_or("").find("wayland") != std::string::npos) {
+        environment.compositorReachable = canReachCompositor(environment.waylandDisplay);
+    }
 
     const PlatformChoice choice = choosePlatform(environment);
+    if (!choice.displayReachable) {
+        std::string tried;
+        for (const auto& [name, value] :
+             {std::pair{"QT_QPA_PLATFORM", environment.qpaPlatform},
+              std::pair{"DISPLAY", environment.display},
+              std::pair{"WAYLAND_DISPLAY", environment.waylandDisplay}}) {
+            if (value) {
+                tried += (tried.empty() ? "" : " ") + std::string(name) + '=' + *value;
+            }
+        }
+        std::fprintf(stderr,
+                     "Trovimo: ディスプレイに接続できません（%s）。"
+                     "デスクトップのセッションが始まってから起動してください。\n",
+                     tried.c_str());
+        return false;
+    }
     if (choice.forcedPlatform) {
         setenv("QT_QPA_PLATFORM", choice.forcedPlatform->c_str(), 1);
     }
@@ -61,6 +149,7 @@ void selectPlatform() {
         systemLog(QStringLiteral("WindowConfigurator: X11 で動作していないため、"
                                  "ウィンドウの階層・配置・端へのスナップは使えません"));
     }
+    return true;
 }
 
 } // namespace trovimo

@@ -13,8 +13,8 @@
 namespace trovimo {
 namespace {
 
-TEST(UnixSignalQuitter, TermAndIntEndTheEventLoopNormally) {
-    for (const int signalNumber : {SIGTERM, SIGINT}) {
+TEST(UnixSignalQuitter, TermIntAndHangupEndTheEventLoopNormally) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signalNumber);
         struct sigaction before {};
         sigaction(signalNumber, nullptr, &before);

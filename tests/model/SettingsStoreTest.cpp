@@ -96,12 +96,23 @@ TEST_F(SettingsStoreTest, BinaryGarbageFileReadsAsDefaultsWithoutCrashing) {
     (void)store.boolValue(keys::showCPU);
 }
 
-TEST(EffectiveUpdateInterval, FallsBackToOneSecondUnlessPositive) {
+TEST(EffectiveUpdateInterval, FallsBackToOneSecondUnlessPositiveAndFinite) {
     EXPECT_DOUBLE_EQ(effectiveUpdateInterval(0.0), 1.0);
     EXPECT_DOUBLE_EQ(effectiveUpdateInterval(-2.0), 1.0);
     EXPECT_DOUBLE_EQ(effectiveUpdateInterval(std::nan("")), 1.0);
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(HUGE_VAL), 1.0);
     EXPECT_DOUBLE_EQ(effectiveUpdateInterval(3.0), 3.0); // outside the offered set, kept
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(3600.0), 3600.0);
     EXPECT_DOUBLE_EQ(effectiveUpdateInterval(0.5), 0.5);
+    EXPECT_DOUBLE_EQ(effectiveUpdateInterval(1e-9), 0.1); // not a busy loop
+}
+
+TEST(EffectiveDiskAlertThreshold, ClampsFiniteValuesAndReplacesTheRest) {
+    const double cases[][2] = {{0.85, 0.85}, {-5, 0},          {0, 0},         {1.5, 1},
+                               {NAN, 0.9},   {-HUGE_VAL, 0.9}, {HUGE_VAL, 0.9}};
+    for (const auto& [stored, used] : cases) {
+        EXPECT_DOUBLE_EQ(effectiveDiskAlertThreshold(stored), used) << stored;
+    }
 }
 
 TEST_F(SettingsStoreTest, WritesAnnounceTheKeyAndAreSeenBySharedReaders) {

@@ -1,6 +1,7 @@
 #include "model/StatsStore.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
+#include "model/SystemLog.h"
 #include "support/ManualWakeTimer.h"
 
 #include <QSignalSpy>
@@ -251,6 +252,17 @@ TEST_F(StatsStoreTest, StartTicksOnceArmsOneLoopAndRereadsTheIntervalBeforeEachS
     settings.setDouble(keys::updateInterval, 1e300);
     timer->fire();
     EXPECT_EQ(timer->armed.back(), 24h) << "absurd intervals are capped, not overflowed";
+
+    QStringList lines;
+    setSystemLogSink([&lines](const QString& line) { lines << line; });
+    settings.setDouble(keys::updateInterval, 1e-9);
+    timer->fire();
+    settings.setBool(keys::showGPU, false); // read again, but named only once
+    timer->fire();
+    setSystemLogSink({});
+    EXPECT_EQ(timer->armed.back(), 100ms);
+    EXPECT_EQ(lines, QStringList{QStringLiteral(
+                         "StatsStore: 更新間隔 1e-09 秒の代わりに 0.1 秒で計測します")});
 }
 
 TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {

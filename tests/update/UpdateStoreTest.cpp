@@ -110,10 +110,12 @@ TEST_F(UpdateStoreTest, DecisionFollowsMinimumThenLatest) {
     UpdateInfo sameVersion{QStringLiteral("1.2.0"), std::nullopt, staggered.url};
     EXPECT_EQ(UpdateStore::decide(QStringLiteral("1.2"), sameVersion), UpdateStatus::upToDate());
 
-    // A minimum above the latest version still makes the update required.
+    // A minimum above the latest version still makes the update required, but only to a
+    // version newer than the running one.
     UpdateInfo inverted{QStringLiteral("1.0"), QStringLiteral("3.0"), staggered.url};
-    EXPECT_EQ(UpdateStore::decide(QStringLiteral("2.0"), inverted),
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("0.9"), inverted),
               UpdateStatus::required(inverted));
+    EXPECT_EQ(UpdateStore::decide(QStringLiteral("2.0"), inverted), UpdateStatus::upToDate());
 }
 
 TEST_F(UpdateStoreTest, EachOutcomeOfASuccessfulPoll) {

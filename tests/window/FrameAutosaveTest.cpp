@@ -18,9 +18,9 @@ TEST(FrameAutosaveFormat, ParsesOnlyWellFormedFrames) {
               QRect(10, -20, 190, 300));
     EXPECT_EQ(FrameAutosave::parseFrame(QStringLiteral("  10  20 190 300 ")),
               QRect(10, 20, 190, 300));
-    for (const char* bad :
-         {"", "10 20 190", "10 20 190 300 5", "a b c d", "10 20 0 300", "10 20 190 -5",
-          "1e9 20 190 300", "99999999999 0 190 300", "10,20,190,300"}) {
+    for (const char* bad : {"", "10 20 190", "10 20 190 300 5", "a b c d", "10 20 0 300",
+                            "10 20 190 -5", "1e9 20 190 300", "99999999999 0 190 300",
+                            "10,20,190,300", "-2147483648 0 190 300", "0 -2147483648 190 300"}) {
         EXPECT_FALSE(FrameAutosave::parseFrame(QString::fromLatin1(bad))) << bad;
     }
     const QRect frame(-1200, 45, 190, 333);

@@ -73,7 +73,9 @@ int printPixels(const QString& points) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    trovimo::selectPlatform();
+    if (!trovimo::selectPlatform()) {
+        return 1;
+    }
     QApplication application(argc, argv);
     QCommandLineParser parser;
     parser.addOption(

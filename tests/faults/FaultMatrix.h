@@ -1,0 +1,345 @@
+// The fault matrix's harness: the real program under Xvfb and openbox, with its own HOME and
+// settings, its standard error and exit collected; a loopback feed server; xdotool to find,
+// click and read the panel.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <unistd.h>
+#include <utility>
+#include <xcb/xcb.h>
+
+namespace trovimo::faults {
+
+inline const QString programPath = QStringLiteral(TROVIMO_PROGRAM);
+inline const QString samplePath = QStringLiteral(TROVIMO_SAMPLE_PROGRAM);
+
+// One X server for the whole program, started on a free display number.
+class XServer {
+public:
+    static XServer& instance() {
+        static XServer server;
+        return server;
+    }
+    [[nodiscard]] bool running() const { return !display_.isEmpty(); }
+    [[nodiscard]] QString display() const { return display_; }
+    [[nodiscard]] QString why() const { return why_; }
+    ~XServer() {
+        for (QProcess* process : {&windowManager_, &xvfb_}) {
+            process->terminate();
+            process->waitForFinished(3000);
+        }
+    }
+
+private:
+    XServer() {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+            why_ = QStringLiteral("Xvfb is not installed (scripts/deps test installs it)");
+            return;
+        }
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) {
+            why_ = QStringLiteral("no pipe");
+            return;
+        }
+        xvfb_.setProgram(QStringLiteral("Xvfb"));
+        xvfb_.setArguments({QStringLiteral("-displayfd"), QString::number(pipeFds[1]),
+                            QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp")});
+        xvfb_.setChildProcessModifier([fd = pipeFds[1]] { fcntl(fd, F_SETFD, 0); });
+        xvfb_.start();
+        ::close(pipeFds[1]);
+        char buffer[16] = {};
+        const ssize_t got = xvfb_.waitForStarted(5000) ? ::read(pipeFds[0], buffer, 15) : -1;
+        ::close(pipeFds[0]);
+        if (got <= 0) {
+            why_ = QStringLiteral("Xvfb did not start");
+            return;
+        }
+        display_ = QStringLiteral(":") + QString::fromLatin1(buffer).trimmed();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display_);
+        windowManager_.setProcessEnvironment(env);
+        windowManager_.start(QStringLiteral("openbox"), {});
+        windowManager_.waitForStarted(5000);
+        QTest::qWait(500);
+    }
+
+    QProcess xvfb_;
+    QProcess windowManager_;
+    QString display_;
+    QString why_;
+};
+
+struct Outcome {
+    bool started = false;
+    bool exitedBySignal = false;
+    int exitCode = -1;
+    QString errors;
+};
+
+class FaultMatrix : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!XServer::instance().running()) {
+            GTEST_SKIP() << "no X server could be started: "
+                         << XServer::instance().why().toStdString();
+        }
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(configDir());
+    }
+
+    QString configDir() const { return home.path() + QStringLiteral("/.config/Trovimo"); }
+    QString settingsFile() const { return configDir() + QStringLiteral("/Trovimo.conf"); }
+
+    void writeSettings(const QByteArray& contents) {
+        QFile file(settingsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), XServer::instance().display());
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/.local/share"));
+        for (const auto& [key, value] : extraEnvironment) {
+            if (value.isNull()) {
+                env.remove(key);
+            } else {
+                env.insert(key, value);
+            }
+        }
+        return env;
+    }
+
+    static bool isRoot() { return geteuid() == 0; }
+
+    // Runs `command` (the program, or a shell line that ends by exec'ing it) for `seconds`,
+    // then asks it to quit with SIGTERM, the way a session ends. `whileRunning` gets the
+    // process id first, once the process started.
+    Outcome runFor(const QString& program, const QStringList& arguments, int seconds,
+                   const std::function<void(qint64)>& whileRunning = {}) {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.start(program, arguments);
+        Outcome outcome;
+        outcome.started = process.waitForStarted(10000);
+        if (!outcome.started) {
+            return outcome;
+        }
+        if (whileRunning) {
+            whileRunning(process.processId());
+        }
+        QTest::qWait(seconds * 1000);
+        if (process.state() == QProcess::Running) {
+            ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        }
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+        outcome.exitedBySignal = process.exitStatus() == QProcess::CrashExit;
+        outcome.exitCode = process.exitCode();
+        outcome.errors = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    }
+
+    Outcome runProgram(int seconds, const std::function<void(qint64)>& whileRunning = {}) {
+        return runFor(programPath, {}, seconds, whileRunning);
+    }
+
+    // The program with `directory` read-only: a read-only bind mount in a private mount
+    // namespace as root (whom permissions do not stop), its permissions otherwise.
+    Outcome runWithReadOnly(const QString& directory, int seconds,
+                            const std::function<void(qint64)>& whileRunning = {}) {
+        QFile::setPermissions(directory, QFile::ReadOwner | QFile::ExeOwner);
+        const Outcome outcome =
+            isRoot()
+                ? runFor(QStringLiteral("unshare"),
+                         {QStringLiteral("--mount"), QStringLiteral("--propagation"),
+                          QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
+                          QStringLiteral("mount --bind '%1' '%1' && "
+                                         "mount -o remount,bind,ro '%1' && exec '%2'")
+                              .arg(directory, programPath)},
+                         seconds, whileRunning)
+                : runProgram(seconds, whileRunning);
+        QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return outcome;
+    }
+
+    // Runs a shell line inside a private mount and network namespace.
+    Outcome runIsolated(const QString& setup, const QString& command, int seconds) {
+        return runFor(QStringLiteral("unshare"),
+                      {QStringLiteral("--mount"), QStringLiteral("--net"),
+                       QStringLiteral("--propagation"), QStringLiteral("private"),
+                       QStringLiteral("sh"), QStringLiteral("-c"),
+                       setup + QStringLiteral(" && exec ") + command},
+                      seconds);
+    }
+
+    // The sample tool's last JSON line, run the same way.
+    QJsonObject isolatedSample(const QString& setup, const QString& arguments = {}) {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(QStringLiteral("unshare"),
+                      {QStringLiteral("--mount"), QStringLiteral("--net"),
+                       QStringLiteral("--propagation"), QStringLiteral("private"),
+                       QStringLiteral("sh"), QStringLiteral("-c"),
+                       setup + QStringLiteral(" && exec '") + samplePath +
+                           QStringLiteral("' --count 2 --interval 0.2 ") + arguments});
+        process.waitForFinished(30000);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+        return QJsonDocument::fromJson(lines.last()).object();
+    }
+
+    // xdotool on the test's X server, after "search" for the panel of `pid` (which waits for
+    // it and leaves it on the window stack as %1); its standard output.
+    static QByteArray xdotool(const QString& before, qint64 pid, const QString& after = {}) {
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), XServer::instance().display());
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral("xdotool"),
+                   QStringLiteral("%1 search --sync --onlyvisible --pid %2 --name ^Trovimo$ %3")
+                       .arg(before)
+                       .arg(pid)
+                       .arg(after)
+                       .split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        if (!tool.waitForFinished(10000)) {
+            tool.kill(); // a panel that never shows
+            tool.waitForFinished();
+        }
+        return tool.readAllStandardOutput().trimmed();
+    }
+
+    // Clicks the pin (shown on hover, top right), which writes the alwaysOnTop setting.
+    static void clickPin(qint64 pid) {
+        xdotool({}, pid,
+                QStringLiteral("mousemove --window %1 177 12 sleep 0.5 click 1 sleep 0.5"));
+    }
+
+    // The panel's pixels as the X server holds them, the pointer away from it, once two
+    // grabs in a row agree (the first paint and any resize are over).
+    static QByteArray panelPixels(qint64 pid) {
+        const auto window =
+            static_cast<xcb_window_t>(xdotool(QStringLiteral("mousemove 0 799"), pid).toUInt());
+        xcb_connection_t* connection =
+            xcb_connect(XServer::instance().display().toLatin1().constData(), nullptr);
+        const auto grab = [&] {
+            QByteArray pixels;
+            auto* geometry =
+                xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
+            auto* image = geometry == nullptr
+                              ? nullptr
+                              : xcb_get_image_reply(
+                                    connection,
+                                    xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0,
+                                                  0, geometry->width, geometry->height, ~0u),
+                                    nullptr);
+            if (image != nullptr) {
+                pixels = QByteArray(reinterpret_cast<const char*>(xcb_get_image_data(image)),
+                                    xcb_get_image_data_length(image));
+            }
+            std::free(image);
+            std::free(geometry);
+            return pixels;
+        };
+        QByteArray pixels;
+        QByteArray previous;
+        for (int i = 0; i < 20 && (pixels.isEmpty() || pixels != previous); ++i) {
+            QTest::qWait(300);
+            previous = std::exchange(pixels, grab());
+        }
+        xcb_disconnect(connection);
+        return pixels;
+    }
+
+    // The panel's pixels with the clock and the changing sections off and `settings` added,
+    // taken a second after `ready` holds (or 5 s have passed).
+    QByteArray panelWith(const QByteArray& settings, const std::function<bool()>& ready) {
+        writeSettings("[General]\nshowClock=false\nshowCPU=false\nshowGPU=false\n"
+                      "showMemory=false\nshowNetwork=false\n" +
+                      settings);
+        QByteArray pixels;
+        expectCleanExit(runProgram(0, [&](qint64 pid) {
+            for (int i = 0; i < 50 && !ready(); ++i) {
+                QTest::qWait(100);
+            }
+            QTest::qWait(1000);
+            pixels = panelPixels(pid);
+        }));
+        EXPECT_FALSE(pixels.isEmpty());
+        return pixels;
+    }
+
+    static void expectCleanExit(const Outcome& outcome) {
+        ASSERT_TRUE(outcome.started);
+        EXPECT_FALSE(outcome.exitedBySignal) << outcome.errors.toStdString();
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    }
+
+    QByteArray settingsContents() const {
+        QFile file(settingsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir home;
+    std::vector<std::pair<QString, QString>> extraEnvironment;
+};
+
+// A feed server on loopback that answers every request with one canned reply (or none).
+class FeedServer : public QObject {
+public:
+    explicit FeedServer(QByteArray reply) : reply_(std::move(reply)) {
+        server_.listen(QHostAddress::LocalHost);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++requests;
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().contains("\r\n\r\n") && !reply_.isEmpty()) {
+                        socket->write(reply_);
+                        socket->disconnectFromHost();
+                    }
+                });
+            }
+        });
+    }
+    [[nodiscard]] QString url() const {
+        return QStringLiteral("http://127.0.0.1:%1/trovimo/version.json").arg(server_.serverPort());
+    }
+    int requests = 0;
+
+private:
+    QTcpServer server_;
+    QByteArray reply_;
+};
+
+inline QByteArray httpReply(const QByteArray& status, const QByteArray& body,
+                            const QByteArray& headers = {}) {
+    return "HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\n" + headers + "Connection: close\r\n\r\n" + body;
+}
+
+} // namespace trovimo::faults

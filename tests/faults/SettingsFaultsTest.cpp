@@ -1,0 +1,83 @@
+// End to end: the real program under Xvfb with settings files a person or a tool may leave
+// behind: values the program cannot honour, a file that is not a file or is far too large, a
+// file that cannot be written. Each case: the documented value in use, one log line naming
+// it, the file left as it was, no change lost without a line.
+#include "faults/FaultMatrix.h"
+
+#include <QFileInfo>
+
+namespace {
+
+using namespace trovimo::faults;
+
+TEST_F(FaultMatrix, SettingsValuesThatCannotBeHonouredAreNamedOnce) {
+    const struct {
+        QByteArray settings;
+        QString line;
+    } cases[] = {
+        {"[General]\nupdateInterval=1e-9\n",
+         QStringLiteral("StatsStore: 更新間隔 1e-09 秒の代わりに 0.1 秒で計測します")},
+        {"[General]\nupdateInterval=inf\n",
+         QStringLiteral("StatsStore: 更新間隔 inf 秒の代わりに 1 秒で計測します")},
+        {"[windowFrames]\nTrovimoMain=-2147483648 0 190 444\n",
+         QStringLiteral("FrameAutosave: TrovimoMain の保存された位置を読めません: "
+                        "-2147483648 0 190 444")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings.toStdString());
+        writeSettings(c.settings);
+        const Outcome outcome = runProgram(2);
+        expectCleanExit(outcome);
+        EXPECT_EQ(outcome.errors.count(c.line), 1) << outcome.errors.toStdString();
+        EXPECT_EQ(settingsContents(), c.settings);
+    }
+}
+
+TEST_F(FaultMatrix, DiskAlertThresholdOutsideAFractionIsClamped) {
+    // No disk figures (HOME nowhere), so only the threshold decides what the panel shows.
+    extraEnvironment = {{QStringLiteral("HOME"), QStringLiteral("/nonexistent/trovimo-home")}};
+    const auto panelWithThreshold = [this](const QByteArray& threshold) {
+        return panelWith("updateFeedURL=http://127.0.0.1:9/\ndiskAlertThreshold=" + threshold +
+                             "\n",
+                         [] { return true; });
+    };
+    EXPECT_TRUE(panelWithThreshold("-5") == panelWithThreshold("0"));
+    EXPECT_TRUE(panelWithThreshold("-inf") == panelWithThreshold("0.9"));
+}
+
+TEST_F(FaultMatrix, SettingsFileThatCannotBeUsedIsLeftAloneAndNoChangeIsLostSilently) {
+    const QString locked = home.path() + QStringLiteral("/locked");
+    const struct {
+        const char* name;
+        const char* make; // $1 the settings file, $2 a folder made read-only for the run
+        bool readable;
+    } cases[] = {
+        {"a FIFO", R"(mkfifo "$1")", false},
+        {"2 MiB", R"({ echo [General]; head -c 2097152 /dev/zero | tr '\0' ';'; } >"$1")", false},
+        // Qt's status keeps its first error: a line it could not parse hides every failure
+        // to write.
+        {"a link into a read-only folder",
+         R"(mkdir "$2" && printf 'junk\n[General]\n' >"$2/t.conf" && ln -s "$2/t.conf" "$1")",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(settingsFile());
+        QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromUtf8(c.make),
+                                                 QStringLiteral("sh"), settingsFile(), locked});
+        const bool regular = QFileInfo(settingsFile()).isFile(); // without opening it
+        const QByteArray before = regular ? settingsContents() : QByteArray();
+        // The pin writes a setting, which must not be lost without a line.
+        const Outcome outcome =
+            c.readable ? runWithReadOnly(locked, 1, clickPin) : runProgram(1, clickPin);
+        expectCleanExit(outcome);
+        EXPECT_EQ(outcome.errors.count(QStringLiteral("を読み込みません")), c.readable ? 0 : 1);
+        EXPECT_EQ(outcome.errors.count(QStringLiteral("SettingsStore: 設定を保存できませんでした")),
+                  1)
+            << outcome.errors.toStdString();
+        EXPECT_EQ(QFileInfo(settingsFile()).isFile(), regular);
+        EXPECT_TRUE(!regular || settingsContents() == before);
+    }
+}
+
+} // namespace
