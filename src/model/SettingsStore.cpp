@@ -129,8 +129,8 @@ void SettingsStore::persist(const QString& key) {
     QDir().mkpath(QFileInfo(settings_.fileName()).absolutePath());
     settings_.sync();
     if (settings_.status() == QSettings::AccessError) {
-        systemLog(QStringLiteral("SettingsStore: 設定を保存できませんでした: %1")
-                      .arg(settings_.fileName()));
+        systemLog(logApp(), QStringLiteral("SettingsStore: 設定を保存できませんでした: %1")
+                                .arg(settings_.fileName()));
     }
     emit changed(key);
 }
