@@ -20,3 +20,10 @@ add_test(NAME app_e2e_openbox
 # 77: no X server could be started here.
 set_tests_properties(app_e2e_openbox PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
+
+# The command line of both programs, and one panel per display under Xvfb and openbox.
+add_test(NAME app_instance_cli_e2e
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/instance_cli_e2e.sh"
+                 $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo-sample>)
+set_tests_properties(app_instance_cli_e2e PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
