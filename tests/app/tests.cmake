@@ -2,7 +2,7 @@
 # unpacked into a scratch root, and its file list and dependencies checked.
 file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/*.cpp"
      "${CMAKE_SOURCE_DIR}/src/helpers/*.cpp")
-set(_packaged_targets trovimo)
+set(_packaged_targets trovimo trovimo_docs)
 foreach(_tool ${_packaged_tools})
     get_filename_component(_tool_name "${_tool}" NAME_WE)
     list(APPEND _packaged_targets ${_tool_name})
