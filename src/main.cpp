@@ -38,9 +38,8 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
-    // Placing, levels and workspaces need X11, which is chosen before Qt starts.
-    trovimo::selectPlatform();
-    // A second start brings the running panel forward and ends here, before Qt starts.
+    // A second start brings the running panel forward and ends here, before it talks to
+    // the display.
     trovimo::SingleInstance instance(commandLine.displayName().toStdString());
     switch (instance.claim()) {
     case trovimo::SingleInstance::Role::handedOver:
@@ -51,6 +50,8 @@ int main(int argc, char* argv[]) {
     case trovimo::SingleInstance::Role::unguarded:
         break;
     }
+    // Placing, levels and workspaces need X11, which is chosen before Qt starts.
+    trovimo::selectPlatform();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(trovimo::app::name));
     QApplication::setApplicationVersion(QString::fromUtf8(trovimo::build::version));
