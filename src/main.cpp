@@ -1,8 +1,11 @@
 #include "BuildInfo.h"
 #include "app/AboutView.h"
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "app/TrovimoApp.h"
 #include "app/UnixSignalQuitter.h"
 #include "model/AppInfo.h"
+#include "model/SystemLog.h"
 #include "window/PlatformSelection.h"
 
 #include <QApplication>
@@ -10,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -20,14 +24,31 @@ bool isSet(const char* variable) {
 
 } // namespace
 
-// Trovimo takes no arguments of its own; QApplication only removes Qt's (-platform, ...).
 int main(int argc, char* argv[]) {
+    trovimo::installSystemLogHandler();
+    // Before anything opens a display: --help and --version work without one.
+    const trovimo::CommandLine commandLine = trovimo::CommandLine::parse(argc, argv);
+    if (const std::optional<int> exitStatus = commandLine.answer()) {
+        return *exitStatus;
+    }
     // Without any display Qt would abort with a core dump; say what is missing instead.
     if (!isSet("QT_QPA_PLATFORM") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
         std::fputs("Trovimo: ディスプレイがありません（DISPLAY も WAYLAND_DISPLAY も設定されて"
                    "いません）。デスクトップのセッションから起動してください。\n",
                    stderr);
         return 1;
+    }
+    // A second start brings the running panel forward and ends here, before it talks to
+    // the display.
+    trovimo::SingleInstance instance(commandLine.displayName().toStdString());
+    switch (instance.claim()) {
+    case trovimo::SingleInstance::Role::handedOver:
+        return 0;
+    case trovimo::SingleInstance::Role::unanswered:
+        return 1;
+    case trovimo::SingleInstance::Role::first:
+    case trovimo::SingleInstance::Role::unguarded:
+        break;
     }
     // Placing, levels and workspaces need X11, which is chosen before Qt starts. A display
     // that does not answer is reported here too: Qt would abort with a core dump.
@@ -47,6 +68,9 @@ int main(int argc, char* argv[]) {
     const trovimo::UnixSignalQuitter signalQuitter;
     trovimo::TrovimoApp app;
     app.showMainWindow();
+    QObject::connect(&instance, &trovimo::SingleInstance::activationRequested, &app,
+                     &trovimo::TrovimoApp::showMainWindow);
+    instance.listen();
     // The window icon was just rendered from its SVG at the sizes the window manager may
     // want; those renderings would stay in Qt's pixmap cache for good, though nothing draws
     // them again.

@@ -202,7 +202,8 @@ bool AutostartLoginItem::registerItem() {
         std::replace_if(
             shown.begin(), shown.end(), [](QChar c) { return c.unicode() < 0x20 || c == u'\x7f'; },
             QChar::ReplacementCharacter);
-        systemLog(QStringLiteral("AutostartLoginItem: このプログラムのパスは自動起動エントリに"
+        systemLog(logApp(),
+                  QStringLiteral("AutostartLoginItem: このプログラムのパスは自動起動エントリに"
                                  "書けません（UTF-8 の絶対パスでないか制御文字を含みます）: %1")
                       .arg(shown));
         return false;

@@ -55,8 +55,8 @@ std::unique_ptr<Gio> loadGio() {
     // Never closed: GObject types cannot be unregistered.
     void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
-        systemLog(QStringLiteral("MyAppLauncher: GIO を読み込めません: %1")
-                      .arg(QString::fromLocal8Bit(::dlerror())));
+        systemLog(logApp(), QStringLiteral("MyAppLauncher: GIO を読み込めません: %1")
+                                .arg(QString::fromLocal8Bit(::dlerror())));
         return nullptr;
     }
     auto gio = std::make_unique<Gio>();
@@ -81,7 +81,7 @@ std::unique_ptr<Gio> loadGio() {
     bind(gio->errorFree, "g_error_free");
     bind(gio->free, "g_free");
     if (!complete) {
-        systemLog(QStringLiteral("MyAppLauncher: GIO に必要な関数がありません"));
+        systemLog(logApp(), QStringLiteral("MyAppLauncher: GIO に必要な関数がありません"));
         return nullptr;
     }
     return gio;
@@ -171,7 +171,8 @@ MyAppLauncher::Entry resolve(const MyApp& app) {
 }
 
 void logLaunchFailure(const MyApp& app, const QString& description) {
-    systemLog(QStringLiteral("MyAppLauncher: %1 の起動に失敗: %2").arg(app.name, description));
+    systemLog(logApp(),
+              QStringLiteral("MyAppLauncher: %1 の起動に失敗: %2").arg(app.name, description));
 }
 
 } // namespace
@@ -231,8 +232,8 @@ void MyAppLauncher::open(const Entry& entry) {
         return;
     }
     if (!QDesktopServices::openUrl(entry.app.pageURL)) {
-        systemLog(QStringLiteral("MyAppLauncher: %1 のページを開けませんでした")
-                      .arg(entry.app.pageURL.toString()));
+        systemLog(logApp(), QStringLiteral("MyAppLauncher: %1 のページを開けませんでした")
+                                .arg(entry.app.pageURL.toString()));
     }
 }
 

@@ -40,12 +40,13 @@ extern "C" void onSignal(int signalNumber) {
 
 UnixSignalQuitter::UnixSignalQuitter(QObject* parent) : QObject(parent) {
     if (writeEnd.load() >= 0) {
-        systemLog(QStringLiteral("UnixSignalQuitter: シグナル処理はすでに設定されています"));
+        systemLog(logApp(),
+                  QStringLiteral("UnixSignalQuitter: シグナル処理はすでに設定されています"));
         return;
     }
     if (::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
-        systemLog(QStringLiteral("UnixSignalQuitter: パイプを作成できません: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        systemLog(logApp(), QStringLiteral("UnixSignalQuitter: パイプを作成できません: %1")
+                                .arg(QString::fromLocal8Bit(std::strerror(errno))));
         pipe_ = {-1, -1};
         return;
     }

@@ -91,9 +91,9 @@ std::optional<FileIdentity> identify(const QString& path) {
 SettingsStore::SettingsStore(const QString& filePath, QObject* parent)
     : QObject(parent), filePath_(filePath) {
     if (const std::optional<QString> reason = refusal(filePath_)) {
-        systemLog(QStringLiteral("SettingsStore: %1 を読み込みません（%2）。"
-                                 "この実行中は既定値を使い、変更は保存されません")
-                      .arg(filePath_, *reason));
+        systemLog(logApp(), QStringLiteral("SettingsStore: %1 を読み込みません（%2）。"
+                                           "この実行中は既定値を使い、変更は保存されません")
+                                .arg(filePath_, *reason));
         return;
     }
     file_ = std::make_unique<QSettings>(filePath_, QSettings::IniFormat);
@@ -181,7 +181,8 @@ void SettingsStore::remove(const QString& key) {
 
 void SettingsStore::persist(const QString& key, bool fileChanges) {
     if (fileChanges && !writeFile()) {
-        systemLog(QStringLiteral("SettingsStore: 設定を保存できませんでした: %1").arg(filePath_));
+        systemLog(logApp(),
+                  QStringLiteral("SettingsStore: 設定を保存できませんでした: %1").arg(filePath_));
     }
     emit changed(key);
 }

@@ -48,9 +48,9 @@ void StatsStore::reportIntervalAdjustment(double stored) {
         return;
     }
     reportedInterval_ = stored;
-    systemLog(QStringLiteral("StatsStore: 更新間隔 %1 秒の代わりに %2 秒で計測します")
-                  .arg(stored)
-                  .arg(used));
+    systemLog(logApp(), QStringLiteral("StatsStore: 更新間隔 %1 秒の代わりに %2 秒で計測します")
+                            .arg(stored)
+                            .arg(used));
 }
 
 StatsStore::~StatsStore() = default;

@@ -43,7 +43,8 @@ ClockFormatter::ClockFormatter(const icu::Locale& locale, const icu::TimeZone* z
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(locale, status));
     if (U_FAILURE(status)) {
-        systemLog(QStringLiteral("ClockFormatter: ロケール %1 の日付パターンを作れません: %2")
+        systemLog(logWindow(),
+                  QStringLiteral("ClockFormatter: ロケール %1 の日付パターンを作れません: %2")
                       .arg(QString::fromLatin1(locale.getName()),
                            QString::fromLatin1(u_errorName(status))));
         generator.reset();

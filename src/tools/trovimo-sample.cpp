@@ -1,16 +1,14 @@
 // trovimo-sample: prints what the panel would show, one JSON object per sampling tick.
-//
-//   trovimo-sample [--interval SECONDS] [--count N] [--root DIR]
-//
-// The first line has no CPU load, throughput or self-load yet: those are differences
-// against the previous tick.
+// Its options and every field of the output are described by --help and trovimo-sample(1).
 
+#include "BuildInfo.h"
 #include "model/SampleJson.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "readers/SystemReaders.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
@@ -52,52 +50,106 @@ void pause(double seconds) {
     }
 }
 
+constexpr const char* helpText = R"(Usage: trovimo-sample [OPTION]...
+Prints what the Trovimo panel would show: one JSON object per line, one line per sample.
+The first line has no CPU load, throughput or self-load yet, as those are differences
+against the previous sample.
+
+Options:
+  -i, --interval=SECONDS  seconds between samples, above 0 (default 1)
+  -n, --count=N           number of samples, 0 for no end (default 0)
+      --root=DIR          directory that stands for / when reading /proc and /sys
+  -h, --help              print this help and exit
+  -v, --version           print the version and exit
+
+Fields. An object or value that cannot be read is null.
+  cpu.total                 load of the whole CPU, fraction 0-1
+  cpu.perCore               load of each core in the kernel's order, fractions 0-1
+  gpu                       GPU utilisation, fraction 0-1
+  memory.used               app + wired + compressed, bytes
+  memory.total              installed memory, bytes
+  memory.app                applications' memory (anonymous pages), bytes
+  memory.wired              memory held by the kernel or locked in place, bytes
+  memory.compressed         memory held compressed (zswap, zram), bytes
+  memory.swapUsed           swap in use, bytes (0 when unreadable)
+  memory.swapTotal          swap space, bytes (0 when unreadable)
+  memory.pressure           "normal", "warning" or "critical"
+  network.download          received on the primary interface, bytes per second
+  network.upload            sent on the primary interface, bytes per second
+  networkInfo.bsdName       kernel name of the primary interface, e.g. "wlp2s0"
+  networkInfo.displayName   kind of link, e.g. "Wi-Fi"; the kernel name if unknown
+  networkInfo.ssid          Wi-Fi network name
+  networkInfo.wifiGeneration  "Wi-Fi 4", "Wi-Fi 5" or "Wi-Fi 6"
+  networkInfo.detailText    the line the panel shows under the network section
+  disk.used                 used on the volume holding $HOME, bytes
+  disk.total                size of that volume, bytes
+  disk.system               part of used that only root may fill, bytes
+  disk.purgeable            space the system could free on its own, bytes
+  selfStats.cpu             this tool's CPU time per elapsed time, 1 = one core
+  selfStats.memory          this tool's private memory, bytes
+
+Exit status: 0 when done or interrupted, 1 when the output cannot be written,
+2 for a wrong option.
+)";
+
 struct Options {
     double interval = 1.0;
     long count = 0; // 0: until interrupted
     std::string root = "/";
 };
 
-[[noreturn]] void usage(const char* problem) {
-    if (problem != nullptr) {
-        std::fprintf(stderr, "trovimo-sample: %s\n", problem);
-    }
-    std::fprintf(problem != nullptr ? stderr : stdout,
-                 "usage: trovimo-sample [--interval SECONDS] [--count N] [--root DIR]\n"
-                 "  --interval  seconds between samples (default 1)\n"
-                 "  --count     number of samples, 0 for no end (default 0)\n"
-                 "  --root      directory that stands for / when reading /proc and /sys\n");
-    std::exit(problem != nullptr ? 2 : 0);
+[[noreturn]] void fail(const QString& problem) {
+    std::fprintf(stderr, "trovimo-sample: %s\nTry 'trovimo-sample --help' for more information.\n",
+                 problem.toLocal8Bit().constData());
+    std::exit(2);
 }
 
 Options parseOptions(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    const QCommandLineOption interval({QStringLiteral("i"), QStringLiteral("interval")}, {},
+                                      QStringLiteral("seconds"));
+    const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")}, {},
+                                   QStringLiteral("n"));
+    const QCommandLineOption root(QStringLiteral("root"), {}, QStringLiteral("dir"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOptions({interval, count, root, help, version});
+    if (!parser.parse(arguments)) {
+        fail(parser.errorText());
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        fail(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    }
+    if (parser.isSet(help)) {
+        std::fputs(helpText, stdout);
+        std::exit(0);
+    }
+    if (parser.isSet(version)) {
+        std::printf("trovimo-sample %s\n", trovimo::build::version);
+        std::exit(0);
+    }
+
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-h" || argument == "--help") {
-            usage(nullptr);
+    bool ok = true;
+    if (parser.isSet(interval)) {
+        options.interval = parser.value(interval).toDouble(&ok);
+        if (!ok || !std::isfinite(options.interval) || options.interval <= 0.0 ||
+            options.interval > 86400.0) {
+            fail(QStringLiteral("--interval wants a number of seconds above 0, up to 86400"));
         }
-        if (i + 1 >= argc) {
-            usage("missing value after an option");
+    }
+    if (parser.isSet(count)) {
+        options.count = parser.value(count).toLong(&ok);
+        if (!ok || options.count < 0) {
+            fail(QStringLiteral("--count wants a whole number, 0 or more"));
         }
-        const char* value = argv[++i];
-        char* end = nullptr;
-        if (argument == "--interval") {
-            options.interval = std::strtod(value, &end);
-            if (*value == '\0' || *end != '\0' || !std::isfinite(options.interval) ||
-                options.interval <= 0.0 || options.interval > 86400.0) {
-                usage("--interval wants a number of seconds above 0");
-            }
-        } else if (argument == "--count") {
-            options.count = std::strtol(value, &end, 10);
-            if (*value == '\0' || *end != '\0' || options.count < 0) {
-                usage("--count wants a whole number, 0 or more");
-            }
-        } else if (argument == "--root") {
-            options.root = value;
-        } else {
-            usage("unknown option");
-        }
+    }
+    if (parser.isSet(root)) {
+        options.root = parser.value(root).toStdString();
     }
     return options;
 }

@@ -27,7 +27,8 @@ constexpr std::chrono::seconds helperGrace{5};
 constexpr int maximumDescriptionLength = 500;
 
 void logFailure(const QString& description) {
-    systemLog(QStringLiteral("UpdateStore: バージョン情報の取得に失敗: %1").arg(description));
+    systemLog(logUpdate(),
+              QStringLiteral("UpdateStore: バージョン情報の取得に失敗: %1").arg(description));
 }
 
 } // namespace

@@ -82,6 +82,7 @@ void FrameAutosave::restore(QWidget& window) {
     const std::optional<QRect> saved = parseFrame(*text);
     if (!saved) {
         systemLog(
+            logWindow(),
             QStringLiteral("FrameAutosave: %1 の保存された位置を読めません: %2").arg(name_, *text));
         return;
     }

@@ -146,7 +146,8 @@ bool selectPlatform() {
         setenv("QT_QPA_PLATFORM", choice.forcedPlatform->c_str(), 1);
     }
     if (!choice.windowBehaviourAvailable) {
-        systemLog(QStringLiteral("WindowConfigurator: X11 で動作していないため、"
+        systemLog(logWindow(),
+                  QStringLiteral("WindowConfigurator: X11 で動作していないため、"
                                  "ウィンドウの階層・配置・端へのスナップは使えません"));
     }
     return true;

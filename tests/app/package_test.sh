@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack and checks what it installs and depends on.
+# Builds the Debian package with CPack and checks what it installs and depends on, and
+# that lintian finds no error or warning in it (in CI lintian must be there).
 # Usage: package_test.sh BUILD_DIR TARGET...   (the targets the package installs)
 #
 # Root in CI (CI=true): dpkg -i into the system, dpkg -L, then dpkg -r. Otherwise, or when
@@ -54,6 +55,10 @@ expected=(
     /usr/share/applications/jp.tsukimilabs.Trovimo.desktop
     /usr/share/icons/hicolor/scalable/apps/jp.tsukimilabs.Trovimo.svg
     /usr/share/metainfo/jp.tsukimilabs.Trovimo.metainfo.xml
+    /usr/share/man/man1/trovimo.1.gz
+    /usr/share/man/man1/trovimo-sample.1.gz
+    /usr/share/doc/trovimo/copyright
+    /usr/share/doc/trovimo/changelog.gz
 )
 check_files() { # ROOT LISTING
     local root=$1 listing=$2 path
@@ -74,6 +79,19 @@ check_files() { # ROOT LISTING
     done
     pass "installs ${#expected[@]} files, program and helper link"
 }
+
+# Debian's own package checker: no error and no warning (informational tags are shown).
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning --color never "$deb" >"$work/lintian.log" 2>&1
+    status=$?
+    grep -v 'running with root privileges' "$work/lintian.log"
+    [ "$status" -eq 0 ] || fail "lintian reports errors or warnings"
+    pass "lintian: no errors, no warnings"
+elif [ "${CI:-}" = true ]; then
+    fail "lintian is not installed (scripts/deps test)"
+else
+    echo "note: lintian is not installed, the package was not checked with it"
+fi
 
 if [ "$(id -u)" -eq 0 ] && [ "${CI:-}" = true ] &&
     ! dpkg-query -W -f='${Status}' trovimo 2>/dev/null | grep -q 'install ok'; then

@@ -2,7 +2,7 @@
 # unpacked into a scratch root, and its file list and dependencies checked.
 file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/*.cpp"
      "${CMAKE_SOURCE_DIR}/src/helpers/*.cpp")
-set(_packaged_targets trovimo)
+set(_packaged_targets trovimo trovimo_docs)
 foreach(_tool ${_packaged_tools})
     get_filename_component(_tool_name "${_tool}" NAME_WE)
     list(APPEND _packaged_targets ${_tool_name})
@@ -28,4 +28,11 @@ add_test(NAME app_desktop_e2e
                  $<TARGET_FILE:trovimo_window_host>
                  "${CMAKE_SOURCE_DIR}/data/jp.tsukimilabs.Trovimo.desktop")
 set_tests_properties(app_desktop_e2e PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
+
+# The command line of both programs, and one panel per display under Xvfb and openbox.
+add_test(NAME app_instance_cli_e2e
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/instance_cli_e2e.sh"
+                 $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo-sample>)
+set_tests_properties(app_instance_cli_e2e PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
