@@ -1,7 +1,7 @@
 #include "panel/PanelPainter.h"
 
+#include "panel/LineBreaking.h"
 #include "panel/RecentCache.h"
-
 #include "panel/SymbolImages.h"
 
 #include <QHash>
@@ -271,7 +271,10 @@ void PanelPainter::paintText(QPainter& painter, const TextElement& text, const T
     if (text.wrap) {
         QTextOption option(text.alignment | Qt::AlignTop);
         option.setWrapMode(QTextOption::WordWrap);
-        painter.drawText(text.rect, text.text, option);
+        painter.drawText(text.rect,
+                         text.lineBreaks.empty() ? text.text
+                                                 : withLineBreaks(text.text, text.lineBreaks),
+                         option);
     } else {
         const PlacedLine line = placeLine(text, text.text, theme);
         if (roll != nullptr && roll->progress < 1.0) {

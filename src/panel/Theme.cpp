@@ -1,5 +1,6 @@
 #include "panel/Theme.h"
 
+#include "panel/LineBreaking.h"
 #include "panel/RecentCache.h"
 
 #include <QFontDatabase>
@@ -181,6 +182,9 @@ struct Theme::FontCache {
         // Measuring shapes the text, which costs far more than the lookup; the panel lays
         // itself out every refresh with mostly the same labels and units.
         mutable RecentCache<QString, double> widths{32};
+        // Placing breaks measures every piece of the text; an alert stays up for many
+        // refreshes.
+        mutable RecentCache<std::pair<QString, double>, std::vector<qsizetype>> breaks{4};
     };
     // A handful of distinct specs per panel: a linear search beats hashing.
     std::vector<std::unique_ptr<Entry>> entries;
@@ -324,6 +328,16 @@ double Theme::wrappedHeight(const QString& text, const FontSpec& spec, double wi
     const QRectF bounds = metrics(spec).boundingRect(QRectF(0, 0, width, 1e6),
                                                      Qt::TextWordWrap | Qt::AlignLeft, text);
     return std::max(bounds.height(), lineHeight(spec));
+}
+
+std::vector<qsizetype> Theme::evenLineBreaks(const QString& text, const FontSpec& spec,
+                                             double width) const {
+    const FontCache::Entry& entry = fonts_->entry(spec);
+    const std::pair<QString, double> key{text, width};
+    if (const std::vector<qsizetype>* found = entry.breaks.find(key)) {
+        return *found;
+    }
+    return entry.breaks.insert(key, trovimo::evenLineBreaks(text, entry.metrics, width));
 }
 
 } // namespace trovimo
