@@ -181,6 +181,34 @@ void BM_PaintBars(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintBars)->Arg(2)->Arg(4)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
+// The core bars alone, laid out and painted, from a laptop to a large server: the cost of a
+// refresh grows with the number of cores and no faster (see the fitted complexity).
+void BM_LayoutAndPaintCoreBars(benchmark::State& state) {
+    const Theme theme = Theme::light();
+    std::vector<double> loads(static_cast<std::size_t>(state.range(0)));
+    for (std::size_t core = 0; core < loads.size(); ++core) {
+        loads[core] = 0.5 + 0.45 * std::sin(static_cast<double>(core) * 0.7);
+    }
+    const CoreBars bars{loads};
+    QImage image(QSize(190, 44), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        bars.paint(painter, QRectF(12, 12.3, 166, 20), theme);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LayoutAndPaintCoreBars)
+    ->Arg(8)
+    ->Arg(64)
+    ->Arg(128)
+    ->Arg(256)
+    ->Arg(512)
+    ->Complexity(benchmark::oN)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 #include "support/QtBenchmarkMain.h"

@@ -1,6 +1,7 @@
 #include "panel/Sections.h"
 
 #include "panel/DiskLevel.h"
+#include "panel/LineBreaking.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
@@ -75,10 +76,11 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
 
     if (level == CapacityLevel::critical) {
         // The alert is the one text that must never be cut: it wraps onto as many lines as
-        // it needs.
-        const QString alert = QString::fromStdString(texts::diskAlertText(threshold));
+        // it needs, broken where a reader expects the break.
         const FontSpec font = caption2Font();
-        const double height = theme.wrappedHeight(alert, font, width);
+        const QString alert = QString::fromStdString(texts::diskAlertText(threshold));
+        std::vector<qsizetype> breaks = theme.evenLineBreaks(alert, font, width);
+        const double height = theme.wrappedHeight(withLineBreaks(alert, breaks), font, width);
         y += rowSpacing;
         TextElement footer;
         footer.rect = QRectF(0.0, y, width, height);
@@ -87,6 +89,7 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
         footer.font = font;
         footer.color = ColorRole::red;
         footer.wrap = true;
+        footer.lineBreaks = std::move(breaks);
         out.elements.emplace_back(std::move(footer));
         y += height;
     } else if (disk) {

@@ -76,6 +76,7 @@ struct TextElement {
     Qt::Alignment alignment = Qt::AlignLeft; // horizontal placement inside `rect`
     double minimumScale = 1.0;               // may shrink to this factor before eliding
     bool wrap = false;                       // word-wrapped over `rect`, lines aligned
+    std::vector<qsizetype> lineBreaks;       // with `wrap`: where lines start, placed ahead
     std::optional<AnimatedNumber> animation;
     friend bool operator==(const TextElement&, const TextElement&) = default;
 };

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <tuple>
@@ -40,6 +41,99 @@ QSvgRenderer& renderer(Symbol symbol) {
     return *slot;
 }
 
+// Drawn by hand for 9 device pixels, the symbols' size at 1x: rasterised from the vector
+// art, strokes thinner than a pixel land between pixels and the gear, the pins and the
+// open-page square turn into grey blobs. '#' is ink.
+using PixelArt = std::array<const char*, 9>;
+constexpr int pixelArtSize = 9;
+
+const PixelArt* pixelArt(Symbol symbol) {
+    // clang-format off
+    static constexpr PixelArt gear{
+        "....#....",
+        ".#.###.#.",
+        "..#####..",
+        ".##...##.",
+        "###...###",
+        ".##...##.",
+        "..#####..",
+        ".#.###.#.",
+        "....#....",
+    };
+    static constexpr PixelArt pin{
+        "..#####..",
+        "...###...",
+        "...###...",
+        "...###...",
+        "..#####..",
+        ".#######.",
+        "....#....",
+        "....#....",
+        "....#....",
+    };
+    static constexpr PixelArt pinSlash{
+        "#.#####..",
+        ".#.###...",
+        "..#.##...",
+        "...#.#...",
+        "..###.#..",
+        ".#####.#.",
+        "....#.#..",
+        "....#..#.",
+        "....#...#",
+    };
+    static constexpr PixelArt openPage{
+        ".#######.",
+        "#.......#",
+        "#..####.#",
+        "#....##.#",
+        "#...#.#.#",
+        "#..#..#.#",
+        "#.#.....#",
+        "#.......#",
+        ".#######.",
+    };
+    static constexpr PixelArt warning{
+        ".........",
+        "....#....",
+        "...###...",
+        "...#.#...",
+        "..##.##..",
+        "..##.##..",
+        ".#######.",
+        ".###.###.",
+        "#########",
+    };
+    // clang-format on
+    switch (symbol) {
+    case Symbol::gearshapeFill:
+        return &gear;
+    case Symbol::pinFill:
+        return &pin;
+    case Symbol::pinSlash:
+        return &pinSlash;
+    case Symbol::arrowUpForwardSquare:
+        return &openPage;
+    case Symbol::exclamationmarkTriangleFill:
+        return &warning;
+    case Symbol::arrowDown:
+    case Symbol::arrowUp:
+        break;
+    }
+    return nullptr;
+}
+
+void drawPixelArt(QImage& image, const PixelArt& art, const QColor& color) {
+    const QRgb ink = qPremultiply(color.rgba());
+    for (int y = 0; y < pixelArtSize; ++y) {
+        for (int x = 0; x < pixelArtSize; ++x) {
+            if (art[static_cast<std::size_t>(y)][x] == '#') {
+                image.setPixel(x, y, ink);
+            }
+        }
+    }
+}
+
 } // namespace
 
 QString SymbolImages::name(Symbol symbol) {
@@ -72,7 +166,9 @@ QImage SymbolImages::image(Symbol symbol, double pixelSize, const QColor& color,
     }
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    {
+    if (const PixelArt* art = pixelArt(symbol); art != nullptr && pixels == pixelArtSize) {
+        drawPixelArt(image, *art, color);
+    } else {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         renderer(symbol).render(&painter, QRectF(0, 0, pixels, pixels));

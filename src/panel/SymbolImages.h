@@ -9,7 +9,8 @@
 namespace trovimo {
 
 // The pictograms, drawn as vector art and rasterised on demand at the device's pixel
-// density, so they stay crisp at any scale factor; tinted with the colour asked for.
+// density, so they stay crisp at any scale factor; tinted with the colour asked for. At 9
+// device pixels (1x) most come from pixel art drawn for that size instead.
 class SymbolImages {
 public:
     [[nodiscard]] static QString name(Symbol symbol);

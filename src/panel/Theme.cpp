@@ -1,5 +1,6 @@
 #include "panel/Theme.h"
 
+#include "panel/LineBreaking.h"
 #include "panel/RecentCache.h"
 
 #include <QFontDatabase>
@@ -8,7 +9,10 @@
 #include <QHash>
 #include <QStringList>
 
+#include <fontconfig/fontconfig.h>
+
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -73,7 +77,15 @@ QString roundedFamily() {
     return family;
 }
 
-bool hasTabularDigits(const QFont& font) {
+// Whether the digits of `family` in `weight` share one advance. Measured unhinted, as the
+// panel draws: a hinted probe would set up FreeType's bytecode interpreter for a face that
+// never needs it (some tens of kB).
+bool hasTabularDigits(const QString& family, QFont::Weight weight) {
+    QFont font(family);
+    font.setPixelSize(12);
+    font.setWeight(weight);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::PreferNoShaping);
     const QFontMetricsF metrics(font);
     const double zero = metrics.horizontalAdvance(QLatin1Char('0'));
     for (char digit = '1'; digit <= '9'; ++digit) {
@@ -82,6 +94,78 @@ bool hasTabularDigits(const QFont& font) {
         }
     }
     return true;
+}
+
+// Whether `family` has an upright face of semibold weight or heavier. Qt does not embolden
+// a face for a semibold request, so a family without one draws semibold text regular.
+bool hasHeavyFace(const QString& family) {
+    const QStringList styles = QFontDatabase::styles(family);
+    return std::any_of(styles.begin(), styles.end(), [&](const QString& style) {
+        return QFontDatabase::weight(family, style) >= QFont::DemiBold &&
+               !QFontDatabase::italic(family, style);
+    });
+}
+
+// The face fontconfig picks for `family` in Latin text. Under a Japanese locale the
+// application font's alias ("Sans Serif") resolves to a Japanese face; asked for English,
+// the same alias gives the desktop's Latin UI face.
+QString latinFamily(const QString& family) {
+    const std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> pattern(FcPatternCreate(),
+                                                                          &FcPatternDestroy);
+    if (!pattern) {
+        return QString();
+    }
+    const QByteArray name = family.toUtf8();
+    FcPatternAddString(pattern.get(), FC_FAMILY,
+                       reinterpret_cast<const FcChar8*>(name.constData()));
+    FcPatternAddString(pattern.get(), FC_LANG, reinterpret_cast<const FcChar8*>("en"));
+    FcPatternAddInteger(pattern.get(), FC_WEIGHT, FC_WEIGHT_DEMIBOLD);
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    const std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> match(
+        FcFontMatch(nullptr, pattern.get(), &result), &FcPatternDestroy);
+    FcChar8* found = nullptr;
+    if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &found) != FcResultMatch) {
+        return QString();
+    }
+    return QString::fromUtf8(reinterpret_cast<const char*>(found));
+}
+
+// The face for the large semibold figures (the clock, the CPU and GPU percentages): digits,
+// "%", ":" and Latin letters in a face that has the weight, and even digits where asked.
+// Japanese faces are passed over: the common one has a single weight (IPAexGothic), and
+// the bold of a CFF-outlined one (Noto Sans CJK) would cost about 1 MB of tables for a few
+// digits. Japanese text in these fonts still falls through to the Japanese face.
+QString figureFamily(bool tabularDigits) {
+    const auto pick = [](bool tabular) {
+        const auto fits = [tabular](const QString& family) {
+            if (family.isEmpty() || !hasHeavyFace(family) ||
+                QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese)) {
+                return false;
+            }
+            return !tabular || hasTabularDigits(family, QFont::DemiBold);
+        };
+        // Fontconfig is asked only where the application's own face will not do. DejaVu
+        // Sans comes with fontconfig on Debian: the last resort.
+        const QFont application = QGuiApplication::font();
+        if (QString family = QFontInfo(application).family(); fits(family)) {
+            return family;
+        }
+        if (QString family = latinFamily(application.family()); fits(family)) {
+            return family;
+        }
+        if (QString family = QStringLiteral("DejaVu Sans"); fits(family)) {
+            return family;
+        }
+        return QString();
+    };
+    if (tabularDigits) {
+        static const QString tabular = pick(true);
+        return tabular;
+    }
+    static const QString proportional = pick(false);
+    return proportional;
 }
 
 } // namespace
@@ -98,6 +182,9 @@ struct Theme::FontCache {
         // Measuring shapes the text, which costs far more than the lookup; the panel lays
         // itself out every refresh with mostly the same labels and units.
         mutable RecentCache<QString, double> widths{32};
+        // Placing breaks measures every piece of the text; an alert stays up for many
+        // refreshes.
+        mutable RecentCache<std::pair<QString, double>, std::vector<qsizetype>> breaks{4};
     };
     // A handful of distinct specs per panel: a linear search beats hashing.
     std::vector<std::unique_ptr<Entry>> entries;
@@ -121,15 +208,19 @@ struct Theme::FontCache {
         // draw everything, bold and regular faces both loaded (~0.7 MB each). Name the face
         // the alias stands for instead, so CJK faces load only for text that needs them.
         const QString system = QFontInfo(QGuiApplication::font()).family();
+        const bool heavy = spec.weight >= QFont::DemiBold;
         QStringList families;
-        if (spec.rounded && !roundedFamily().isEmpty()) {
+        if (spec.rounded && !roundedFamily().isEmpty() &&
+            (!heavy || hasHeavyFace(roundedFamily()))) {
             families << roundedFamily();
         }
+        const QString figures = heavy ? figureFamily(spec.monospacedDigits) : QString();
+        if (!figures.isEmpty()) {
+            families << figures;
+        }
         families << system;
-        if (spec.monospacedDigits) {
-            QFont probe(system);
-            probe.setPixelSize(12);
-            if (!hasTabularDigits(probe)) {
+        if (spec.monospacedDigits && figures.isEmpty()) {
+            if (!hasTabularDigits(system, QFont::Normal)) {
                 // DejaVu's digits share one advance; put it in front for the digits.
                 families.prepend(QStringLiteral("DejaVu Sans"));
             }
@@ -241,6 +332,16 @@ double Theme::wrappedHeight(const QString& text, const FontSpec& spec, double wi
     const QRectF bounds = metrics(spec).boundingRect(QRectF(0, 0, width, 1e6),
                                                      Qt::TextWordWrap | Qt::AlignLeft, text);
     return std::max(bounds.height(), lineHeight(spec));
+}
+
+std::vector<qsizetype> Theme::evenLineBreaks(const QString& text, const FontSpec& spec,
+                                             double width) const {
+    const FontCache::Entry& entry = fonts_->entry(spec);
+    const std::pair<QString, double> key{text, width};
+    if (const std::vector<qsizetype>* found = entry.breaks.find(key)) {
+        return *found;
+    }
+    return entry.breaks.insert(key, trovimo::evenLineBreaks(text, entry.metrics, width));
 }
 
 } // namespace trovimo

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace trovimo {
 
@@ -78,6 +79,10 @@ public:
     // Height of `text` word-wrapped into `width` (explicit line breaks kept).
     [[nodiscard]] double wrappedHeight(const QString& text, const FontSpec& spec,
                                        double width) const;
+    // Where the lines of `text` wrapped into `width` start, placed as a Japanese typesetter
+    // would (no lone character on the last line; see LineBreaking.h).
+    [[nodiscard]] std::vector<qsizetype> evenLineBreaks(const QString& text, const FontSpec& spec,
+                                                        double width) const;
 
 private:
     struct FontCache;
