@@ -16,24 +16,21 @@ template <typename Sample, typename Reader> std::optional<Sample> sampleOf(Reade
 } // namespace
 
 StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
-                       std::unique_ptr<WakeTimer> timer, WallClock wallClock, QObject* parent)
+                       std::unique_ptr<WakeTimer> timer, Clock clock, QObject* parent)
     : QObject(parent), settings_(settings), readers_(std::move(readers)),
       timer_(timer ? std::move(timer) : std::make_unique<BoottimeTimer>()),
-      wallClock_(wallClock ? std::move(wallClock)
-                           : [] { return std::chrono::system_clock::now(); }) {
+      clock_(clock ? std::move(clock) : [] { return BoottimeClock::now(); }) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
     connect(&settings_, &SettingsStore::changed, this, [this] { tickSettings_.reset(); });
 }
 
 const StatsStore::TickSettings& StatsStore::tickSettings() {
     if (!tickSettings_) {
-        tickSettings_ = TickSettings{settings_.boolValue(keys::showCPU),
-                                     settings_.boolValue(keys::showGPU),
-                                     settings_.boolValue(keys::showMemory),
-                                     settings_.boolValue(keys::showNetwork),
-                                     settings_.boolValue(keys::showDisk),
-                                     settings_.boolValue(keys::showSelf),
-                                     settings_.doubleValue(keys::updateInterval)};
+        tickSettings_ = TickSettings{
+            settings_.boolValue(keys::showCPU),         settings_.boolValue(keys::showGPU),
+            settings_.boolValue(keys::showMemory),      settings_.boolValue(keys::showNetwork),
+            settings_.boolValue(keys::showDisk),        settings_.boolValue(keys::showSelf),
+            settings_.doubleValue(keys::updateInterval)};
     }
     return *tickSettings_;
 }
@@ -132,7 +129,7 @@ void StatsStore::sampleNetwork() {
     if (networkInfo_) {
         interface = networkInfo_->bsdName;
     }
-    const auto now = wallClock_();
+    const auto now = clock_();
     network_ = readers_.network ? readers_.network->read(now, interface) : std::nullopt;
     emit networkChanged();
     if (network_) {
@@ -149,9 +146,7 @@ void StatsStore::sampleDisk() {
         emit diskChanged();
         return;
     }
-    const auto now = wallClock_();
-    // A clock set back makes the difference negative, so the held sample is kept until the
-    // clock has caught up again: the rule is on wall time, not on elapsed time.
+    const auto now = clock_();
     const bool due = !disk_ || !lastDiskRead_ || now - *lastDiskRead_ >= diskReadSpacing;
     if (!due) {
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/BoottimeClock.h"
 #include "model/RingBuffer.h"
 #include "model/StatsReaders.h"
 #include "model/WakeTimer.h"
@@ -20,13 +21,14 @@ class SettingsStore;
 class StatsStore : public QObject {
     Q_OBJECT
 public:
-    using WallClock = std::function<std::chrono::system_clock::time_point()>;
+    using Clock = std::function<BoottimeClock::time_point()>;
     static constexpr std::ptrdiff_t historyCapacity = 60;
     static constexpr std::chrono::seconds diskReadSpacing{30};
 
-    // `timer` defaults to a boot-time timer, `wallClock` to the system clock.
+    // `timer` defaults to a boot-time timer, `clock` (what every interval is measured on) to
+    // the boot-time clock.
     StatsStore(SettingsStore& settings, StatsReaders readers,
-               std::unique_ptr<WakeTimer> timer = nullptr, WallClock wallClock = {},
+               std::unique_ptr<WakeTimer> timer = nullptr, Clock clock = {},
                QObject* parent = nullptr);
     ~StatsStore() override;
 
@@ -100,7 +102,7 @@ private:
     std::optional<TickSettings> tickSettings_;
     StatsReaders readers_;
     std::unique_ptr<WakeTimer> timer_;
-    WallClock wallClock_;
+    Clock clock_;
     std::function<bool()> visibilityQuery_;
     bool started_ = false;
 
@@ -115,8 +117,8 @@ private:
     RingBuffer<double> uploadHistory_{historyCapacity};
     std::optional<DiskUsage> disk_;
     std::optional<SelfStats> selfStats_;
-    // Wall-clock time of the last disk read; none means the distant past.
-    std::optional<std::chrono::system_clock::time_point> lastDiskRead_;
+    // When the disk was last read; none means the distant past.
+    std::optional<BoottimeClock::time_point> lastDiskRead_;
 };
 
 } // namespace trovimo
