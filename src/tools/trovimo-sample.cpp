@@ -12,7 +12,9 @@
 #include "readers/SystemReaders.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <signal.h>
 #include <time.h>
@@ -50,6 +52,23 @@ void pause(double seconds) {
     remaining.tv_nsec = static_cast<long>((seconds - std::floor(seconds)) * 1e9);
     while (!stopRequested && ::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
+}
+
+// The volume and the trash are read on threads of their own. Their figures belong in the line
+// of the tick that asked for them, unless they take longer than the store allows a read
+// before it goes on without it; a read still running from an earlier tick is not waited for.
+void awaitDiskReads(trovimo::StatsStore& store) {
+    if (!store.isReadingDisk()) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(trovimo::StatsStore::diskReadLimit, &loop, &QEventLoop::quit);
+    QObject::connect(&store, &trovimo::StatsStore::ticked, &loop, [&] {
+        if (!store.isReadingDisk()) {
+            loop.quit();
+        }
+    });
+    loop.exec();
 }
 
 struct Options {
@@ -133,7 +152,12 @@ int main(int argc, char** argv) {
         if (stopRequested) {
             break;
         }
+        QCoreApplication::processEvents(); // what landed during the pause
+        const bool alreadyReading = store.isReadingDisk();
         store.tick();
+        if (!alreadyReading) {
+            awaitDiskReads(store);
+        }
         std::string line = trovimo::sampleJson(store);
         line.push_back('\n');
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||

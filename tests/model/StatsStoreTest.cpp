@@ -1,14 +1,23 @@
 #include "model/StatsStore.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
+#include "model/SystemLog.h"
 #include "support/ManualWakeTimer.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <sys/eventfd.h>
+
+#include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,6 +48,64 @@ public:
 private:
     std::string name_;
     Journal& journal_;
+};
+
+// The volume, read on the store's worker threads: it counts its reads and, while held, blocks
+// like statvfs on a home whose server went away.
+class HeldDisk : public SampleSource<DiskUsage> {
+public:
+    std::optional<DiskUsage> read() override {
+        std::unique_lock lock(mutex_);
+        ++reads_;
+        released_.wait(lock, [this] { return !held_; });
+        return sample_;
+    }
+    void hold() { set(true, sample_); }
+    void release() { set(false, sample_); }
+    void answer(std::optional<DiskUsage> sample) { set(held_, sample); }
+    int reads() {
+        std::lock_guard lock(mutex_);
+        return reads_;
+    }
+
+private:
+    void set(bool held, std::optional<DiskUsage> sample) {
+        std::lock_guard lock(mutex_);
+        held_ = held;
+        sample_ = sample;
+        released_.notify_all();
+    }
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool held_ = false;
+    int reads_ = 0;
+    std::optional<DiskUsage> sample_;
+};
+
+// The trash: a scripted count, and an eventfd standing in for the inotify descriptor.
+class ScriptedTrash : public TrashSource {
+public:
+    ScriptedTrash() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~ScriptedTrash() override { ::close(fd_); }
+    std::optional<std::int64_t> read() override {
+        ++reads;
+        const std::int64_t count = bytes;
+        return count >= 0 ? std::optional(count) : std::nullopt;
+    }
+    int changeDescriptor() const noexcept override { return fd_; }
+    void drainChanges() const noexcept override {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const auto got = ::read(fd_, &count, sizeof count);
+    }
+    void change() const {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto put = ::write(fd_, &one, sizeof one);
+    }
+    std::atomic<std::int64_t> bytes{0}; // below 0: the count is cut short
+    std::atomic<int> reads{0};
+
+private:
+    int fd_;
 };
 
 class ScriptedThroughput : public ThroughputSource {
@@ -77,12 +144,34 @@ protected:
         readers.networkInfo =
             make(networkInfo, new ScriptedSource<NetworkInfo>("networkInfo", journal));
         readers.network = make(network, new ScriptedThroughput(journal));
-        readers.disk = make(disk, new ScriptedSource<DiskUsage>("disk", journal));
+        readers.disk = make(disk, new HeldDisk);
+        readers.trash = make(trash, new ScriptedTrash);
         readers.self = make(self, new ScriptedSource<SelfStats>("self", journal));
         auto manual = std::make_unique<test::ManualWakeTimer>();
         timer = manual.get();
         store = std::make_unique<StatsStore>(settings, std::move(readers), std::move(manual),
                                              [this] { return bootNow; });
+    }
+    ~StatsStoreTest() override {
+        disk->release();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !store->isReadingDisk(); }));
+    }
+
+    // A tick, and the volume and trash reads it started landing, waited for as a view would:
+    // at each landing, whether more is under way.
+    void tickAndWait() {
+        QEventLoop loop;
+        QObject::connect(store.get(), &StatsStore::ticked, &loop, [&] {
+            if (!store->isReadingDisk()) {
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        store->tick();
+        if (store->isReadingDisk()) {
+            loop.exec();
+        }
+        ASSERT_FALSE(store->isReadingDisk());
     }
 
     QTemporaryDir dir;
@@ -93,7 +182,8 @@ protected:
     ScriptedSource<MemoryStats>* memory = nullptr;
     ScriptedSource<NetworkInfo>* networkInfo = nullptr;
     ScriptedThroughput* network = nullptr;
-    ScriptedSource<DiskUsage>* disk = nullptr;
+    HeldDisk* disk = nullptr;
+    ScriptedTrash* trash = nullptr;
     ScriptedSource<SelfStats>* self = nullptr;
     test::ManualWakeTimer* timer = nullptr;
     BoottimeClock::time_point bootNow{std::chrono::hours(500)};
@@ -106,11 +196,12 @@ TEST_F(StatsStoreTest, TickCallsReadersInFixedOrderAndPublishesWhatTheyGive) {
     memory->fallback = MemoryStats{};
     memory->fallback->used = 10;
     networkInfo->fallback = NetworkInfo{"wlan0", "Wi-Fi", std::nullopt, std::nullopt};
-    disk->fallback = DiskUsage{1, 2, 0, 0};
+    disk->answer(DiskUsage{1, 2, 0, 0});
     self->script = {std::nullopt, SelfStats{0.01, 1000}};
 
-    store->tick();
-    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "disk", "self"}));
+    tickAndWait();
+    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
+    EXPECT_EQ(disk->reads(), 1);
     // First tick: the delta readers have nothing yet; the rest publish.
     EXPECT_FALSE(store->cpu());
     EXPECT_FALSE(store->network());
@@ -174,34 +265,93 @@ TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHisto
     EXPECT_TRUE(store->uploadHistory().storage().empty());
 }
 
-TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySeconds) {
-    disk->fallback = DiskUsage{1, 2, 0, 0};
-    auto diskReads = [&] { return std::count(journal.begin(), journal.end(), "disk"); };
-    store->tick();
-    EXPECT_EQ(diskReads(), 1);
-    bootNow += 1s;
-    store->tick();
-    EXPECT_EQ(diskReads(), 1);
-    bootNow += 29s; // 30 s after the read
-    store->tick();
-    EXPECT_EQ(diskReads(), 2);
-}
+TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsAndRetriedAfterAFailure) {
+    disk->answer(std::nullopt);
+    tickAndWait();
+    tickAndWait();
+    EXPECT_EQ(disk->reads(), 2) << "a failed read is tried again at the next tick";
+    disk->answer(DiskUsage{1, 2, 0, 0});
+    tickAndWait();
+    bootNow += 29s;
+    tickAndWait();
+    EXPECT_EQ(disk->reads(), 3);
+    bootNow += 1s; // 30 s after the read
+    tickAndWait();
+    EXPECT_EQ(disk->reads(), 4);
 
-TEST_F(StatsStoreTest, FailingDiskReadIsRetriedEveryTick) {
-    disk->fallback = std::nullopt;
-    store->tick();
-    store->tick();
-    store->tick();
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "disk"), 3);
-    // Hiding the disk does not forget when it was last read successfully.
-    disk->fallback = DiskUsage{1, 2, 0, 0};
-    store->tick();
+    // Hidden, the sample goes; shown again, it is read at once.
     settings.setBool(keys::showDisk, false);
-    store->tick();
+    tickAndWait();
+    EXPECT_FALSE(store->disk());
     settings.setBool(keys::showDisk, true);
     bootNow += 1s;
-    store->tick(); // disk absent after hiding, so it is read again at once
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "disk"), 5);
+    tickAndWait();
+    EXPECT_EQ(disk->reads(), 5);
+    EXPECT_TRUE(store->disk());
+}
+
+// statvfs on a home whose server went away blocks until the server returns: the ticks go on,
+// the last sample stays, one line is logged, and no second read piles up behind the first.
+TEST_F(StatsStoreTest, AHungVolumeReadLeavesTheLastSampleAndTheTicksGoOn) {
+    QStringList logged;
+    setSystemLogSink([&](const QString& line) { logged << line; });
+    store->setDiskReadLimits(20ms, 20ms);
+    disk->answer(DiskUsage{1, 2, 0, 0});
+    tickAndWait();
+
+    disk->hold();
+    disk->answer(DiskUsage{3, 4, 0, 0});
+    QSignalSpy ticks(store.get(), &StatsStore::ticked);
+    for (int tick = 0; tick < 5; ++tick) {
+        bootNow += 31s;
+        store->tick();
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(ticks.count(), 5);
+    EXPECT_EQ(disk->reads(), 2);
+    EXPECT_EQ(store->disk(), (DiskUsage{1, 2, 0, 0}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !logged.isEmpty(); }));
+    QTest::qWait(30);
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged[0].startsWith(QStringLiteral("StatsStore: ")));
+
+    disk->release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return store->disk() == DiskUsage{3, 4, 0, 0}; }));
+    bootNow += 31s;
+    tickAndWait();
+    EXPECT_EQ(disk->reads(), 3);
+    EXPECT_EQ(logged.size(), 1);
+    setSystemLogSink({});
+}
+
+// The trash is the purgeable share: counted after the volume, again when it changes or five
+// minutes on, never more than the used space outside the reserve, the last count kept when
+// one is cut short.
+TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
+    disk->answer(DiskUsage{1000, 4000, 100, 0});
+    trash->bytes = 300;
+    tickAndWait();
+    EXPECT_EQ(store->disk()->purgeable, 300);
+    EXPECT_EQ(trash->reads.load(), 1);
+
+    trash->bytes = 5000;
+    bootNow += 10s;
+    tickAndWait();
+    EXPECT_EQ(trash->reads.load(), 1) << "nothing changed";
+    trash->change();
+    QTest::qWait(10);
+    tickAndWait();
+    EXPECT_EQ(trash->reads.load(), 2);
+    EXPECT_EQ(store->disk()->purgeable, 900) << "used less the reserve";
+
+    trash->bytes = -1;
+    bootNow += 5min;
+    tickAndWait();
+    EXPECT_EQ(trash->reads.load(), 3);
+    EXPECT_EQ(store->disk()->purgeable, 900);
+    bootNow += 30s; // the next volume sample carries the kept count
+    tickAndWait();
+    EXPECT_EQ(store->disk()->purgeable, 900);
 }
 
 TEST_F(StatsStoreTest, UnchangedGpuValueDoesNotNotifyButStillExtendsHistory) {
@@ -255,7 +405,7 @@ TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {
 
     visible = true;
     timer->fire();
-    EXPECT_EQ(journal.size(), 7u);
+    EXPECT_EQ(journal.size(), 6u);
     EXPECT_EQ(store->cpuHistory().storage().size(), 1u);
 }
 

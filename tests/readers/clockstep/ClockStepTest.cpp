@@ -12,6 +12,8 @@
 #include "readers/SelfStatsReader.h"
 #include "support/ManualWakeTimer.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <sys/syscall.h>
@@ -89,6 +91,7 @@ TEST(ClockSteps, RatesAndSpacingsIgnoreWallClockSteps) {
     // Measured on a clock of the test's own, so that the bound holds whatever the store uses.
     auto previousTick = std::chrono::steady_clock::now();
     store.tick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store.isReadingDisk(); }));
     // Forward an hour, then back two: each would give a rate near 0 or exactly 0, a missing
     // self-load, a second disk read and a new Wi-Fi lookup on the wall clock.
     for (const std::int64_t step : {3600, -7200}) {
@@ -104,6 +107,7 @@ TEST(ClockSteps, RatesAndSpacingsIgnoreWallClockSteps) {
         ASSERT_TRUE(store.network()) << step;
         EXPECT_GE(store.network()->download, 1e6 / bound) << step;
         EXPECT_TRUE(store.selfStats()) << step;
+        QTest::qWait(1);
     }
     EXPECT_EQ(diskReads.reads.load(), 1);
     EXPECT_EQ(wifiLookups, 1);
