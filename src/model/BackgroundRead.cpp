@@ -43,15 +43,19 @@ bool BackgroundRead::start(Job job) {
     }
     auto* thread = new ReadThread(std::move(job));
     thread->setObjectName(threadName_); // the thread's name in top and gdb
+    // Deleted here rather than by deleteLater(), which a tool's processEvents() never gets to.
+    // Should this object go first, a thread that hangs is left to the end of the process.
     connect(thread, &QThread::finished, this, [this, thread] {
+        const HandBack handBack = thread->takeHandBack();
+        thread->wait(); // past `finished`, only the thread's own exit is left
+        delete thread;
         running_ = false;
         overdue_.stop();
-        if (const HandBack handBack = thread->takeHandBack()) {
+        if (handBack) {
             handBack();
         }
         emit finished();
     });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
     if (!thread->isRunning() && !thread->isFinished()) {
         delete thread; // no thread could be made (out of memory or tasks): try again later

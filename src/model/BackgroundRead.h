@@ -15,9 +15,9 @@ namespace trovimo {
 // from one thread to the other inside it, and nothing is shared while the read runs.
 //
 // A read that has not returned within the time limit is logged once and left to finish;
-// no other read starts until it has. Each read gets a new thread, without a parent: one that
-// hangs in the kernel may outlive this object (its hand-back is then dropped) and keeps the
-// process from nothing but its own exit.
+// no other read starts until it has. Each read gets a new thread, without a parent, deleted
+// once its hand-back is taken: one that hangs in the kernel may outlive this object (its
+// hand-back is then dropped), and at worst holds up the end of the process.
 class BackgroundRead final : public QObject {
     Q_OBJECT
 public:
