@@ -66,7 +66,7 @@ BENCHMARK_CAPTURE(BM_GPUFloor, i915, std::string("gpu/i915"),
 // The network step of a tick as the statistics store runs it: identity (a cache hit after
 // the first read), then the throughput of the interface it names.
 void networkStep(NetworkInfoReader& info, NetworkStatsReader& stats,
-                 std::optional<std::string>& interface, std::chrono::system_clock::time_point now) {
+                 std::optional<std::string>& interface, BoottimeClock::time_point now) {
     const auto identity = info.read();
     if (identity) {
         if (!interface || *interface != identity->bsdName) {
@@ -81,7 +81,7 @@ void networkStep(NetworkInfoReader& info, NetworkStatsReader& stats,
 // On the captured workstation tree: the route table instead of the kernel's route lookup.
 void BM_NetworkStepFixture(benchmark::State& state) {
     const std::string root = fixtures + "/network/workstation";
-    auto now = std::chrono::system_clock::time_point(1'700'000'000s);
+    auto now = BoottimeClock::time_point(1'700'000'000s);
     NetworkInfoReader info(root, NetworkInfoReader::RouteSource::routeTable, {},
                            [&] { return now; });
     NetworkStatsReader stats(root);
@@ -111,7 +111,7 @@ void BM_NetworkStepLive(benchmark::State& state) {
     NetworkInfoReader info;
     NetworkStatsReader stats;
     std::optional<std::string> interface;
-    measure(state, [&] { networkStep(info, stats, interface, std::chrono::system_clock::now()); });
+    measure(state, [&] { networkStep(info, stats, interface, BoottimeClock::now()); });
     if (!interface) {
         state.SkipWithError("no primary interface here");
     }

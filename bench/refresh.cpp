@@ -62,14 +62,15 @@ public:
     std::optional<MemoryStats> read() override {
         constexpr std::uint64_t mb = 1'000'000;
         const auto jitter = static_cast<std::uint64_t>(script().next(0.0, 3.0) * mb);
-        return MemoryStats{3'200 * mb + jitter, 16'000 * mb, 2'100 * mb + jitter, 600 * mb,
-                           0,                   0,           0,                   MemoryPressure::normal};
+        return MemoryStats{
+            3'200 * mb + jitter,   16'000 * mb, 2'100 * mb + jitter, 600 * mb, 0, 0, 0,
+            MemoryPressure::normal};
     }
 };
 
 class IdleNetwork final : public ThroughputSource {
 public:
-    std::optional<NetworkSpeed> read(std::chrono::system_clock::time_point,
+    std::optional<NetworkSpeed> read(BoottimeClock::time_point,
                                      const std::optional<std::string>&) override {
         return NetworkSpeed{script().next(0.0, 4'000.0), script().next(0.0, 1'500.0)};
     }
@@ -95,17 +96,16 @@ public:
     void arm(std::chrono::nanoseconds) override {}
 };
 
-void refresh(StatsStore& store, std::chrono::system_clock::time_point& wall) {
-    wall += 1s;
+void refresh(StatsStore& store, BoottimeClock::time_point& now) {
+    now += 1s;
     store.tick();
     QCoreApplication::processEvents();
 }
 
 // The timed refreshes alone, by name: `valgrind --tool=callgrind
 // --toggle-collect='*measuredRefresh*'` counts them without the set-up.
-[[gnu::noinline]] void measuredRefresh(StatsStore& store,
-                                       std::chrono::system_clock::time_point& wall) {
-    refresh(store, wall);
+[[gnu::noinline]] void measuredRefresh(StatsStore& store, BoottimeClock::time_point& now) {
+    refresh(store, now);
 }
 
 void BM_RefreshIdleDesktop(benchmark::State& state) {
@@ -121,14 +121,14 @@ void BM_RefreshIdleDesktop(benchmark::State& state) {
     readers.network = std::make_unique<IdleNetwork>();
     readers.networkInfo = std::make_unique<FixedNetworkInfo>();
     readers.disk = std::make_unique<FixedDisk>();
-    auto wall = std::chrono::system_clock::time_point{1796562330s};
+    auto now = BoottimeClock::time_point{86400s};
     StatsStore store(settings, std::move(readers), std::make_unique<ManualTimer>(),
-                     [&wall] { return wall; });
+                     [&now] { return now; });
     ContentView view(store, nullptr, settings);
     view.show();
     // Full histories, as after the first minute.
     for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
-        refresh(store, wall);
+        refresh(store, now);
     }
     // On an idle desktop the panel sleeps a second between refreshes, and whatever else
     // runs meanwhile takes the caches: "cold" evicts them before every refresh, so what it
@@ -144,7 +144,7 @@ void BM_RefreshIdleDesktop(benchmark::State& state) {
             benchmark::DoNotOptimize(evictor.data());
             state.ResumeTiming();
         }
-        measuredRefresh(store, wall);
+        measuredRefresh(store, now);
     }
 }
 BENCHMARK(BM_RefreshIdleDesktop)

@@ -9,7 +9,8 @@ struct DiskUsage {
     std::int64_t used = 0; // total minus what is available for important use
     std::int64_t total = 0;
     std::int64_t system = 0;    // used minus what the volume reports as its own used space, >= 0
-    std::int64_t purgeable = 0; // important-use capacity minus plainly available, >= 0
+    // What emptying the trash would free: a part of used outside system, >= 0.
+    std::int64_t purgeable = 0;
 
     friend bool operator==(const DiskUsage&, const DiskUsage&) = default;
 };

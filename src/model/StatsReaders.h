@@ -7,6 +7,7 @@
 #include "model/SampleSource.h"
 #include "model/SelfStats.h"
 #include "model/ThroughputSource.h"
+#include "model/TrashSource.h"
 
 #include <memory>
 
@@ -20,6 +21,7 @@ struct StatsReaders {
     std::unique_ptr<ThroughputSource> network;
     std::unique_ptr<SampleSource<NetworkInfo>> networkInfo;
     std::unique_ptr<SampleSource<DiskUsage>> disk;
+    std::unique_ptr<TrashSource> trash; // the purgeable share of the disk sample
     std::unique_ptr<SampleSource<SelfStats>> self;
 };
 

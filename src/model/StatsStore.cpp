@@ -14,16 +14,45 @@ template <typename Sample, typename Reader> std::optional<Sample> sampleOf(Reade
     return reader ? reader->read() : std::nullopt;
 }
 
+// The trash lies inside the volume's used space; it cannot take more of it than the part
+// that is not the system's reserve.
+std::int64_t purgeableShare(const DiskUsage& usage, std::int64_t trashBytes) noexcept {
+    const std::int64_t room = usage.used > usage.system ? usage.used - usage.system : 0;
+    return std::clamp<std::int64_t>(trashBytes, 0, room);
+}
+
 } // namespace
 
 StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
-                       std::unique_ptr<WakeTimer> timer, WallClock wallClock, QObject* parent)
+                       std::unique_ptr<WakeTimer> timer, Clock clock, QObject* parent)
     : QObject(parent), settings_(settings), readers_(std::move(readers)),
       timer_(timer ? std::move(timer) : std::make_unique<BoottimeTimer>()),
-      wallClock_(wallClock ? std::move(wallClock)
-                           : [] { return std::chrono::system_clock::now(); }) {
+      clock_(clock ? std::move(clock) : [] { return BoottimeClock::now(); }),
+      diskReader_(std::move(readers_.disk)), trashReader_(std::move(readers_.trash)),
+      volumeRead_(QStringLiteral("trovimo-volume"),
+                  QStringLiteral("StatsStore: ホームのボリュームが %1 秒以内に応答しません")
+                      .arg(diskReadLimit.count()),
+                  diskReadLimit),
+      trashRead_(QStringLiteral("trovimo-trash"),
+                 QStringLiteral("StatsStore: ゴミ箱の大きさの読み取りが %1 秒以内に終わりません")
+                     .arg(trashReadLimit.count()),
+                 trashReadLimit) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
     connect(&settings_, &SettingsStore::changed, this, [this] { tickSettings_.reset(); });
+    if (trashReader_ && trashReader_->changeDescriptor() >= 0) {
+        trashWatch_ = std::make_unique<QSocketNotifier>(trashReader_->changeDescriptor(),
+                                                        QSocketNotifier::Read);
+        connect(trashWatch_.get(), &QSocketNotifier::activated, this, [this] {
+            trashReader_->drainChanges();
+            trashChanged_ = true;
+        });
+    }
+}
+
+void StatsStore::setDiskReadLimits(std::chrono::milliseconds volume,
+                                   std::chrono::milliseconds trash) {
+    volumeRead_.setTimeLimit(volume);
+    trashRead_.setTimeLimit(trash);
 }
 
 const StatsStore::TickSettings& StatsStore::tickSettings() {
@@ -147,7 +176,7 @@ void StatsStore::sampleNetwork() {
     if (networkInfo_) {
         interface = networkInfo_->bsdName;
     }
-    const auto now = wallClock_();
+    const auto now = clock_();
     network_ = readers_.network ? readers_.network->read(now, interface) : std::nullopt;
     emit networkChanged();
     if (network_) {
@@ -159,21 +188,69 @@ void StatsStore::sampleNetwork() {
 }
 
 void StatsStore::sampleDisk() {
-    if (!tickSettings().showDisk) {
+    if (!tickSettings().showDisk || !diskReader_) {
         disk_.reset();
         emit diskChanged();
         return;
     }
-    const auto now = wallClock_();
-    // A clock set back makes the difference negative, so the held sample is kept until the
-    // clock has caught up again: the rule is on wall time, not on elapsed time.
-    const bool due = !disk_ || !lastDiskRead_ || now - *lastDiskRead_ >= diskReadSpacing;
-    if (!due) {
+    if (volumeRead_.isRunning()) {
+        // Slow or hung: what is held stays, and no second read piles up behind it.
         return;
     }
-    disk_ = sampleOf<DiskUsage>(readers_.disk);
-    emit diskChanged();
+    const auto now = clock_();
+    if (disk_ && lastDiskRead_ && now - *lastDiskRead_ < diskReadSpacing) {
+        startTrashRead();
+        return;
+    }
     lastDiskRead_ = now;
+    volumeRead_.start([this, reader = diskReader_]() -> BackgroundRead::HandBack {
+        // On the read's thread: only the sample goes back, inside the hand-back.
+        return [this, sample = reader->read()] { publishVolume(sample); };
+    });
+}
+
+void StatsStore::startTrashRead() {
+    // Never beside a running volume read: on a hung home both would hang.
+    if (!trashReader_ || trashRead_.isRunning() || volumeRead_.isRunning()) {
+        return;
+    }
+    const auto now = clock_();
+    if (!trashChanged_ && lastTrashRead_ && now - *lastTrashRead_ < trashReadSpacing) {
+        return;
+    }
+    trashChanged_ = false;
+    lastTrashRead_ = now;
+    trashRead_.start([this, reader = trashReader_]() -> BackgroundRead::HandBack {
+        return [this, bytes = reader->read()] { publishTrash(bytes); };
+    });
+}
+
+void StatsStore::publishVolume(std::optional<DiskUsage> sample) {
+    if (!tickSettings().showDisk) {
+        return; // hidden while the read ran
+    }
+    if (sample) {
+        sample->purgeable = purgeableShare(*sample, trashBytes_);
+    }
+    disk_ = sample;
+    if (disk_) {
+        startTrashRead(); // before the signals, so that they find it under way
+    }
+    emit diskChanged();
+    emit ticked();
+}
+
+void StatsStore::publishTrash(std::optional<std::int64_t> bytes) {
+    // Absent when the count was cut short or the trash unreadable: the last count stands.
+    trashBytes_ = bytes.value_or(trashBytes_);
+    if (disk_ && tickSettings().showDisk) {
+        const std::int64_t purgeable = purgeableShare(*disk_, trashBytes_);
+        if (purgeable != disk_->purgeable) {
+            disk_->purgeable = purgeable;
+            emit diskChanged();
+        }
+    }
+    emit ticked();
 }
 
 void StatsStore::sampleSelf() {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "model/BackgroundRead.h"
+#include "model/BoottimeClock.h"
 #include "model/RingBuffer.h"
 #include "model/StatsReaders.h"
 #include "model/WakeTimer.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <chrono>
 #include <functional>
@@ -17,16 +20,25 @@ class SettingsStore;
 
 // The single model of the running system: owns the readers, runs the sampling loop on the
 // GUI thread and publishes the latest sample of each kind plus four one-minute histories.
+// The volume and the trash are read on threads of their own (a network home can hang any
+// call on it); their results land here, between ticks.
 class StatsStore : public QObject {
     Q_OBJECT
 public:
-    using WallClock = std::function<std::chrono::system_clock::time_point()>;
+    using Clock = std::function<BoottimeClock::time_point()>;
     static constexpr std::ptrdiff_t historyCapacity = 60;
     static constexpr std::chrono::seconds diskReadSpacing{30};
+    // The trash is counted again this long after the last count, or at the next tick after
+    // it changed.
+    static constexpr std::chrono::minutes trashReadSpacing{5};
+    // A volume read still running after this is logged; the panel goes on with what it has.
+    static constexpr std::chrono::seconds diskReadLimit{2};
+    static constexpr std::chrono::seconds trashReadLimit{10};
 
-    // `timer` defaults to a boot-time timer, `wallClock` to the system clock.
+    // `timer` defaults to a boot-time timer, `clock` (what every interval is measured on) to
+    // the boot-time clock.
     StatsStore(SettingsStore& settings, StatsReaders readers,
-               std::unique_ptr<WakeTimer> timer = nullptr, WallClock wallClock = {},
+               std::unique_ptr<WakeTimer> timer = nullptr, Clock clock = {},
                QObject* parent = nullptr);
     ~StatsStore() override;
 
@@ -40,6 +52,13 @@ public:
     // The window layer tells whether the main window can be seen; true when none is set.
     void setVisibilityQuery(std::function<bool()> query) { visibilityQuery_ = std::move(query); }
     [[nodiscard]] bool isMainWindowVisible() const;
+
+    // Whether a volume or trash read is under way (a tool that prints once waits for it).
+    [[nodiscard]] bool isReadingDisk() const noexcept {
+        return volumeRead_.isRunning() || trashRead_.isRunning();
+    }
+    // For tests: shorter limits than diskReadLimit and trashReadLimit.
+    void setDiskReadLimits(std::chrono::milliseconds volume, std::chrono::milliseconds trash);
 
     [[nodiscard]] const std::optional<CPULoad>& cpu() const noexcept { return cpu_; }
     [[nodiscard]] const RingBuffer<double>& cpuHistory() const noexcept { return cpuHistory_; }
@@ -71,7 +90,8 @@ signals:
     void uploadHistoryChanged();
     void diskChanged();
     void selfStatsChanged();
-    // After every tick, once: a cheap hook for views that redraw as a whole.
+    // Once after every tick, and after a volume or trash read landed: a cheap hook for views
+    // that redraw as a whole.
     void ticked();
 
 private:
@@ -82,6 +102,9 @@ private:
     void sampleMemory();
     void sampleNetwork();
     void sampleDisk();
+    void startTrashRead();
+    void publishVolume(std::optional<DiskUsage> sample);
+    void publishTrash(std::optional<std::int64_t> bytes);
     void sampleSelf();
 
     // The settings a tick reads, looked up again only after the store reports a change.
@@ -102,7 +125,7 @@ private:
     std::optional<double> reportedInterval_;
     StatsReaders readers_;
     std::unique_ptr<WakeTimer> timer_;
-    WallClock wallClock_;
+    Clock clock_;
     std::function<bool()> visibilityQuery_;
     bool started_ = false;
 
@@ -117,8 +140,17 @@ private:
     RingBuffer<double> uploadHistory_{historyCapacity};
     std::optional<DiskUsage> disk_;
     std::optional<SelfStats> selfStats_;
-    // Wall-clock time of the last disk read; none means the distant past.
-    std::optional<std::chrono::system_clock::time_point> lastDiskRead_;
+    // Shared with the read in flight, which may outlive the store when it hangs.
+    std::shared_ptr<SampleSource<DiskUsage>> diskReader_;
+    std::shared_ptr<TrashSource> trashReader_;
+    std::unique_ptr<QSocketNotifier> trashWatch_;
+    BackgroundRead volumeRead_;
+    BackgroundRead trashRead_;
+    // When the last volume and trash reads started; none means the distant past.
+    std::optional<BoottimeClock::time_point> lastDiskRead_;
+    std::optional<BoottimeClock::time_point> lastTrashRead_;
+    bool trashChanged_ = false;
+    std::int64_t trashBytes_ = 0; // the last complete count
 };
 
 } // namespace trovimo

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/BoottimeClock.h"
 #include "model/NetworkSpeed.h"
 
-#include <chrono>
 #include <optional>
 #include <string>
 
@@ -14,8 +14,7 @@ class ThroughputSource {
 public:
     virtual ~ThroughputSource() = default;
     [[nodiscard]] virtual std::optional<NetworkSpeed>
-    read(std::chrono::system_clock::time_point now,
-         const std::optional<std::string>& interface) = 0;
+    read(BoottimeClock::time_point now, const std::optional<std::string>& interface) = 0;
 };
 
 } // namespace trovimo

@@ -21,9 +21,9 @@ struct VolumeFigures {
 };
 
 // total = blocks; used = total - available; system = the root-reserved blocks (f_bfree -
-// f_bavail, which df's Used leaves out), not below 0; purgeable = 0, as Linux file systems
-// offer no space that is free only for important use. Absent when there is no unit or the
-// byte counts do not fit 63 bits.
+// f_bavail, which df's Used leaves out), not below 0; purgeable = 0: the file system offers
+// no space that is free only for important use (the statistics store puts the trash there).
+// Absent when there is no unit or the byte counts do not fit 63 bits.
 [[nodiscard]] std::optional<DiskUsage> diskUsageFrom(const VolumeFigures& figures);
 
 // The capacity of the file system that holds the home directory.
@@ -32,7 +32,8 @@ public:
     // `home` is the directory to ask about; by default $HOME, else the password entry's.
     explicit DiskStatsReader(std::string home = homeDirectory());
 
-    // Absent when statvfs fails (no such directory, no permission).
+    // Absent when statvfs fails (no such directory, no permission). Blocks for as long as the
+    // home's file system does not answer (a network home whose server went away).
     [[nodiscard]] std::optional<DiskUsage> read() override;
 
     [[nodiscard]] static std::string homeDirectory();

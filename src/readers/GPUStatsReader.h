@@ -36,7 +36,10 @@ public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     // `nvmlLibrary`: the name or path handed to dlopen. `clock`: monotonic time for the
-    // residency deltas and the idle release of NVML sessions (steady_clock when empty).
+    // residency deltas and the idle release of NVML sessions (steady_clock when empty). Not
+    // boot time, unlike the other rates: whether the idle-residency counters go on through a
+    // suspend is up to the hardware, and where they stop, an interval that counted the
+    // suspend would read as a busy GPU. Neither clock steps with the wall clock.
     explicit GPUStatsReader(std::string root = "/", std::string nvmlLibrary = "libnvidia-ml.so.1",
                             Clock clock = {});
     ~GPUStatsReader() override;

@@ -46,10 +46,9 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
         std::string_view key;
         std::uint64_t MeminfoFigures::*member;
     };
-    static constexpr std::array<Field, 12> fields{{
+    static constexpr std::array<Field, 11> fields{{
         {"MemTotal", &MeminfoFigures::memTotal},
         {"MemFree", &MeminfoFigures::memFree},
-        {"MemAvailable", &MeminfoFigures::memAvailable},
         {"Active", &MeminfoFigures::active},
         {"Inactive", &MeminfoFigures::inactive},
         {"Active(anon)", &MeminfoFigures::activeAnon},
@@ -60,9 +59,18 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
         {"SwapTotal", &MeminfoFigures::swapTotal},
         {"SwapFree", &MeminfoFigures::swapFree},
     }};
+    // Lines a kernel may lack, where a missing line is not the same as 0.
+    struct OptionalField {
+        std::string_view key;
+        std::optional<std::uint64_t> MeminfoFigures::*member;
+    };
+    static constexpr std::array<OptionalField, 2> optionalFields{{
+        {"MemAvailable", &MeminfoFigures::memAvailable},
+        {"KReclaimable", &MeminfoFigures::kReclaimable},
+    }};
     MeminfoFigures figures;
     bool sawTotal = false;
-    constexpr unsigned allFound = (2u << fields.size()) - 1;
+    constexpr unsigned allFound = (1u << (fields.size() + optionalFields.size())) - 1;
     unsigned found = 0;
     std::string_view line;
     while (nextLine(text, line)) {
@@ -72,17 +80,17 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
         }
         const std::string_view key = line.substr(0, colon);
         std::uint64_t* target = nullptr;
-        std::uint64_t kReclaimable = 0;
-        unsigned bit = 1u << fields.size();
-        if (key == "KReclaimable") {
-            target = &kReclaimable;
-        } else {
-            for (std::size_t index = 0; index < fields.size(); ++index) {
-                if (fields[index].key == key) {
-                    target = &(figures.*fields[index].member);
-                    bit = 1u << index;
-                    break;
-                }
+        unsigned bit = 0;
+        for (std::size_t index = 0; index < fields.size() && target == nullptr; ++index) {
+            if (fields[index].key == key) {
+                target = &(figures.*fields[index].member);
+                bit = 1u << index;
+            }
+        }
+        for (std::size_t index = 0; index < optionalFields.size() && target == nullptr; ++index) {
+            if (optionalFields[index].key == key) {
+                target = &(figures.*optionalFields[index].member).emplace();
+                bit = 1u << (fields.size() + index);
             }
         }
         if (target == nullptr) {
@@ -99,9 +107,6 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
             return std::nullopt;
         }
         *target = *bytes;
-        if (target == &kReclaimable) {
-            figures.kReclaimable = kReclaimable;
-        }
         sawTotal = sawTotal || target == &figures.memTotal;
         // The lines we use all come in the first half of the file; the rest (huge pages,
         // direct map) need not be looked at once every one of ours was seen.
@@ -177,6 +182,18 @@ MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramByt
     stats.app = saturatingAdd(figures.activeAnon, figures.inactiveAnon);
     // zswap's pool and zram's zsmalloc pages are kernel allocations on no LRU list.
     stats.compressed = saturatingAdd(figures.zswap, zramBytes);
+    stats.swapTotal = figures.swapTotal;
+    stats.swapUsed = saturatingSubtract(figures.swapTotal, figures.swapFree);
+    stats.pressure = pressure;
+    if (figures.memAvailable) {
+        // Used as every other tool counts it. Wired is what the kernel holds and will not give
+        // back: its own allocations, the watermark reserves, the caches it cannot drop (and a
+        // ZFS ARC, which MemAvailable does not count either).
+        const std::uint64_t used = saturatingSubtract(figures.memTotal, *figures.memAvailable);
+        stats.wired = saturatingSubtract(saturatingSubtract(used, stats.app), stats.compressed);
+        stats.used = saturatingAdd(saturatingAdd(stats.app, stats.wired), stats.compressed);
+        return stats;
+    }
     // Whatever is neither free, on an LRU list, reclaimable kernel memory nor compressed
     // memory is held by the kernel: page tables, unreclaimable slab, stacks, vmalloc,
     // driver pages. Added to the unevictable (mlocked, ramfs) pages that is "wired".
@@ -193,9 +210,6 @@ MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramByt
     }
     stats.wired = saturatingAdd(figures.unevictable, kernel);
     stats.used = saturatingAdd(saturatingAdd(stats.app, stats.wired), stats.compressed);
-    stats.swapTotal = figures.swapTotal;
-    stats.swapUsed = saturatingSubtract(figures.swapTotal, figures.swapFree);
-    stats.pressure = pressure;
     return stats;
 }
 
@@ -224,8 +238,8 @@ void MemoryStatsReader::findZramDevices() {
         directory = blockDirectory_ ? blockDirectory_.get() : transient.get();
     }
     for (;;) {
-        const long got = ::syscall(SYS_getdents64, directory, directoryBuffer_.data(),
-                                   directoryBuffer_.size());
+        const long got =
+            ::syscall(SYS_getdents64, directory, directoryBuffer_.data(), directoryBuffer_.size());
         if (got <= 0) {
             return;
         }
@@ -283,7 +297,7 @@ std::optional<MemoryStats> MemoryStatsReader::read() {
     ++readsSinceScan_;
     const std::uint64_t zram = zramBytes();
     std::optional<std::uint64_t> arc;
-    if (rescan || arcFound_) {
+    if (!figures->memAvailable && (rescan || arcFound_)) {
         const auto text = file_.read(arcstatsPath_);
         arcFound_ = text.has_value();
         if (text) {

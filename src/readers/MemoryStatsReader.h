@@ -18,7 +18,9 @@ namespace trovimo {
 struct MeminfoFigures {
     std::uint64_t memTotal = 0;
     std::uint64_t memFree = 0;
-    std::uint64_t memAvailable = 0;
+    // The kernel's estimate of what could be handed out without swapping (3.14 on): what
+    // free, top and the desktops' monitors subtract from MemTotal to call the rest used.
+    std::optional<std::uint64_t> memAvailable;
     std::uint64_t active = 0;
     std::uint64_t inactive = 0;
     std::uint64_t activeAnon = 0;
@@ -48,8 +50,11 @@ struct MeminfoFigures {
 // /proc/spl/kstat/zfs/arcstats: the ARC's `size` in bytes.
 [[nodiscard]] std::optional<std::uint64_t> parseArcSize(std::string_view text);
 
-// The memory sample from the figures. `zramBytes` is the memory all zram devices hold,
-// `arcBytes` the ZFS ARC size when ZFS is loaded.
+// The memory sample from the figures: used = MemTotal - MemAvailable, split into app (the
+// anonymous LRU lists, shared memory included), compressed (zswap and zram) and wired, the
+// rest. Without MemAvailable, wired is what lies on no LRU list and is not free, reclaimable
+// or compressed. `zramBytes` is the memory all zram devices hold, `arcBytes` the ZFS ARC
+// size when ZFS is loaded (only needed without MemAvailable).
 [[nodiscard]] MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramBytes,
                                           std::optional<std::uint64_t> arcBytes,
                                           std::optional<MemoryPressure> pressure);
@@ -76,7 +81,7 @@ private:
     std::string arcstatsPath_;
     std::string blockPath_;
     std::vector<std::string> zramStatPaths_; // /sys/block/zramN/mm_stat of each device found
-    int readsSinceScan_ = rescanInterval;      // the first read looks
+    int readsSinceScan_ = rescanInterval;    // the first read looks
     bool arcFound_ = false;
     WholeFileReader file_;
     std::vector<char> directoryBuffer_;

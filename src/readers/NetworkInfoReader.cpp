@@ -115,7 +115,7 @@ NetworkInfoReader::NetworkInfoReader(std::string root, RouteSource routeSource,
         routeQuery_ = RouteQuery::open();
     }
     if (!clock_) {
-        clock_ = [] { return std::chrono::system_clock::now(); };
+        clock_ = [] { return BoottimeClock::now(); };
     }
 }
 
@@ -150,8 +150,6 @@ std::optional<NetworkInfo> NetworkInfoReader::read() {
     const auto now = clock_();
     const bool samePrimary = cached_ && (primary->index != 0 ? primary->index == cachedIndex_
                                                              : primary->name == cached_->bsdName);
-    // Compared as time points, not durations: a clock set back keeps the answer until the
-    // clock has caught up with the last refresh plus the lifetime.
     if (samePrimary && now < lastRefresh_ + cacheLifetime) {
         return cached_;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/BoottimeClock.h"
 #include "model/NetworkInfo.h"
 #include "model/SampleSource.h"
 #include "readers/WholeFileReader.h"
@@ -24,10 +25,10 @@ class RouteQuery;
 
 // Which interface carries the traffic, its display name and, on Wi-Fi, the network and Wi-Fi
 // generation. The primary interface is asked for on every read (the throughput reader counts
-// its bytes); the slower lookups are cached for 30 s of wall-clock time per interface.
+// its bytes); the slower lookups are cached for 30 s of boot time per interface.
 class NetworkInfoReader final : public SampleSource<NetworkInfo> {
 public:
-    using Clock = std::function<std::chrono::system_clock::time_point()>;
+    using Clock = std::function<BoottimeClock::time_point()>;
     using WifiLookup = std::function<std::optional<WifiDetails>(const std::string& interface)>;
 
     // Where the primary interface comes from: the kernel's route lookup over rtnetlink, with
@@ -35,7 +36,7 @@ public:
     enum class RouteSource { kernel, routeTable };
 
     // This machine: rtnetlink opened now (the route table alone when `root` is not "/"),
-    // nl80211 for Wi-Fi, the system clock.
+    // nl80211 for Wi-Fi, the boot-time clock.
     explicit NetworkInfoReader(std::string root = "/");
     NetworkInfoReader(std::string root, RouteSource routeSource, WifiLookup wifiLookup,
                       Clock clock);
@@ -64,8 +65,7 @@ private:
 
     std::optional<NetworkInfo> cached_;
     std::uint32_t cachedIndex_ = 0; // the kernel's index of cached_->bsdName; 0 when unknown
-    std::chrono::system_clock::time_point lastRefresh_ =
-        std::chrono::system_clock::time_point::min();
+    BoottimeClock::time_point lastRefresh_ = BoottimeClock::time_point::min();
 };
 
 } // namespace trovimo

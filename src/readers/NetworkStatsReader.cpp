@@ -121,7 +121,7 @@ NetworkStatsReader::readCounters(const std::optional<std::string>& interface) {
     return sum;
 }
 
-std::optional<NetworkSpeed> NetworkStatsReader::read(std::chrono::system_clock::time_point now,
+std::optional<NetworkSpeed> NetworkStatsReader::read(BoottimeClock::time_point now,
                                                      const std::optional<std::string>& interface) {
     const std::string_view key = interface ? std::string_view(*interface) : defaultKey;
     const auto counters = readCounters(interface);

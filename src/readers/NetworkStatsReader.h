@@ -30,8 +30,7 @@ public:
     explicit NetworkStatsReader(std::string root = "/");
 
     [[nodiscard]] std::optional<NetworkSpeed>
-    read(std::chrono::system_clock::time_point now,
-         const std::optional<std::string>& interface) override;
+    read(BoottimeClock::time_point now, const std::optional<std::string>& interface) override;
 
     // The summed counters of the selection, as `read` takes them; absent when /proc/net/dev
     // cannot be read. An interface that is down or unknown counts 0.
@@ -47,7 +46,7 @@ private:
     struct Previous {
         std::string key;
         Counters counters;
-        std::chrono::system_clock::time_point time;
+        BoottimeClock::time_point time;
     };
 
     std::string procNetDev_;

@@ -20,7 +20,7 @@ std::optional<std::uint64_t> nanosecondsOf(clockid_t clock) {
 
 SelfClocks SelfClocks::system() {
     return {[] { return nanosecondsOf(CLOCK_PROCESS_CPUTIME_ID); },
-            [] { return nanosecondsOf(CLOCK_MONOTONIC).value_or(0); }};
+            [] { return nanosecondsOf(CLOCK_BOOTTIME).value_or(0); }};
 }
 
 std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {

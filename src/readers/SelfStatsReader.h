@@ -18,10 +18,11 @@ namespace trovimo {
 struct SelfClocks {
     // CPU time of the whole process (all threads); absent when the clock cannot be read.
     std::function<std::optional<std::uint64_t>()> cpuTime;
-    // A monotonic clock reading.
+    // A clock reading that never steps: the elapsed time the CPU time is divided by.
     std::function<std::uint64_t()> monotonic;
 
-    // CLOCK_PROCESS_CPUTIME_ID and CLOCK_MONOTONIC.
+    // CLOCK_PROCESS_CPUTIME_ID and CLOCK_BOOTTIME (which, unlike CLOCK_MONOTONIC, goes on
+    // through a suspend: the first figure after resume is the share of the whole interval).
     [[nodiscard]] static SelfClocks system();
 };
 

@@ -7,6 +7,7 @@
 #include "readers/NetworkInfoReader.h"
 #include "readers/NetworkStatsReader.h"
 #include "readers/SelfStatsReader.h"
+#include "readers/TrashSizeReader.h"
 
 namespace trovimo {
 
@@ -17,8 +18,10 @@ StatsReaders makeSystemReaders(const std::string& root) {
     readers.memory = std::make_unique<MemoryStatsReader>(root);
     readers.network = std::make_unique<NetworkStatsReader>(root);
     readers.networkInfo = std::make_unique<NetworkInfoReader>(root);
-    // statvfs asks the running system; the root only relocates /proc and /sys.
+    // statvfs and the trash belong to the running system; the root only relocates /proc
+    // and /sys.
     readers.disk = std::make_unique<DiskStatsReader>();
+    readers.trash = std::make_unique<TrashSizeReader>();
     readers.self = std::make_unique<SelfStatsReader>(root);
     return readers;
 }

@@ -10,7 +10,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <signal.h>
 #include <time.h>
@@ -66,10 +68,10 @@ Fields. An object or value that cannot be read is null.
   cpu.total                 load of the whole CPU, fraction 0-1
   cpu.perCore               load of each core in the kernel's order, fractions 0-1
   gpu                       GPU utilisation, fraction 0-1
-  memory.used               app + wired + compressed, bytes
+  memory.used               in use, as free counts it: total - available, bytes
   memory.total              installed memory, bytes
   memory.app                applications' memory (anonymous pages), bytes
-  memory.wired              memory held by the kernel or locked in place, bytes
+  memory.wired              the rest of used: kernel, reserves, unreclaimable caches, bytes
   memory.compressed         memory held compressed (zswap, zram), bytes
   memory.swapUsed           swap in use, bytes (0 when unreadable)
   memory.swapTotal          swap space, bytes (0 when unreadable)
@@ -84,13 +86,30 @@ Fields. An object or value that cannot be read is null.
   disk.used                 used on the volume holding $HOME, bytes
   disk.total                size of that volume, bytes
   disk.system               part of used that only root may fill, bytes
-  disk.purgeable            space the system could free on its own, bytes
+  disk.purgeable            part of used that the user's trash on that volume takes, bytes
   selfStats.cpu             this tool's CPU time per elapsed time, 1 = one core
   selfStats.memory          this tool's private memory, bytes
 
 Exit status: 0 when done or interrupted, 1 when the output cannot be written,
 2 for a wrong option.
 )";
+
+// The volume and the trash are read on threads of their own. Their figures belong in the line
+// of the tick that asked for them, unless they take longer than the store allows a read
+// before it goes on without it; a read still running from an earlier tick is not waited for.
+void awaitDiskReads(trovimo::StatsStore& store) {
+    if (!store.isReadingDisk()) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(trovimo::StatsStore::diskReadLimit, &loop, &QEventLoop::quit);
+    QObject::connect(&store, &trovimo::StatsStore::ticked, &loop, [&] {
+        if (!store.isReadingDisk()) {
+            loop.quit();
+        }
+    });
+    loop.exec();
+}
 
 struct Options {
     double interval = 1.0;
@@ -185,7 +204,12 @@ int main(int argc, char** argv) {
         if (stopRequested) {
             break;
         }
+        QCoreApplication::processEvents(); // what landed during the pause
+        const bool alreadyReading = store.isReadingDisk();
         store.tick();
+        if (!alreadyReading) {
+            awaitDiskReads(store);
+        }
         std::string line = trovimo::sampleJson(store);
         line.push_back('\n');
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||

@@ -7,6 +7,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,7 @@ TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
     readers.self = std::make_unique<Fixed<SelfStats>>(SelfStats{0.015, 4096});
     StatsStore store(settings, std::move(readers));
     store.tick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.disk().has_value(); })); // read off-thread
 
     const std::string line = sampleJson(store);
     EXPECT_EQ(line.find('\n'), std::string::npos);

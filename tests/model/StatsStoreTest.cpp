@@ -2,15 +2,23 @@
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/SystemLog.h"
+#include "readers/UniqueFd.h"
 #include "support/ManualWakeTimer.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <sys/eventfd.h>
+
+#include <atomic>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace trovimo;
@@ -42,17 +50,47 @@ private:
     Journal& journal_;
 };
 
+// The volume, read on the store's worker threads: while held, it blocks like statvfs on a
+// home whose server went away. The test sets `answer` only while no read runs.
+class HeldDisk : public SampleSource<DiskUsage> {
+public:
+    std::optional<DiskUsage> read() override {
+        ++reads;
+        while (held) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return answer;
+    }
+    std::atomic<int> reads{0};
+    std::atomic<bool> held{false};
+    std::optional<DiskUsage> answer;
+};
+
+// The trash: a scripted count (below 0: cut short), and an eventfd standing in for inotify.
+class ScriptedTrash : public TrashSource {
+public:
+    std::optional<std::int64_t> read() override {
+        ++reads;
+        return bytes >= 0 ? std::optional<std::int64_t>(bytes) : std::nullopt;
+    }
+    int changeDescriptor() const noexcept override { return fd.get(); }
+    void drainChanges() const noexcept override { ::eventfd_read(fd.get(), nullptr); }
+    UniqueFd fd{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+    std::atomic<std::int64_t> bytes{0};
+    std::atomic<int> reads{0};
+};
+
 class ScriptedThroughput : public ThroughputSource {
 public:
     explicit ScriptedThroughput(Journal& journal) : journal_(journal) {}
-    std::optional<NetworkSpeed> read(std::chrono::system_clock::time_point now,
+    std::optional<NetworkSpeed> read(BoottimeClock::time_point now,
                                      const std::optional<std::string>& interface) override {
         journal_.push_back("network");
         calls.push_back({now, interface});
         return fallback;
     }
     struct Call {
-        std::chrono::system_clock::time_point now;
+        BoottimeClock::time_point now;
         std::optional<std::string> interface;
     };
     std::vector<Call> calls;
@@ -78,12 +116,34 @@ protected:
         readers.networkInfo =
             make(networkInfo, new ScriptedSource<NetworkInfo>("networkInfo", journal));
         readers.network = make(network, new ScriptedThroughput(journal));
-        readers.disk = make(disk, new ScriptedSource<DiskUsage>("disk", journal));
+        readers.disk = make(disk, new HeldDisk);
+        readers.trash = make(trash, new ScriptedTrash);
         readers.self = make(self, new ScriptedSource<SelfStats>("self", journal));
         auto manual = std::make_unique<test::ManualWakeTimer>();
         timer = manual.get();
         store = std::make_unique<StatsStore>(settings, std::move(readers), std::move(manual),
-                                             [this] { return wallNow; });
+                                             [this] { return bootNow; });
+    }
+    ~StatsStoreTest() override {
+        disk->held = false;
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !store->isReadingDisk(); }));
+    }
+
+    // A tick, and the volume and trash reads it started landing, waited for as a view would:
+    // at each landing, whether more is under way.
+    void tickAndWait() {
+        QEventLoop loop;
+        QObject::connect(store.get(), &StatsStore::ticked, &loop, [&] {
+            if (!store->isReadingDisk()) {
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        store->tick();
+        if (store->isReadingDisk()) {
+            loop.exec();
+        }
+        ASSERT_FALSE(store->isReadingDisk());
     }
 
     QTemporaryDir dir;
@@ -94,10 +154,11 @@ protected:
     ScriptedSource<MemoryStats>* memory = nullptr;
     ScriptedSource<NetworkInfo>* networkInfo = nullptr;
     ScriptedThroughput* network = nullptr;
-    ScriptedSource<DiskUsage>* disk = nullptr;
+    HeldDisk* disk = nullptr;
+    ScriptedTrash* trash = nullptr;
     ScriptedSource<SelfStats>* self = nullptr;
     test::ManualWakeTimer* timer = nullptr;
-    std::chrono::system_clock::time_point wallNow{std::chrono::hours(500000)};
+    BoottimeClock::time_point bootNow{std::chrono::hours(500)};
     std::unique_ptr<StatsStore> store;
 };
 
@@ -107,11 +168,12 @@ TEST_F(StatsStoreTest, TickCallsReadersInFixedOrderAndPublishesWhatTheyGive) {
     memory->fallback = MemoryStats{};
     memory->fallback->used = 10;
     networkInfo->fallback = NetworkInfo{"wlan0", "Wi-Fi", std::nullopt, std::nullopt};
-    disk->fallback = DiskUsage{1, 2, 0, 0};
+    disk->answer = DiskUsage{1, 2, 0, 0};
     self->script = {std::nullopt, SelfStats{0.01, 1000}};
 
-    store->tick();
-    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "disk", "self"}));
+    tickAndWait();
+    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
+    EXPECT_EQ(disk->reads.load(), 1);
     // First tick: the delta readers have nothing yet; the rest publish.
     EXPECT_FALSE(store->cpu());
     EXPECT_FALSE(store->network());
@@ -124,7 +186,7 @@ TEST_F(StatsStoreTest, TickCallsReadersInFixedOrderAndPublishesWhatTheyGive) {
     EXPECT_EQ(store->gpuHistory().storage(), std::vector<double>{0.25});
     ASSERT_EQ(network->calls.size(), 1u);
     EXPECT_EQ(network->calls[0].interface, std::optional<std::string>("wlan0"));
-    EXPECT_EQ(network->calls[0].now, wallNow);
+    EXPECT_EQ(network->calls[0].now, bootNow);
 
     network->fallback = NetworkSpeed{100.0, 7.0};
     store->tick();
@@ -175,45 +237,78 @@ TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHisto
     EXPECT_TRUE(store->uploadHistory().storage().empty());
 }
 
-TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsOfWallTime) {
-    disk->fallback = DiskUsage{1, 2, 0, 0};
-    auto diskReads = [&] { return std::count(journal.begin(), journal.end(), "disk"); };
-    store->tick();
-    EXPECT_EQ(diskReads(), 1);
-    wallNow += 1s;
-    store->tick();
-    EXPECT_EQ(diskReads(), 1);
-    wallNow += 29s; // 30 s after the read
-    store->tick();
-    EXPECT_EQ(diskReads(), 2);
-
-    // The clock set back an hour: no read until the clock is 30 s past the last read again.
-    const auto lastRead = wallNow;
-    wallNow -= 1h;
-    store->tick();
-    wallNow = lastRead + 29s;
-    store->tick();
-    EXPECT_EQ(diskReads(), 2);
-    wallNow = lastRead + 30s;
-    store->tick();
-    EXPECT_EQ(diskReads(), 3);
+TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsAndRetriedAfterAFailure) {
+    disk->answer = std::nullopt;
+    tickAndWait();
+    tickAndWait();
+    EXPECT_EQ(disk->reads.load(), 2) << "a failed read is tried again at the next tick";
+    disk->answer = DiskUsage{1, 2, 0, 0};
+    tickAndWait();
+    bootNow += 29s;
+    tickAndWait();
+    EXPECT_EQ(disk->reads.load(), 3);
+    bootNow += 1s; // 30 s after the read
+    tickAndWait();
+    EXPECT_EQ(disk->reads.load(), 4);
 }
 
-TEST_F(StatsStoreTest, FailingDiskReadIsRetriedEveryTick) {
-    disk->fallback = std::nullopt;
-    store->tick();
-    store->tick();
-    store->tick();
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "disk"), 3);
-    // Hiding the disk does not forget when it was last read successfully.
-    disk->fallback = DiskUsage{1, 2, 0, 0};
-    store->tick();
-    settings.setBool(keys::showDisk, false);
-    store->tick();
-    settings.setBool(keys::showDisk, true);
-    wallNow += 1s;
-    store->tick(); // disk absent after hiding, so it is read again at once
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "disk"), 5);
+// statvfs on a home whose server went away blocks until the server returns: the ticks go on,
+// the last sample stays, one line is logged, and no second read piles up behind the first.
+TEST_F(StatsStoreTest, AHungVolumeReadLeavesTheLastSampleAndTheTicksGoOn) {
+    QStringList logged;
+    setSystemLogSink([&](const QString& line) { logged << line; });
+    store->setDiskReadLimits(20ms, 20ms);
+    disk->answer = DiskUsage{1, 2, 0, 0};
+    tickAndWait();
+
+    disk->held = true;
+    disk->answer = DiskUsage{3, 4, 0, 0};
+    for (int tick = 0; tick < 5; ++tick) {
+        bootNow += 31s;
+        store->tick(); // would block here, were the read made on this thread
+        QTest::qWait(10);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return disk->reads == 2 && !logged.isEmpty(); }));
+    QTest::qWait(30);
+    EXPECT_EQ(disk->reads.load(), 2) << "a second read behind the hung one";
+    EXPECT_EQ(store->disk(), (DiskUsage{1, 2, 0, 0}));
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged[0].startsWith(QStringLiteral("StatsStore: ")));
+
+    disk->held = false;
+    ASSERT_TRUE(QTest::qWaitFor([this] { return store->disk() == DiskUsage{3, 4, 0, 0}; }));
+    EXPECT_EQ(logged.size(), 1);
+    setSystemLogSink({});
+}
+
+// The trash is the purgeable share: counted after the volume, again when it changes or five
+// minutes on, never more than the used space outside the reserve, the last count kept when
+// one is cut short.
+TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
+    disk->answer = DiskUsage{1000, 4000, 100, 0};
+    trash->bytes = 300;
+    tickAndWait();
+    EXPECT_EQ(store->disk()->purgeable, 300);
+    EXPECT_EQ(trash->reads.load(), 1);
+
+    trash->bytes = 5000;
+    bootNow += 10s;
+    tickAndWait();
+    EXPECT_EQ(trash->reads.load(), 1) << "nothing changed";
+    ::eventfd_write(trash->fd.get(), 1);
+    QTest::qWait(10);
+    tickAndWait();
+    EXPECT_EQ(trash->reads.load(), 2);
+    EXPECT_EQ(store->disk()->purgeable, 900) << "used less the reserve";
+
+    trash->bytes = -1;
+    bootNow += 5min;
+    tickAndWait();
+    EXPECT_EQ(trash->reads.load(), 3);
+    EXPECT_EQ(store->disk()->purgeable, 900);
+    bootNow += 30s; // the next volume sample carries the kept count
+    tickAndWait();
+    EXPECT_EQ(store->disk()->purgeable, 900);
 }
 
 TEST_F(StatsStoreTest, UnchangedGpuValueDoesNotNotifyButStillExtendsHistory) {
@@ -278,7 +373,7 @@ TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {
 
     visible = true;
     timer->fire();
-    EXPECT_EQ(journal.size(), 7u);
+    EXPECT_EQ(journal.size(), 6u);
     EXPECT_EQ(store->cpuHistory().storage().size(), 1u);
 }
 

@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 
 #include <QLocale>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,7 @@ TEST_F(SectionUpdateTest, DiskAlertFollowsTheThresholdWithoutANewSample) {
     StatsStore stats(settings, std::move(readers));
     ContentView view(stats, nullptr, settings);
     stats.tick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stats.disk().has_value(); })); // read off-thread
     ASSERT_EQ(reads, 1);
 
     const TextElement* remaining = findText(view.currentLayout(), QStringLiteral("残り 150 GB"));

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace trovimo {
 namespace {
@@ -19,45 +21,65 @@ std::optional<MemoryStats> readFixture(const std::string& fixture) {
     return MemoryStatsReader(tree.root()).read();
 }
 
-TEST(MemoryStatsReader, CapturedMachineAddsUp) {
-    const auto stats = readFixture("memory/vm-zram-idle");
-    ASSERT_TRUE(stats);
-    EXPECT_EQ(stats->total, 24683772 * KiB);
-    EXPECT_EQ(stats->app, (224 + 808596) * KiB);
-    // 24683772 - 22777244 free - 413200 active - 1297340 inactive - 18692 unevictable -
-    // 82048 reclaimable kernel memory, plus the 18692 unevictable.
-    EXPECT_EQ(stats->wired, (95248 + 18692) * KiB);
-    EXPECT_EQ(stats->compressed, 0u); // zram0 is there but holds nothing
-    EXPECT_EQ(stats->used, stats->app + stats->wired + stats->compressed);
-    EXPECT_EQ(stats->swapTotal, 0u);
-    EXPECT_EQ(stats->swapUsed, 0u);
-    EXPECT_EQ(stats->pressure, MemoryPressure::normal);
+// Used is MemTotal - MemAvailable to the byte, as free and the desktops' monitors count it;
+// wired is what is left of it once the applications' and the compressed memory are taken out.
+TEST(MemoryStatsReader, CapturedMachinesAgreeWithFree) {
+    struct Case {
+        const char* fixture;
+        std::uint64_t totalKiB, availableKiB, appKiB;
+        std::uint64_t compressed; // bytes
+        std::uint64_t swapUsedKiB;
+        std::optional<MemoryPressure> pressure;
+    };
+    const Case cases[] = {
+        {"memory/vm-zram-idle", 24683772, 23510764, 224 + 808596, 0, 0, MemoryPressure::normal},
+        // Both zram devices' mem_used_total: compressed, not wired.
+        {"memory/zram-swap", 16000000, 5000000, 7000000, 545259520 + 272629760, 2000000,
+         MemoryPressure::warning},
+        {"memory/kernel-4.19", 8000000, 4000000, 2000000, 0, 0, std::nullopt},
+        {"memory/zfs-arc", 32000000, 20000000, 4000000, 0, 0, MemoryPressure::critical},
+    };
+    for (const Case& c : cases) {
+        const auto stats = readFixture(c.fixture);
+        ASSERT_TRUE(stats) << c.fixture;
+        EXPECT_EQ(stats->total, c.totalKiB * KiB) << c.fixture;
+        EXPECT_EQ(stats->used, (c.totalKiB - c.availableKiB) * KiB) << c.fixture;
+        EXPECT_EQ(stats->app, c.appKiB * KiB) << c.fixture;
+        EXPECT_EQ(stats->compressed, c.compressed) << c.fixture;
+        EXPECT_EQ(stats->wired, stats->used - stats->app - stats->compressed) << c.fixture;
+        EXPECT_EQ(stats->swapUsed, c.swapUsedKiB * KiB) << c.fixture;
+        EXPECT_EQ(stats->pressure, c.pressure) << c.fixture;
+    }
 }
 
-TEST(MemoryStatsReader, CountsEveryZramDeviceAsCompressedAndNotAsWired) {
-    const auto stats = readFixture("memory/zram-swap");
+// Kernels before 3.14 print no MemAvailable: wired is then what lies on no LRU list and is
+// neither free, reclaimable nor compressed, the unevictable pages added; an ARC is a cache.
+TEST(MemoryStatsReader, WithoutMemAvailableWiredIsWhatIsOnNoList) {
+    ScratchProcTree tree;
+    tree.install("memory/zfs-arc");
+    std::ifstream captured(test::fixturePath("memory/zfs-arc/proc/meminfo"));
+    std::string meminfo(std::istreambuf_iterator<char>(captured), {});
+    const auto line = meminfo.find("MemAvailable");
+    meminfo.erase(line, meminfo.find('\n', line) + 1 - line);
+    tree.write("proc/meminfo", meminfo);
+    const auto stats = MemoryStatsReader(tree.root()).read();
     ASSERT_TRUE(stats);
-    const std::uint64_t zram = 545259520 + 272629760; // mem_used_total of zram0 and zram1
-    EXPECT_EQ(stats->compressed, zram);
-    EXPECT_EQ(stats->app, 7000000 * KiB);
-    EXPECT_EQ(stats->wired, (100000 + 2701280) * KiB);
-    EXPECT_EQ(stats->used, 10600000 * KiB);
-    EXPECT_EQ(stats->total, 16000000 * KiB);
-    EXPECT_EQ(stats->swapTotal, 8000000 * KiB);
-    EXPECT_EQ(stats->swapUsed, 2000000 * KiB);
-    EXPECT_EQ(stats->pressure, MemoryPressure::warning);
-}
+    // 32000000 - 4000000 free - 7000000 on the lists - 500000 reclaimable, less the ARC.
+    EXPECT_EQ(stats->wired, (20500000 - 12288000) * KiB);
+    EXPECT_EQ(stats->used, (4000000 + 20500000 - 12288000) * KiB);
 
-TEST(MemoryStatsReader, OldKernelWithoutZswapKReclaimableOrPressure) {
-    const auto stats = readFixture("memory/kernel-4.19");
-    ASSERT_TRUE(stats);
-    EXPECT_EQ(stats->compressed, 0u);
-    // SReclaimable stands in for the missing KReclaimable.
-    EXPECT_EQ(stats->wired, 750000 * KiB);
-    EXPECT_EQ(stats->used, 2750000 * KiB);
-    EXPECT_EQ(stats->swapUsed, 0u);
-    EXPECT_EQ(stats->swapTotal, 2000000 * KiB);
-    EXPECT_FALSE(stats->pressure);
+    // More on the lists than there is (a meminfo taken between two updates): wired stays 0.
+    MeminfoFigures figures;
+    figures.memTotal = 1000;
+    figures.memFree = 600;
+    figures.active = 300;
+    figures.inactive = 300;
+    figures.unevictable = 10;
+    EXPECT_EQ(memoryStatsFrom(figures, 0, 5000, std::nullopt).used, 10u);
+    // ...and with MemAvailable, the same when app and compressed exceed what is in use.
+    figures.memAvailable = 900;
+    figures.activeAnon = 150;
+    EXPECT_EQ(memoryStatsFrom(figures, 0, std::nullopt, std::nullopt).wired, 0u);
 }
 
 // Devices are looked for every few reads; a device that goes away is not read again.
@@ -83,15 +105,6 @@ TEST(MemoryStatsReader, ZramDevicesAreFoundWithinTheRescanAndDroppedWhenGone) {
     EXPECT_EQ(reader.read()->compressed, 545259520u);
 }
 
-TEST(MemoryStatsReader, ZfsArcIsACacheNotWiredMemory) {
-    const auto stats = readFixture("memory/zfs-arc");
-    ASSERT_TRUE(stats);
-    // 20.5 GB outside the LRU lists, 12 GB of them the ARC.
-    EXPECT_EQ(stats->wired, (20500000 - 12288000) * KiB);
-    EXPECT_EQ(stats->used, (4000000 + 20500000 - 12288000) * KiB);
-    EXPECT_EQ(stats->pressure, MemoryPressure::critical);
-}
-
 TEST(MemoryStatsReader, BrokenMeminfoIsAbsentButBrokenPressureOnlyLosesThePressure) {
     EXPECT_FALSE(readFixture("memory/garbled"));
 
@@ -106,19 +119,6 @@ TEST(MemoryStatsReader, BrokenMeminfoIsAbsentButBrokenPressureOnlyLosesThePressu
 
     tree.remove("proc/meminfo");
     EXPECT_FALSE(MemoryStatsReader(tree.root()).read());
-}
-
-TEST(MemoryStatsFrom, KernelShareNeverGoesBelowZero) {
-    // A meminfo taken between two updates can list more on the LRU lists than there is.
-    MeminfoFigures figures;
-    figures.memTotal = 1000;
-    figures.memFree = 600;
-    figures.active = 300;
-    figures.inactive = 300;
-    figures.unevictable = 10;
-    const auto stats = memoryStatsFrom(figures, 0, 5000, std::nullopt);
-    EXPECT_EQ(stats.wired, 10u);
-    EXPECT_EQ(stats.used, 10u);
 }
 
 TEST(ParseMeminfo, MissingLinesCountZeroAndBrokenOnesSpoilTheSample) {

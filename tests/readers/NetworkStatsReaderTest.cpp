@@ -11,7 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::ScratchProcTree;
-using Clock = std::chrono::system_clock;
+using Clock = BoottimeClock;
 
 const std::string netDevHeader =
     "Inter-|   Receive                                                |  Transmit\n"

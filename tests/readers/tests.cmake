@@ -21,9 +21,19 @@ gtest_discover_tests(trovimo_netns_tests DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS readers TIMEOUT 60)
 
 # trovimo-sample over a captured tree: the second line carries a CPU load (counters unchanged,
-# so 0 on both cores), the captured machine's memory and a self-load value.
+# so 0 on both cores), the captured machine's memory (used = MemTotal - MemAvailable, to the
+# byte) and a self-load value.
 add_test(NAME trovimo_sample.fixture_root
     COMMAND trovimo-sample --count 2 --interval 0.01
             --root "${CMAKE_CURRENT_LIST_DIR}/../fixtures/sample-tool")
 set_tests_properties(trovimo_sample.fixture_root PROPERTIES LABELS readers
-    PASS_REGULAR_EXPRESSION "\n{\"cpu\":{\"total\":0,\"perCore\":\\[0,0\\]},\"gpu\":null,\"memory\":{\"used\":944906240,[^\n]*\"selfStats\":{\"cpu\":[0-9.e-]+,\"memory\":163840}}")
+    PASS_REGULAR_EXPRESSION "\n{\"cpu\":{\"total\":0,\"perCore\":\\[0,0\\]},\"gpu\":null,\"memory\":{\"used\":1201160192,[^\n]*\"selfStats\":{\"cpu\":[0-9.e-]+,\"memory\":163840}}")
+
+# Wall-clock steps during sampling: a program of its own, since it stands in for
+# clock_gettime for the whole process.
+add_executable(trovimo_clockstep_tests "${CMAKE_CURRENT_LIST_DIR}/clockstep/ClockStepTest.cpp")
+target_include_directories(trovimo_clockstep_tests PRIVATE "${CMAKE_CURRENT_LIST_DIR}")
+target_link_libraries(trovimo_clockstep_tests PRIVATE trovimo_readers trovimo_test_support)
+set_target_properties(trovimo_clockstep_tests PROPERTIES ENABLE_EXPORTS ON)
+gtest_discover_tests(trovimo_clockstep_tests DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS readers)

@@ -87,7 +87,7 @@ std::string measureInNamespace(const std::string& scratch) {
     }
 
     NetworkStatsReader reader(scratch);
-    const auto start = std::chrono::system_clock::time_point(1'700'000'000s);
+    const auto start = trovimo::BoottimeClock::time_point(1'700'000'000s);
     const std::optional<std::string> sending("trovimo0");
     const std::optional<std::string> receiving("trovimo1");
     // Prime both selections; each change of selection costs one absent sample.
