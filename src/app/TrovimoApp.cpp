@@ -19,8 +19,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <chrono>
+
 namespace trovimo {
 namespace {
+
+// How long the first frame waits for the home volume's figures.
+constexpr std::chrono::milliseconds firstFrameDiskWait{250};
 
 // Brings a window that may be hidden, minimised or behind others to the front.
 void bringForward(QWidget& window) {
@@ -126,8 +131,11 @@ void TrovimoApp::showMainWindow() {
         createMainWindow();
         // One pass before the window first maps, so its first frame shows the memory, disk
         // and network figures rather than empty sections a whole interval long. The CPU's
-        // load needs two reads apart and keeps its first-tick state until the next pass.
+        // load needs two reads apart and keeps its first-tick state until the next pass. The
+        // volume is read on a thread of its own: a healthy one answers within microseconds,
+        // a hung network home leaves the disk section empty rather than the screen.
         stats_->tick();
+        stats_->awaitDiskReads(firstFrameDiskWait, false);
     }
     bringForward(*panel_);
 }

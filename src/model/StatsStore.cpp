@@ -5,6 +5,9 @@
 #include "model/SettingsStore.h"
 #include "model/SystemLog.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <algorithm>
 
 namespace trovimo {
@@ -207,6 +210,23 @@ void StatsStore::sampleDisk() {
         // On the read's thread: only the sample goes back, inside the hand-back.
         return [this, sample = reader->read()] { publishVolume(sample); };
     });
+}
+
+void StatsStore::awaitDiskReads(std::chrono::milliseconds limit, bool withTrash) {
+    const auto underWay = [&] {
+        return volumeRead_.isRunning() || (withTrash && trashRead_.isRunning());
+    };
+    if (!underWay()) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    connect(this, &StatsStore::ticked, &loop, [&] {
+        if (!underWay()) {
+            loop.quit();
+        }
+    });
+    loop.exec();
 }
 
 void StatsStore::startTrashRead() {

@@ -57,6 +57,10 @@ public:
     [[nodiscard]] bool isReadingDisk() const noexcept {
         return volumeRead_.isRunning() || trashRead_.isRunning();
     }
+    // Runs the event loop until the disk reads under way have landed (the volume's, and the
+    // trash's too when `withTrash`) or `limit` has passed, so that a first frame or a printed
+    // line holds the figures of its own tick. Returns at once when none is under way.
+    void awaitDiskReads(std::chrono::milliseconds limit, bool withTrash);
     // For tests: shorter limits than diskReadLimit and trashReadLimit.
     void setDiskReadLimits(std::chrono::milliseconds volume, std::chrono::milliseconds trash);
 

@@ -10,9 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <signal.h>
 #include <time.h>
@@ -93,23 +91,6 @@ Fields. An object or value that cannot be read is null.
 Exit status: 0 when done or interrupted, 1 when the output cannot be written,
 2 for a wrong option.
 )";
-
-// The volume and the trash are read on threads of their own. Their figures belong in the line
-// of the tick that asked for them, unless they take longer than the store allows a read
-// before it goes on without it; a read still running from an earlier tick is not waited for.
-void awaitDiskReads(trovimo::StatsStore& store) {
-    if (!store.isReadingDisk()) {
-        return;
-    }
-    QEventLoop loop;
-    QTimer::singleShot(trovimo::StatsStore::diskReadLimit, &loop, &QEventLoop::quit);
-    QObject::connect(&store, &trovimo::StatsStore::ticked, &loop, [&] {
-        if (!store.isReadingDisk()) {
-            loop.quit();
-        }
-    });
-    loop.exec();
-}
 
 struct Options {
     double interval = 1.0;
@@ -207,8 +188,11 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(); // what landed during the pause
         const bool alreadyReading = store.isReadingDisk();
         store.tick();
+        // The volume and the trash are read on threads of their own. Their figures belong in
+        // the line of the tick that asked for them, unless they take longer than the store
+        // allows a read; a read still running from an earlier tick is not waited for.
         if (!alreadyReading) {
-            awaitDiskReads(store);
+            store.awaitDiskReads(trovimo::StatsStore::diskReadLimit, true);
         }
         std::string line = trovimo::sampleJson(store);
         line.push_back('\n');
