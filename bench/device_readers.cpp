@@ -190,19 +190,35 @@ template <typename Reader> void floorOfTick(benchmark::State& state, Reader& rea
     });
 }
 
-void BM_SensorsRead(benchmark::State& state, const std::string& fixture) {
-    SensorsReader reader(rootOf(fixture), frozen);
+template <typename Reader> void tick(benchmark::State& state, const std::string& fixture) {
+    Reader reader(rootOf(fixture), frozen);
     measure(state, [&] { benchmark::DoNotOptimize(reader.read()); });
     skipWhenAbsent(state, reader.read());
 }
-void BM_SensorsFloor(benchmark::State& state, const std::string& fixture) {
-    SensorsReader reader(rootOf(fixture), frozen);
+template <typename Reader> void tickFloor(benchmark::State& state, const std::string& fixture) {
+    Reader reader(rootOf(fixture), frozen);
     floorOfTick(state, reader);
+}
+void BM_SensorsRead(benchmark::State& state, const std::string& fixture) {
+    tick<SensorsReader>(state, fixture);
+}
+void BM_SensorsFloor(benchmark::State& state, const std::string& fixture) {
+    tickFloor<SensorsReader>(state, fixture);
+}
+void BM_BatteryRead(benchmark::State& state, const std::string& fixture) {
+    tick<BatteryReader>(state, fixture);
+}
+void BM_BatteryFloor(benchmark::State& state, const std::string& fixture) {
+    tickFloor<BatteryReader>(state, fixture);
 }
 BENCHMARK_CAPTURE(BM_SensorsRead, amd_desktop, std::string("sensors/amd-desktop"));
 BENCHMARK_CAPTURE(BM_SensorsFloor, amd_desktop, std::string("sensors/amd-desktop"));
 BENCHMARK_CAPTURE(BM_SensorsRead, live, std::string("/"));
 BENCHMARK_CAPTURE(BM_SensorsFloor, live, std::string("/"));
+BENCHMARK_CAPTURE(BM_BatteryRead, two_packs, std::string("battery/two-packs"));
+BENCHMARK_CAPTURE(BM_BatteryFloor, two_packs, std::string("battery/two-packs"));
+BENCHMARK_CAPTURE(BM_BatteryRead, live, std::string("/"));
+BENCHMARK_CAPTURE(BM_BatteryFloor, live, std::string("/"));
 
 // The same tick where the files are the kernel's, as in /sys: a tree of links to one-number
 // files of /proc/sys standing in for a desktop's CPU, NVMe and two fans. The reader keeps them
@@ -249,20 +265,6 @@ void BM_SensorsFloorKernelFiles(benchmark::State& state) {
 }
 BENCHMARK(BM_SensorsReadKernelFiles);
 BENCHMARK(BM_SensorsFloorKernelFiles);
-
-void BM_BatteryRead(benchmark::State& state, const std::string& fixture) {
-    BatteryReader reader(rootOf(fixture), frozen);
-    measure(state, [&] { benchmark::DoNotOptimize(reader.read()); });
-    skipWhenAbsent(state, reader.read());
-}
-void BM_BatteryFloor(benchmark::State& state, const std::string& fixture) {
-    BatteryReader reader(rootOf(fixture), frozen);
-    floorOfTick(state, reader);
-}
-BENCHMARK_CAPTURE(BM_BatteryRead, two_packs, std::string("battery/two-packs"));
-BENCHMARK_CAPTURE(BM_BatteryFloor, two_packs, std::string("battery/two-packs"));
-BENCHMARK_CAPTURE(BM_BatteryRead, live, std::string("/"));
-BENCHMARK_CAPTURE(BM_BatteryFloor, live, std::string("/"));
 
 // /proc/diskstats: LVM on LUKS on one disk here, the home volume's disks on this machine.
 void BM_DiskActivityRead(benchmark::State& state, const std::string& fixture) {

@@ -1,5 +1,6 @@
-// /proc/diskstats lines.
+// /proc/diskstats lines: a parsed name lies within its line.
 #include "readers/DiskActivityReader.h"
+#include "readers/ProcText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,15 +9,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (const auto counters = trovimo::parseDiskstatsLine(line)) {
-            if (counters->name.empty() || counters->name.data() < line.data() ||
-                counters->name.data() + counters->name.size() > line.data() + line.size()) {
-                std::abort();
-            }
+    std::string_view line;
+    while (trovimo::proctext::nextLine(text, line)) {
+        const auto counters = trovimo::parseDiskstatsLine(line);
+        if (counters && (counters->name.empty() || counters->name.data() < line.data() ||
+                         counters->name.end() > line.end())) {
+            std::abort();
         }
     }
     return 0;
