@@ -120,6 +120,7 @@ struct SensorsReader::Plan {
     int rank = 0;
     double high = defaultHigh;
     double critical = defaultCritical;
+    bool labelled = false; // a fan with a name counts even while it stands still
 
     friend bool operator==(const Plan&, const Plan&) = default;
 };
@@ -161,7 +162,7 @@ std::optional<SensorReadings> SensorsReader::read() {
             continue;
         }
         if (source.plan.slot == fanSlot) {
-            if (const auto rpm = parseFanRpm(*text)) {
+            if (const auto rpm = parseFanRpm(*text); rpm && (*rpm > 0 || source.plan.labelled)) {
                 fastest = std::max(fastest.value_or(0), *rpm);
             }
             continue;
@@ -288,12 +289,15 @@ void SensorsReader::discoverHwmon(std::vector<Plan>& plans) {
                 plan.high = std::min(plan.high, plan.critical);
                 plans.push_back(std::move(plan));
             } else if (const auto fan = channelOf(file, "fan"); !fan.empty()) {
-                // Boards list every fan header; an unlabelled one at 0 rpm has nothing on it.
+                // Boards list every fan header; an unlabelled one at 0 rpm has nothing on it
+                // (or is a fan at rest, such as a GPU's below its start temperature).
                 const bool labelled = deviceFileExists(base + std::string(fan) + "_label");
                 const auto text = discoveryFile_.read(base + file);
                 const auto rpm = text ? parseFanRpm(*text) : std::nullopt;
                 if (rpm && (*rpm > 0 || labelled)) {
-                    plans.push_back(Plan{base + file, gate, fanSlot, 0});
+                    Plan plan{base + file, gate, fanSlot, 0};
+                    plan.labelled = labelled;
+                    plans.push_back(std::move(plan));
                 }
             }
         }

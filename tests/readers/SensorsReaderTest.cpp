@@ -74,12 +74,15 @@ TEST(SensorsReader, TicksReadOnlyWhatTheLastSearchFound) {
     tree.write(gpu + "device/power/runtime_status", "suspended\n");
     tree.write(gpu + "temp1_input", "47000\n");
     tree.write("sys/class/hwmon/hwmon2/temp1_input", "70125\n");
+    tree.write("sys/class/hwmon/hwmon3/fan2_input", "0\n"); // unlabelled fans at rest
+    tree.write("sys/class/hwmon/hwmon3/fan4_input", "0\n");
     tree.write("sys/class/hwmon/hwmon4/name", "nvme\n");
     tree.write("sys/class/hwmon/hwmon4/temp1_input", "60000\n");
     auto readings = reader.read();
     EXPECT_FALSE(readings->gpu);
     EXPECT_EQ(readings->cpu->celsius, 70.125);
     EXPECT_EQ(readings->ssd->celsius, 41.85);
+    EXPECT_FALSE(readings->fanRpm);
 
     tree.write(gpu + "device/power/runtime_status", "active\n");
     EXPECT_EQ(reader.read()->gpu->celsius, 47.0);
