@@ -69,11 +69,10 @@ std::string textOf(const fs::path& file) {
 
 // The disks beneath one block device folder of sysfs, added to `disks` once each.
 void collectDisks(fs::path device, std::vector<std::string>& disks, int depth) {
-    std::error_code error;
     if (depth > deepestStack) {
         return;
     }
-    if (fs::exists(device / "partition", error)) {
+    if (deviceFileExists((device / "partition").string())) {
         device = device.parent_path();
     }
     const std::string slaves = (device / "slaves").string();
@@ -86,6 +85,7 @@ void collectDisks(fs::path device, std::vector<std::string>& disks, int depth) {
         return;
     }
     for (const auto& slave : below) {
+        std::error_code error;
         const fs::path target = fs::canonical(fs::path(slaves) / slave, error);
         if (!error) {
             collectDisks(target, disks, depth + 1);
