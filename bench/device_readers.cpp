@@ -1,9 +1,12 @@
 // The device readers against the floor of their bare reads, in the same run: the same files
 // opened, read to the end and closed, and the same netlink exchange, with no parsing and no
 // state. A counting operator new shows what a read allocates once its buffers have grown.
+#include "readers/BatteryReader.h"
+#include "readers/DiskActivityReader.h"
 #include "readers/GPUStatsReader.h"
 #include "readers/NetworkInfoReader.h"
 #include "readers/NetworkStatsReader.h"
+#include "readers/SensorsReader.h"
 #include "support/AllocationCounting.h"
 
 #include <benchmark/benchmark.h>
@@ -18,6 +21,8 @@
 #include <array>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <string>
 
@@ -154,6 +159,137 @@ void BM_NetworkStepLiveFloor(benchmark::State& state) {
     ::close(socket);
 }
 BENCHMARK(BM_NetworkStepLiveFloor);
+
+// The optional blocks' readers: a tick after the search, against opening, reading and closing
+// the files that tick reads. On the hand-made trees both open every file (the reader keeps
+// only kernel files open), so the difference is the reader's own work; "/" is this machine.
+const DiscoverySchedule::Clock frozen = [] { return std::chrono::nanoseconds(0); };
+
+std::string rootOf(const std::string& fixture) {
+    return fixture == "/" ? fixture : fixtures + "/" + fixture;
+}
+
+template <typename Sample>
+void skipWhenAbsent(benchmark::State& state, const std::optional<Sample>& sample) {
+    if (!sample) {
+        state.SkipWithError("nothing to read here");
+    }
+}
+
+template <typename Reader> void floorOfTick(benchmark::State& state, Reader& reader) {
+    benchmark::DoNotOptimize(reader.read());
+    const auto files = reader.tickFiles();
+    if (files.empty()) {
+        state.SkipWithError("nothing to read here");
+        return;
+    }
+    measure(state, [&] {
+        for (const auto& file : files) {
+            slurp(file);
+        }
+    });
+}
+
+template <typename Reader> void tick(benchmark::State& state, const std::string& fixture) {
+    Reader reader(rootOf(fixture), frozen);
+    measure(state, [&] { benchmark::DoNotOptimize(reader.read()); });
+    skipWhenAbsent(state, reader.read());
+}
+template <typename Reader> void tickFloor(benchmark::State& state, const std::string& fixture) {
+    Reader reader(rootOf(fixture), frozen);
+    floorOfTick(state, reader);
+}
+void BM_SensorsRead(benchmark::State& state, const std::string& fixture) {
+    tick<SensorsReader>(state, fixture);
+}
+void BM_SensorsFloor(benchmark::State& state, const std::string& fixture) {
+    tickFloor<SensorsReader>(state, fixture);
+}
+void BM_BatteryRead(benchmark::State& state, const std::string& fixture) {
+    tick<BatteryReader>(state, fixture);
+}
+void BM_BatteryFloor(benchmark::State& state, const std::string& fixture) {
+    tickFloor<BatteryReader>(state, fixture);
+}
+BENCHMARK_CAPTURE(BM_SensorsRead, amd_desktop, std::string("sensors/amd-desktop"));
+BENCHMARK_CAPTURE(BM_SensorsFloor, amd_desktop, std::string("sensors/amd-desktop"));
+BENCHMARK_CAPTURE(BM_SensorsRead, live, std::string("/"));
+BENCHMARK_CAPTURE(BM_SensorsFloor, live, std::string("/"));
+BENCHMARK_CAPTURE(BM_BatteryRead, two_packs, std::string("battery/two-packs"));
+BENCHMARK_CAPTURE(BM_BatteryFloor, two_packs, std::string("battery/two-packs"));
+BENCHMARK_CAPTURE(BM_BatteryRead, live, std::string("/"));
+BENCHMARK_CAPTURE(BM_BatteryFloor, live, std::string("/"));
+
+// The same tick where the files are the kernel's, as in /sys: a tree of links to one-number
+// files of /proc/sys standing in for a desktop's CPU, NVMe and two fans. The reader keeps them
+// open; the floor opens each anew.
+class KernelBackedSensors {
+public:
+    KernelBackedSensors() {
+        const auto put = [&](const std::string& relative, const std::string& text) {
+            const auto path = std::filesystem::path(root()) / relative;
+            std::filesystem::create_directories(path.parent_path());
+            std::ofstream(path) << text << "\n";
+        };
+        const auto link = [&](const std::string& relative, const char* target) {
+            std::filesystem::create_symlink(target, std::filesystem::path(root()) / relative);
+        };
+        put("sys/class/hwmon/hwmon0/name", "k10temp");
+        put("sys/class/hwmon/hwmon1/name", "nvme");
+        put("sys/class/hwmon/hwmon2/name", "nct6798");
+        link("sys/class/hwmon/hwmon0/temp1_input", "/proc/sys/vm/dirty_ratio");
+        link("sys/class/hwmon/hwmon1/temp1_input", "/proc/sys/vm/swappiness");
+        link("sys/class/hwmon/hwmon2/fan1_input", "/proc/sys/kernel/shmmni");
+        link("sys/class/hwmon/hwmon2/fan2_input", "/proc/sys/kernel/msgmni");
+    }
+    ~KernelBackedSensors() { std::filesystem::remove_all(root_); }
+    KernelBackedSensors(const KernelBackedSensors&) = delete;
+    KernelBackedSensors& operator=(const KernelBackedSensors&) = delete;
+    [[nodiscard]] std::string root() const { return root_; }
+
+private:
+    std::string root_ = std::filesystem::temp_directory_path() /
+                        ("trovimo-bench-sensors-" + std::to_string(::getpid()));
+};
+
+void BM_SensorsReadKernelFiles(benchmark::State& state) {
+    KernelBackedSensors tree;
+    SensorsReader reader(tree.root(), frozen);
+    measure(state, [&] { benchmark::DoNotOptimize(reader.read()); });
+    skipWhenAbsent(state, reader.read());
+}
+void BM_SensorsFloorKernelFiles(benchmark::State& state) {
+    KernelBackedSensors tree;
+    SensorsReader reader(tree.root(), frozen);
+    floorOfTick(state, reader);
+}
+BENCHMARK(BM_SensorsReadKernelFiles);
+BENCHMARK(BM_SensorsFloorKernelFiles);
+
+// /proc/diskstats: LVM on LUKS on one disk here, the home volume's disks on this machine.
+void BM_DiskActivityRead(benchmark::State& state, const std::string& fixture) {
+    DiskActivityReader::Locate locate;
+    if (fixture != "/") {
+        locate = [] { return HomeVolume{"/home/ada", 253, 2}; };
+    }
+    DiskActivityReader reader(rootOf(fixture), locate);
+    auto now = DiskActivityReader::TimePoint(1'700'000'000s);
+    measure(state, [&] {
+        now += 1us; // the disks are looked up again only once a minute
+        benchmark::DoNotOptimize(reader.read(now));
+    });
+    if (!reader.disks()) {
+        state.SkipWithError("no disk under the home directory here");
+    }
+}
+void BM_DiskActivityFloor(benchmark::State& state, const std::string& fixture) {
+    const std::string diskstats = rootOf(fixture) + (fixture == "/" ? "" : "/") + "proc/diskstats";
+    measure(state, [&] { slurp(diskstats); });
+}
+BENCHMARK_CAPTURE(BM_DiskActivityRead, luks_lvm, std::string("disk-activity/luks-lvm"));
+BENCHMARK_CAPTURE(BM_DiskActivityFloor, luks_lvm, std::string("disk-activity/luks-lvm"));
+BENCHMARK_CAPTURE(BM_DiskActivityRead, live, std::string("/"));
+BENCHMARK_CAPTURE(BM_DiskActivityFloor, live, std::string("/"));
 
 } // namespace
 

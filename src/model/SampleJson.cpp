@@ -145,88 +145,182 @@ void appendJsonNumber(std::string& out, double value) {
     out.append(digits.data(), result.ptr);
 }
 
+namespace {
+
+// Everything the store publishes up to the disk block.
+void writeStore(ObjectWriter& root, const StatsStore& store) {
+    if (const auto& cpu = store.cpu()) {
+        ObjectWriter object(root.key("cpu"));
+        object.number("total", cpu->total);
+        std::string& list = object.key("perCore");
+        list.push_back('[');
+        for (std::size_t core = 0; core < cpu->perCore.size(); ++core) {
+            if (core > 0) {
+                list.push_back(',');
+            }
+            appendJsonNumber(list, cpu->perCore[core]);
+        }
+        list.push_back(']');
+    } else {
+        root.null("cpu");
+    }
+
+    if (const auto gpu = store.gpu()) {
+        root.number("gpu", *gpu);
+    } else {
+        root.null("gpu");
+    }
+
+    if (const auto& memory = store.memory()) {
+        ObjectWriter object(root.key("memory"));
+        object.integer("used", memory->used);
+        object.integer("total", memory->total);
+        object.integer("app", memory->app);
+        object.integer("wired", memory->wired);
+        object.integer("compressed", memory->compressed);
+        object.integer("swapUsed", memory->swapUsed);
+        object.integer("swapTotal", memory->swapTotal);
+        if (memory->pressure) {
+            object.string("pressure", pressureName(*memory->pressure));
+        } else {
+            object.null("pressure");
+        }
+    } else {
+        root.null("memory");
+    }
+
+    if (const auto& network = store.network()) {
+        ObjectWriter object(root.key("network"));
+        object.number("download", network->download);
+        object.number("upload", network->upload);
+    } else {
+        root.null("network");
+    }
+
+    if (const auto& info = store.networkInfo()) {
+        ObjectWriter object(root.key("networkInfo"));
+        object.string("bsdName", info->bsdName);
+        object.string("displayName", info->displayName);
+        object.optionalString("ssid", info->ssid);
+        object.optionalString("wifiGeneration", info->wifiGeneration);
+        object.string("detailText", info->detailText());
+    } else {
+        root.null("networkInfo");
+    }
+
+    if (const auto& disk = store.disk()) {
+        ObjectWriter object(root.key("disk"));
+        object.integer("used", disk->used);
+        object.integer("total", disk->total);
+        object.integer("system", disk->system);
+        object.integer("purgeable", disk->purgeable);
+    } else {
+        root.null("disk");
+    }
+}
+
+void writeSelf(ObjectWriter& root, const StatsStore& store) {
+    if (const auto& self = store.selfStats()) {
+        ObjectWriter object(root.key("selfStats"));
+        object.number("cpu", self->cpu);
+        object.integer("memory", self->memory);
+    } else {
+        root.null("selfStats");
+    }
+}
+
+void writeTemperature(ObjectWriter& sensors, std::string_view name,
+                      const std::optional<Temperature>& temperature) {
+    if (!temperature) {
+        sensors.null(name);
+        return;
+    }
+    ObjectWriter object(sensors.key(name));
+    object.number("celsius", temperature->celsius);
+    object.number("high", temperature->high);
+    object.number("critical", temperature->critical);
+}
+
+std::string_view batteryStateName(BatteryState state) {
+    switch (state) {
+    case BatteryState::charging:
+        return "charging";
+    case BatteryState::discharging:
+        return "discharging";
+    case BatteryState::full:
+        return "full";
+    case BatteryState::pluggedIn:
+        return "pluggedIn";
+    case BatteryState::unknown:
+        break;
+    }
+    return "unknown";
+}
+
+void writeBlocks(ObjectWriter& root, const OptionalBlockSamples& blocks) {
+    if (const auto& sensors = blocks.sensors) {
+        ObjectWriter object(root.key("sensors"));
+        writeTemperature(object, "cpu", sensors->cpu);
+        writeTemperature(object, "gpu", sensors->gpu);
+        writeTemperature(object, "ssd", sensors->ssd);
+        if (sensors->fanRpm) {
+            object.integer("fanRpm", std::uint64_t{*sensors->fanRpm});
+        } else {
+            object.null("fanRpm");
+        }
+    } else {
+        root.null("sensors");
+    }
+
+    if (const auto& battery = blocks.battery) {
+        ObjectWriter object(root.key("battery"));
+        object.number("percent", battery->percent);
+        object.string("state", batteryStateName(battery->state));
+        if (battery->timeLeft) {
+            object.integer("timeLeft", static_cast<std::int64_t>(battery->timeLeft->count()));
+        } else {
+            object.null("timeLeft");
+        }
+        if (battery->powerWatts) {
+            object.number("powerWatts", *battery->powerWatts);
+        } else {
+            object.null("powerWatts");
+        }
+    } else {
+        root.null("battery");
+    }
+
+    if (const auto& disk = blocks.diskActivity) {
+        ObjectWriter object(root.key("diskActivity"));
+        object.number("readBytesPerSecond", disk->readBytesPerSecond);
+        object.number("writeBytesPerSecond", disk->writeBytesPerSecond);
+        object.string("device", disk->device);
+    } else {
+        root.null("diskActivity");
+    }
+}
+
+} // namespace
+
 std::string sampleJson(const StatsStore& store) {
     std::string out;
     out.reserve(1024);
     {
         ObjectWriter root(out);
+        writeStore(root, store);
+        writeSelf(root, store);
+    } // closes the object
+    return out;
+}
 
-        if (const auto& cpu = store.cpu()) {
-            ObjectWriter object(root.key("cpu"));
-            object.number("total", cpu->total);
-            std::string& list = object.key("perCore");
-            list.push_back('[');
-            for (std::size_t core = 0; core < cpu->perCore.size(); ++core) {
-                if (core > 0) {
-                    list.push_back(',');
-                }
-                appendJsonNumber(list, cpu->perCore[core]);
-            }
-            list.push_back(']');
-        } else {
-            root.null("cpu");
-        }
-
-        if (const auto gpu = store.gpu()) {
-            root.number("gpu", *gpu);
-        } else {
-            root.null("gpu");
-        }
-
-        if (const auto& memory = store.memory()) {
-            ObjectWriter object(root.key("memory"));
-            object.integer("used", memory->used);
-            object.integer("total", memory->total);
-            object.integer("app", memory->app);
-            object.integer("wired", memory->wired);
-            object.integer("compressed", memory->compressed);
-            object.integer("swapUsed", memory->swapUsed);
-            object.integer("swapTotal", memory->swapTotal);
-            if (memory->pressure) {
-                object.string("pressure", pressureName(*memory->pressure));
-            } else {
-                object.null("pressure");
-            }
-        } else {
-            root.null("memory");
-        }
-
-        if (const auto& network = store.network()) {
-            ObjectWriter object(root.key("network"));
-            object.number("download", network->download);
-            object.number("upload", network->upload);
-        } else {
-            root.null("network");
-        }
-
-        if (const auto& info = store.networkInfo()) {
-            ObjectWriter object(root.key("networkInfo"));
-            object.string("bsdName", info->bsdName);
-            object.string("displayName", info->displayName);
-            object.optionalString("ssid", info->ssid);
-            object.optionalString("wifiGeneration", info->wifiGeneration);
-            object.string("detailText", info->detailText());
-        } else {
-            root.null("networkInfo");
-        }
-
-        if (const auto& disk = store.disk()) {
-            ObjectWriter object(root.key("disk"));
-            object.integer("used", disk->used);
-            object.integer("total", disk->total);
-            object.integer("system", disk->system);
-            object.integer("purgeable", disk->purgeable);
-        } else {
-            root.null("disk");
-        }
-
-        if (const auto& self = store.selfStats()) {
-            ObjectWriter object(root.key("selfStats"));
-            object.number("cpu", self->cpu);
-            object.integer("memory", self->memory);
-        } else {
-            root.null("selfStats");
-        }
+std::string sampleJson(const StatsStore& store, const OptionalBlockSamples& blocks) {
+    std::string out;
+    out.reserve(1536);
+    {
+        ObjectWriter root(out);
+        writeStore(root, store);
+        writeBlocks(root, blocks); // where the panel shows them: after the disk, before itself
+        writeSelf(root, store);
     } // closes the object
     return out;
 }

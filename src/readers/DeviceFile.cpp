@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 
 namespace trovimo {
 
@@ -27,6 +28,20 @@ std::string rootedPath(std::string_view root, std::string_view path) {
 bool deviceFileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> entriesStartingWith(const std::string& folder, std::string_view prefix) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.starts_with(prefix)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string_view trimmedText(std::string_view text) noexcept {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trovimo {
 
@@ -14,6 +15,10 @@ namespace trovimo {
 
 // True when the path names something (a file, a folder or a link that resolves).
 [[nodiscard]] bool deviceFileExists(const std::string& path);
+
+// Entries of `folder` whose names start with `prefix`, sorted by name; empty when unreadable.
+[[nodiscard]] std::vector<std::string> entriesStartingWith(const std::string& folder,
+                                                           std::string_view prefix);
 
 // The text without surrounding blanks and line ends.
 [[nodiscard]] std::string_view trimmedText(std::string_view text) noexcept;

@@ -3,7 +3,6 @@
 #include "readers/DeviceFile.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 namespace trovimo {
@@ -28,21 +27,6 @@ std::optional<unsigned> cardNumber(std::string_view name) {
         return std::nullopt;
     }
     return static_cast<unsigned>(*number);
-}
-
-// Entries of `folder` whose names start with `prefix`, sorted by name; empty when unreadable.
-std::vector<std::string> entriesStartingWith(const std::string& folder, std::string_view prefix) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::string name = it->path().filename().string();
-        if (name.starts_with(prefix)) {
-            names.push_back(std::move(name));
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Intel's idle residency file of a card: i915 per GT (gt0 is the render GT), i915 before 5.18

@@ -6,6 +6,9 @@
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
+#include "readers/BatteryReader.h"
+#include "readers/DiskActivityReader.h"
+#include "readers/SensorsReader.h"
 #include "readers/SystemReaders.h"
 
 #include <QCommandLineParser>
@@ -177,6 +180,10 @@ int main(int argc, char** argv) {
     settings.registerDefaults(defaults);
 
     trovimo::StatsStore store(settings, trovimo::makeSystemReaders(options.root));
+    // The blocks that are off by default are sampled all the same.
+    trovimo::SensorsReader sensors(options.root);
+    trovimo::BatteryReader battery(options.root);
+    trovimo::DiskActivityReader diskActivity(options.root);
     installStopHandlers();
     for (long done = 0; options.count == 0 || done < options.count; ++done) {
         if (done > 0) {
@@ -194,7 +201,10 @@ int main(int argc, char** argv) {
         if (!alreadyReading) {
             store.awaitDiskReads(trovimo::StatsStore::diskReadLimit, true);
         }
-        std::string line = trovimo::sampleJson(store);
+        const trovimo::OptionalBlockSamples blocks{
+            sensors.read(), battery.read(),
+            diskActivity.read(trovimo::DiskActivityReader::TimePoint::clock::now())};
+        std::string line = trovimo::sampleJson(store, blocks);
         line.push_back('\n');
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
             std::fflush(stdout) != 0) {

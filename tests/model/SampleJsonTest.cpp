@@ -118,5 +118,35 @@ TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
     EXPECT_FALSE(json.contains("cpuHistory"));
 }
 
+TEST(SampleJson, OptionalBlocksBeforeTheSelfLoad) {
+    SettingsStore settings(test::scratchDirectory() + QStringLiteral("/sample-json-blocks.conf"));
+    StatsStore store(settings, StatsReaders{});
+    const OptionalBlockSamples blocks{
+        SensorReadings{Temperature{52.5, 100.0, 100.0}, std::nullopt, std::nullopt, 2400},
+        BatteryStatus{71.5, BatteryState::pluggedIn, std::chrono::seconds(12300), std::nullopt},
+        DiskActivity{524288.0, 0.0, "nvme0n1"}};
+
+    const std::string line = sampleJson(store, blocks);
+    EXPECT_LT(line.find("\"diskActivity\""), line.find("\"selfStats\""));
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+    const QJsonObject sensors = json.value("sensors").toObject();
+    EXPECT_EQ(sensors.value("cpu").toObject().value("celsius").toDouble(), 52.5);
+    EXPECT_EQ(sensors.value("cpu").toObject().value("critical").toDouble(), 100.0);
+    EXPECT_TRUE(sensors.value("gpu").isNull());
+    EXPECT_EQ(sensors.value("fanRpm").toInteger(), 2400);
+    const QJsonObject battery = json.value("battery").toObject();
+    EXPECT_EQ(battery.value("state").toString(), "pluggedIn");
+    EXPECT_EQ(battery.value("timeLeft").toInteger(), 12300);
+    EXPECT_TRUE(battery.value("powerWatts").isNull());
+    EXPECT_EQ(json.value("diskActivity").toObject().value("device").toString(), "nvme0n1");
+    EXPECT_EQ(json.value("diskActivity").toObject().value("readBytesPerSecond").toDouble(),
+              524288.0);
+
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(sampleJson(store, {})))
+                    .object()
+                    .value("battery")
+                    .isNull());
+}
+
 } // namespace
 } // namespace trovimo

@@ -1,0 +1,90 @@
+#include "readers/DiskActivityReader.h"
+
+#include "ScratchProcTree.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace trovimo {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(DiskActivityParsing, DiskstatsAndMountinfoLines) {
+    const auto disk = parseDiskstatsLine(" 259       0 nvme0n1 180544 52112 12893402 21931 402331 "
+                                         "233920 45602360 301992 0 246440 349002 0 0 0 0 34810");
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(disk->name, "nvme0n1");
+    EXPECT_EQ(disk->sectorsRead, 12893402U);
+    EXPECT_EQ(disk->sectorsWritten, 45602360U);
+    for (const char* bad : {"", "   8 0 sda 1 2 3 4 5 6", "8 0 sda 1 2 3 4 5 6 x",
+                            "8 0 sda 1 2 -3 4 5 6 7", "8 x sda 1 2 3 4 5 6 7"}) {
+        EXPECT_FALSE(parseDiskstatsLine(bad)) << bad;
+    }
+
+    const auto mount = parseMountinfoLine("61 35 0:48 / /home/ada/My\\040Drive rw,relatime "
+                                          "shared:391 master:2 - fuse.rclone gdrive: rw");
+    ASSERT_TRUE(mount);
+    EXPECT_EQ(mount->mountPoint, "/home/ada/My Drive");
+    EXPECT_EQ(mount->fsType, "fuse.rclone");
+    EXPECT_EQ(mount->source, "gdrive:");
+    EXPECT_EQ(mount->minor, 48U);
+    for (const char* bad : {"", "22 1 253:1 / / rw ext4 /dev/sda rw", "22 1 2531 / / rw - ext4 x",
+                            "22 1 253:1 / / rw - ext4"}) {
+        EXPECT_FALSE(parseMountinfoLine(bad)) << bad;
+    }
+}
+
+TEST(ResolveHomeDisks, FromTheHomeVolumeToThePhysicalDisks) {
+    struct Case {
+        const char* fixture;
+        HomeVolume home;
+        std::optional<HomeDisks> expected;
+    };
+    const HomeDisks laptop{{"nvme0n1"}, "nvme0n1"};
+    const Case cases[] = {
+        {"luks-lvm", {"/home/ada", 253, 2}, laptop}, // LV -> LUKS -> partition -> disk
+        {"luks-lvm", {"/boot", 259, 2}, laptop},     // a plain partition
+        {"luks-lvm", {"/home/ada", 253, 9}, std::nullopt},
+        {"luks-lvm", {"/home/ada/Google Drive/notes", 0, 48}, std::nullopt}, // FUSE
+        // btrfs: the mount over the home directory names the file system.
+        {"btrfs-two-disks", {"/home/ada", 0, 34}, HomeDisks{{"nvme0n1", "nvme1n1"}, "fedora"}},
+        {"btrfs-two-disks", {"/media/backup/ada", 0, 39}, HomeDisks{{"sda"}, "sda"}},
+        {"btrfs-two-disks", {"/srv/share/ada", 0, 52}, std::nullopt},
+        {"btrfs-two-disks", {"/tank/ada", 0, 60}, std::nullopt}, // ZFS
+    };
+    for (const Case& c : cases) {
+        const std::string root = test::fixturePath(std::string("disk-activity/") + c.fixture);
+        WholeFileReader file;
+        const auto mountinfo = file.read(root + "/proc/self/mountinfo");
+        ASSERT_TRUE(mountinfo);
+        EXPECT_EQ(resolveHomeDisks(root, c.home, *mountinfo), c.expected) << c.home.path;
+    }
+}
+
+// iostat's arithmetic: sector deltas of the disk × 512 bytes over the elapsed time.
+TEST(DiskActivityReader, RatesOfTheDisksUnderTheHomeVolume) {
+    test::ScratchProcTree tree;
+    std::filesystem::create_directory_symlink(test::fixturePath("disk-activity/luks-lvm/sys"),
+                                              tree.root() + "/sys");
+    const auto diskstats = [&](std::uint64_t read, std::uint64_t written) {
+        tree.write("proc/diskstats", " 259 0 nvme0n1 9 0 " + std::to_string(read) + " 0 9 0 " +
+                                         std::to_string(written) +
+                                         " 0 0 0 0\n 259 3 nvme0n1p3 9 0 7 0 9 0 7 0 0 0 0\n");
+    };
+    DiskActivityReader reader(tree.root(), [] { return HomeVolume{"/home/ada", 253, 2}; });
+    const auto start = DiskActivityReader::TimePoint(1'000'000s);
+
+    diskstats(1000, 5000);
+    EXPECT_FALSE(reader.read(start));
+    diskstats(1000 + 2048, 5000 + 409600);
+    EXPECT_EQ(reader.read(start + 2s), (DiskActivity{524288.0, 104857600.0, "nvme0n1"}));
+    diskstats(10, 20); // counters reset
+    EXPECT_EQ(reader.read(start + 3s), (DiskActivity{0.0, 0.0, "nvme0n1"}));
+    tree.write("proc/diskstats", " 259 3 nvme0n1p3 9 0 7 0 9 0 7 0 0 0 0\n");
+    EXPECT_FALSE(reader.read(start + 4s));
+}
+
+} // namespace
+} // namespace trovimo
