@@ -111,15 +111,16 @@ TEST(BusyFraction, WrapsAndStepsBack) {
         CPUTicks current;
         double expected;
     };
-    constexpr std::uint32_t top = UINT32_MAX;
+    constexpr std::uint64_t big = std::uint64_t{1} << 40;
+    constexpr std::uint64_t top = UINT64_MAX;
     const Case cases[] = {
         {"unchanged", {5, 5, 5, 5}, {5, 5, 5, 5}, 0.0},
         {"nice is busy", {0, 0, 0, 0}, {0, 0, 30, 10}, 0.25},
-        {"user wrapped past 2^32", {top - 9, 0, 0, 0}, {10, 0, 20, 0}, 0.5},
-        {"idle wrapped past 2^32", {0, 0, top, 0}, {30, 0, 29, 0}, 0.5},
-        // iowait went back by two ticks: no time, not 2^32 - 2 ticks of idling.
+        {"past 32 bits", {big, 0, big, 0}, {big + 10, 0, big + 10, 0}, 0.5},
+        // iowait went back by two ticks: no time, not 2^64 - 2 ticks of idling.
         {"idle stepped back", {0, 0, 1000, 0}, {50, 0, 998, 0}, 1.0},
         {"only idle moved", {1, 2, 3, 4}, {1, 2, 103, 4}, 0.0},
+        {"deltas that add up past 64 bits", {0, 0, 0, 0}, {top, top, top, 0}, 2.0 / 3.0},
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(busyFraction(c.previous, c.current), c.expected) << c.name;
@@ -142,8 +143,8 @@ TEST(ParseProcStat, TakesLinesApart) {
         {"four columns of an old kernel", "cpu3 10 20 30 40", V{{3, CPUTicks{10, 30, 40, 20}}}},
         {"extra future columns ignored", "cpu0 1 1 1 1 0 0 0 0 0 0 99 99",
          V{{0, CPUTicks{1, 1, 1, 1}}}},
-        {"64-bit counters keep their low bits", "cpu0 4294967306 0 0 0",
-         V{{0, CPUTicks{10, 0, 0, 0}}}},
+        {"64-bit counters kept whole", "cpu0 4294967306 0 0 0",
+         V{{0, CPUTicks{4294967306, 0, 0, 0}}}},
         {"no newline at the end", "cpu0 1 2 3 4\ncpu1 5 6 7 8",
          V{{0, {1, 3, 4, 2}}, {1, {5, 7, 8, 6}}}},
         {"three columns", "cpu0 1 2 3\n", std::nullopt},

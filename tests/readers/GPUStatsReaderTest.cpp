@@ -1,4 +1,6 @@
 #include "readers/GPUStatsReader.h"
+#include "readers/gpu/IntelResidencySource.h"
+#include "readers/gpu/NvmlSource.h"
 
 #include "ScratchProcTree.h"
 
@@ -92,7 +94,7 @@ TEST(ResidencyBusyFraction, IdleShareOfTheElapsedTime) {
         {1000, 1500, 0s, std::nullopt},
     };
     for (const auto& c : cases) {
-        const auto busy = residencyBusyFraction(c.previous, c.current, c.elapsed);
+        const auto busy = gpu::residencyBusyFraction(c.previous, c.current, c.elapsed);
         ASSERT_EQ(busy.has_value(), c.busy.has_value()) << c.previous << " " << c.current;
         if (busy) {
             EXPECT_NEAR(*busy, *c.busy, 1e-9) << c.previous << " " << c.current;
@@ -256,7 +258,7 @@ TEST_F(GPUReaderTest, AGpuKeptAwakeByOthersIsMeasuredAgainAfterTheGrace) {
         now += 1s;
     }
     EXPECT_EQ(fakeNvml().counts().open(), 0);
-    now += GPUStatsReader::nvmlReopenGrace;
+    now += gpu::NvmlSource::reopenGrace;
     fakeNvml().utilization(0, 30);
     EXPECT_DOUBLE_EQ(gpu.read().value_or(-1), 0.3)
         << "it never suspended: our session costs nothing";

@@ -1,5 +1,7 @@
 #include "readers/WholeFileReader.h"
 
+#include "readers/KernelText.h"
+
 #include "ScratchProcTree.h"
 
 #include <gtest/gtest.h>
@@ -92,11 +94,11 @@ TEST(WholeFileReader, ReplacedOrdinaryFilesAreReadAnew) {
 }
 
 TEST(PathUnderRoot, OneSlashBetween) {
-    EXPECT_EQ(pathUnderRoot("/", "proc/stat"), "/proc/stat");
-    EXPECT_EQ(pathUnderRoot("/", "/proc/stat"), "/proc/stat");
-    EXPECT_EQ(pathUnderRoot("/tmp/root/", "proc/stat"), "/tmp/root/proc/stat");
-    EXPECT_EQ(pathUnderRoot("/tmp/root", "/proc/stat"), "/tmp/root/proc/stat");
-    EXPECT_EQ(pathUnderRoot("", "proc/stat"), "/proc/stat");
+    EXPECT_EQ(kerneltext::pathUnderRoot("/", "proc/stat"), "/proc/stat");
+    EXPECT_EQ(kerneltext::pathUnderRoot("/", "/proc/stat"), "/proc/stat");
+    EXPECT_EQ(kerneltext::pathUnderRoot("/tmp/root/", "proc/stat"), "/tmp/root/proc/stat");
+    EXPECT_EQ(kerneltext::pathUnderRoot("/tmp/root", "/proc/stat"), "/tmp/root/proc/stat");
+    EXPECT_EQ(kerneltext::pathUnderRoot("", "proc/stat"), "/proc/stat");
 }
 
 } // namespace
