@@ -140,8 +140,9 @@ std::optional<NetworkInfo> NetworkInfoReader::read() {
         return std::nullopt;
     }
     const auto now = clock_();
-    const bool samePrimary = cached_ && (primary->index != 0 ? primary->index == cachedIndex_
-                                                             : primary->name == cached_->bsdName);
+    const bool samePrimary =
+        cached_ && (primary->index != 0 ? primary->index == cachedIndex_
+                                        : primary->name == cached_->interfaceName);
     if (samePrimary && now < lastRefresh_ + cacheLifetime) {
         return cached_;
     }
@@ -165,7 +166,7 @@ std::optional<NetworkInfo> NetworkInfoReader::read() {
 
 NetworkInfo NetworkInfoReader::rebuild(const std::string& name) const {
     NetworkInfo info;
-    info.bsdName = name;
+    info.interfaceName = name;
     const auto displayName = interfaceDisplayName(root_, name);
     info.displayName = displayName.value_or(name);
     if (displayName == "Wi-Fi" && wifiLookup_) {

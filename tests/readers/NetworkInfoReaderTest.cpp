@@ -100,10 +100,10 @@ protected:
             },
             [this] { return now; });
     }
-    static NetworkInfo info(std::string bsd, std::string display,
+    static NetworkInfo info(std::string name, std::string display,
                             std::optional<std::string> ssid = std::nullopt,
                             std::optional<std::string> generation = std::nullopt) {
-        return NetworkInfo{std::move(bsd), std::move(display), std::move(ssid),
+        return NetworkInfo{std::move(name), std::move(display), std::move(ssid),
                            std::move(generation)};
     }
 
@@ -164,7 +164,7 @@ TEST_F(NetworkInfoCache, SameInterfaceWithinThirtySecondsAsksNothing) {
 
 TEST_F(NetworkInfoCache, ANewPrimaryInterfaceRebuildsAtOnce) {
     auto reader = makeReader();
-    EXPECT_EQ(reader.read()->bsdName, "wlp2s0");
+    EXPECT_EQ(reader.read()->interfaceName, "wlp2s0");
     useDefaultRoute("enp3s0");
     now += 5s;
     EXPECT_EQ(reader.read(), info("enp3s0", "Ethernet"));
@@ -190,7 +190,7 @@ TEST(NetworkInfoReader, ACapturedTreeIsAskedThroughItsRouteTable) {
     NetworkInfoReader reader(test::fixturePath("network/workstation"));
     const auto info = reader.read();
     ASSERT_TRUE(info);
-    EXPECT_EQ(info->bsdName, "enp3s0");
+    EXPECT_EQ(info->interfaceName, "enp3s0");
 }
 
 TEST(NetworkInfoReader, KernelRouteLookupAgreesWithTheMainTableHere) {
@@ -206,7 +206,7 @@ TEST(NetworkInfoReader, KernelRouteLookupAgreesWithTheMainTableHere) {
     }
     ASSERT_TRUE(info);
     // Policy routing could legitimately differ; on a plain host both say the same.
-    EXPECT_EQ(info->bsdName, *fromTable);
+    EXPECT_EQ(info->interfaceName, *fromTable);
     EXPECT_FALSE(info->displayName.empty());
 }
 
