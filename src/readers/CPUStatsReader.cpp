@@ -48,15 +48,14 @@ bool parseProcStatInto(std::string_view text, std::vector<NumberedCPUTicks>& cor
         }
         std::array<std::uint64_t, statColumns> column{};
         std::size_t count = 0;
-        for (std::string_view field = nextField(rest); !field.empty(); field = nextField(rest)) {
-            const auto value = kerneltext::parseU64(field);
+        for (; !kerneltext::trimmed(rest).empty(); ++count) {
+            const auto value = kerneltext::nextU64(rest);
             if (!value) {
                 return false;
             }
             if (count < statColumns) {
                 column[count] = *value;
             }
-            ++count;
         }
         if (count < 4) {
             return false;

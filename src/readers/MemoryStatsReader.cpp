@@ -16,7 +16,6 @@ namespace {
 
 using kerneltext::nextField;
 using kerneltext::nextLine;
-using kerneltext::parseU64;
 
 // The avg10 figure of a PSI line such as "some avg10=1.23 avg60=0.50 avg300=0.10 total=42".
 std::optional<double> avg10Of(std::string_view rest) {
@@ -142,7 +141,7 @@ std::optional<std::uint64_t> parseZramMemoryUsed(std::string_view text) {
     // orig_data_size compr_data_size mem_used_total ...
     kerneltext::skipField(text);
     kerneltext::skipField(text);
-    return parseU64(nextField(text));
+    return kerneltext::nextU64(text);
 }
 
 std::optional<std::uint64_t> parseArcSize(std::string_view text) {
@@ -154,7 +153,7 @@ std::optional<std::uint64_t> parseArcSize(std::string_view text) {
             continue;
         }
         kerneltext::skipField(rest);
-        return parseU64(nextField(rest));
+        return kerneltext::nextU64(rest);
     }
     return std::nullopt;
 }

@@ -4,7 +4,6 @@
 #include "readers/KernelText.h"
 
 #include <algorithm>
-#include <array>
 
 namespace trovimo {
 
@@ -34,15 +33,17 @@ std::optional<NetDevCounters> parseNetDevLine(std::string_view line) noexcept {
     }
     // Receive: bytes packets errs drop fifo frame compressed multicast; then transmit bytes.
     std::string_view rest = line.substr(colon + 1);
-    std::array<std::uint64_t, 9> column{};
-    for (auto& value : column) {
-        const auto parsed = kerneltext::parseU64(kerneltext::nextField(rest));
-        if (!parsed) {
+    const auto rxBytes = kerneltext::nextU64(rest);
+    for (int column = 0; rxBytes && column < 7; ++column) {
+        if (!kerneltext::skipU64(rest)) {
             return std::nullopt;
         }
-        value = *parsed;
     }
-    return NetDevCounters{name, column[0], column[8]};
+    const auto txBytes = rxBytes ? kerneltext::nextU64(rest) : std::nullopt;
+    if (!txBytes) {
+        return std::nullopt;
+    }
+    return NetDevCounters{name, *rxBytes, *txBytes};
 }
 
 NetworkStatsReader::NetworkStatsReader(std::string root)

@@ -155,8 +155,8 @@ std::vector<DirectorySize> parseDirectorySizes(std::string_view text) {
     std::string_view line;
     while (kerneltext::nextLine(text, line)) {
         std::string_view rest = line;
-        const auto bytes = kerneltext::parseU64(kerneltext::nextField(rest));
-        const auto mtime = kerneltext::parseU64(kerneltext::nextField(rest));
+        const auto bytes = kerneltext::nextU64(rest);
+        const auto mtime = kerneltext::nextU64(rest);
         const std::string_view encoded = kerneltext::nextField(rest);
         constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
         if (!bytes || !mtime || *bytes > limit || *mtime > limit ||

@@ -9,7 +9,7 @@ std::unique_ptr<AmdgpuSource> AmdgpuSource::find(const std::string& device,
     if (!suspended && !context.readInteger(busy)) {
         return nullptr;
     }
-    return std::unique_ptr<AmdgpuSource>(new AmdgpuSource(std::move(busy), power));
+    return std::make_unique<AmdgpuSource>(std::move(busy), power);
 }
 
 std::optional<double> AmdgpuSource::read(Context& context) {

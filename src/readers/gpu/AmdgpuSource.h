@@ -10,6 +10,9 @@ namespace trovimo::gpu {
 // without the file being read.
 class AmdgpuSource final : public Source {
 public:
+    AmdgpuSource(std::string busyPath, RuntimePower power)
+        : busyPath_(std::move(busyPath)), power_(std::move(power)) {}
+
     // The source of a card whose `device` folder has the file. Absent when, while the card is
     // awake, the file holds no number; a suspended card is taken on trust, since reading the
     // file to check it would wake the card.
@@ -19,9 +22,6 @@ public:
     [[nodiscard]] std::optional<double> read(Context& context) override;
 
 private:
-    AmdgpuSource(std::string busyPath, RuntimePower power)
-        : busyPath_(std::move(busyPath)), power_(std::move(power)) {}
-
     std::string busyPath_;
     RuntimePower power_;
 };
