@@ -74,8 +74,8 @@ void networkStep(NetworkInfoReader& info, NetworkStatsReader& stats,
                  std::optional<std::string>& interface, BoottimeClock::time_point now) {
     const auto identity = info.read();
     if (identity) {
-        if (!interface || *interface != identity->bsdName) {
-            interface = identity->bsdName;
+        if (!interface || *interface != identity->interfaceName) {
+            interface = identity->interfaceName;
         }
     } else {
         interface.reset();
@@ -130,7 +130,7 @@ void BM_NetworkStepLiveFloor(benchmark::State& state) {
         state.SkipWithError("no primary interface here");
         return;
     }
-    const std::string flags = "/sys/class/net/" + primary->bsdName + "/flags";
+    const std::string flags = "/sys/class/net/" + primary->interfaceName + "/flags";
     const int socket = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     struct Request {
         nlmsghdr header;

@@ -2,8 +2,7 @@
 // energy_now, energy_full, power_now, charge_now, charge_full, current_now, voltage_now,
 // capacity; a tenth line starts the next pack. The sum must stay a percentage and a time.
 #include "readers/BatteryReader.h"
-#include "readers/DeviceFile.h"
-#include "readers/ProcText.h"
+#include "readers/KernelText.h"
 
 #include <array>
 #include <cmath>
@@ -17,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::array<trovimo::BatteryFigures, 3> packs{};
     std::size_t field = 0;
     std::string_view line;
-    while (field < packs.size() * 9 && trovimo::proctext::nextLine(text, line)) {
+    while (field < packs.size() * 9 && trovimo::kerneltext::nextLine(text, line)) {
         auto& pack = packs[field / 9];
-        const auto number = trovimo::parseSysfsInteger(line);
+        const auto number = trovimo::kerneltext::parseSysfsInteger(line);
         switch (field % 9) {
         case 0:
             pack.state = trovimo::parseBatteryState(line);

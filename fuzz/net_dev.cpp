@@ -1,4 +1,5 @@
 // /proc/net/dev lines.
+#include "readers/KernelText.h"
 #include "readers/NetworkStatsReader.h"
 
 #include <cstddef>
@@ -8,10 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    std::string_view line;
+    while (trovimo::kerneltext::nextLine(text, line)) {
         if (const auto counters = trovimo::parseNetDevLine(line)) {
             if (counters->name.empty() || counters->name.data() < line.data() ||
                 counters->name.data() + counters->name.size() > line.data() + line.size()) {

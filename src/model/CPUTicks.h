@@ -4,13 +4,12 @@
 
 namespace trovimo {
 
-// Cumulative tick counters of one core. The counters are 32-bit and wrap; consumers take
-// differences with unsigned arithmetic so a wrap between two samples is harmless.
+// Cumulative tick counters of one core, 64 bits wide as the kernel keeps them.
 struct CPUTicks {
-    std::uint32_t user = 0;
-    std::uint32_t system = 0;
-    std::uint32_t idle = 0;
-    std::uint32_t nice = 0;
+    std::uint64_t user = 0;
+    std::uint64_t system = 0;
+    std::uint64_t idle = 0;
+    std::uint64_t nice = 0;
 
     friend bool operator==(const CPUTicks&, const CPUTicks&) = default;
 };

@@ -7,8 +7,8 @@ namespace trovimo {
 
 // Identity of the primary network interface.
 struct NetworkInfo {
-    std::string bsdName;     // kernel name, e.g. "wlp2s0"
-    std::string displayName; // human name of the link kind; equals bsdName when none is known
+    std::string interfaceName; // kernel name, e.g. "wlp2s0"
+    std::string displayName;   // human name of the link kind; the kernel name when none is known
     std::optional<std::string> ssid;
     std::optional<std::string> wifiGeneration; // "Wi-Fi 4", "Wi-Fi 5" or "Wi-Fi 6"
 

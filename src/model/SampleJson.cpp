@@ -199,7 +199,8 @@ void writeStore(ObjectWriter& root, const StatsStore& store) {
 
     if (const auto& info = store.networkInfo()) {
         ObjectWriter object(root.key("networkInfo"));
-        object.string("bsdName", info->bsdName);
+        object.string("interfaceName", info->interfaceName);
+        object.string("bsdName", info->interfaceName); // the old key, for one release
         object.string("displayName", info->displayName);
         object.optionalString("ssid", info->ssid);
         object.optionalString("wifiGeneration", info->wifiGeneration);

@@ -177,7 +177,7 @@ void StatsStore::sampleNetwork() {
     emit networkInfoChanged();
     std::optional<std::string> interface;
     if (networkInfo_) {
-        interface = networkInfo_->bsdName;
+        interface = networkInfo_->interfaceName;
     }
     const auto now = clock_();
     network_ = readers_.network ? readers_.network->read(now, interface) : std::nullopt;

@@ -1,6 +1,6 @@
 #include "readers/BatteryReader.h"
 
-#include "readers/DeviceFile.h"
+#include "readers/KernelText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,7 +78,7 @@ BatteryState combinedState(std::span<const BatteryFigures> packs) {
 } // namespace
 
 std::optional<BatteryState> parseBatteryState(std::string_view text) noexcept {
-    text = trimmedText(text);
+    text = kerneltext::trimmed(text);
     if (text == "Charging") {
         return BatteryState::charging;
     }
@@ -231,16 +231,16 @@ void BatteryReader::discover() {
         std::optional<std::int64_t> full;
     };
     std::vector<Found> found;
-    const std::string classFolder = rootedPath(root_, "/sys/class/power_supply");
+    const std::string classFolder = kerneltext::pathUnderRoot(root_, "/sys/class/power_supply");
     const auto text = [&](const std::string& path) -> std::string_view {
         const auto contents = discoveryFile_.read(path);
-        return contents ? trimmedText(*contents) : std::string_view();
+        return contents ? kerneltext::trimmed(*contents) : std::string_view();
     };
     const auto integer = [&](const std::string& path) {
         const auto contents = discoveryFile_.read(path);
-        return contents ? parseSysfsInteger(*contents) : std::nullopt;
+        return contents ? kerneltext::parseSysfsInteger(*contents) : std::nullopt;
     };
-    for (const auto& entry : entriesStartingWith(classFolder, "")) {
+    for (const auto& entry : kerneltext::entriesStartingWith(classFolder, "")) {
         const std::string folder = classFolder + "/" + entry;
         if (text(folder + "/type") != "Battery" || text(folder + "/scope") == "Device" ||
             text(folder + "/present") == "0") {
@@ -249,11 +249,11 @@ void BatteryReader::discover() {
         // A full charge of 0 (a pack not yet calibrated) leaves only the percentage.
         const auto energyFull = integer(folder + "/energy_full");
         const auto chargeFull = integer(folder + "/charge_full");
-        if (energyFull > 0 && deviceFileExists(folder + "/energy_now")) {
+        if (energyFull > 0 && kerneltext::pathExists(folder + "/energy_now")) {
             found.push_back({folder, Pack::Units::energy, energyFull});
-        } else if (chargeFull > 0 && deviceFileExists(folder + "/charge_now")) {
+        } else if (chargeFull > 0 && kerneltext::pathExists(folder + "/charge_now")) {
             found.push_back({folder, Pack::Units::charge, chargeFull});
-        } else if (deviceFileExists(folder + "/capacity")) {
+        } else if (kerneltext::pathExists(folder + "/capacity")) {
             found.push_back({folder, Pack::Units::capacity, std::nullopt});
         }
     }

@@ -1,6 +1,7 @@
 #include "readers/CPUStatsReader.h"
 
-#include "readers/ProcText.h"
+#include "readers/Counters.h"
+#include "readers/KernelText.h"
 
 #include <algorithm>
 #include <array>
@@ -10,25 +11,15 @@ namespace {
 
 constexpr std::size_t statColumns = 10;
 
+using kerneltext::nextField;
+
 // "cpu12" -> 12; absent for the "cpu" summary line and anything that is not cpu<digits>.
 std::optional<std::uint32_t> coreNumber(std::string_view label) {
-    if (label.size() <= 3 || label.substr(0, 3) != "cpu") {
-        return std::nullopt;
-    }
-    const auto number = proctext::parseU64(label.substr(3));
+    const auto number = kerneltext::numberAfterPrefix(label, "cpu");
     if (!number || *number > UINT32_MAX) {
         return std::nullopt;
     }
     return static_cast<std::uint32_t>(*number);
-}
-
-// A counter difference that survives a wrap of the 32-bit counter. A "difference" in the
-// upper half of the range is a counter that went backwards (iowait may, per the kernel's
-// proc documentation), not 136 years of ticks: it counts as no time instead of making an
-// idle core look fully idle or a busy one fully busy.
-std::uint64_t tickDelta(std::uint32_t previous, std::uint32_t current) noexcept {
-    const std::uint32_t delta = current - previous;
-    return delta > INT32_MAX ? 0 : delta;
 }
 
 } // namespace
@@ -37,9 +28,9 @@ bool parseProcStatInto(std::string_view text, std::vector<NumberedCPUTicks>& cor
     cores.clear();
     std::string_view line;
     bool seenCPU = false;
-    while (proctext::nextLine(text, line)) {
+    while (kerneltext::nextLine(text, line)) {
         std::string_view rest = line;
-        const std::string_view label = proctext::nextField(rest);
+        const std::string_view label = nextField(rest);
         if (label.substr(0, 3) != "cpu") {
             // The cpu lines come first; the rest (a long intr line among them) is not ours.
             if (seenCPU) {
@@ -57,28 +48,25 @@ bool parseProcStatInto(std::string_view text, std::vector<NumberedCPUTicks>& cor
         }
         std::array<std::uint64_t, statColumns> column{};
         std::size_t count = 0;
-        for (std::string_view field = proctext::nextField(rest); !field.empty();
-             field = proctext::nextField(rest)) {
-            const auto value = proctext::parseU64(field);
+        for (; !kerneltext::trimmed(rest).empty(); ++count) {
+            const auto value = kerneltext::nextU64(rest);
             if (!value) {
                 return false;
             }
             if (count < statColumns) {
                 column[count] = *value;
             }
-            ++count;
         }
         if (count < 4) {
             return false;
         }
-        // Truncating to 32 bits keeps differences right: they are taken modulo 2^32.
         NumberedCPUTicks core;
         core.cpu = *number;
-        core.ticks.user = static_cast<std::uint32_t>(column[0]);
-        core.ticks.nice = static_cast<std::uint32_t>(column[1]);
+        core.ticks.user = column[0];
+        core.ticks.nice = column[1];
         core.ticks.system =
-            static_cast<std::uint32_t>(column[2] + column[5] + column[6] + column[7]);
-        core.ticks.idle = static_cast<std::uint32_t>(column[3] + column[4]);
+            saturatingAdd(saturatingAdd(column[2], column[5]), saturatingAdd(column[6], column[7]));
+        core.ticks.idle = saturatingAdd(column[3], column[4]);
         cores.push_back(core);
     }
     return true;
@@ -93,14 +81,15 @@ std::optional<std::vector<NumberedCPUTicks>> parseProcStat(std::string_view text
 }
 
 double busyFraction(const CPUTicks& previous, const CPUTicks& current) noexcept {
-    const std::uint64_t busy = tickDelta(previous.user, current.user) +
-                               tickDelta(previous.system, current.system) +
-                               tickDelta(previous.nice, current.nice);
-    const std::uint64_t all = busy + tickDelta(previous.idle, current.idle);
-    if (all == 0) {
+    // In doubles: four deltas of 64-bit counters may add up past 64 bits.
+    const double busy = static_cast<double>(counterDelta(previous.user, current.user)) +
+                        static_cast<double>(counterDelta(previous.system, current.system)) +
+                        static_cast<double>(counterDelta(previous.nice, current.nice));
+    const double all = busy + static_cast<double>(counterDelta(previous.idle, current.idle));
+    if (all <= 0.0) {
         return 0.0;
     }
-    const double fraction = static_cast<double>(busy) / static_cast<double>(all);
+    const double fraction = busy / all;
     return std::clamp(fraction, 0.0, 1.0);
 }
 
@@ -109,22 +98,9 @@ std::optional<CPULoad> cpuLoadBetween(std::span<const NumberedCPUTicks> previous
     // Both lists are in ascending core order (the parser insists), so one merge pass pairs
     // them.
     CPULoad load;
-    std::size_t matched = 0;
-    auto before = previous.begin();
-    for (const auto& now : current) {
-        while (before != previous.end() && before->cpu < now.cpu) {
-            ++before;
-        }
-        if (before != previous.end() && before->cpu == now.cpu) {
-            ++matched;
-        }
-    }
-    if (matched == 0) {
-        return std::nullopt;
-    }
-    load.perCore.reserve(matched);
-    before = previous.begin();
+    load.perCore.reserve(std::min(previous.size(), current.size()));
     double sum = 0.0;
+    auto before = previous.begin();
     for (const auto& now : current) {
         while (before != previous.end() && before->cpu < now.cpu) {
             ++before;
@@ -135,12 +111,15 @@ std::optional<CPULoad> cpuLoadBetween(std::span<const NumberedCPUTicks> previous
             sum += fraction;
         }
     }
+    if (load.perCore.empty()) {
+        return std::nullopt;
+    }
     load.total = sum / static_cast<double>(load.perCore.size());
     return load;
 }
 
 CPUStatsReader::CPUStatsReader(const std::string& root)
-    : statPath_(pathUnderRoot(root, "proc/stat")), file_(16384) {}
+    : statPath_(kerneltext::pathUnderRoot(root, "proc/stat")), file_(16384) {}
 
 std::optional<CPULoad> CPUStatsReader::read() {
     const auto text = file_.read(statPath_);

@@ -1,8 +1,8 @@
 #include "readers/DiskActivityReader.h"
 
-#include "readers/DeviceFile.h"
+#include "readers/Counters.h"
 #include "readers/DiskStatsReader.h"
-#include "readers/ProcText.h"
+#include "readers/KernelText.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -22,13 +22,8 @@ constexpr double bytesPerSector = 512.0;
 // dm over md over dm… never goes this deep; a cycle in a broken tree must not recurse forever.
 constexpr int deepestStack = 8;
 
-// A counter that went backwards (a disk removed and added again) counts as no activity.
-std::uint64_t saturatingDelta(std::uint64_t previous, std::uint64_t current) noexcept {
-    return current >= previous ? current - previous : 0;
-}
-
 std::optional<unsigned> parseDeviceNumber(std::string_view token) noexcept {
-    const auto value = proctext::parseU64(token);
+    const auto value = kerneltext::parseU64(token);
     if (!value || *value > 0xfffff) { // 12-bit major, 20-bit minor
         return std::nullopt;
     }
@@ -64,7 +59,7 @@ bool containsPath(std::string_view mountPoint, std::string_view path) {
 std::string textOf(const fs::path& file) {
     WholeFileReader reader(256, 4096);
     const auto contents = reader.read(file.string());
-    return contents ? std::string(trimmedText(*contents)) : std::string();
+    return contents ? std::string(kerneltext::trimmed(*contents)) : std::string();
 }
 
 // The disks beneath one block device folder of sysfs, added to `disks` once each.
@@ -72,11 +67,11 @@ void collectDisks(fs::path device, std::vector<std::string>& disks, int depth) {
     if (depth > deepestStack) {
         return;
     }
-    if (deviceFileExists((device / "partition").string())) {
+    if (kerneltext::pathExists((device / "partition").string())) {
         device = device.parent_path();
     }
     const std::string slaves = (device / "slaves").string();
-    const auto below = entriesStartingWith(slaves, "");
+    const auto below = kerneltext::entriesStartingWith(slaves, "");
     if (below.empty()) {
         std::string name = device.filename().string();
         if (std::find(disks.begin(), disks.end(), name) == disks.end()) {
@@ -109,13 +104,14 @@ struct BtrfsVolume {
 // on the machine, that one even when the source names a link ("/dev/vg/home").
 BtrfsVolume btrfsVolume(std::string_view root, std::string_view source) {
     const std::string_view sourceName = source.substr(source.rfind('/') + 1);
-    const std::string btrfs = rootedPath(root, "/sys/fs/btrfs");
+    const std::string btrfs = kerneltext::pathUnderRoot(root, "/sys/fs/btrfs");
     std::vector<BtrfsVolume> volumes;
-    for (const auto& uuid : entriesStartingWith(btrfs, "")) {
+    for (const auto& uuid : kerneltext::entriesStartingWith(btrfs, "")) {
         const fs::path folder = fs::path(btrfs) / uuid;
         BtrfsVolume volume;
         bool matches = false;
-        for (const auto& entry : entriesStartingWith((folder / "devices").string(), "")) {
+        for (const auto& entry :
+             kerneltext::entriesStartingWith((folder / "devices").string(), "")) {
             std::error_code error;
             const fs::path device = fs::canonical(folder / "devices" / entry, error);
             if (error) {
@@ -140,15 +136,15 @@ BtrfsVolume btrfsVolume(std::string_view root, std::string_view source) {
 
 std::optional<DiskstatsCounters> parseDiskstatsLine(std::string_view line) noexcept {
     // major minor name reads merged sectors-read ms writes merged sectors-written
-    if (!parseDeviceNumber(proctext::nextField(line)) ||
-        !parseDeviceNumber(proctext::nextField(line))) {
+    if (!parseDeviceNumber(kerneltext::nextField(line)) ||
+        !parseDeviceNumber(kerneltext::nextField(line))) {
         return std::nullopt;
     }
     DiskstatsCounters counters;
-    counters.name = proctext::nextField(line);
+    counters.name = kerneltext::nextField(line);
     std::optional<std::uint64_t> fields[7];
     for (auto& field : fields) {
-        field = proctext::parseU64(proctext::nextField(line));
+        field = kerneltext::parseU64(kerneltext::nextField(line));
         if (!field) {
             return std::nullopt;
         }
@@ -168,11 +164,11 @@ std::optional<MountEntry> parseMountinfoLine(std::string_view line) {
     }
     std::string_view head = line.substr(0, separator);
     std::string_view tail = line.substr(separator + 3);
-    proctext::skipField(head); // mount id
-    proctext::skipField(head); // parent id
-    const std::string_view device = proctext::nextField(head);
-    proctext::skipField(head); // root of the mount within its file system
-    const std::string_view mountPoint = proctext::nextField(head);
+    kerneltext::skipField(head); // mount id
+    kerneltext::skipField(head); // parent id
+    const std::string_view device = kerneltext::nextField(head);
+    kerneltext::skipField(head); // root of the mount within its file system
+    const std::string_view mountPoint = kerneltext::nextField(head);
     const std::size_t colon = device.find(':');
     if (colon == std::string_view::npos || mountPoint.empty()) {
         return std::nullopt;
@@ -180,8 +176,8 @@ std::optional<MountEntry> parseMountinfoLine(std::string_view line) {
     const auto major = parseDeviceNumber(device.substr(0, colon));
     const auto minor = parseDeviceNumber(device.substr(colon + 1));
     MountEntry entry;
-    entry.fsType = proctext::nextField(tail);
-    entry.source = proctext::nextField(tail);
+    entry.fsType = kerneltext::nextField(tail);
+    entry.source = kerneltext::nextField(tail);
     if (!major || !minor || entry.fsType.empty() || entry.source.empty()) {
         return std::nullopt;
     }
@@ -194,7 +190,7 @@ std::optional<MountEntry> parseMountinfoLine(std::string_view line) {
 std::optional<MountEntry> mountOver(std::string_view mountinfo, std::string_view path) {
     std::optional<MountEntry> best;
     std::string_view line;
-    while (proctext::nextLine(mountinfo, line)) {
+    while (kerneltext::nextLine(mountinfo, line)) {
         auto entry = parseMountinfoLine(line);
         if (entry && containsPath(entry->mountPoint, path) &&
             (!best || entry->mountPoint.size() >= best->mountPoint.size())) {
@@ -210,8 +206,8 @@ std::optional<HomeDisks> resolveHomeDisks(std::string_view root, const HomeVolum
     std::string label; // a name for a volume over several disks
     std::error_code error;
     if (home.major != 0) {
-        const std::string link = rootedPath(root, "/sys/dev/block/") + std::to_string(home.major) +
-                                 ":" + std::to_string(home.minor);
+        const std::string link = kerneltext::pathUnderRoot(root, "/sys/dev/block/") +
+                                 std::to_string(home.major) + ":" + std::to_string(home.minor);
         tops.push_back(fs::canonical(link, error));
         if (error) {
             return std::nullopt;
@@ -243,7 +239,7 @@ std::optional<HomeDisks> resolveHomeDisks(std::string_view root, const HomeVolum
 }
 
 DiskActivityReader::DiskActivityReader(std::string root, Locate locate)
-    : root_(std::move(root)), diskstatsPath_(rootedPath(root_, "/proc/diskstats")),
+    : root_(std::move(root)), diskstatsPath_(kerneltext::pathUnderRoot(root_, "/proc/diskstats")),
       locate_(locate ? std::move(locate) : Locate([root = root_] { return locateHome(root); })) {}
 
 std::optional<HomeVolume> DiskActivityReader::locateHome(const std::string& root) {
@@ -253,7 +249,7 @@ std::optional<HomeVolume> DiskActivityReader::locateHome(const std::string& root
     }
     if (root.find_first_not_of('/') != std::string::npos) {
         WholeFileReader file;
-        const auto mountinfo = file.read(rootedPath(root, "/proc/self/mountinfo"));
+        const auto mountinfo = file.read(kerneltext::pathUnderRoot(root, "/proc/self/mountinfo"));
         const auto mount = mountinfo ? mountOver(*mountinfo, home) : std::nullopt;
         if (!mount) {
             return std::nullopt;
@@ -274,7 +270,8 @@ void DiskActivityReader::resolve() {
     if (const auto home = locate_()) {
         std::string_view mountinfo;
         if (home->major == 0) {
-            mountinfo = mountinfo_.read(rootedPath(root_, "/proc/self/mountinfo")).value_or("");
+            mountinfo = mountinfo_.read(kerneltext::pathUnderRoot(root_, "/proc/self/mountinfo"))
+                            .value_or("");
         }
         found = resolveHomeDisks(root_, *home, mountinfo);
     }
@@ -293,12 +290,12 @@ std::optional<DiskActivityReader::Totals> DiskActivityReader::readTotals() {
     std::size_t found = 0;
     std::string_view rest = *text;
     std::string_view line;
-    while (proctext::nextLine(rest, line)) {
+    while (kerneltext::nextLine(rest, line)) {
         // The name first: most lines are partitions and other disks, and need no numbers.
         std::string_view fields = line;
-        proctext::skipField(fields);
-        proctext::skipField(fields);
-        const std::string_view name = proctext::nextField(fields);
+        kerneltext::skipField(fields);
+        kerneltext::skipField(fields);
+        const std::string_view name = kerneltext::nextField(fields);
         if (std::find(disks_->disks.begin(), disks_->disks.end(), name) == disks_->disks.end()) {
             continue;
         }
@@ -336,9 +333,9 @@ std::optional<DiskActivity> DiskActivityReader::read(TimePoint now) {
         const double seconds = std::chrono::duration<double>(now - previous_->second).count();
         if (seconds > 0.0) {
             activity = DiskActivity{
-                static_cast<double>(saturatingDelta(previous_->first.read, totals->read)) *
+                static_cast<double>(counterDelta(previous_->first.read, totals->read)) *
                     bytesPerSector / seconds,
-                static_cast<double>(saturatingDelta(previous_->first.written, totals->written)) *
+                static_cast<double>(counterDelta(previous_->first.written, totals->written)) *
                     bytesPerSector / seconds,
                 disks_->name};
         }

@@ -1,26 +1,16 @@
 #include "readers/DiskStatsReader.h"
 
+#include "readers/Counters.h"
+
 #include <pwd.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <vector>
 
 namespace trovimo {
-namespace {
-
-std::optional<std::int64_t> bytesOf(std::uint64_t blocks, std::uint64_t unit) {
-    constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (blocks != 0 && unit > limit / blocks) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(blocks * unit);
-}
-
-} // namespace
 
 std::optional<DiskUsage> diskUsageFrom(const VolumeFigures& figures) {
     const std::uint64_t unit = figures.fragmentSize != 0 ? figures.fragmentSize : figures.blockSize;
@@ -31,9 +21,9 @@ std::optional<DiskUsage> diskUsageFrom(const VolumeFigures& figures) {
     // sample consistent rather than show more available than there is.
     const std::uint64_t available = std::min(figures.blocksAvailable, figures.blocks);
     const std::uint64_t free = std::min(figures.blocksFree, figures.blocks);
-    const auto total = bytesOf(figures.blocks, unit);
-    const auto availableBytes = bytesOf(available, unit);
-    const auto reserved = bytesOf(free > available ? free - available : 0, unit);
+    const auto total = checkedProduct<std::int64_t>(figures.blocks, unit);
+    const auto availableBytes = checkedProduct<std::int64_t>(available, unit);
+    const auto reserved = checkedProduct<std::int64_t>(saturatingSub(free, available), unit);
     if (!total || !availableBytes || !reserved) {
         return std::nullopt;
     }

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "model/SampleSource.h"
-#include "readers/NvmlSession.h"
-#include "readers/WholeFileReader.h"
+#include "readers/gpu/GPUSource.h"
+#include "readers/gpu/NvmlSession.h"
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,18 +12,10 @@
 
 namespace trovimo {
 
-// Busy share of a GPU from Intel's idle residency counters (i915 rc6, xe gtidle), in ms:
-// 1 - idle time / elapsed time, clamped to 0..1. The i915 counter is 32 bits wide and wraps
-// after about 49 days; a later value below an earlier one that both fit 32 bits is taken as
-// one wrap. Absent when the counter went backwards otherwise (reset) or no time passed.
-[[nodiscard]] std::optional<double> residencyBusyFraction(std::uint64_t previousIdleMs,
-                                                          std::uint64_t idleMs,
-                                                          std::chrono::nanoseconds elapsed);
-
 // GPU utilisation 0..1. It finds one source, holds it while it answers, and drops it (the next
 // read searches again) when it stops; a search that finds nothing is not repeated for
 // `searchSpacing`, so a machine without a GPU source is not searched every tick. Sources,
-// searched in this order:
+// searched in this order (readers/gpu/, one kind a unit with its power-management rule):
 //  - /sys/class/drm/cardN in card order: amdgpu's gpu_busy_percent; NVIDIA through NVML;
 //    Intel i915/xe through their idle residency counters;
 //  - Qualcomm's /sys/class/kgsl/kgsl-3d0/gpu_busy_percentage;
@@ -46,36 +37,22 @@ public:
 
     [[nodiscard]] std::optional<double> read() override;
 
-    // How long an NVML session on a card with runtime power management may see 0 % before it
-    // is released, so that the card can suspend.
-    static constexpr std::chrono::seconds nvmlIdleRelease{10};
-    // After such a release the card is given this long to suspend before it is opened again
-    // while still awake (then something else keeps it awake, and our session costs nothing).
-    static constexpr std::chrono::seconds nvmlReopenGrace{30};
     // The least time between two searches that found nothing.
     static constexpr std::chrono::seconds searchSpacing{5};
 
 private:
-    struct Source;
-
-    [[nodiscard]] std::unique_ptr<Source> find();
-    [[nodiscard]] std::unique_ptr<Source> findDrmCard(const std::string& card,
-                                                      unsigned& nvidiaCards);
-    [[nodiscard]] std::optional<double> readSource(Source& source);
-    [[nodiscard]] std::optional<double> readNvml(Source& source);
-    [[nodiscard]] std::optional<double> readResidency(Source& source);
-    [[nodiscard]] bool isSuspended(const Source& source);
-    [[nodiscard]] std::optional<std::int64_t> readInteger(const std::string& path);
+    [[nodiscard]] std::unique_ptr<gpu::Source> find();
+    [[nodiscard]] std::unique_ptr<gpu::Source> findDrmCard(const std::string& card,
+                                                           unsigned& nvidiaCards);
     [[nodiscard]] std::shared_ptr<const NvmlSession::Library> nvml();
 
     std::string root_;
     std::string nvmlLibrary_;
-    Clock clock_;
+    gpu::Context context_;
     bool nvmlLoadTried_ = false; // a missing library is not looked for again every tick
     std::shared_ptr<const NvmlSession::Library> nvml_;
-    std::unique_ptr<Source> source_;
+    std::unique_ptr<gpu::Source> source_;
     std::optional<std::chrono::steady_clock::time_point> lastFruitlessSearch_;
-    WholeFileReader file_{256}; // reused for every small file
 };
 
 } // namespace trovimo

@@ -1,6 +1,7 @@
 #include "readers/MemoryStatsReader.h"
 
-#include "readers/ProcText.h"
+#include "readers/Counters.h"
+#include "readers/KernelText.h"
 #include "readers/UniqueFd.h"
 
 #include <fcntl.h>
@@ -13,9 +14,8 @@
 namespace trovimo {
 namespace {
 
-using proctext::nextField;
-using proctext::nextLine;
-using proctext::parseU64;
+using kerneltext::nextField;
+using kerneltext::nextLine;
 
 // The avg10 figure of a PSI line such as "some avg10=1.23 avg60=0.50 avg300=0.10 total=42".
 std::optional<double> avg10Of(std::string_view rest) {
@@ -24,19 +24,11 @@ std::optional<double> avg10Of(std::string_view rest) {
     if (field.substr(0, prefix.size()) != prefix) {
         return std::nullopt;
     }
-    const auto value = proctext::parseDecimal(field.substr(prefix.size()));
+    const auto value = kerneltext::parseDecimal(field.substr(prefix.size()));
     if (!value || *value > 100.0) {
         return std::nullopt;
     }
     return value;
-}
-
-std::uint64_t saturatingSubtract(std::uint64_t a, std::uint64_t b) noexcept {
-    return a > b ? a - b : 0;
-}
-
-std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) noexcept {
-    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
 } // namespace
@@ -74,11 +66,11 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
     unsigned found = 0;
     std::string_view line;
     while (nextLine(text, line)) {
-        const auto colon = line.find(':');
-        if (colon == std::string_view::npos) {
+        std::string_view key;
+        std::string_view rest;
+        if (!kerneltext::splitAtColon(line, key, rest)) {
             continue;
         }
-        const std::string_view key = line.substr(0, colon);
         std::uint64_t* target = nullptr;
         unsigned bit = 0;
         for (std::size_t index = 0; index < fields.size() && target == nullptr; ++index) {
@@ -96,13 +88,7 @@ std::optional<MeminfoFigures> parseMeminfo(std::string_view text) {
         if (target == nullptr) {
             continue;
         }
-        std::string_view rest = line.substr(colon + 1);
-        const auto kib = parseU64(nextField(rest));
-        const std::string_view unit = nextField(rest);
-        if (!kib || unit != "kB") {
-            return std::nullopt;
-        }
-        const auto bytes = proctext::kibToBytes(*kib);
+        const auto bytes = kerneltext::parseKibFigure(rest);
         if (!bytes) {
             return std::nullopt;
         }
@@ -153,9 +139,9 @@ std::optional<MemoryPressure> parseMemoryPressure(std::string_view text) {
 
 std::optional<std::uint64_t> parseZramMemoryUsed(std::string_view text) {
     // orig_data_size compr_data_size mem_used_total ...
-    proctext::skipField(text);
-    proctext::skipField(text);
-    return parseU64(nextField(text));
+    kerneltext::skipField(text);
+    kerneltext::skipField(text);
+    return kerneltext::nextU64(text);
 }
 
 std::optional<std::uint64_t> parseArcSize(std::string_view text) {
@@ -166,8 +152,8 @@ std::optional<std::uint64_t> parseArcSize(std::string_view text) {
         if (nextField(rest) != "size") {
             continue;
         }
-        proctext::skipField(rest);
-        return parseU64(nextField(rest));
+        kerneltext::skipField(rest);
+        return kerneltext::nextU64(rest);
     }
     return std::nullopt;
 }
@@ -183,14 +169,14 @@ MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramByt
     // zswap's pool and zram's zsmalloc pages are kernel allocations on no LRU list.
     stats.compressed = saturatingAdd(figures.zswap, zramBytes);
     stats.swapTotal = figures.swapTotal;
-    stats.swapUsed = saturatingSubtract(figures.swapTotal, figures.swapFree);
+    stats.swapUsed = saturatingSub(figures.swapTotal, figures.swapFree);
     stats.pressure = pressure;
     if (figures.memAvailable) {
         // Used as every other tool counts it. Wired is what the kernel holds and will not give
         // back: its own allocations, the watermark reserves, the caches it cannot drop (and a
         // ZFS ARC, which MemAvailable does not count either).
-        const std::uint64_t used = saturatingSubtract(figures.memTotal, *figures.memAvailable);
-        stats.wired = saturatingSubtract(saturatingSubtract(used, stats.app), stats.compressed);
+        const std::uint64_t used = saturatingSub(figures.memTotal, *figures.memAvailable);
+        stats.wired = saturatingSub(saturatingSub(used, stats.app), stats.compressed);
         stats.used = saturatingAdd(saturatingAdd(stats.app, stats.wired), stats.compressed);
         return stats;
     }
@@ -201,12 +187,12 @@ MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramByt
     std::uint64_t kernel = figures.memTotal;
     for (const std::uint64_t part : {figures.memFree, figures.active, figures.inactive,
                                      figures.unevictable, reclaimable, stats.compressed}) {
-        kernel = saturatingSubtract(kernel, part);
+        kernel = saturatingSub(kernel, part);
     }
     // The ZFS ARC is a cache, reclaimable like the page cache, but it is on no LRU list and
     // would otherwise land here: half the machine's memory "wired" on a ZFS box.
     if (arcBytes) {
-        kernel = saturatingSubtract(kernel, *arcBytes);
+        kernel = saturatingSub(kernel, *arcBytes);
     }
     stats.wired = saturatingAdd(figures.unevictable, kernel);
     stats.used = saturatingAdd(saturatingAdd(stats.app, stats.wired), stats.compressed);
@@ -214,10 +200,11 @@ MemoryStats memoryStatsFrom(const MeminfoFigures& figures, std::uint64_t zramByt
 }
 
 MemoryStatsReader::MemoryStatsReader(const std::string& root)
-    : meminfoPath_(pathUnderRoot(root, "proc/meminfo")),
-      pressurePath_(pathUnderRoot(root, "proc/pressure/memory")),
-      arcstatsPath_(pathUnderRoot(root, "proc/spl/kstat/zfs/arcstats")),
-      blockPath_(pathUnderRoot(root, "sys/block")), file_(8192), directoryBuffer_(4096) {}
+    : meminfoPath_(kerneltext::pathUnderRoot(root, "proc/meminfo")),
+      pressurePath_(kerneltext::pathUnderRoot(root, "proc/pressure/memory")),
+      arcstatsPath_(kerneltext::pathUnderRoot(root, "proc/spl/kstat/zfs/arcstats")),
+      blockPath_(kerneltext::pathUnderRoot(root, "sys/block")), file_(8192),
+      directoryBuffer_(4096) {}
 
 void MemoryStatsReader::findZramDevices() {
     zramStatPaths_.clear();

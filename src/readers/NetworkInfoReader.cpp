@@ -1,6 +1,6 @@
 #include "readers/NetworkInfoReader.h"
 
-#include "readers/DeviceFile.h"
+#include "readers/KernelText.h"
 #include "readers/RouteQuery.h"
 
 #include <net/if.h>
@@ -11,6 +11,8 @@
 namespace trovimo {
 
 namespace {
+
+using kerneltext::pathExists;
 
 constexpr std::uint64_t arphrdEther = 1;
 constexpr std::uint64_t arphrdPpp = 512;
@@ -28,23 +30,13 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 7> deviceTyp
 
 std::string_view deviceType(std::string_view uevent) {
     constexpr std::string_view key = "DEVTYPE=";
-    while (!uevent.empty()) {
-        const std::size_t end = uevent.find('\n');
-        const std::string_view line = uevent.substr(0, end);
+    std::string_view line;
+    while (kerneltext::nextLine(uevent, line)) {
         if (line.starts_with(key)) {
-            return trimmedText(line.substr(key.size()));
+            return kerneltext::trimmed(line.substr(key.size()));
         }
-        if (end == std::string_view::npos) {
-            break;
-        }
-        uevent.remove_prefix(end + 1);
     }
     return {};
-}
-
-bool isSafeInterfaceName(const std::string& name) {
-    return !name.empty() && name.size() < IFNAMSIZ && name != "." && name != ".." &&
-           name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 std::optional<WifiDetails> queryWifiByName(const std::string& interface) {
@@ -58,15 +50,15 @@ std::optional<WifiDetails> queryWifiByName(const std::string& interface) {
 } // namespace
 
 std::optional<std::string> interfaceDisplayName(const std::string& root, const std::string& name) {
-    if (!isSafeInterfaceName(name)) {
+    if (name.size() >= IFNAMSIZ || !kerneltext::isSafeFileName(name)) {
         return std::nullopt;
     }
-    const std::string folder = rootedPath(root, "/sys/class/net/" + name);
-    if (!deviceFileExists(folder)) {
+    const std::string folder = kerneltext::pathUnderRoot(root, "sys/class/net/" + name);
+    if (!pathExists(folder)) {
         return std::nullopt;
     }
     WholeFileReader file(256);
-    if (deviceFileExists(folder + "/phy80211")) {
+    if (pathExists(folder + "/phy80211")) {
         return "Wi-Fi";
     }
     if (const auto uevent = file.read(folder + "/uevent")) {
@@ -77,24 +69,24 @@ std::optional<std::string> interfaceDisplayName(const std::string& root, const s
             }
         }
     }
-    if (deviceFileExists(folder + "/bridge")) {
+    if (pathExists(folder + "/bridge")) {
         return "Bridge";
     }
-    if (deviceFileExists(folder + "/bonding")) {
+    if (pathExists(folder + "/bonding")) {
         return "Bond";
     }
-    if (deviceFileExists(folder + "/tun_flags")) {
+    if (pathExists(folder + "/tun_flags")) {
         return "VPN"; // tun/tap: OpenVPN, OpenConnect and the like
     }
     std::uint64_t linkType = 0;
     if (const auto text = file.read(folder + "/type")) {
-        linkType = parseSysfsUnsigned(*text).value_or(0);
+        linkType = kerneltext::parseSysfsUnsigned(*text).value_or(0);
     }
     if (linkType == arphrdPpp) {
         return "VPN";
     }
     // veth, ifb and dummy are type 1 too, but only real hardware has a device behind it.
-    if (linkType == arphrdEther && deviceFileExists(folder + "/device")) {
+    if (linkType == arphrdEther && pathExists(folder + "/device")) {
         return "Ethernet";
     }
     return std::nullopt;
@@ -109,7 +101,7 @@ NetworkInfoReader::NetworkInfoReader(std::string root)
 
 NetworkInfoReader::NetworkInfoReader(std::string root, RouteSource routeSource,
                                      WifiLookup wifiLookup, Clock clock)
-    : root_(std::move(root)), routeTablePath_(rootedPath(root_, "/proc/net/route")),
+    : root_(std::move(root)), routeTablePath_(kerneltext::pathUnderRoot(root_, "proc/net/route")),
       routeSource_(routeSource), wifiLookup_(std::move(wifiLookup)), clock_(std::move(clock)) {
     if (routeSource_ == RouteSource::kernel) {
         routeQuery_ = RouteQuery::open();
@@ -148,8 +140,9 @@ std::optional<NetworkInfo> NetworkInfoReader::read() {
         return std::nullopt;
     }
     const auto now = clock_();
-    const bool samePrimary = cached_ && (primary->index != 0 ? primary->index == cachedIndex_
-                                                             : primary->name == cached_->bsdName);
+    const bool samePrimary =
+        cached_ && (primary->index != 0 ? primary->index == cachedIndex_
+                                        : primary->name == cached_->interfaceName);
     if (samePrimary && now < lastRefresh_ + cacheLifetime) {
         return cached_;
     }
@@ -173,7 +166,7 @@ std::optional<NetworkInfo> NetworkInfoReader::read() {
 
 NetworkInfo NetworkInfoReader::rebuild(const std::string& name) const {
     NetworkInfo info;
-    info.bsdName = name;
+    info.interfaceName = name;
     const auto displayName = interfaceDisplayName(root_, name);
     info.displayName = displayName.value_or(name);
     if (displayName == "Wi-Fi" && wifiLookup_) {

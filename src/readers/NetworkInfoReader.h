@@ -64,7 +64,7 @@ private:
     WholeFileReader routeFile_;
 
     std::optional<NetworkInfo> cached_;
-    std::uint32_t cachedIndex_ = 0; // the kernel's index of cached_->bsdName; 0 when unknown
+    std::uint32_t cachedIndex_ = 0; // the kernel's index of cached_->interfaceName; 0 when unknown
     BoottimeClock::time_point lastRefresh_ = BoottimeClock::time_point::min();
 };
 

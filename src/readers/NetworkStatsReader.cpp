@@ -1,9 +1,9 @@
 #include "readers/NetworkStatsReader.h"
 
-#include "readers/DeviceFile.h"
+#include "readers/Counters.h"
+#include "readers/KernelText.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace trovimo {
 
@@ -16,31 +16,6 @@ constexpr std::uint64_t interfaceLoopback = 0x8;
 // The selection when no interface is named: every wired interface by its predictable name.
 constexpr std::string_view defaultPrefix = "en";
 constexpr std::string_view defaultKey = "en*";
-
-bool nextField(std::string_view& rest, std::uint64_t& value) noexcept {
-    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
-        rest.remove_prefix(1);
-    }
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-    if (error != std::errc() || end == rest.data()) {
-        return false;
-    }
-    rest.remove_prefix(static_cast<std::size_t>(end - rest.data()));
-    return rest.empty() || rest.front() == ' ' || rest.front() == '\t';
-}
-
-// A column the reader does not use: digits only, checked but not converted.
-bool skipField(std::string_view& rest) noexcept {
-    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
-        rest.remove_prefix(1);
-    }
-    std::size_t digits = 0;
-    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') {
-        ++digits;
-    }
-    rest.remove_prefix(digits);
-    return digits > 0 && (rest.empty() || rest.front() == ' ' || rest.front() == '\t');
-}
 
 } // namespace
 
@@ -58,24 +33,22 @@ std::optional<NetDevCounters> parseNetDevLine(std::string_view line) noexcept {
     }
     // Receive: bytes packets errs drop fifo frame compressed multicast; then transmit bytes.
     std::string_view rest = line.substr(colon + 1);
-    NetDevCounters counters{name, 0, 0};
-    if (!nextField(rest, counters.rxBytes)) {
-        return std::nullopt;
-    }
-    for (int field = 0; field < 7; ++field) {
-        if (!skipField(rest)) {
+    const auto rxBytes = kerneltext::nextU64(rest);
+    for (int column = 0; rxBytes && column < 7; ++column) {
+        if (!kerneltext::skipU64(rest)) {
             return std::nullopt;
         }
     }
-    if (!nextField(rest, counters.txBytes)) {
+    const auto txBytes = rxBytes ? kerneltext::nextU64(rest) : std::nullopt;
+    if (!txBytes) {
         return std::nullopt;
     }
-    return counters;
+    return NetDevCounters{name, *rxBytes, *txBytes};
 }
 
 NetworkStatsReader::NetworkStatsReader(std::string root)
-    : procNetDev_(rootedPath(root, "/proc/net/dev")),
-      sysClassNet_(rootedPath(root, "/sys/class/net/")) {
+    : procNetDev_(kerneltext::pathUnderRoot(root, "proc/net/dev")),
+      sysClassNet_(kerneltext::pathUnderRoot(root, "sys/class/net/")) {
     flagsPath_.reserve(sysClassNet_.size() + 32);
 }
 
@@ -87,7 +60,7 @@ bool NetworkStatsReader::isUpAndNotLoopback(std::string_view name) {
     if (!text) {
         return false; // gone between the two reads: it no longer carries traffic
     }
-    const auto flags = parseSysfsUnsigned(*text);
+    const auto flags = kerneltext::parseSysfsUnsigned(*text);
     return flags && (*flags & interfaceUp) != 0 && (*flags & interfaceLoopback) == 0;
 }
 
@@ -99,10 +72,8 @@ NetworkStatsReader::readCounters(const std::optional<std::string>& interface) {
     }
     Counters sum;
     std::string_view rest = *table;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    std::string_view line;
+    while (kerneltext::nextLine(rest, line)) {
         // Cheap check of the leading name first: most lines belong to interfaces that are not
         // selected, and need no number parsed.
         std::string_view lead = line;
@@ -115,8 +86,8 @@ NetworkStatsReader::readCounters(const std::optional<std::string>& interface) {
             !isUpAndNotLoopback(entry->name)) {
             continue;
         }
-        sum.rx += entry->rxBytes;
-        sum.tx += entry->txBytes;
+        sum.rx = saturatingAdd(sum.rx, entry->rxBytes);
+        sum.tx = saturatingAdd(sum.tx, entry->txBytes);
     }
     return sum;
 }
@@ -135,12 +106,10 @@ std::optional<NetworkSpeed> NetworkStatsReader::read(BoottimeClock::time_point n
         // A counter that went backwards (interface recreated, left the "en*" sum) gives 0 for
         // that direction this once; the next sample starts from the new value.
         if (dt > 0) {
-            if (counters->rx >= previous_->counters.rx) {
-                speed->download = static_cast<double>(counters->rx - previous_->counters.rx) / dt;
-            }
-            if (counters->tx >= previous_->counters.tx) {
-                speed->upload = static_cast<double>(counters->tx - previous_->counters.tx) / dt;
-            }
+            speed->download =
+                static_cast<double>(counterDelta(previous_->counters.rx, counters->rx)) / dt;
+            speed->upload =
+                static_cast<double>(counterDelta(previous_->counters.tx, counters->tx)) / dt;
         }
     }
     if (!previous_) {

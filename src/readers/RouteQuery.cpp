@@ -6,10 +6,10 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
-#include <charconv>
 #include <cstring>
 #include <limits>
 
+#include "readers/KernelText.h"
 #include "readers/NetlinkAttributes.h"
 
 namespace trovimo {
@@ -22,82 +22,39 @@ constexpr std::uint32_t routeReject = 0x0200; // RTF_REJECT
 // Any public address will do: the question is which way the default route goes.
 constexpr std::array<std::uint8_t, 4> publicAddress{1, 1, 1, 1};
 
-bool hexField(std::string_view field, std::uint32_t& value) noexcept {
-    if (field.empty()) {
-        return false;
-    }
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value, 16);
-    return error == std::errc() && end == field.data() + field.size();
-}
-
-bool decimalField(std::string_view field, std::uint32_t& value) noexcept {
-    if (field.empty()) {
-        return false;
-    }
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    return error == std::errc() && end == field.data() + field.size();
-}
-
-std::string_view trimBlanks(std::string_view text) noexcept {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 } // namespace
 
 std::optional<std::string_view> parseDefaultRoute(std::string_view table) noexcept {
     // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT, tab-separated,
     // addresses as little-endian hex.
+    using kerneltext::parseHexU64;
     std::optional<std::string_view> best;
-    std::uint32_t bestMetric = std::numeric_limits<std::uint32_t>::max();
-    bool header = true;
-    while (!table.empty()) {
-        const std::size_t end = table.find('\n');
-        const std::string_view line = table.substr(0, end);
-        table = end == std::string_view::npos ? std::string_view() : table.substr(end + 1);
-        if (header) {
-            header = false;
-            continue;
-        }
+    std::uint64_t bestMetric = std::numeric_limits<std::uint64_t>::max();
+    std::string_view line;
+    kerneltext::nextLine(table, line); // the header
+    while (kerneltext::nextLine(table, line)) {
         // Most lines are not default routes: look at Destination before splitting the rest.
         const std::size_t firstTab = line.find('\t');
-        if (firstTab == std::string_view::npos ||
+        if (firstTab == std::string_view::npos || firstTab == 0 ||
             !line.substr(firstTab + 1).starts_with("00000000\t")) {
             continue;
         }
         std::array<std::string_view, 8> fields;
-        std::size_t count = 0;
         std::string_view rest = line;
-        while (count < fields.size()) {
-            const std::size_t tab = rest.find('\t');
-            fields[count++] = trimBlanks(rest.substr(0, tab));
-            if (tab == std::string_view::npos) {
-                break;
-            }
-            rest = rest.substr(tab + 1);
+        for (auto& field : fields) {
+            field = kerneltext::nextField(rest);
         }
-        if (count < fields.size()) {
+        const auto destination = parseHexU64(fields[1]);
+        const auto flags = parseHexU64(fields[3]);
+        const auto metric = kerneltext::parseU64(fields[6]);
+        const auto mask = parseHexU64(fields[7]);
+        if (!destination || !flags || !metric || !mask || *destination != 0 || *mask != 0 ||
+            (*flags & routeUp) == 0 || (*flags & routeReject) != 0) {
             continue;
         }
-        std::uint32_t destination = 0;
-        std::uint32_t flags = 0;
-        std::uint32_t metric = 0;
-        std::uint32_t mask = 0;
-        if (fields[0].empty() || !hexField(fields[1], destination) || !hexField(fields[3], flags) ||
-            !decimalField(fields[6], metric) || !hexField(fields[7], mask)) {
-            continue;
-        }
-        if (destination != 0 || mask != 0 || (flags & routeUp) == 0 || (flags & routeReject) != 0) {
-            continue;
-        }
-        if (!best || metric < bestMetric) {
+        if (!best || *metric < bestMetric) {
             best = fields[0];
-            bestMetric = metric;
+            bestMetric = *metric;
         }
     }
     return best;

@@ -1,6 +1,7 @@
 #include "readers/SelfStatsReader.h"
 
-#include "readers/ProcText.h"
+#include "readers/Counters.h"
+#include "readers/KernelText.h"
 
 #include <time.h>
 
@@ -28,21 +29,14 @@ std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {
     bool found = false;
     int seen = 0;
     std::string_view line;
-    while (proctext::nextLine(status, line)) {
-        const auto colon = line.find(':');
-        if (colon == std::string_view::npos) {
+    while (kerneltext::nextLine(status, line)) {
+        std::string_view key;
+        std::string_view rest;
+        if (!kerneltext::splitAtColon(line, key, rest) ||
+            (key != "RssAnon" && key != "RssShmem" && key != "VmSwap")) {
             continue;
         }
-        const std::string_view key = line.substr(0, colon);
-        if (key != "RssAnon" && key != "RssShmem" && key != "VmSwap") {
-            continue;
-        }
-        std::string_view rest = line.substr(colon + 1);
-        const auto kib = proctext::parseU64(proctext::nextField(rest));
-        if (!kib || proctext::nextField(rest) != "kB") {
-            return std::nullopt;
-        }
-        const auto bytes = proctext::kibToBytes(*kib);
+        const auto bytes = kerneltext::parseKibFigure(rest);
         if (!bytes || *bytes > UINT64_MAX - total) {
             return std::nullopt;
         }
@@ -61,7 +55,7 @@ std::optional<std::uint64_t> parseSelfFootprint(std::string_view status) {
 }
 
 SelfStatsReader::SelfStatsReader(const std::string& root, SelfClocks clocks)
-    : statusPath_(pathUnderRoot(root, "proc/self/status")), clocks_(std::move(clocks)),
+    : statusPath_(kerneltext::pathUnderRoot(root, "proc/self/status")), clocks_(std::move(clocks)),
       file_(4096) {}
 
 std::optional<SelfStats> SelfStatsReader::read() {
@@ -74,10 +68,8 @@ std::optional<SelfStats> SelfStatsReader::read() {
     const std::uint64_t now = clocks_.monotonic ? clocks_.monotonic() : 0;
     std::optional<SelfStats> stats;
     if (previous_ && now > previous_->timestamp) {
-        const double cpu = *cpuTime > previous_->cpuTime
-                               ? static_cast<double>(*cpuTime - previous_->cpuTime) /
-                                     static_cast<double>(now - previous_->timestamp)
-                               : 0.0;
+        const double cpu = static_cast<double>(counterDelta(previous_->cpuTime, *cpuTime)) /
+                           static_cast<double>(now - previous_->timestamp);
         stats = SelfStats{cpu, *footprint};
     }
     previous_ = SelfCPUSample{*cpuTime, now};

@@ -41,10 +41,6 @@ public:
     // sample kept, when the CPU time or the footprint cannot be read.
     [[nodiscard]] std::optional<SelfStats> read() override;
 
-    [[nodiscard]] const std::optional<SelfCPUSample>& previous() const noexcept {
-        return previous_;
-    }
-
 private:
     std::string statusPath_;
     SelfClocks clocks_;

@@ -1,6 +1,6 @@
 #include "readers/SensorsReader.h"
 
-#include "readers/DeviceFile.h"
+#include "readers/KernelText.h"
 
 #include <algorithm>
 #include <array>
@@ -40,7 +40,7 @@ std::string_view channelOf(std::string_view file, std::string_view kind) {
 } // namespace
 
 std::optional<double> parseMillidegrees(std::string_view text) noexcept {
-    const auto value = parseSysfsInteger(text);
+    const auto value = kerneltext::parseSysfsInteger(text);
     if (!value || *value < -40'000 || *value > 200'000) {
         return std::nullopt;
     }
@@ -48,7 +48,7 @@ std::optional<double> parseMillidegrees(std::string_view text) noexcept {
 }
 
 std::optional<double> parseTemperatureLimit(std::string_view text) noexcept {
-    const auto value = parseSysfsInteger(text);
+    const auto value = kerneltext::parseSysfsInteger(text);
     if (!value || *value <= 0 || *value > 200'000) {
         return std::nullopt;
     }
@@ -56,7 +56,7 @@ std::optional<double> parseTemperatureLimit(std::string_view text) noexcept {
 }
 
 std::optional<std::uint32_t> parseFanRpm(std::string_view text) noexcept {
-    const auto value = parseSysfsInteger(text);
+    const auto value = kerneltext::parseSysfsInteger(text);
     if (!value || *value < 0 || *value >= 65535) {
         return std::nullopt;
     }
@@ -149,7 +149,7 @@ std::optional<SensorReadings> SensorsReader::read() {
     }
     for (Gate& gate : gates_) {
         const auto status = gate.file.text();
-        gate.suspended = status && trimmedText(*status) == "suspended";
+        gate.suspended = status && kerneltext::trimmed(*status) == "suspended";
     }
     std::array<std::optional<Temperature>, fanSlot> hottest;
     std::optional<std::uint32_t> fastest;
@@ -232,12 +232,12 @@ void SensorsReader::discover() {
 // and supported. Empty otherwise: such a device is never asked before its sensors are read.
 std::string SensorsReader::runtimeGate(const std::string& device) {
     const auto control = discoveryFile_.read(device + "/power/control");
-    if (!control || trimmedText(*control) != "auto") {
+    if (!control || kerneltext::trimmed(*control) != "auto") {
         return {};
     }
     std::string status = device + "/power/runtime_status";
     const auto text = discoveryFile_.read(status);
-    if (!text || trimmedText(*text) == "unsupported") {
+    if (!text || kerneltext::trimmed(*text) == "unsupported") {
         return {};
     }
     return status;
@@ -248,28 +248,28 @@ bool SensorsReader::isSuspended(const std::string& gate) {
         return false;
     }
     const auto status = discoveryFile_.read(gate);
-    return status && trimmedText(*status) == "suspended";
+    return status && kerneltext::trimmed(*status) == "suspended";
 }
 
 void SensorsReader::discoverHwmon(std::vector<Plan>& plans) {
-    const std::string classFolder = rootedPath(root_, "/sys/class/hwmon");
-    for (const auto& entry : entriesStartingWith(classFolder, "hwmon")) {
+    const std::string classFolder = kerneltext::pathUnderRoot(root_, "/sys/class/hwmon");
+    for (const auto& entry : kerneltext::entriesStartingWith(classFolder, "hwmon")) {
         const std::string folder = classFolder + "/" + entry;
         const auto nameText = discoveryFile_.read(folder + "/name");
         if (!nameText) {
             continue;
         }
-        const std::string chip(trimmedText(*nameText));
+        const std::string chip(kerneltext::trimmed(*nameText));
         std::string gate = runtimeGate(folder + "/device");
         // Not even its labels are read while it sleeps: it is looked at again next search.
         if (isSuspended(gate)) {
             continue;
         }
-        for (const auto& file : entriesStartingWith(folder, "")) {
+        for (const auto& file : kerneltext::entriesStartingWith(folder, "")) {
             const std::string base = folder + "/";
             if (const auto channel = channelOf(file, "temp"); !channel.empty()) {
                 const auto labelText = discoveryFile_.read(base + std::string(channel) + "_label");
-                const std::string label(labelText ? trimmedText(*labelText) : "");
+                const std::string label(labelText ? kerneltext::trimmed(*labelText) : "");
                 const auto role = hwmonTemperatureRole(chip, label);
                 if (!role) {
                     continue;
@@ -291,7 +291,7 @@ void SensorsReader::discoverHwmon(std::vector<Plan>& plans) {
             } else if (const auto fan = channelOf(file, "fan"); !fan.empty()) {
                 // Boards list every fan header; an unlabelled one at 0 rpm has nothing on it
                 // (or is a fan at rest, such as a GPU's below its start temperature).
-                const bool labelled = deviceFileExists(base + std::string(fan) + "_label");
+                const bool labelled = kerneltext::pathExists(base + std::string(fan) + "_label");
                 const auto text = discoveryFile_.read(base + file);
                 const auto rpm = text ? parseFanRpm(*text) : std::nullopt;
                 if (rpm && (*rpm > 0 || labelled)) {
@@ -305,11 +305,11 @@ void SensorsReader::discoverHwmon(std::vector<Plan>& plans) {
 }
 
 void SensorsReader::discoverThermalZones(std::vector<Plan>& plans) {
-    const std::string classFolder = rootedPath(root_, "/sys/class/thermal");
-    for (const auto& entry : entriesStartingWith(classFolder, "thermal_zone")) {
+    const std::string classFolder = kerneltext::pathUnderRoot(root_, "/sys/class/thermal");
+    for (const auto& entry : kerneltext::entriesStartingWith(classFolder, "thermal_zone")) {
         const std::string folder = classFolder + "/" + entry;
         const auto type = discoveryFile_.read(folder + "/type");
-        if (!type || !isCpuThermalZone(trimmedText(*type))) {
+        if (!type || !isCpuThermalZone(kerneltext::trimmed(*type))) {
             continue;
         }
         // Trip points are a cooling policy (where to throttle), not alarm limits: the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "readers/DeviceFile.h"
+#include "readers/KernelText.h"
 #include "readers/WholeFileReader.h"
 
 #include <cstdint>
@@ -25,7 +25,7 @@ public:
 
     [[nodiscard]] std::optional<std::int64_t> integer() {
         const auto contents = text();
-        return contents ? parseSysfsInteger(*contents) : std::nullopt;
+        return contents ? kerneltext::parseSysfsInteger(*contents) : std::nullopt;
     }
 
 private:

@@ -1,8 +1,9 @@
 #include "readers/TrashSizeReader.h"
 
 #include "model/BoottimeClock.h"
+#include "readers/Counters.h"
 #include "readers/DiskStatsReader.h"
-#include "readers/ProcText.h"
+#include "readers/KernelText.h"
 #include "readers/WholeFileReader.h"
 
 #include <dirent.h>
@@ -22,19 +23,6 @@ namespace {
 // The cache lists one line per trashed folder; beyond this it is not read.
 constexpr std::size_t directorySizesLimit = std::size_t{4} << 20;
 
-std::optional<int> hexDigit(char c) noexcept {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> percentDecoded(std::string_view text) {
     std::string name;
     name.reserve(text.size());
@@ -43,31 +31,28 @@ std::optional<std::string> percentDecoded(std::string_view text) {
             name.push_back(text[at]);
             continue;
         }
-        const auto high = at + 2 < text.size() ? hexDigit(text[at + 1]) : std::nullopt;
-        const auto low = high ? hexDigit(text[at + 2]) : std::nullopt;
-        if (!low) {
+        const auto byte =
+            at + 2 < text.size() ? kerneltext::parseHexU64(text.substr(at + 1, 2)) : std::nullopt;
+        if (!byte) {
             return std::nullopt;
         }
-        name.push_back(static_cast<char>(*high * 16 + *low));
+        name.push_back(static_cast<char>(*byte));
         at += 2;
     }
     // A name that could leave files/ is no trashed folder's.
-    if (name.empty() || name == "." || name == ".." ||
-        name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+    if (!kerneltext::isSafeFileName(name)) {
         return std::nullopt;
     }
     return name;
 }
 
-std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) noexcept {
-    std::int64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<std::int64_t>::max() : sum;
-}
-
 std::int64_t allocatedBytes(const struct stat& status) noexcept {
     // st_blocks is in 512-byte units whatever the file system's block size.
-    constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 512;
-    return status.st_blocks > 0 ? std::min<std::int64_t>(status.st_blocks, limit) * 512 : 0;
+    if (status.st_blocks <= 0) {
+        return 0;
+    }
+    return checkedProduct<std::int64_t>(status.st_blocks, 512)
+        .value_or(std::numeric_limits<std::int64_t>::max());
 }
 
 struct DirCloser {
@@ -168,14 +153,14 @@ const DirectorySize* findCached(const std::vector<DirectorySize>& cache, std::st
 std::vector<DirectorySize> parseDirectorySizes(std::string_view text) {
     std::vector<DirectorySize> sizes;
     std::string_view line;
-    while (proctext::nextLine(text, line)) {
+    while (kerneltext::nextLine(text, line)) {
         std::string_view rest = line;
-        const auto bytes = proctext::parseU64(proctext::nextField(rest));
-        const auto mtime = proctext::parseU64(proctext::nextField(rest));
-        const std::string_view encoded = proctext::nextField(rest);
+        const auto bytes = kerneltext::nextU64(rest);
+        const auto mtime = kerneltext::nextU64(rest);
+        const std::string_view encoded = kerneltext::nextField(rest);
         constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
         if (!bytes || !mtime || *bytes > limit || *mtime > limit ||
-            !proctext::nextField(rest).empty()) {
+            !kerneltext::nextField(rest).empty()) {
             continue;
         }
         if (auto name = percentDecoded(encoded)) {

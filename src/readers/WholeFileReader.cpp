@@ -71,19 +71,4 @@ std::optional<std::string_view> WholeFileReader::readAll(int fd) {
     }
 }
 
-std::string pathUnderRoot(std::string_view root, std::string_view relative) {
-    while (!root.empty() && root.back() == '/') {
-        root.remove_suffix(1);
-    }
-    while (!relative.empty() && relative.front() == '/') {
-        relative.remove_prefix(1);
-    }
-    std::string path;
-    path.reserve(root.size() + relative.size() + 1);
-    path.append(root);
-    path.push_back('/');
-    path.append(relative);
-    return path;
-}
-
 } // namespace trovimo

@@ -55,8 +55,4 @@ private:
 // afresh whenever they are read (or listed) from the start.
 [[nodiscard]] bool isKernelGenerated(int fd) noexcept;
 
-// `relative` below `root`, with exactly one slash between them ("/" + "proc/stat" gives
-// "/proc/stat").
-[[nodiscard]] std::string pathUnderRoot(std::string_view root, std::string_view relative);
-
 } // namespace trovimo

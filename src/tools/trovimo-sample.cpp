@@ -79,7 +79,8 @@ Fields. An object or value that cannot be read is null.
   memory.pressure           "normal", "warning" or "critical"
   network.download          received on the primary interface, bytes per second
   network.upload            sent on the primary interface, bytes per second
-  networkInfo.bsdName       kernel name of the primary interface, e.g. "wlp2s0"
+  networkInfo.interfaceName kernel name of the primary interface, e.g. "wlp2s0"
+  networkInfo.bsdName       the same under its old key, dropped in the next release
   networkInfo.displayName   kind of link, e.g. "Wi-Fi"; the kernel name if unknown
   networkInfo.ssid          Wi-Fi network name
   networkInfo.wifiGeneration  "Wi-Fi 4", "Wi-Fi 5" or "Wi-Fi 6"

@@ -143,7 +143,7 @@ TEST_F(TrovimoAppTest, FirstFrameIsAtItsFinalPlaceWithTheFigures) {
         disk.used = 1;
         disk.total = 2;
         NetworkInfo network;
-        network.bsdName = "eth9";
+        network.interfaceName = "eth9";
         network.displayName = "テスト回線";
         StatsReaders readers;
         readers.memory = std::make_unique<FixedSample<MemoryStats>>(memory);

@@ -30,9 +30,9 @@ pass "trovimo: --help and --version without a display, wrong arguments exit 2"
 "$sample" --help >"$work/out" || fail "trovimo-sample --help failed"
 for field in cpu.total cpu.perCore gpu memory.used memory.total memory.app memory.wired \
     memory.compressed memory.swapUsed memory.swapTotal memory.pressure network.download \
-    network.upload networkInfo.bsdName networkInfo.displayName networkInfo.ssid \
-    networkInfo.wifiGeneration networkInfo.detailText disk.used disk.total disk.system \
-    disk.purgeable selfStats.cpu selfStats.memory; do
+    network.upload networkInfo.interfaceName networkInfo.bsdName networkInfo.displayName \
+    networkInfo.ssid networkInfo.wifiGeneration networkInfo.detailText disk.used disk.total \
+    disk.system disk.purgeable selfStats.cpu selfStats.memory; do
     grep -q "^  $field " "$work/out" || fail "trovimo-sample --help does not describe $field"
 done
 grep -q "bytes per second" "$work/out" && grep -q "fraction 0-1" "$work/out" &&

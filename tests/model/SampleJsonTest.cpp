@@ -103,6 +103,7 @@ TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
     EXPECT_EQ(memoryJson.value("swapTotal").toInteger(), 70);
     EXPECT_EQ(memoryJson.value("pressure").toString(), "warning");
     const QJsonObject infoJson = json.value("networkInfo").toObject();
+    EXPECT_EQ(infoJson.value("interfaceName").toString(), "wlp2s0");
     EXPECT_EQ(infoJson.value("bsdName").toString(), "wlp2s0");
     EXPECT_EQ(infoJson.value("ssid").toString(), QString::fromUtf8("caf\xEF\xBF\xBD"));
     EXPECT_EQ(infoJson.value("wifiGeneration").toString(), "Wi-Fi 6");

@@ -5,11 +5,9 @@
 #include "readers/UniqueFd.h"
 #include "support/ManualWakeTimer.h"
 
-#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -129,20 +127,10 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([this] { return !store->isReadingDisk(); }));
     }
 
-    // A tick, and the volume and trash reads it started landing, waited for as a view would:
-    // at each landing, whether more is under way.
+    // A tick, and the volume and trash reads it started landing.
     void tickAndWait() {
-        QEventLoop loop;
-        QObject::connect(store.get(), &StatsStore::ticked, &loop, [&] {
-            if (!store->isReadingDisk()) {
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         store->tick();
-        if (store->isReadingDisk()) {
-            loop.exec();
-        }
+        store->awaitDiskReads(5s, true);
         ASSERT_FALSE(store->isReadingDisk());
     }
 
@@ -257,7 +245,9 @@ TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsAndRetriedAfterAFailure
 TEST_F(StatsStoreTest, AHungVolumeReadLeavesTheLastSampleAndTheTicksGoOn) {
     QStringList logged;
     setSystemLogSink([&](const QString& line) { logged << line; });
-    store->setDiskReadLimits(20ms, 20ms);
+    // The trash is counted after each volume read; on a busy machine that count may take
+    // longer than the volume's short limit here, and its own line is not this test's.
+    store->setDiskReadLimits(20ms, 10s);
     disk->answer = DiskUsage{1, 2, 0, 0};
     tickAndWait();
 

@@ -124,32 +124,25 @@ TEST(ParseStationGeneration, TakesTheHigherOfTransmitAndReceiveRates) {
                      attribute(NL80211_ATTR_MAC, Bytes{2, 0, 0, 0, 0, 1}),
                      nested(NL80211_ATTR_STA_INFO, info)});
     };
-    const auto rate = [](std::uint16_t which, std::initializer_list<Bytes> info) {
-        return nested(which, info);
-    };
     const Bytes legacy = attribute(NL80211_RATE_INFO_BITRATE32, u32(540));
     const Bytes width = attribute(NL80211_RATE_INFO_80_MHZ_WIDTH, Bytes{});
     const std::pair<Bytes, std::optional<int>> cases[] = {
-        {station({rate(NL80211_STA_INFO_TX_BITRATE,
-                       {legacy, attribute(NL80211_RATE_INFO_HE_MCS, u8(11))}),
-                  rate(NL80211_STA_INFO_RX_BITRATE, {legacy})}),
+        {station({nested(NL80211_STA_INFO_TX_BITRATE,
+                         {legacy, attribute(NL80211_RATE_INFO_HE_MCS, u8(11))}),
+                  nested(NL80211_STA_INFO_RX_BITRATE, {legacy})}),
          6},
-        {station({rate(NL80211_STA_INFO_TX_BITRATE,
-                       {legacy, attribute(NL80211_RATE_INFO_VHT_MCS, u8(9)), width}),
-                  rate(NL80211_STA_INFO_RX_BITRATE,
-                       {legacy, attribute(NL80211_RATE_INFO_MCS, u8(7))})}),
+        {station({nested(NL80211_STA_INFO_TX_BITRATE,
+                         {legacy, attribute(NL80211_RATE_INFO_VHT_MCS, u8(9)), width}),
+                  nested(NL80211_STA_INFO_RX_BITRATE,
+                         {legacy, attribute(NL80211_RATE_INFO_MCS, u8(7))})}),
          5},
-        {station({rate(NL80211_STA_INFO_RX_BITRATE,
-                       {legacy, attribute(NL80211_RATE_INFO_MCS, u8(15))})}),
-         4},
-        {station({rate(NL80211_STA_INFO_TX_BITRATE,
-                       {legacy, attribute(NL80211_RATE_INFO_EHT_MCS, u8(13))})}),
+        {station({nested(NL80211_STA_INFO_TX_BITRATE,
+                         {legacy, attribute(NL80211_RATE_INFO_EHT_MCS, u8(13))})}),
          7},
-        {station({rate(NL80211_STA_INFO_TX_BITRATE, {legacy}),
-                  rate(NL80211_STA_INFO_RX_BITRATE, {legacy})}),
+        {station({nested(NL80211_STA_INFO_TX_BITRATE, {legacy}),
+                  nested(NL80211_STA_INFO_RX_BITRATE, {legacy})}),
          std::nullopt}, // 802.11a/b/g
-        {station({attribute(NL80211_STA_INFO_SIGNAL, u8(200))}), std::nullopt},
-        {join({attribute(NL80211_ATTR_IFINDEX, u32(3))}), std::nullopt},
+        {attribute(NL80211_ATTR_IFINDEX, u32(3)), std::nullopt},
         // An MCS attribute outside the bitrate nests (here: directly in STA_INFO) is no rate.
         {station({attribute(NL80211_RATE_INFO_HE_MCS, u8(3))}), std::nullopt},
     };

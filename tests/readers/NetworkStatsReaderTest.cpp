@@ -23,27 +23,22 @@ std::string netDevLine(const std::string& name, std::uint64_t rx, std::uint64_t 
            " 20 0 0 0 0 0 0\n";
 }
 
-TEST(ParseNetDevLine, ReadsNameAndBothByteCounters) {
-    const auto line = parseNetDevLine(
-        "enp3s0: 10000000000 7000000    0    0    0     0          0      1200 2000000000 "
-        "3000000    0    0    0     0       0          0");
-    ASSERT_TRUE(line);
-    EXPECT_EQ(line->name, "enp3s0");
-    EXPECT_EQ(line->rxBytes, 10000000000U); // beyond 32 bits: no wrap at 4 GiB
-    EXPECT_EQ(line->txBytes, 2000000000U);
-}
-
 TEST(ParseNetDevLine, SplitsAtTheLastColonAndRejectsMalformedLines) {
-    // Wide counters run into the name's colon ("eth0:123"); names may hold a colon themselves.
-    const auto glued = parseNetDevLine("  eth0:123 1 0 0 0 0 0 0 456 2 0 0 0 0 0 0");
-    ASSERT_TRUE(glued);
-    EXPECT_EQ(glued->name, "eth0");
-    EXPECT_EQ(glued->rxBytes, 123U);
-    EXPECT_EQ(glued->txBytes, 456U);
-    const auto alias = parseNetDevLine("vpn:a: 5 1 0 0 0 0 0 0 6 2 0 0 0 0 0 0");
-    ASSERT_TRUE(alias);
-    EXPECT_EQ(alias->name, "vpn:a");
-
+    const std::pair<const char*, NetDevCounters> good[] = {
+        {"enp3s0: 10000000000 7000000    0    0    0     0          0      1200 2000000000 "
+         "3000000    0    0    0     0       0          0",
+         {"enp3s0", 10000000000U, 2000000000U}}, // beyond 32 bits: no wrap at 4 GiB
+        // Wide counters run into the name's colon; names may hold a colon themselves.
+        {"  eth0:123 1 0 0 0 0 0 0 456 2 0 0 0 0 0 0", {"eth0", 123, 456}},
+        {"vpn:a: 5 1 0 0 0 0 0 0 6 2 0 0 0 0 0 0", {"vpn:a", 5, 6}},
+    };
+    for (const auto& [text, expected] : good) {
+        const auto line = parseNetDevLine(text);
+        ASSERT_TRUE(line) << text;
+        EXPECT_EQ(line->name, expected.name);
+        EXPECT_EQ(line->rxBytes, expected.rxBytes) << text;
+        EXPECT_EQ(line->txBytes, expected.txBytes) << text;
+    }
     for (const char* bad : {
              "Inter-|   Receive                                                |  Transmit",
              " face |bytes    packets errs drop fifo frame compressed multicast|bytes", "",

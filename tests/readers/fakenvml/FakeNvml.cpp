@@ -1,7 +1,9 @@
 // A stand-in for NVIDIA's libnvidia-ml.so.1 with scripted answers, so the GPU reader's NVML
 // path runs in tests on machines without an NVIDIA GPU. The test program loads the same
-// library (by path) and steers it through the fakeNvml* functions; both share its state.
+// library (by path) and steers it through fakeNvmlState(); both share that state.
 // Built twice: complete, and with FAKE_NVML_BROKEN lacking one entry point.
+
+#include "FakeNvml.h"
 
 #define FAKE_NVML_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -12,49 +14,12 @@ struct Utilization {
     unsigned int memory;
 };
 
-constexpr unsigned maximumDevices = 4;
-
-struct State {
-    int initStatus = 0;
-    int utilizationStatus = 0;
-    unsigned deviceCount = 1;
-    int refusedDevice = -1;
-    unsigned utilization[maximumDevices] = {};
-    int devices[maximumDevices] = {};
-    int inits = 0;
-    int shutdowns = 0;
-    int utilizationCalls = 0;
-};
-
-State state;
+fakenvml::State state;
 
 } // namespace
 
-FAKE_NVML_EXPORT void fakeNvmlReset() {
-    state = State{};
-}
-
-FAKE_NVML_EXPORT void fakeNvmlSetDevices(unsigned count, int refusedDevice) {
-    state.deviceCount = count;
-    state.refusedDevice = refusedDevice;
-}
-
-FAKE_NVML_EXPORT void fakeNvmlSetInitStatus(int status) {
-    state.initStatus = status;
-}
-
-FAKE_NVML_EXPORT void fakeNvmlSetUtilization(unsigned device, unsigned percent, int status) {
-    if (device < maximumDevices) {
-        state.utilization[device] = percent;
-    }
-    state.utilizationStatus = status;
-}
-
-// Successful initialisations, shutdowns and utilisation queries so far.
-FAKE_NVML_EXPORT void fakeNvmlCounts(int* inits, int* shutdowns, int* utilizationCalls) {
-    *inits = state.inits;
-    *shutdowns = state.shutdowns;
-    *utilizationCalls = state.utilizationCalls;
+FAKE_NVML_EXPORT fakenvml::State* fakeNvmlState() {
+    return &state;
 }
 
 FAKE_NVML_EXPORT int nvmlInit_v2() {
@@ -75,7 +40,7 @@ FAKE_NVML_EXPORT int nvmlDeviceGetCount_v2(unsigned* count) {
 }
 
 FAKE_NVML_EXPORT int nvmlDeviceGetHandleByIndex_v2(unsigned index, void** device) {
-    if (index >= state.deviceCount || index >= maximumDevices) {
+    if (index >= state.deviceCount || index >= fakenvml::maximumDevices) {
         return 2; // invalid argument
     }
     if (static_cast<int>(index) == state.refusedDevice) {
@@ -87,7 +52,7 @@ FAKE_NVML_EXPORT int nvmlDeviceGetHandleByIndex_v2(unsigned index, void** device
 
 #ifndef FAKE_NVML_BROKEN
 FAKE_NVML_EXPORT int nvmlDeviceGetUtilizationRates(void* device, Utilization* utilization) {
-    ++state.utilizationCalls;
+    ++state.queries;
     if (state.utilizationStatus != 0) {
         return state.utilizationStatus;
     }

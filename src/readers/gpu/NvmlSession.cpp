@@ -1,4 +1,4 @@
-#include "readers/NvmlSession.h"
+#include "readers/gpu/NvmlSession.h"
 
 #include <dlfcn.h>
 
