@@ -71,7 +71,7 @@ TEST_F(ContentViewTest, PinClickTogglesAlwaysOnTopAndSymbolFollows) {
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, pin.center().toPoint());
     EXPECT_FALSE(settings->boolValue(QString::fromLatin1(keys::alwaysOnTop)));
     const auto& symbol = std::get<SymbolElement>(view->currentLayout().elements.back());
-    EXPECT_EQ(symbol.symbol, Symbol::pinSlash);
+    EXPECT_EQ(symbol.symbol, Symbol::unpinned);
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, pin.center().toPoint());
     EXPECT_TRUE(settings->boolValue(QString::fromLatin1(keys::alwaysOnTop)));
 }

@@ -2,6 +2,7 @@
 #include "panel/CoreBars.h"
 #include "panel/SegmentedBar.h"
 #include "panel/Sparkline.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QImage>
 #include <QPainter>
@@ -111,7 +112,8 @@ TEST_P(CoreBarsCount, EveryCoreShowsInPixelsOfItsOwnInsideTheStrip) {
         image.setDevicePixelRatio(scale);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        bars.paint(painter, strip, theme);
+        PaintCache cache;
+        bars.paint(painter, strip, theme, cache);
         painter.end();
         const QRect inside = QRectF(strip.topLeft() * scale, strip.size() * scale).toAlignedRect();
         int outside = 0;
@@ -180,7 +182,8 @@ TEST(Sparkline, PaintsBackgroundDashesAndClipsToFrame) {
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
-        Sparkline{{7}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme);
+        PaintCache cache;
+        Sparkline{{7}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme, cache);
     }
     EXPECT_GT(qAlpha(image.pixel(60, 15)), 0) << "background";
     EXPECT_EQ(qAlpha(image.pixel(5, 5)), 0) << "outside the frame";
@@ -195,7 +198,9 @@ TEST(Sparkline, PaintsBackgroundDashesAndClipsToFrame) {
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
-        Sparkline{{200, 200}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme);
+        PaintCache cache;
+        Sparkline{{200, 200}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme,
+                                                          cache);
     }
     EXPECT_EQ(qAlpha(image.pixel(60, 9)), 0) << "line half-width cut at the top edge";
 }
@@ -213,8 +218,9 @@ TEST_P(SparklineCorners, FullGraphIsCutAtTheRoundedCorners) {
     {
         QPainter painter(&image);
         painter.scale(scale, scale);
+        PaintCache cache;
         Sparkline{{100, 100, 100}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20),
-                                                               theme);
+                                                               theme, cache);
     }
     const auto at = [&](double x, double y) {
         return qAlpha(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));

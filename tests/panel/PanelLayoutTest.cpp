@@ -154,7 +154,7 @@ TEST(PanelLayout, HoverControlsAppearOnlyWhileHovering) {
     for (const PanelElement& element : idle.elements) {
         const auto* symbol = std::get_if<SymbolElement>(&element);
         EXPECT_TRUE(symbol == nullptr ||
-                    (symbol->symbol != Symbol::gearshapeFill && symbol->symbol != Symbol::pinFill));
+                    (symbol->symbol != Symbol::settings && symbol->symbol != Symbol::pinned));
     }
 
     inputs.hovering = true;
@@ -171,7 +171,7 @@ TEST(PanelLayout, HoverControlsAppearOnlyWhileHovering) {
     // Hovering takes no space.
     EXPECT_EQ(hovered.size, idle.size);
     const auto& last = std::get<SymbolElement>(hovered.elements.back());
-    EXPECT_EQ(last.symbol, Symbol::pinFill);
+    EXPECT_EQ(last.symbol, Symbol::pinned);
 }
 
 TEST(PanelLayout, PinSymbolAndTooltipFollowAlwaysOnTop) {
@@ -182,8 +182,8 @@ TEST(PanelLayout, PinSymbolAndTooltipFollowAlwaysOnTop) {
         QString toolTip;
     };
     const Case cases[] = {
-        {true, Symbol::pinFill, QStringLiteral("最前面に表示中（クリックでデスクトップ張り付き）")},
-        {false, Symbol::pinSlash, QStringLiteral("デスクトップ張り付き中（クリックで最前面）")},
+        {true, Symbol::pinned, QStringLiteral("最前面に表示中（クリックでデスクトップ張り付き）")},
+        {false, Symbol::unpinned, QStringLiteral("デスクトップ張り付き中（クリックで最前面）")},
     };
     for (const Case& c : cases) {
         PanelSettings settings;

@@ -2,6 +2,7 @@
 #include "panel/NumberRoller.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QDir>
 #include <QImage>
@@ -62,7 +63,8 @@ QImage render(const PanelLayoutResult& layout, const Theme& theme, double scale)
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    PanelPainter::paint(painter, layout, theme);
+    PaintCache cache;
+    panelPainter::paint(painter, layout, theme, cache);
     return image;
 }
 
@@ -224,7 +226,8 @@ TEST(PanelSnapshot, RollingDigitsPaintBetweenOldAndNewText) {
         image.setDevicePixelRatio(2.0);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        PanelPainter::paint(painter, layout, theme, &roller, now);
+        PaintCache cache;
+        panelPainter::paint(painter, layout, theme, cache, &roller, now);
         return image;
     };
     const QImage rolling = renderAt(start + std::chrono::milliseconds(60));

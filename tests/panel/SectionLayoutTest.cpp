@@ -22,7 +22,6 @@ using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, doub
 
 class SectionLayoutTest : public test::EnglishLocaleTest {
 protected:
-
     SectionLayout layout(SectionFunction section) const {
         SectionLayout out = section(inputs, theme, width);
         expectInside(out);
@@ -299,8 +298,8 @@ TEST_F(SectionLayoutTest, NetworkBeforeTheFirstSample) {
     EXPECT_EQ(sparklines[1].gauge.color, ColorRole::orange);
     const auto arrows = all<SymbolElement>(out);
     ASSERT_EQ(arrows.size(), 2U);
-    EXPECT_EQ(arrows[0].symbol, Symbol::arrowDown);
-    EXPECT_EQ(arrows[1].symbol, Symbol::arrowUp);
+    EXPECT_EQ(arrows[0].symbol, Symbol::download);
+    EXPECT_EQ(arrows[1].symbol, Symbol::upload);
     EXPECT_LT(arrows[0].rect.y(), arrows[1].rect.y());
 }
 
@@ -381,7 +380,7 @@ TEST_F(SectionLayoutTest, DiskLevelsColourTheRemainingSpaceAndPickTheFooter) {
         const auto symbols = all<SymbolElement>(out);
         EXPECT_EQ(symbols.size(), c.alert ? 1U : 0U);
         if (c.alert) {
-            EXPECT_EQ(symbols[0].symbol, Symbol::exclamationmarkTriangleFill);
+            EXPECT_EQ(symbols[0].symbol, Symbol::alert);
             EXPECT_EQ(symbols[0].color, ColorRole::red);
             EXPECT_GE(symbols[0].rect.x(), findText(out, "ディスク")->rect.x() + 4.0);
             EXPECT_LT(symbols[0].rect.right(), text->rect.right() - text->rect.width() / 2);

@@ -5,6 +5,7 @@
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
 #include "panel/PanelTestSupport.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QDir>
 #include <QImage>
@@ -85,7 +86,8 @@ QImage render(const PanelLayoutResult& layout, const Theme& theme, double scale)
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    PanelPainter::paint(painter, layout, theme);
+    PaintCache cache;
+    panelPainter::paint(painter, layout, theme, cache);
     return image;
 }
 

@@ -1,6 +1,6 @@
-#include "panel/ShapeLayer.h"
+#include "panel/raster/ShapeLayer.h"
 
-#include "panel/PixelMath.h"
+#include "panel/raster/PixelMath.h"
 
 #include <QImage>
 #include <QPaintEngine>
@@ -105,197 +105,174 @@ inline double arcDistance(double u, double v, double rx, double ry) {
 
 } // namespace
 
-// The layer's pixels, kept from one paint to the next, and what has been written to them.
-struct ShapeLayer::Pixels {
-    QImage image;
-    // Per row, the columns written so far, [first, last): the rest are still transparent,
-    // where a translucent fill is a plain store.
-    std::vector<int> first;
-    std::vector<int> last;
-    uchar* bits = nullptr;
-    qsizetype bytesPerLine = 0;
-    int columns = 0;
-    int rows = 0;
-    QRect written;
-    bool busy = false; // a layer that is not finished uses these
-
-    static Pixels& reused() {
-        thread_local Pixels pixels;
-        return pixels;
+bool ShapeLayer::Pixels::begin(int width, int height) {
+    const QSize have = image.size();
+    if (have.width() < width || have.height() < height ||
+        qsizetype(have.width()) * have.height() > keptPixels) {
+        QSize size(std::max(have.width(), width), std::max(have.height(), height));
+        if (qsizetype(size.width()) * size.height() > keptPixels) {
+            size = QSize(width, height);
+        }
+        if (size != have) {
+            image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        }
+        if (image.isNull()) {
+            return false;
+        }
     }
-
-    // A transparent `width` x `height` corner of the image; false if it cannot be had.
-    bool begin(int width, int height) {
-        const QSize have = image.size();
-        if (have.width() < width || have.height() < height ||
-            qsizetype(have.width()) * have.height() > keptPixels) {
-            QSize size(std::max(have.width(), width), std::max(have.height(), height));
-            if (qsizetype(size.width()) * size.height() > keptPixels) {
-                size = QSize(width, height);
-            }
-            if (size != have) {
-                image = QImage(size, QImage::Format_ARGB32_Premultiplied);
-            }
-            if (image.isNull()) {
-                return false;
-            }
-        }
-        columns = width;
-        rows = height;
-        bits = image.bits();
-        bytesPerLine = image.bytesPerLine();
-        for (int row = 0; row < rows; ++row) {
-            std::memset(bits + row * bytesPerLine, 0, static_cast<std::size_t>(columns) * 4U);
-        }
-        first.assign(static_cast<std::size_t>(rows), columns);
-        last.assign(static_cast<std::size_t>(rows), 0);
-        written = QRect();
-        return true;
+    columns_ = width;
+    rows_ = height;
+    bits_ = image.bits();
+    bytesPerLine_ = image.bytesPerLine();
+    for (int row = 0; row < rows_; ++row) {
+        std::memset(bits_ + row * bytesPerLine_, 0, static_cast<std::size_t>(columns_) * 4U);
     }
+    first_.assign(static_cast<std::size_t>(rows_), columns_);
+    last_.assign(static_cast<std::size_t>(rows_), 0);
+    written = QRect();
+    return true;
+}
 
-    QRgb* line(int row) { return reinterpret_cast<QRgb*>(bits + row * bytesPerLine); }
+QRgb* ShapeLayer::Pixels::line(int row) {
+    return reinterpret_cast<QRgb*>(bits_ + row * bytesPerLine_);
+}
 
-    // `source` (a premultiplied colour already scaled by its coverage) over columns
-    // [from, to) of `row`.
-    void span(QRgb* out, int row, int from, int to, QRgb source) {
-        if (from >= to || source == 0) {
-            return;
-        }
-        const int blendFrom = std::max(from, first[static_cast<std::size_t>(row)]);
-        const int blendTo = std::min(to, last[static_cast<std::size_t>(row)]);
-        if (qAlpha(source) == 255 || blendFrom >= blendTo) {
-            fillPixels(out + from, to - from, source);
-            return;
-        }
-        fillPixels(out + from, blendFrom - from, source);
-        blendPixels(out + blendFrom, blendTo - blendFrom, source);
-        fillPixels(out + blendTo, to - blendTo, source);
+// `source` (a premultiplied colour already scaled by its coverage) over columns [from, to)
+// of `row`.
+void ShapeLayer::Pixels::span(QRgb* out, int row, int from, int to, QRgb source) {
+    if (from >= to || source == 0) {
+        return;
     }
-
-    // Columns [from, to) of `row` are no longer transparent.
-    void touched(int row, int from, int to) {
-        int& rowFirst = first[static_cast<std::size_t>(row)];
-        int& rowLast = last[static_cast<std::size_t>(row)];
-        rowFirst = std::min(rowFirst, from);
-        rowLast = std::max(rowLast, to);
+    const int blendFrom = std::max(from, first_[static_cast<std::size_t>(row)]);
+    const int blendTo = std::min(to, last_[static_cast<std::size_t>(row)]);
+    if (qAlpha(source) == 255 || blendFrom >= blendTo) {
+        fillPixels(out + from, to - from, source);
+        return;
     }
+    fillPixels(out + from, blendFrom - from, source);
+    blendPixels(out + blendFrom, blendTo - blendFrom, source);
+    fillPixels(out + blendTo, to - blendTo, source);
+}
 
-    // The rounded rectangle from (x0, y0) to (x1, y1) in layer pixels (x0 <= x1, y0 <= y1,
-    // no NaN) with corner radii rx and ry (finite, within half the size, both zero or both
-    // positive), in the premultiplied `color`.
-    void fill(double x0, double y0, double x1, double y1, double rx, double ry, QRgb color) {
-        const auto width = static_cast<double>(columns);
-        const auto height = static_cast<double>(rows);
-        if (!(x1 > 0.0 && x0 < width && y1 > 0.0 && y0 < height && x1 > x0 && y1 > y0)) {
-            return;
-        }
-        // The corners' centres; on an infinite side they are out of reach.
-        const bool rounded = rx > 0.0 && ry > 0.0;
-        const double left = x0 + rx;
-        const double right = x1 - rx;
-        const double top = y0 + ry;
-        const double bottom = y1 - ry;
-        // Edges pulled in to just beyond the layer cover its pixels the same.
-        x0 = std::max(x0, -1.0);
-        x1 = std::min(x1, width + 1.0);
-        y0 = std::max(y0, -1.0);
-        y1 = std::min(y1, height + 1.0);
-        const int columnBegin = within(std::floor(x0), 0, columns);
-        const int columnEnd = within(std::ceil(x1), columnBegin, columns);
-        const int rowBegin = within(std::floor(y0), 0, rows);
-        const int rowEnd = within(std::ceil(y1), rowBegin, rows);
-        // Pixel by pixel: the partly covered first and last columns, and in the rows of the
-        // corners, the columns whose centres lie beside the corners' centres. The rest of a
-        // row has one coverage throughout.
-        const int edgeLeftEnd =
-            x0 > columnBegin ? std::min(columnBegin + 1, columnEnd) : columnBegin;
-        const int edgeRightBegin =
-            x1 < columnEnd ? std::max(columnEnd - 1, edgeLeftEnd) : columnEnd;
-        const int cornerLeftEnd =
-            std::max(within(std::ceil(left - 0.5), columnBegin, columnEnd), edgeLeftEnd);
-        const int cornerRightBegin =
-            std::min(within(std::floor(right - 0.5) + 1.0, cornerLeftEnd, columnEnd),
-                     std::max(edgeRightBegin, cornerLeftEnd));
-        const auto coverageX = [&](int column) {
-            return std::min(std::min(x1, column + 1.0) - std::max(x0, static_cast<double>(column)),
-                            1.0);
-        };
-        const auto covering = [&](double coverage) {
-            const unsigned alpha = alphaOf(coverage);
-            return alpha == 255 ? color : scaled(color, alpha);
-        };
+// Columns [from, to) of `row` are no longer transparent.
+void ShapeLayer::Pixels::touched(int row, int from, int to) {
+    int& rowFirst = first_[static_cast<std::size_t>(row)];
+    int& rowLast = last_[static_cast<std::size_t>(row)];
+    rowFirst = std::min(rowFirst, from);
+    rowLast = std::max(rowLast, to);
+}
 
-        // A row partly covered, or in the corners.
-        const auto edgeRow = [&](int row) {
-            const double cy =
-                std::min(std::min(y1, row + 1.0) - std::max(y0, static_cast<double>(row)), 1.0);
-            const double centreY = row + 0.5;
-            const bool corner = rounded && (centreY < top || centreY > bottom);
-            const double v = centreY < top ? top - centreY : centreY - bottom;
-            QRgb* const out = line(row);
-            const int writtenFirst = first[static_cast<std::size_t>(row)];
-            const int writtenLast = last[static_cast<std::size_t>(row)];
-            const auto pixel = [&](int column) {
-                double coverage = coverageX(column) * cy;
-                const double centreX = column + 0.5;
-                if (corner && (centreX < left || centreX > right)) {
-                    const double u = centreX < left ? left - centreX : centreX - right;
-                    const double distance = arcDistance(u, v, rx, ry);
-                    if (distance > -0.5) {
-                        coverage = std::min(coverage, distance < 0.5 ? 0.5 - distance : 0.0);
-                    }
+void ShapeLayer::Pixels::fill(double x0, double y0, double x1, double y1, double rx, double ry,
+                              QRgb color) {
+    const auto width = static_cast<double>(columns_);
+    const auto height = static_cast<double>(rows_);
+    if (!(x1 > 0.0 && x0 < width && y1 > 0.0 && y0 < height && x1 > x0 && y1 > y0)) {
+        return;
+    }
+    // The corners' centres; on an infinite side they are out of reach.
+    const bool rounded = rx > 0.0 && ry > 0.0;
+    const double left = x0 + rx;
+    const double right = x1 - rx;
+    const double top = y0 + ry;
+    const double bottom = y1 - ry;
+    // Edges pulled in to just beyond the layer cover its pixels the same.
+    x0 = std::max(x0, -1.0);
+    x1 = std::min(x1, width + 1.0);
+    y0 = std::max(y0, -1.0);
+    y1 = std::min(y1, height + 1.0);
+    const int columnBegin = within(std::floor(x0), 0, columns_);
+    const int columnEnd = within(std::ceil(x1), columnBegin, columns_);
+    const int rowBegin = within(std::floor(y0), 0, rows_);
+    const int rowEnd = within(std::ceil(y1), rowBegin, rows_);
+    // Pixel by pixel: the partly covered first and last columns, and in the rows of the
+    // corners, the columns whose centres lie beside the corners' centres. The rest of a
+    // row has one coverage throughout.
+    const int edgeLeftEnd = x0 > columnBegin ? std::min(columnBegin + 1, columnEnd) : columnBegin;
+    const int edgeRightBegin = x1 < columnEnd ? std::max(columnEnd - 1, edgeLeftEnd) : columnEnd;
+    const int cornerLeftEnd =
+        std::max(within(std::ceil(left - 0.5), columnBegin, columnEnd), edgeLeftEnd);
+    const int cornerRightBegin =
+        std::min(within(std::floor(right - 0.5) + 1.0, cornerLeftEnd, columnEnd),
+                 std::max(edgeRightBegin, cornerLeftEnd));
+    const auto coverageX = [&](int column) {
+        return std::min(std::min(x1, column + 1.0) - std::max(x0, static_cast<double>(column)),
+                        1.0);
+    };
+    const auto covering = [&](double coverage) {
+        const unsigned alpha = alphaOf(coverage);
+        return alpha == 255 ? color : scaled(color, alpha);
+    };
+
+    // A row partly covered, or in the corners.
+    const auto edgeRow = [&](int row) {
+        const double cy =
+            std::min(std::min(y1, row + 1.0) - std::max(y0, static_cast<double>(row)), 1.0);
+        const double centreY = row + 0.5;
+        const bool corner = rounded && (centreY < top || centreY > bottom);
+        const double v = centreY < top ? top - centreY : centreY - bottom;
+        QRgb* const out = line(row);
+        const int writtenFirst = first_[static_cast<std::size_t>(row)];
+        const int writtenLast = last_[static_cast<std::size_t>(row)];
+        const auto pixel = [&](int column) {
+            double coverage = coverageX(column) * cy;
+            const double centreX = column + 0.5;
+            if (corner && (centreX < left || centreX > right)) {
+                const double u = centreX < left ? left - centreX : centreX - right;
+                const double distance = arcDistance(u, v, rx, ry);
+                if (distance > -0.5) {
+                    coverage = std::min(coverage, distance < 0.5 ? 0.5 - distance : 0.0);
                 }
-                const QRgb source = covering(coverage);
-                if (column < writtenFirst || column >= writtenLast) {
-                    out[column] = source; // over transparent
-                } else if (source != 0) {
-                    out[column] = over(source, out[column]);
-                }
-            };
-            const int leftEnd = corner ? cornerLeftEnd : edgeLeftEnd;
-            const int rightBegin = corner ? cornerRightBegin : edgeRightBegin;
-            for (int column = columnBegin; column < leftEnd; ++column) {
-                pixel(column);
             }
-            span(out, row, leftEnd, rightBegin, covering(cy));
-            for (int column = rightBegin; column < columnEnd; ++column) {
-                pixel(column);
+            const QRgb source = covering(coverage);
+            if (column < writtenFirst || column >= writtenLast) {
+                out[column] = source; // over transparent
+            } else if (source != 0) {
+                out[column] = over(source, out[column]);
             }
-            touched(row, columnBegin, columnEnd);
         };
+        const int leftEnd = corner ? cornerLeftEnd : edgeLeftEnd;
+        const int rightBegin = corner ? cornerRightBegin : edgeRightBegin;
+        for (int column = columnBegin; column < leftEnd; ++column) {
+            pixel(column);
+        }
+        span(out, row, leftEnd, rightBegin, covering(cy));
+        for (int column = rightBegin; column < columnEnd; ++column) {
+            pixel(column);
+        }
+        touched(row, columnBegin, columnEnd);
+    };
 
-        // Rows wholly covered and clear of the corners are all alike.
-        const int bandBegin =
-            std::max(within(std::ceil(y0), rowBegin, rowEnd),
-                     rounded ? within(std::ceil(top - 0.5), rowBegin, rowEnd) : rowBegin);
-        const int bandEnd = std::max(
-            std::min(within(std::floor(y1), rowBegin, rowEnd),
-                     rounded ? within(std::floor(bottom - 0.5) + 1.0, rowBegin, rowEnd) : rowEnd),
-            bandBegin);
-        for (int row = rowBegin; row < bandBegin; ++row) {
-            edgeRow(row);
-        }
-        const QRgb leftEdge = edgeLeftEnd > columnBegin ? covering(coverageX(columnBegin)) : 0;
-        const QRgb rightEdge = edgeRightBegin < columnEnd ? covering(coverageX(columnEnd - 1)) : 0;
-        for (int row = bandBegin; row < bandEnd; ++row) {
-            QRgb* const out = line(row);
-            if (leftEdge != 0) {
-                out[columnBegin] = over(leftEdge, out[columnBegin]);
-            }
-            span(out, row, edgeLeftEnd, edgeRightBegin, color);
-            if (rightEdge != 0) {
-                out[columnEnd - 1] = over(rightEdge, out[columnEnd - 1]);
-            }
-            touched(row, columnBegin, columnEnd);
-        }
-        for (int row = bandEnd; row < rowEnd; ++row) {
-            edgeRow(row);
-        }
-        written |= QRect(columnBegin, rowBegin, columnEnd - columnBegin, rowEnd - rowBegin);
+    // Rows wholly covered and clear of the corners are all alike.
+    const int bandBegin =
+        std::max(within(std::ceil(y0), rowBegin, rowEnd),
+                 rounded ? within(std::ceil(top - 0.5), rowBegin, rowEnd) : rowBegin);
+    const int bandEnd = std::max(
+        std::min(within(std::floor(y1), rowBegin, rowEnd),
+                 rounded ? within(std::floor(bottom - 0.5) + 1.0, rowBegin, rowEnd) : rowEnd),
+        bandBegin);
+    for (int row = rowBegin; row < bandBegin; ++row) {
+        edgeRow(row);
     }
-};
+    const QRgb leftEdge = edgeLeftEnd > columnBegin ? covering(coverageX(columnBegin)) : 0;
+    const QRgb rightEdge = edgeRightBegin < columnEnd ? covering(coverageX(columnEnd - 1)) : 0;
+    for (int row = bandBegin; row < bandEnd; ++row) {
+        QRgb* const out = line(row);
+        if (leftEdge != 0) {
+            out[columnBegin] = over(leftEdge, out[columnBegin]);
+        }
+        span(out, row, edgeLeftEnd, edgeRightBegin, color);
+        if (rightEdge != 0) {
+            out[columnEnd - 1] = over(rightEdge, out[columnEnd - 1]);
+        }
+        touched(row, columnBegin, columnEnd);
+    }
+    for (int row = bandEnd; row < rowEnd; ++row) {
+        edgeRow(row);
+    }
+    written |= QRect(columnBegin, rowBegin, columnEnd - columnBegin, rowEnd - rowBegin);
+}
 
-ShapeLayer::ShapeLayer(QPainter& painter, const QRectF& area) : painter_(painter) {
+ShapeLayer::ShapeLayer(QPainter& painter, const QRectF& area, Pixels& pixels) : painter_(painter) {
     if (!painter.isActive() || !(area.width() > 0.0 && area.height() > 0.0) ||
         std::isnan(area.left() + area.top())) {
         return; // nowhere to draw, or nothing to draw into
@@ -314,7 +291,6 @@ ShapeLayer::ShapeLayer(QPainter& painter, const QRectF& area) : painter_(painter
     const double rows = std::ceil(area.bottom() * ratio + device.dy()) - top;
     const bool sane = std::abs(left) < 1e9 && std::abs(top) < 1e9 && columns >= 1.0 &&
                       columns <= largestSide && rows >= 1.0 && rows <= largestSide;
-    Pixels& pixels = Pixels::reused();
     if (plain && sane && !pixels.busy &&
         pixels.begin(static_cast<int>(columns), static_cast<int>(rows))) {
         pixels.busy = true;
