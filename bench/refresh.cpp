@@ -126,6 +126,7 @@ void BM_RefreshIdleDesktop(benchmark::State& state) {
                      [&now] { return now; });
     ContentView view(store, nullptr, settings);
     view.show();
+    store.start(); // as the application does once the panel shows
     // Full histories, as after the first minute.
     for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
         refresh(store, now);

@@ -2,7 +2,9 @@
 
 #include "panel/ContextMenuModel.h"
 #include "panel/NumberRoller.h"
+#include "panel/PanelCommands.h"
 #include "panel/PanelLayout.h"
+#include "panel/SecondsBarSweep.h"
 #include "panel/Theme.h"
 #include "panel/raster/PaintCache.h"
 
@@ -22,121 +24,94 @@ class SettingsStore;
 class StatsStore;
 class UpdateStore;
 
-// The main window's content: one custom-painted panel. Every change of the
-// store, the update status, a setting or the hover state recomputes the layout;
-// the widget repaints only when the layout actually changed, and the clock's
-// seconds bar repaints only its own rectangle once a second.
+// The main window's content: one custom-painted panel. Every change of the store, the
+// update status, a setting or the hover state recomputes the layout; the widget repaints
+// only when the layout actually changed, and the clock's seconds bar repaints only its own
+// rectangle once a second.
 class ContentView : public QWidget {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  using WallClock = std::function<std::chrono::system_clock::time_point()>;
+    using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
-  // `updates` may be null (update checking built out).
-  ContentView(StatsStore &stats, UpdateStore *updates, SettingsStore &settings,
-              QWidget *parent = nullptr);
-  ~ContentView() override;
+    // `updates` may be null (update checking built out).
+    ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore& settings,
+                QWidget* parent = nullptr);
+    ~ContentView() override;
 
-  // The other-apps launcher: its entries for the menu and how to open one of
-  // them.
-  void setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
-                   std::function<void(int index)> open);
-  // Called after every layout pass with the two window settings (window
-  // configuration).
-  void setWindowSettingsHook(
-      std::function<void(bool alwaysOnTop, bool snapToEdges)> hook);
-  // Tests and snapshots: a fixed clock and theme.
-  void setWallClock(WallClock clock);
-  void setTheme(const Theme &theme);
-  // Without a compositing manager: an opaque background, the window shaped to
-  // the rounded outline so the desktop shows in the corners. Switchable while
-  // shown.
-  void setOpaqueBackground(bool opaque);
+    // The other-apps launcher: its entries for the menu and how to open one of them.
+    void setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
+                     std::function<void(int index)> open);
+    // Tests and snapshots: a fixed clock and theme.
+    void setWallClock(WallClock clock);
+    void setTheme(const Theme& theme);
+    // Without a compositing manager: an opaque background, the window shaped to the rounded
+    // outline so the desktop shows in the corners. Switchable while shown.
+    void setOpaqueBackground(bool opaque);
 
-  [[nodiscard]] const PanelLayoutResult &currentLayout() const noexcept {
-    return layout_;
-  }
-  [[nodiscard]] bool isHovering() const noexcept { return hovering_; }
-  [[nodiscard]] std::vector<ContextMenuItem> currentMenuItems() const;
-  // Builds the context menu as it would open now; the caller owns it.
-  [[nodiscard]] QMenu *buildContextMenu(QWidget *parent);
-  // The hit region under `point`, if any.
-  [[nodiscard]] const HitRegion *hitRegionAt(QPointF point) const;
+    [[nodiscard]] const PanelLayoutResult& currentLayout() const noexcept { return layout_; }
+    [[nodiscard]] bool isHovering() const noexcept { return hovering_; }
+    // Builds the context menu as it would open now; the caller owns it.
+    [[nodiscard]] QMenu* buildContextMenu(QWidget* parent);
+    // The hit region under `point`, if any.
+    [[nodiscard]] const HitRegion* hitRegionAt(QPointF point) const;
 
-  // Recomputes the layout now (normally driven by the signals it watches).
-  void relayout();
-  void setHovering(bool hovering);
+    // Recomputes the layout now (normally driven by the signals it watches).
+    void relayout();
+    void setHovering(bool hovering);
 
-  [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize sizeHint() const override;
 
 signals:
-  void openSettingsRequested();
-  void openAboutRequested();
-  void quitRequested();
-  // After a layout pass that changed what is drawn.
-  void layoutChanged();
+    void openSettingsRequested();
+    void openAboutRequested();
+    void quitRequested();
+    // After a layout pass that changed what is drawn.
+    void layoutChanged();
 
 protected:
-  void paintEvent(QPaintEvent *event) override;
-  void enterEvent(QEnterEvent *event) override;
-  void leaveEvent(QEvent *event) override;
-  void mousePressEvent(QMouseEvent *event) override;
-  void contextMenuEvent(QContextMenuEvent *event) override;
-  void showEvent(QShowEvent *event) override;
-  void changeEvent(QEvent *event) override;
-  bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
-  [[nodiscard]] PanelInputs gatherInputs() const;
-  void perform(PanelAction action);
-  void perform(const ContextMenuItem &item);
-  void openUpdatePage();
-  void scheduleMinute();
-  void onSecond();
-  // Starts the seconds bar's sweep from `before` to its new value for second
-  // `second` of the minute, or stops it (the bar then jumps).
-  void animateSecondsBar(double before, int second);
-  [[nodiscard]] double secondsBarFraction() const;
-  // A new look: everything painted for the old one is dropped and the panel
-  // laid out and painted again.
-  void restyle();
+    [[nodiscard]] PanelInputs gatherInputs() const;
+    void scheduleMinute();
+    void onSecond();
+    void repaintRolling();
+    // Starts the seconds bar's sweep from `before` to the bar's value for second `second` of
+    // the minute.
+    void sweepSecondsBar(double before, int second);
+    [[nodiscard]] double secondsBarFraction() const;
+    // A new look: everything painted for the old one is dropped and the panel laid out and
+    // painted again.
+    void restyle();
 
-  StatsStore &stats_;
-  UpdateStore *updates_;
-  SettingsStore &settings_;
-  WallClock wallClock_;
-  Theme theme_;
-  bool customTheme_ = false;
-  bool opaqueBackground_ = false;
-  bool hovering_ = false;
-  PanelLayoutResult layout_;
-  PanelSettings lastSettings_;
-  // The settings as last read from the store; empty once it reported a change.
-  mutable std::optional<PanelSettings> settingsRead_;
-  NumberRoller roller_;
-  QTimer minuteTimer_;
-  QTimer secondTimer_;
-  QTimer rollTimer_;
-  QTimer secondsBarAnimation_;
-  // The seconds bar's linear sweep from `from` to the bar's fraction.
-  double secondsBarFrom_ = 0.0;
-  std::chrono::steady_clock::time_point secondsBarStart_{};
-  bool secondsBarAnimating_ = false;
-  PaintCache paintCache_;
-  // The device pixel ratio `paintCache_` was filled at.
-  double paintedRatio_ = 0.0;
-  std::function<std::vector<LauncherMenuEntry>()> launcherEntries_;
-  std::function<void(int)> launcherOpen_;
-  std::function<void(bool, bool)> windowSettingsHook_;
-  std::vector<QMetaObject::Connection> storeConnections_;
-  struct WindowHookState {
-    bool alwaysOnTop = false;
-    bool snapToEdges = false;
-    QSizeF size;
-    friend bool operator==(const WindowHookState &,
-                           const WindowHookState &) = default;
-  };
-  // What the window settings hook was last called with.
-  std::optional<WindowHookState> lastHookState_;
+    StatsStore& stats_;
+    UpdateStore* updates_;
+    SettingsStore& settings_;
+    WallClock wallClock_;
+    Theme theme_;
+    bool customTheme_ = false;
+    bool opaqueBackground_ = false;
+    bool hovering_ = false;
+    PanelLayoutResult layout_;
+    PanelSettings lastSettings_;
+    // The settings as last read from the store; empty once it reported a change.
+    mutable std::optional<PanelSettings> settingsRead_;
+    NumberRoller roller_;
+    QTimer minuteTimer_;
+    QTimer secondTimer_;
+    QTimer rollTimer_;
+    SecondsBarSweep secondsBarSweep_;
+    PaintCache paintCache_;
+    // The device pixel ratio `paintCache_` was filled at.
+    double paintedRatio_ = 0.0;
+    PanelCommands commands_;
+    std::vector<QMetaObject::Connection> storeConnections_;
 };
 
 } // namespace trovimo

@@ -287,21 +287,6 @@ TEST_F(ContentViewTest, ControlsShowTheirTooltips) {
     QToolTip::hideText();
 }
 
-TEST_F(ContentViewTest, WindowSettingsReachTheHookOnEveryUpdate) {
-    std::vector<std::pair<bool, bool>> calls;
-    view->setWindowSettingsHook([&calls](bool top, bool snap) { calls.emplace_back(top, snap); });
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls.back(), std::make_pair(true, true));
-    settings->setBool(QString::fromLatin1(keys::alwaysOnTop), false);
-    EXPECT_EQ(calls.back(), std::make_pair(false, true));
-    // Configuring the window costs X round trips: a refresh that changes neither setting
-    // nor the panel's size leaves it alone.
-    const std::size_t before = calls.size();
-    view->relayout();
-    stats->tick();
-    EXPECT_EQ(calls.size(), before);
-}
-
 // Hiding, as QWidget's destructor does, once set off a settings write; a view half
 // destroyed must not lay itself out (or do anything else) in answer to it.
 class ChangeSettingOnHide : public QObject {
