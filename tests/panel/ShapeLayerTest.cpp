@@ -36,13 +36,13 @@ using Draw = std::function<void(QPainter&)>;
 
 // A `size` canvas at `scale` filled with `background`, painted by `draw` moved by `offset`.
 QImage canvas(QSizeF size, double scale, QRgb background, QPointF offset, const Draw& draw) {
-    QImage image((size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.translate(offset);
-    draw(painter);
-    return image;
+    return test::canvas(
+        size, scale,
+        [&](QPainter& painter) {
+            painter.translate(offset);
+            draw(painter);
+        },
+        background);
 }
 
 // As the bars used to paint them: one antialiased drawRoundedRect each.
