@@ -2,6 +2,7 @@
 #include "panel/ClockFormatter.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QApplication>
 #include <QImage>
@@ -45,10 +46,11 @@ PanelInputs defaultPanel() {
     return inputs;
 }
 
-void paintInto(QImage& image, const PanelLayoutResult& layout, const Theme& theme) {
+void paintInto(QImage& image, const PanelLayoutResult& layout, const Theme& theme,
+               PaintCache& cache) {
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    PanelPainter::paint(painter, layout, theme);
+    panelPainter::paint(painter, layout, theme, cache);
 }
 
 QImage imageFor(const PanelLayoutResult& layout, double scale) {
@@ -63,9 +65,10 @@ void BM_PaintDefaultPanel(benchmark::State& state) {
     const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
     const double scale = static_cast<double>(state.range(0)) / 2.0;
     QImage image = imageFor(layout, scale);
-    paintInto(image, layout, theme); // warm the font and symbol caches
+    PaintCache cache;
+    paintInto(image, layout, theme, cache); // warm the font and symbol caches
     for (auto _ : state) {
-        paintInto(image, layout, theme);
+        paintInto(image, layout, theme, cache);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
@@ -81,9 +84,10 @@ void BM_LayoutAndPaintDefaultPanel(benchmark::State& state) {
     const Theme theme = Theme::light();
     const PanelInputs inputs = defaultPanel();
     QImage image = imageFor(layoutPanel(inputs, theme), 1.0);
+    PaintCache cache;
     for (auto _ : state) {
         const PanelLayoutResult layout = layoutPanel(inputs, theme);
-        paintInto(image, layout, theme);
+        paintInto(image, layout, theme, cache);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
@@ -94,14 +98,15 @@ void BM_PaintSecondsBarOnly(benchmark::State& state) {
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
     QImage image = imageFor(layout, 1.0);
-    paintInto(image, layout, theme);
+    PaintCache cache;
+    paintInto(image, layout, theme, cache);
     const PanelElement& bar = layout.elements[*layout.secondsBar];
     for (auto _ : state) {
         QPainter painter(&image);
         const QRect dirty = elementRect(bar).toAlignedRect();
         painter.setClipRect(dirty);
-        PanelPainter::paintFrame(painter, layout.size, theme, QRegion(dirty));
-        PanelPainter::paintElement(painter, bar, theme);
+        panelPainter::paintFrame(painter, layout.size, theme, QRegion(dirty));
+        panelPainter::paintElement(painter, bar, theme, cache);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
@@ -113,13 +118,14 @@ void BM_PaintElementsOfKind(benchmark::State& state) {
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
     QImage image = imageFor(layout, 1.0);
-    paintInto(image, layout, theme);
+    PaintCache cache;
+    paintInto(image, layout, theme, cache);
     const auto kind = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         QPainter painter(&image);
         for (const PanelElement& element : layout.elements) {
             if (element.index() == kind) {
-                PanelPainter::paintElement(painter, element, theme);
+                panelPainter::paintElement(painter, element, theme, cache);
             }
         }
         benchmark::DoNotOptimize(image.constBits());
@@ -137,7 +143,8 @@ void paintPicked(benchmark::State& state, Pick wanted, const char* counter) {
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
     QImage image = imageFor(layout, static_cast<double>(state.range(0)) / 2.0);
-    paintInto(image, layout, theme);
+    PaintCache cache;
+    paintInto(image, layout, theme, cache);
     std::vector<const PanelElement*> picked;
     for (const PanelElement& element : layout.elements) {
         if (wanted(element)) {
@@ -147,7 +154,7 @@ void paintPicked(benchmark::State& state, Pick wanted, const char* counter) {
     for (auto _ : state) {
         QPainter painter(&image);
         for (const PanelElement* element : picked) {
-            PanelPainter::paintElement(painter, *element, theme);
+            panelPainter::paintElement(painter, *element, theme, cache);
         }
         benchmark::DoNotOptimize(image.constBits());
     }
@@ -192,9 +199,10 @@ void BM_LayoutAndPaintCoreBars(benchmark::State& state) {
     const CoreBars bars{loads};
     QImage image(QSize(190, 44), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
+    PaintCache cache;
     for (auto _ : state) {
         QPainter painter(&image);
-        bars.paint(painter, QRectF(12, 12.3, 166, 20), theme);
+        bars.paint(painter, QRectF(12, 12.3, 166, 20), theme, cache);
         benchmark::DoNotOptimize(image.constBits());
     }
     state.SetComplexityN(state.range(0));

@@ -1,6 +1,7 @@
 // One refresh of the shown panel, as the running program does it every second: a sampling
 // pass over scripted readers, the relayout it triggers and the repaint of what changed, on
 // the offscreen platform. The figures of an idle desktop change a little every second.
+// Beside it, what the clock alone repaints: counters of the repainted area.
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -9,10 +10,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPaintEvent>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -126,6 +129,7 @@ void BM_RefreshIdleDesktop(benchmark::State& state) {
                      [&now] { return now; });
     ContentView view(store, nullptr, settings);
     view.show();
+    store.start(); // as the application does once the panel shows
     // Full histories, as after the first minute.
     for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
         refresh(store, now);
@@ -152,5 +156,69 @@ BENCHMARK(BM_RefreshIdleDesktop)
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
+
+// Counts paint events and the pixels they cover.
+class PaintCounter : public QObject {
+public:
+    void reset() {
+        paints = 0;
+        pixels = 0;
+        lowestRow = -1;
+    }
+
+    double paints = 0;
+    double pixels = 0;
+    int lowestRow = -1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            const QRegion& region = static_cast<QPaintEvent*>(event)->region();
+            for (const QRect& rect : region) {
+                pixels += static_cast<double>(rect.width()) * rect.height();
+            }
+            lowestRow = std::max(lowestRow, region.boundingRect().bottom());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// A shown panel whose figures stand still while its wall clock moves on by the argument's
+// seconds between relayouts: 0 should repaint nothing, 1 the seconds bar's rectangle (and
+// once a minute the clock), 60 the clock's texts, never the blocks below it. The counters
+// say how much per relayout, and the lowest row any repaint reached (-1: none).
+void BM_RepaintAfterClockStep(benchmark::State& state) {
+    QTemporaryDir folder;
+    SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
+    settings.registerDefaults(defaultSettings());
+    StatsStore store(settings, StatsReaders{}, std::make_unique<ManualTimer>());
+    ContentView view(store, nullptr, settings);
+    auto wall = std::chrono::system_clock::time_point{1796562330s + 400ms};
+    view.setWallClock([&wall] { return wall; });
+    PaintCounter counter;
+    view.installEventFilter(&counter);
+    view.show();
+    // The first frames (the platform may expose the window more than once).
+    for (int quiet = 0, spin = 0; quiet < 50 && spin < 10000; ++spin) {
+        const double before = counter.paints;
+        QCoreApplication::processEvents();
+        quiet = counter.paints == before && counter.paints > 0 ? quiet + 1 : 0;
+    }
+    counter.reset();
+    for (auto _ : state) {
+        wall += std::chrono::seconds(state.range(0));
+        view.relayout();
+        QCoreApplication::processEvents();
+    }
+    view.removeEventFilter(&counter);
+    const auto perRelayout = benchmark::Counter::kAvgIterations;
+    state.counters["paints"] = benchmark::Counter(counter.paints, perRelayout);
+    state.counters["painted_px"] = benchmark::Counter(counter.pixels, perRelayout);
+    state.counters["panel_px"] = static_cast<double>(view.width()) * view.height();
+    state.counters["lowest_row"] = counter.lowestRow;
+    state.counters["panel_rows"] = view.height();
+}
+BENCHMARK(BM_RepaintAfterClockStep)->ArgName("seconds")->Arg(0)->Arg(1)->Arg(60);
 
 } // namespace

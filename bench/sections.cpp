@@ -4,6 +4,7 @@
 #include "panel/ClockFormatter.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QApplication>
 #include <QImage>
@@ -55,11 +56,12 @@ void BM_LayoutAndPaintEverySection(benchmark::State& state) {
     const PanelInputs inputs = everySection();
     const PanelLayoutResult first = layoutPanel(inputs, theme);
     QImage image(first.size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    PaintCache cache;
     for (auto _ : state) {
         const PanelLayoutResult layout = layoutPanel(inputs, theme);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        PanelPainter::paint(painter, layout, theme);
+        panelPainter::paint(painter, layout, theme, cache);
         benchmark::DoNotOptimize(image.constBits());
     }
 }

@@ -4,6 +4,7 @@
 #include "panel/PanelAccessibility.h"
 #include "panel/PanelPainter.h"
 #include "panel/Sections.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -166,7 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QImage image(layout.size.toSize(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        PanelPainter::paint(painter, layout, theme);
+        PaintCache cache;
+        panelPainter::paint(painter, layout, theme, cache);
     }
     return 0;
 }

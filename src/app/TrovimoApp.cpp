@@ -100,7 +100,7 @@ void TrovimoApp::createMainWindow() {
     // from an earlier run replaces it as soon as the configurator attaches.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        panel_->move(area.x() + area.width() - WindowConfigurator::panelWidth, area.y());
+        panel_->move(area.x() + area.width() - panel_->width(), area.y());
     }
 
     // Decided before the first show, so the first frame is drawn for the desktop it lands on.
@@ -111,14 +111,13 @@ void TrovimoApp::createMainWindow() {
 
     configurator_ = std::make_unique<WindowConfigurator>(settings_);
     visibility_ = std::make_unique<MainWindowVisibility>();
+    visibility_->setWindow(panel_.get());
     stats_->setVisibilityQuery(visibility_->query());
     configurator_->setControlHitTest([panel = QPointer<ContentView>(panel_.get())](QPoint point) {
         return panel && panel->hitRegionAt(QPointF(point)) != nullptr;
     });
     panel_->setLauncher(launcherMenuEntries, openLauncherEntry);
-    panel_->setWindowSettingsHook([this, panel = panel_.get()](bool alwaysOnTop, bool snapToEdges) {
-        configurator_->apply(*panel, alwaysOnTop, snapToEdges);
-    });
+    configurator_->follow(*panel_);
 
     connect(panel_.get(), &ContentView::openAboutRequested, this, [this] { openAbout(); });
     connect(panel_.get(), &ContentView::openSettingsRequested, this, [this] { openSettings(); });

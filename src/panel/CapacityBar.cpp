@@ -1,7 +1,7 @@
 #include "panel/CapacityBar.h"
 
 #include "panel/CapsuleTrack.h"
-#include "panel/ShapeLayer.h"
+#include "panel/raster/PaintCache.h"
 
 #include <algorithm>
 
@@ -25,11 +25,12 @@ ColorRole CapacityBar::fillColor(CapacityLevel level) noexcept {
     return ColorRole::blue;
 }
 
-void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
+                        PaintCache& cache) const {
     const double radius = rect.height() / 2.0;
     const QRectF fill(rect.left(), rect.top(), fillWidth(rect.width()), rect.height());
     // The stub is wider than a very short track.
-    ShapeLayer layer(painter, rect.united(fill));
+    ShapeLayer layer(painter, rect.united(fill), cache.shapes);
     paintCapsuleTrack(layer, rect, theme);
     layer.fillRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius,
                           theme.color(fillColor(level)));

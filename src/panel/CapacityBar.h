@@ -9,6 +9,8 @@ class QPainter;
 
 namespace trovimo {
 
+struct PaintCache;
+
 // One fraction in a capsule track, always with a visible stub so an empty bar still reads
 // as a bar.
 struct CapacityBar {
@@ -21,7 +23,7 @@ struct CapacityBar {
     // Width of the fill for a track `trackWidth` wide: clamped to the track, at least the stub.
     [[nodiscard]] double fillWidth(double trackWidth) const noexcept;
     [[nodiscard]] static ColorRole fillColor(CapacityLevel level) noexcept;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
 
     friend bool operator==(const CapacityBar&, const CapacityBar&) = default;
 };

@@ -1,7 +1,7 @@
 #include "panel/CapsuleTrack.h"
 
-#include "panel/ShapeLayer.h"
 #include "panel/Theme.h"
+#include "panel/raster/ShapeLayer.h"
 
 namespace trovimo {
 namespace {

@@ -1,6 +1,5 @@
 #include "panel/ContentView.h"
 
-#include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
@@ -8,15 +7,11 @@
 #include "panel/PanelPainter.h"
 #include "update/UpdateStore.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QRegion>
 #include <QToolTip>
 
@@ -29,37 +24,12 @@ namespace {
 // A roll lasts a quarter of a second and moves the digits about 7 points; 30 frames a
 // second show that as smoothly as 60 at half the repaints and wake-ups.
 constexpr auto rollFrame = std::chrono::milliseconds(33);
-// The seconds bar moves under 3 points per second. A frame every device pixel of travel
-// moves its antialiased end by one pixel at a time; more frames repaint nearly the same
-// pixels, each at the price of a wake-up.
-constexpr int secondsBarFastestFrameMs = 50;
-constexpr int secondsBarSlowestFrameMs = 250;
-constexpr double secondsBarFramesPerPixel = 1.0;
 // The seconds bar is re-evaluated every second, counted from its last evaluation. Every
 // refresh of the panel evaluates it too, so while refreshes come once a second the bar's
 // own timer is pushed back each time and never fires: one wake-up a second instead of two
 // at unrelated instants. The slack lets a refresh that is a little late still win.
 constexpr auto secondsPeriod = std::chrono::milliseconds(1000);
 constexpr auto secondsRefreshSlack = std::chrono::milliseconds(60);
-
-PanelUpdateStatus panelStatus(const UpdateStatus& status) {
-    PanelUpdateStatus panel;
-    switch (status.kind()) {
-    case UpdateStatus::Kind::optional:
-        panel.kind = PanelUpdateStatus::Kind::optional;
-        break;
-    case UpdateStatus::Kind::required:
-        panel.kind = PanelUpdateStatus::Kind::required;
-        break;
-    case UpdateStatus::Kind::upToDate:
-        return panel;
-    }
-    if (status.info()) {
-        panel.latestVersion = status.info()->latestVersion;
-        panel.url = status.info()->url;
-    }
-    return panel;
-}
 
 // Milliseconds until the next multiple of `period` on the wall clock (at least 1).
 int millisecondsToNext(std::chrono::system_clock::time_point now,
@@ -82,7 +52,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
                          QWidget* parent)
     : QWidget(parent), stats_(stats), updates_(updates), settings_(settings),
       wallClock_([] { return std::chrono::system_clock::now(); }),
-      theme_(Theme::fromPalette(palette())) {
+      theme_(Theme::fromPalette(palette())), commands_(settings, updates) {
     // Before anything asks for this widget's accessible interface.
     installPanelAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -91,6 +61,10 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     setMouseTracking(true);
     // A desktop panel is hardly ever the active window; its controls' tooltips show anyway.
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    connect(&commands_, &PanelCommands::openSettingsRequested, this,
+            &ContentView::openSettingsRequested);
+    connect(&commands_, &PanelCommands::openAboutRequested, this, &ContentView::openAboutRequested);
+    connect(&commands_, &PanelCommands::quitRequested, this, &ContentView::quitRequested);
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
@@ -115,34 +89,11 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     secondTimer_.setTimerType(Qt::PreciseTimer);
     connect(&secondTimer_, &QTimer::timeout, this, &ContentView::onSecond);
     rollTimer_.setInterval(rollFrame);
-    connect(&rollTimer_, &QTimer::timeout, this, [this] {
-        // Only the texts that roll (or settled since the last frame): the others would be
-        // drawn again unchanged, the clock's among them, which reaches the frame's corner.
-        const auto now = NumberRoller::Clock::now();
-        QRegion rolling;
-        for (const PanelElement& element : layout_.elements) {
-            const auto* text = std::get_if<TextElement>(&element);
-            if (text != nullptr && text->animation &&
-                roller_.isRecent(text->animation->id, now, 2 * rollFrame)) {
-                rolling += text->rect.adjusted(0, -2, 0, 2).toAlignedRect();
-            }
-        }
-        // The seconds bar's sweep rides along: one wake-up draws both.
-        if (secondsBarAnimating_ && layout_.secondsBar) {
-            rolling += elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect();
-        }
-        update(rolling);
-        if (!roller_.isRolling(now)) {
-            rollTimer_.stop();
-        }
-    });
-    connect(&secondsBarAnimation_, &QTimer::timeout, this, [this] {
+    connect(&rollTimer_, &QTimer::timeout, this, &ContentView::repaintRolling);
+    connect(&secondsBarSweep_, &SecondsBarSweep::frameDue, this, [this] {
+        // While digits roll, their frames carry the sweep.
         if (layout_.secondsBar && !rollTimer_.isActive()) {
             update(elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect());
-        }
-        if (std::chrono::steady_clock::now() - secondsBarStart_ >= std::chrono::seconds(1)) {
-            secondsBarAnimating_ = false;
-            secondsBarAnimation_.stop();
         }
     });
 
@@ -158,22 +109,12 @@ ContentView::~ContentView() {
     minuteTimer_.stop();
     secondTimer_.stop();
     rollTimer_.stop();
-    secondsBarAnimation_.stop();
+    secondsBarSweep_.stop();
 }
 
 void ContentView::setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
                               std::function<void(int)> open) {
-    launcherEntries_ = std::move(entries);
-    launcherOpen_ = std::move(open);
-}
-
-void ContentView::setWindowSettingsHook(std::function<void(bool, bool)> hook) {
-    windowSettingsHook_ = std::move(hook);
-    lastHookState_ =
-        WindowHookState{lastSettings_.alwaysOnTop, lastSettings_.snapToEdges, layout_.size};
-    if (windowSettingsHook_) {
-        windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
-    }
+    commands_.setLauncher(std::move(entries), std::move(open));
 }
 
 void ContentView::setWallClock(WallClock clock) {
@@ -188,6 +129,11 @@ void ContentView::setTheme(const Theme& theme) {
     theme_ = theme;
     theme_.setOpaqueBackground(opaqueBackground_);
     customTheme_ = true;
+    restyle();
+}
+
+void ContentView::restyle() {
+    paintCache_.clear();
     relayout();
     update();
 }
@@ -199,7 +145,7 @@ void ContentView::setOpaqueBackground(bool opaque) {
     opaqueBackground_ = opaque;
     theme_.setOpaqueBackground(opaque);
     // The X Shape extension cuts the corners (an empty mask: none); the native window stays.
-    setMask(opaque ? PanelPainter::outline(layout_.size) : QRegion());
+    setMask(opaque ? panelPainter::outline(layout_.size) : QRegion());
     update();
 }
 
@@ -212,9 +158,7 @@ PanelInputs ContentView::gatherInputs() const {
         settingsRead_ = PanelSettings::read(settings_);
     }
     inputs.settings = *settingsRead_;
-    if (updates_ != nullptr) {
-        inputs.update = panelStatus(updates_->status());
-    }
+    inputs.update = commands_.updateStatus();
     inputs.hovering = hovering_;
     inputs.now = wallClock_();
     return inputs;
@@ -254,13 +198,14 @@ void ContentView::relayout() {
         }
     }
     const bool resized = next.size != layout_.size;
-    if (resized) {
-        setFixedSize(next.size.toSize());
-    }
     const bool hadSecondsBar = layout_.secondsBar.has_value();
     layout_ = std::move(next);
-    if (resized && opaqueBackground_) {
-        setMask(PanelPainter::outline(layout_.size));
+    if (resized) {
+        // With the new layout in place: what a resize sets off may ask for the size hint.
+        setFixedSize(layout_.size.toSize());
+        if (opaqueBackground_) {
+            setMask(panelPainter::outline(layout_.size));
+        }
     }
     if (layout_.secondsBar) {
         // This refresh evaluated the seconds bar; the next evaluation of its own is due a
@@ -271,23 +216,14 @@ void ContentView::relayout() {
         }
         const auto& bar = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
         if (rearranged || !hadSecondsBar) {
-            animateSecondsBar(bar.gauge.fraction, 0);
+            sweepSecondsBar(bar.gauge.fraction, 0);
         } else if (bar.gauge.fraction != barBefore) {
-            animateSecondsBar(barBefore, static_cast<int>(std::lround(bar.gauge.fraction * 60.0)));
+            sweepSecondsBar(barBefore, static_cast<int>(std::lround(bar.gauge.fraction * 60.0)));
         }
     } else {
         secondTimer_.stop();
         minuteTimer_.stop();
-        secondsBarAnimating_ = false;
-        secondsBarAnimation_.stop();
-    }
-    // Configuring the window costs round trips to the X server; it is redone when one of its
-    // two settings or the panel's size changed, not on every refresh.
-    const WindowHookState hookState{lastSettings_.alwaysOnTop, lastSettings_.snapToEdges,
-                                    layout_.size};
-    if (windowSettingsHook_ && hookState != lastHookState_) {
-        lastHookState_ = hookState;
-        windowSettingsHook_(lastSettings_.alwaysOnTop, lastSettings_.snapToEdges);
+        secondsBarSweep_.stop();
     }
     if (rearranged) {
         update();
@@ -329,28 +265,15 @@ void ContentView::onSecond() {
         return;
     }
     element.gauge.fraction = fraction;
-    animateSecondsBar(before, second);
+    sweepSecondsBar(before, second);
     update(element.rect.toAlignedRect());
 }
 
-void ContentView::animateSecondsBar(double before, int second) {
+void ContentView::sweepSecondsBar(double before, int second) {
     const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
-    const double fraction = element.gauge.fraction;
-    // Linear over the second that follows, except at the full minute, which snaps back.
-    if (lastSettings_.animateValues && second >= 1 && fraction != before) {
-        secondsBarFrom_ = before;
-        secondsBarStart_ = std::chrono::steady_clock::now();
-        secondsBarAnimating_ = true;
-        const double pixels =
-            std::abs(fraction - before) * element.rect.width() * std::max(1.0, devicePixelRatioF());
-        const double frameMs =
-            pixels > 0.0 ? 1000.0 / (pixels * secondsBarFramesPerPixel) : secondsBarSlowestFrameMs;
-        secondsBarAnimation_.start(static_cast<int>(std::clamp(
-            frameMs, double(secondsBarFastestFrameMs), double(secondsBarSlowestFrameMs))));
-    } else {
-        secondsBarAnimating_ = false;
-        secondsBarAnimation_.stop();
-    }
+    secondsBarSweep_.start(before, element.gauge.fraction, second,
+                           element.rect.width() * std::max(1.0, devicePixelRatioF()),
+                           lastSettings_.animateValues);
 }
 
 double ContentView::secondsBarFraction() const {
@@ -358,32 +281,54 @@ double ContentView::secondsBarFraction() const {
         return 0.0;
     }
     const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
-    if (!secondsBarAnimating_) {
-        return element.gauge.fraction;
+    return secondsBarSweep_.fraction(element.gauge.fraction);
+}
+
+void ContentView::repaintRolling() {
+    // Only the texts that roll (or settled since the last frame): the others would be drawn
+    // again unchanged, the clock's among them, which reaches the frame's corner.
+    const auto now = NumberRoller::Clock::now();
+    QRegion rolling;
+    for (const PanelElement& element : layout_.elements) {
+        const auto* text = std::get_if<TextElement>(&element);
+        if (text != nullptr && text->animation &&
+            roller_.isRecent(text->animation->id, now, 2 * rollFrame)) {
+            rolling += text->rect.adjusted(0, -2, 0, 2).toAlignedRect();
+        }
     }
-    const double t = std::clamp(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - secondsBarStart_).count(),
-        0.0, 1.0);
-    return secondsBarFrom_ + (element.gauge.fraction - secondsBarFrom_) * t;
+    // The seconds bar's sweep rides along: one wake-up draws both.
+    if (secondsBarSweep_.isRunning() && layout_.secondsBar) {
+        rolling += elementRect(layout_.elements[*layout_.secondsBar]).toAlignedRect();
+    }
+    update(rolling);
+    if (!roller_.isRolling(now)) {
+        rollTimer_.stop();
+    }
 }
 
 void ContentView::paintEvent(QPaintEvent* event) {
+    // A move to a screen of another scale: nothing painted for the old one is of use.
+    if (const double ratio = devicePixelRatioF(); ratio != paintedRatio_) {
+        paintCache_.clear();
+        paintedRatio_ = ratio;
+    }
     QPainter painter(this);
     const auto now = NumberRoller::Clock::now();
     const QRegion& dirty = event->region();
-    PanelPainter::paintFrame(painter, layout_.size, theme_, dirty);
+    panelPainter::paintFrame(painter, layout_.size, theme_, dirty);
     for (std::size_t index = 0; index < layout_.elements.size(); ++index) {
         // Refreshes, the seconds bar and rolling digits repaint small regions; skip the rest.
         if (!dirty.intersects(damageRect(layout_.elements[index]))) {
             continue;
         }
-        if (layout_.secondsBar && index == *layout_.secondsBar && secondsBarAnimating_) {
+        if (layout_.secondsBar && index == *layout_.secondsBar && secondsBarSweep_.isRunning()) {
             auto bar = std::get<CapacityBarElement>(layout_.elements[index]);
             bar.gauge.fraction = secondsBarFraction();
-            PanelPainter::paintElement(painter, bar, theme_);
+            panelPainter::paintElement(painter, bar, theme_, paintCache_);
             continue;
         }
-        PanelPainter::paintElement(painter, layout_.elements[index], theme_, &roller_, now);
+        panelPainter::paintElement(painter, layout_.elements[index], theme_, paintCache_, &roller_,
+                                   now);
     }
 }
 
@@ -412,7 +357,7 @@ void ContentView::mousePressEvent(QMouseEvent* event) {
         if (const HitRegion* hit = hitRegionAt(event->position())) {
             const PanelAction action = hit->action;
             event->accept();
-            perform(action);
+            commands_.perform(action);
             return;
         }
     }
@@ -434,43 +379,8 @@ bool ContentView::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-std::vector<ContextMenuItem> ContentView::currentMenuItems() const {
-    const std::vector<LauncherMenuEntry> entries =
-        launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
-    const PanelUpdateStatus update =
-        updates_ != nullptr ? panelStatus(updates_->status()) : PanelUpdateStatus{};
-    return contextMenuItems(update, PanelSettings::read(settings_), entries);
-}
-
 QMenu* ContentView::buildContextMenu(QWidget* parent) {
-    auto* menu = new QMenu(parent);
-    const std::vector<LauncherMenuEntry> entries =
-        launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
-    const PanelUpdateStatus update =
-        updates_ != nullptr ? panelStatus(updates_->status()) : PanelUpdateStatus{};
-    QPointer<ContentView> self(this);
-    for (const ContextMenuItem& item :
-         contextMenuItems(update, PanelSettings::read(settings_), entries)) {
-        if (item.kind == ContextMenuItem::Kind::separator) {
-            menu->addSeparator();
-            continue;
-        }
-        QAction* action = menu->addAction(item.title);
-        if (item.kind == ContextMenuItem::Kind::toggle) {
-            action->setCheckable(true);
-            action->setChecked(item.checked);
-        }
-        if (item.hasIcon && item.launcherIndex >= 0 &&
-            item.launcherIndex < static_cast<int>(entries.size())) {
-            action->setIcon(entries[static_cast<std::size_t>(item.launcherIndex)].icon);
-        }
-        connect(action, &QAction::triggered, this, [self, item] {
-            if (self) {
-                self->perform(item);
-            }
-        });
-    }
-    return menu;
+    return commands_.contextMenu(parent);
 }
 
 void ContentView::contextMenuEvent(QContextMenuEvent* event) {
@@ -480,15 +390,6 @@ void ContentView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void ContentView::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // Both start calls are idempotent; the first showing starts the loops.
-    stats_.start();
-    if (updates_ != nullptr) {
-        updates_->startPolling();
-    }
-}
-
 void ContentView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if ((event->type() == QEvent::PaletteChange ||
@@ -496,63 +397,7 @@ void ContentView::changeEvent(QEvent* event) {
         !customTheme_) {
         theme_ = Theme::fromPalette(palette());
         theme_.setOpaqueBackground(opaqueBackground_);
-        relayout();
-        update();
-    }
-}
-
-void ContentView::openUpdatePage() {
-    if (updates_ == nullptr || !updates_->status().info()) {
-        return;
-    }
-    // The result is not acted upon: there is nothing sensible to show the user instead.
-    QDesktopServices::openUrl(updates_->status().info()->url);
-}
-
-void ContentView::perform(PanelAction action) {
-    switch (action) {
-    case PanelAction::openUpdatePage:
-        openUpdatePage();
-        break;
-    case PanelAction::openSettings:
-        emit openSettingsRequested();
-        break;
-    case PanelAction::togglePin:
-        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop),
-                          !PanelSettings::read(settings_).alwaysOnTop);
-        break;
-    }
-}
-
-void ContentView::perform(const ContextMenuItem& item) {
-    const PanelSettings current = PanelSettings::read(settings_);
-    switch (item.action) {
-    case ContextMenuAction::none:
-        break;
-    case ContextMenuAction::openUpdatePage:
-        openUpdatePage();
-        break;
-    case ContextMenuAction::toggleAlwaysOnTop:
-        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop), !current.alwaysOnTop);
-        break;
-    case ContextMenuAction::toggleSnapToEdges:
-        settings_.setBool(QString::fromLatin1(keys::snapToEdges), !current.snapToEdges);
-        break;
-    case ContextMenuAction::openSettings:
-        emit openSettingsRequested();
-        break;
-    case ContextMenuAction::openAbout:
-        emit openAboutRequested();
-        break;
-    case ContextMenuAction::launchApp:
-        if (launcherOpen_ && item.launcherIndex >= 0) {
-            launcherOpen_(item.launcherIndex);
-        }
-        break;
-    case ContextMenuAction::quit:
-        emit quitRequested();
-        QCoreApplication::quit();
-        break;
+        restyle();
     }
 }
 

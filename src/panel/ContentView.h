@@ -2,8 +2,11 @@
 
 #include "panel/ContextMenuModel.h"
 #include "panel/NumberRoller.h"
+#include "panel/PanelCommands.h"
 #include "panel/PanelLayout.h"
+#include "panel/SecondsBarSweep.h"
 #include "panel/Theme.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -38,8 +41,6 @@ public:
     // The other-apps launcher: its entries for the menu and how to open one of them.
     void setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
                      std::function<void(int index)> open);
-    // Called after every layout pass with the two window settings (window configuration).
-    void setWindowSettingsHook(std::function<void(bool alwaysOnTop, bool snapToEdges)> hook);
     // Tests and snapshots: a fixed clock and theme.
     void setWallClock(WallClock clock);
     void setTheme(const Theme& theme);
@@ -49,7 +50,6 @@ public:
 
     [[nodiscard]] const PanelLayoutResult& currentLayout() const noexcept { return layout_; }
     [[nodiscard]] bool isHovering() const noexcept { return hovering_; }
-    [[nodiscard]] std::vector<ContextMenuItem> currentMenuItems() const;
     // Builds the context menu as it would open now; the caller owns it.
     [[nodiscard]] QMenu* buildContextMenu(QWidget* parent);
     // The hit region under `point`, if any.
@@ -74,21 +74,21 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
     [[nodiscard]] PanelInputs gatherInputs() const;
-    void perform(PanelAction action);
-    void perform(const ContextMenuItem& item);
-    void openUpdatePage();
     void scheduleMinute();
     void onSecond();
-    // Starts the seconds bar's sweep from `before` to its new value for second `second`
-    // of the minute, or stops it (the bar then jumps).
-    void animateSecondsBar(double before, int second);
+    void repaintRolling();
+    // Starts the seconds bar's sweep from `before` to the bar's value for second `second` of
+    // the minute.
+    void sweepSecondsBar(double before, int second);
     [[nodiscard]] double secondsBarFraction() const;
+    // A new look: everything painted for the old one is dropped and the panel laid out and
+    // painted again.
+    void restyle();
 
     StatsStore& stats_;
     UpdateStore* updates_;
@@ -106,23 +106,12 @@ private:
     QTimer minuteTimer_;
     QTimer secondTimer_;
     QTimer rollTimer_;
-    QTimer secondsBarAnimation_;
-    // The seconds bar's linear sweep from `from` to the bar's fraction.
-    double secondsBarFrom_ = 0.0;
-    std::chrono::steady_clock::time_point secondsBarStart_{};
-    bool secondsBarAnimating_ = false;
-    std::function<std::vector<LauncherMenuEntry>()> launcherEntries_;
-    std::function<void(int)> launcherOpen_;
-    std::function<void(bool, bool)> windowSettingsHook_;
+    SecondsBarSweep secondsBarSweep_;
+    PaintCache paintCache_;
+    // The device pixel ratio `paintCache_` was filled at.
+    double paintedRatio_ = 0.0;
+    PanelCommands commands_;
     std::vector<QMetaObject::Connection> storeConnections_;
-    struct WindowHookState {
-        bool alwaysOnTop = false;
-        bool snapToEdges = false;
-        QSizeF size;
-        friend bool operator==(const WindowHookState&, const WindowHookState&) = default;
-    };
-    // What the window settings hook was last called with.
-    std::optional<WindowHookState> lastHookState_;
 };
 
 } // namespace trovimo

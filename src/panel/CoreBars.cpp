@@ -1,6 +1,6 @@
 #include "panel/CoreBars.h"
 
-#include "panel/ShapeLayer.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QPainter>
 
@@ -87,7 +87,8 @@ std::vector<CoreBars::Cell> CoreBars::layout(const QSizeF& size, double devicePi
     return cells;
 }
 
-void CoreBars::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+void CoreBars::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
+                     PaintCache& cache) const {
     const QTransform& device = painter.deviceTransform();
     const std::vector<Cell> cells = layout(rect.size(), device.m11(), device.map(rect.topLeft()));
     if (cells.empty()) {
@@ -100,7 +101,7 @@ void CoreBars::paint(QPainter& painter, const QRectF& rect, const Theme& theme) 
     for (const Cell& cell : cells) {
         area = area.united(cell.bar.translated(origin));
     }
-    ShapeLayer layer(painter, area);
+    ShapeLayer layer(painter, area, cache.shapes);
     const QColor track = theme.color(ColorRole::quaternary);
     const QColor bar = theme.color(ColorRole::blue);
     for (const Cell& cell : cells) {

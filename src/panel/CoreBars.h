@@ -11,6 +11,8 @@ class QPainter;
 
 namespace trovimo {
 
+struct PaintCache;
+
 // One vertical bar per CPU core in equal cells, bottom-aligned.
 //
 // Up to the core count whose cells stay 2 points wide the cells stand 2 apart with rounded
@@ -51,7 +53,7 @@ struct CoreBars {
     // `deviceOrigin` (in device pixels, possibly between two) at `devicePixelRatio`.
     [[nodiscard]] std::vector<Cell> layout(const QSizeF& size, double devicePixelRatio = 1.0,
                                            QPointF deviceOrigin = {}) const;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
 
     friend bool operator==(const CoreBars&, const CoreBars&) = default;
 };

@@ -27,8 +27,7 @@ void appendAlertSymbol(SectionLayout& out, const Theme& theme, std::size_t label
     const double box = symbolSize + 1.0;
     const double centre = label->baseline - theme.metrics(label->font).capHeight() / 2.0;
     out.elements.emplace_back(SymbolElement{QRectF(left, centre - box / 2.0, box, box),
-                                            Symbol::exclamationmarkTriangleFill, symbolSize,
-                                            ColorRole::red});
+                                            Symbol::alert, symbolSize, ColorRole::red});
 }
 
 } // namespace

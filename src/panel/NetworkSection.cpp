@@ -71,11 +71,11 @@ SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme
     const double download = stats.network ? stats.network->download : 0.0;
     const double upload = stats.network ? stats.network->upload : 0.0;
     y += rowSpacing;
-    y += appendRateRow(out, theme, y, width,
-                       {Symbol::arrowDown, ColorRole::blue, "network.download"}, download,
-                       stats.downloadHistory);
+    y +=
+        appendRateRow(out, theme, y, width, {Symbol::download, ColorRole::blue, "network.download"},
+                      download, stats.downloadHistory);
     y += rowSpacing;
-    y += appendRateRow(out, theme, y, width, {Symbol::arrowUp, ColorRole::orange, "network.upload"},
+    y += appendRateRow(out, theme, y, width, {Symbol::upload, ColorRole::orange, "network.upload"},
                        upload, stats.uploadHistory);
     out.height = y;
     return out;

@@ -34,9 +34,9 @@ bool isMeasurementSection(PanelBlock block) {
 // The rate rows say their direction with an arrow only; a listener needs it in words.
 QString directionPrefix(Symbol symbol) {
     switch (symbol) {
-    case Symbol::arrowDown:
+    case Symbol::download:
         return QStringLiteral("↓ ");
-    case Symbol::arrowUp:
+    case Symbol::upload:
         return QStringLiteral("↑ ");
     default:
         return {};

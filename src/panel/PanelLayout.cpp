@@ -56,9 +56,8 @@ SectionLayout layoutUpdateBadge(const PanelUpdateStatus& update, const Theme& th
     const double height = std::max(theme.lineHeight(font), symbolBox);
     const double baseline = (height - theme.lineHeight(font)) / 2.0 + ascent;
     const double symbolTop = (height - symbolBox) / 2.0;
-    out.elements.push_back(SymbolElement{QRectF(0, symbolTop, symbolBox, symbolBox),
-                                         Symbol::exclamationmarkTriangleFill, symbolSize,
-                                         ColorRole::red});
+    out.elements.push_back(SymbolElement{QRectF(0, symbolTop, symbolBox, symbolBox), Symbol::alert,
+                                         symbolSize, ColorRole::red});
     const double textLeft = symbolBox + 4.0;
     const double textRight = width - symbolBox - 4.0;
     TextElement text;
@@ -69,7 +68,7 @@ SectionLayout layoutUpdateBadge(const PanelUpdateStatus& update, const Theme& th
     text.color = ColorRole::red;
     out.elements.push_back(std::move(text));
     out.elements.push_back(SymbolElement{QRectF(width - symbolBox, symbolTop, symbolBox, symbolBox),
-                                         Symbol::arrowUpForwardSquare, symbolSize, ColorRole::red});
+                                         Symbol::openPage, symbolSize, ColorRole::red});
     out.height = height;
     hits.push_back({QRectF(0, 0, width, height), PanelAction::openUpdatePage, QString()});
     return out;
@@ -83,8 +82,8 @@ SectionLayout layoutClock(const PanelInputs& inputs, const Theme& theme, double 
     const FontSpec timeFont{TextStyle::title2, QFont::DemiBold, true, true};
     const QString time = clock.timeText(inputs.now);
     const double baseline = std::max(theme.ascent(dateFont), theme.ascent(timeFont));
-    const double rowHeight = std::max(baseline + theme.descent(dateFont),
-                                      baseline + theme.descent(timeFont));
+    const double rowHeight =
+        std::max(baseline + theme.descent(dateFont), baseline + theme.descent(timeFont));
     const double timeWidth = std::min(width, std::ceil(theme.textWidth(time, timeFont)));
 
     TextElement date;
@@ -137,8 +136,8 @@ void addHoverControls(PanelLayoutResult& result, bool alwaysOnTop) {
     const QRectF pin(PanelMetrics::width - inset - side, top, side, side);
     const QRectF gear = pin.translated(-side, 0);
     result.elements.push_back(
-        SymbolElement{gear, Symbol::gearshapeFill, symbolSize, ColorRole::secondary});
-    result.elements.push_back(SymbolElement{pin, alwaysOnTop ? Symbol::pinFill : Symbol::pinSlash,
+        SymbolElement{gear, Symbol::settings, symbolSize, ColorRole::secondary});
+    result.elements.push_back(SymbolElement{pin, alwaysOnTop ? Symbol::pinned : Symbol::unpinned,
                                             symbolSize, ColorRole::secondary});
     result.hitRegions.push_back({gear, PanelAction::openSettings, QStringLiteral("設定")});
     result.hitRegions.push_back(
@@ -299,8 +298,8 @@ double appendSectionHeader(SectionLayout& out, const Theme& theme, double y, dou
     if (value) {
         const double valueAscent = theme.ascent(value->font);
         baseline = std::max(baseline, valueAscent);
-        bottom = std::max(baseline + theme.descent(labelFont),
-                          baseline + theme.descent(value->font));
+        bottom =
+            std::max(baseline + theme.descent(labelFont), baseline + theme.descent(value->font));
     }
     const double labelWidth = std::min(width, std::ceil(theme.textWidth(label, labelFont)));
     TextElement labelText;

@@ -83,18 +83,18 @@ struct TextElement {
 
 // Small pictograms of our own drawing, tinted when painted.
 enum class Symbol : std::uint8_t {
-    gearshapeFill,
-    pinFill,
-    pinSlash,
-    exclamationmarkTriangleFill,
-    arrowUpForwardSquare,
-    arrowDown,
-    arrowUp,
+    settings,
+    pinned,
+    unpinned,
+    alert,
+    openPage,
+    download,
+    upload,
 };
 
 struct SymbolElement {
     QRectF rect; // the glyph is centred in it at `pixelSize`
-    Symbol symbol = Symbol::gearshapeFill;
+    Symbol symbol = Symbol::settings;
     double pixelSize = 9.0;
     ColorRole color = ColorRole::secondary;
     friend bool operator==(const SymbolElement&, const SymbolElement&) = default;

@@ -1,78 +1,36 @@
 #include "panel/PanelPainter.h"
 
 #include "panel/LineBreaking.h"
-#include "panel/RecentCache.h"
-#include "panel/SymbolImages.h"
+#include "panel/raster/PaintCache.h"
 
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
-#include <QStaticText>
 #include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
 
-namespace trovimo {
+namespace trovimo::panelPainter {
 namespace {
 
-// Shaping a text costs far more than drawing it, and most of the panel's texts (labels,
-// units, the date) stay the same from one refresh to the next: keep the shaped form of the
-// texts drawn recently.
-struct ShapedKey {
-    QString text;
-    FontSpec font;
-    double available; // the width the text was elided to; negative: not elided
-    friend bool operator==(const ShapedKey&, const ShapedKey&) = default;
-};
-
-size_t qHash(const ShapedKey& key, size_t seed = 0) noexcept {
-    return qHashMulti(seed, key.text, static_cast<int>(key.font.style),
-                      static_cast<int>(key.font.weight), key.font.monospacedDigits,
-                      key.font.rounded, key.font.pixelSize, key.available);
-}
-
-struct Shaped {
-    QString shown; // after eliding
-    double width = 0.0;
-    QStaticText staticText;
-};
-
-Shaped shaped(const QString& text, const FontSpec& spec, double available, const Theme& theme) {
-    // A panel draws a few dozen texts; values that changed are dropped soon after.
-    static RecentCache<ShapedKey, Shaped> cache(64);
-    ShapedKey key{text, spec, available};
-    if (const Shaped* found = cache.find(key)) {
-        return *found;
-    }
-    const QFontMetricsF& metrics = theme.metrics(spec);
-    Shaped entry;
-    entry.shown = available < 0.0 ? text : metrics.elidedText(text, Qt::ElideRight, available);
-    entry.width = metrics.horizontalAdvance(entry.shown);
-    entry.staticText.setText(entry.shown);
-    entry.staticText.setTextFormat(Qt::PlainText);
-    entry.staticText.setPerformanceHint(QStaticText::AggressiveCaching);
-    entry.staticText.prepare(QTransform(), theme.font(spec));
-    return cache.insert(key, std::move(entry));
-}
-
 struct PlacedLine {
-    Shaped text;  // after eliding (implicitly shared: cheap to copy)
-    double scale; // the shrink applied
-    double left;  // x of the text's origin
-    double width; // drawn width, scale applied
+    ShapedText text; // after eliding (implicitly shared: cheap to copy)
+    double scale;    // the shrink applied
+    double left;     // x of the text's origin
+    double width;    // drawn width, scale applied
 };
 
-PlacedLine placeLine(const TextElement& element, const QString& source, const Theme& theme) {
+PlacedLine placeLine(const TextElement& element, const QString& source, const Theme& theme,
+                     ShapedTexts& texts) {
     const double available = element.rect.width();
-    Shaped line = shaped(source, element.font, -1.0, theme);
+    ShapedText line = texts.shaped(source, element.font, -1.0, theme);
     double scale = 1.0;
     if (line.width > available && element.minimumScale < 1.0 && line.width > 0.0) {
         scale = std::max(element.minimumScale, available / line.width);
     }
     if (line.width * scale > available + 0.01) {
-        line = shaped(source, element.font, available / scale, theme);
+        line = texts.shaped(source, element.font, available / scale, theme);
     }
     const double drawn = line.width * scale;
     double left = element.rect.left();
@@ -85,7 +43,7 @@ PlacedLine placeLine(const TextElement& element, const QString& source, const Th
 }
 
 // Draws `text` with its origin at (left, baseline), shrunk by `scale`.
-void drawLine(QPainter& painter, const TextElement& element, const Shaped& text, double left,
+void drawLine(QPainter& painter, const TextElement& element, const ShapedText& text, double left,
               double baseline, double scale, const Theme& theme) {
     // A static text is positioned by its top-left corner, not its baseline.
     if (scale == 1.0) {
@@ -102,15 +60,15 @@ void drawLine(QPainter& painter, const TextElement& element, const Shaped& text,
 }
 
 void drawLine(QPainter& painter, const TextElement& element, const QString& text, double left,
-              double baseline, double scale, const Theme& theme) {
-    drawLine(painter, element, shaped(text, element.font, -1.0, theme), left, baseline, scale,
+              double baseline, double scale, const Theme& theme, ShapedTexts& texts) {
+    drawLine(painter, element, texts.shaped(text, element.font, -1.0, theme), left, baseline, scale,
              theme);
 }
 
 // Digits that changed slide up and out while the new ones slide in from below; the rest
 // of the text stays put.
 void drawRolling(QPainter& painter, const TextElement& element, const PlacedLine& line,
-                 const QString& from, double progress, const Theme& theme) {
+                 const QString& from, double progress, const Theme& theme, ShapedTexts& texts) {
     const QFontMetricsF& metrics = theme.metrics(element.font);
     const double travel = metrics.ascent() * 0.7 * line.scale;
     const QString& to = line.text.shown;
@@ -118,7 +76,7 @@ void drawRolling(QPainter& painter, const TextElement& element, const PlacedLine
     painter.setClipRect(element.rect.adjusted(0, -2, 0, 2), Qt::IntersectClip);
     if (from.size() != to.size()) {
         // No digit-by-digit pairing: the whole text rolls.
-        const PlacedLine old = placeLine(element, from, theme);
+        const PlacedLine old = placeLine(element, from, theme, texts);
         painter.setOpacity(1.0 - progress);
         drawLine(painter, element, old.text, old.left, element.baseline - travel * progress,
                  old.scale, theme);
@@ -133,22 +91,18 @@ void drawRolling(QPainter& painter, const TextElement& element, const PlacedLine
         if (from.at(index) == to.at(index)) {
             painter.setOpacity(1.0);
             drawLine(painter, element, QString(to.at(index)), x, element.baseline, line.scale,
-                     theme);
+                     theme, texts);
             continue;
         }
         painter.setOpacity(1.0 - progress);
         drawLine(painter, element, QString(from.at(index)), x, element.baseline - travel * progress,
-                 line.scale, theme);
+                 line.scale, theme, texts);
         painter.setOpacity(progress);
         drawLine(painter, element, QString(to.at(index)), x,
-                 element.baseline + travel * (1.0 - progress), line.scale, theme);
+                 element.baseline + travel * (1.0 - progress), line.scale, theme, texts);
     }
     painter.restore();
 }
-
-} // namespace
-
-namespace {
 
 void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
     painter.setRenderHint(QPainter::Antialiasing);
@@ -166,14 +120,14 @@ void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
 
 } // namespace
 
-QRegion PanelPainter::outline(const QSizeF& size) {
+QRegion outline(const QSizeF& size) {
     QPainterPath path;
     path.addRoundedRect(QRectF(QPointF(0, 0), size), PanelMetrics::cornerRadius,
                         PanelMetrics::cornerRadius);
     return QRegion(path.toFillPolygon().toPolygon());
 }
 
-void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
+void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
     painter.save();
     // The bottom layer of a transparent window: whatever was there before goes.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -185,8 +139,7 @@ void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme
     painter.restore();
 }
 
-void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme,
-                              const QRegion& dirty) {
+void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme, const QRegion& dirty) {
     // Inside the border and away from the rounded corners the frame is the plain background
     // colour; a refresh repaints a few such rectangles. Only a repaint that reaches the edge
     // rasterizes the antialiased outline (a panel-sized image of it would cost as much
@@ -223,26 +176,27 @@ void PanelPainter::paintFrame(QPainter& painter, const QSizeF& size, const Theme
     }
 }
 
-void PanelPainter::paint(QPainter& painter, const PanelLayoutResult& layout, const Theme& theme,
-                         const NumberRoller* roller, NumberRoller::Clock::time_point now) {
+void paint(QPainter& painter, const PanelLayoutResult& layout, const Theme& theme,
+           PaintCache& cache, const NumberRoller* roller, NumberRoller::Clock::time_point now) {
     paintFrame(painter, layout.size, theme);
     for (const PanelElement& element : layout.elements) {
-        paintElement(painter, element, theme, roller, now);
+        paintElement(painter, element, theme, cache, roller, now);
     }
 }
 
-void PanelPainter::paintElement(QPainter& painter, const PanelElement& element, const Theme& theme,
-                                const NumberRoller* roller, NumberRoller::Clock::time_point now) {
+void paintElement(QPainter& painter, const PanelElement& element, const Theme& theme,
+                  PaintCache& cache, const NumberRoller* roller,
+                  NumberRoller::Clock::time_point now) {
     if (const auto* text = std::get_if<TextElement>(&element)) {
         std::optional<NumberRoller::Roll> roll;
         if (roller != nullptr && text->animation) {
             roll = roller->roll(text->animation->id, now);
         }
-        paintText(painter, *text, theme, roll ? &*roll : nullptr);
+        paintText(painter, *text, theme, cache, roll ? &*roll : nullptr);
     } else if (const auto* symbol = std::get_if<SymbolElement>(&element)) {
         const QTransform& device = painter.deviceTransform();
         const double ratio = device.m22();
-        const QImage image = SymbolImages::image(symbol->symbol, symbol->pixelSize,
+        const QImage image = cache.symbols.image(symbol->symbol, symbol->pixelSize,
                                                  theme.color(symbol->color), ratio);
         // One image pixel on one whole device pixel: a symbol a few pixels wide blurs when
         // it is resampled (13.5 device pixels at 1.5x) or straddles pixel edges.
@@ -261,18 +215,18 @@ void PanelPainter::paintElement(QPainter& painter, const PanelElement& element, 
     } else if (const auto* divider = std::get_if<DividerElement>(&element)) {
         painter.fillRect(divider->rect, theme.color(ColorRole::separator));
     } else if (const auto* bar = std::get_if<CapacityBarElement>(&element)) {
-        bar->gauge.paint(painter, bar->rect, theme);
+        bar->gauge.paint(painter, bar->rect, theme, cache);
     } else if (const auto* segmented = std::get_if<SegmentedBarElement>(&element)) {
-        segmented->gauge.paint(painter, segmented->rect, theme);
+        segmented->gauge.paint(painter, segmented->rect, theme, cache);
     } else if (const auto* cores = std::get_if<CoreBarsElement>(&element)) {
-        cores->gauge.paint(painter, cores->rect, theme);
+        cores->gauge.paint(painter, cores->rect, theme, cache);
     } else if (const auto* sparkline = std::get_if<SparklineElement>(&element)) {
-        sparkline->gauge.paint(painter, sparkline->rect, theme);
+        sparkline->gauge.paint(painter, sparkline->rect, theme, cache);
     }
 }
 
-void PanelPainter::paintText(QPainter& painter, const TextElement& text, const Theme& theme,
-                             const NumberRoller::Roll* roll) {
+void paintText(QPainter& painter, const TextElement& text, const Theme& theme, PaintCache& cache,
+               const NumberRoller::Roll* roll) {
     if (text.text.isEmpty()) {
         return;
     }
@@ -287,9 +241,9 @@ void PanelPainter::paintText(QPainter& painter, const TextElement& text, const T
                                                  : withLineBreaks(text.text, text.lineBreaks),
                          option);
     } else {
-        const PlacedLine line = placeLine(text, text.text, theme);
+        const PlacedLine line = placeLine(text, text.text, theme, cache.texts);
         if (roll != nullptr && roll->progress < 1.0) {
-            drawRolling(painter, text, line, roll->from, roll->progress, theme);
+            drawRolling(painter, text, line, roll->from, roll->progress, theme, cache.texts);
         } else {
             drawLine(painter, text, line.text, line.left, text.baseline, line.scale, theme);
         }
@@ -297,4 +251,4 @@ void PanelPainter::paintText(QPainter& painter, const TextElement& text, const T
     painter.restore();
 }
 
-} // namespace trovimo
+} // namespace trovimo::panelPainter

@@ -1,7 +1,7 @@
 #include "panel/SegmentedBar.h"
 
 #include "panel/CapsuleTrack.h"
-#include "panel/ShapeLayer.h"
+#include "panel/raster/PaintCache.h"
 
 #include <algorithm>
 
@@ -22,7 +22,8 @@ std::vector<SegmentedBar::PlacedSegment> SegmentedBar::layout(double trackWidth)
     return placed;
 }
 
-void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
+                         PaintCache& cache) const {
     const double radius = rect.height() / 2.0;
     const std::vector<PlacedSegment> placed = layout(rect.width());
     // Shares adding up to more than the track run on past its end.
@@ -30,7 +31,7 @@ void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& the
     for (const PlacedSegment& segment : placed) {
         area = area.united(segment.rect.translated(rect.topLeft()));
     }
-    ShapeLayer layer(painter, area);
+    ShapeLayer layer(painter, area, cache.shapes);
     paintCapsuleTrack(layer, rect, theme);
     for (const PlacedSegment& segment : placed) {
         const QRectF shape = segment.rect.translated(rect.topLeft());

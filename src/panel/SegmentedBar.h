@@ -10,6 +10,8 @@ class QPainter;
 
 namespace trovimo {
 
+struct PaintCache;
+
 // Several coloured shares side by side in one capsule track, left to right. Shares are not
 // rescaled to fit; each one's width depends on its own fraction alone.
 struct SegmentedBar {
@@ -33,7 +35,7 @@ struct SegmentedBar {
     // The visible segments' rectangles in a track of `trackWidth`, origin at the track's
     // top-left corner.
     [[nodiscard]] std::vector<PlacedSegment> layout(double trackWidth) const;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
 
     friend bool operator==(const SegmentedBar&, const SegmentedBar&) = default;
 };

@@ -12,6 +12,8 @@ class QPainter;
 
 namespace trovimo {
 
+struct PaintCache;
+
 // A history drawn as a filled line graph over a faint background with a dashed mid-line.
 struct Sparkline {
     static constexpr double cornerRadius = 3.0;
@@ -29,7 +31,12 @@ struct Sparkline {
     // The line as an outline to fill (winding rule), `lineWidth` thick with mitred joins;
     // empty without points or where two points coincide.
     [[nodiscard]] QPolygonF outline(const QSizeF& size) const;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
+
+    // The polyline `line` as a filled outline reaching `halfWidth` to each side, each vertex
+    // pushed out along its mitre, very sharp turns capped like a stroker's mitre limit;
+    // empty for fewer than two points or where two coincide.
+    [[nodiscard]] static QPolygonF ribbon(const std::vector<QPointF>& line, double halfWidth);
 
     friend bool operator==(const Sparkline&, const Sparkline&) = default;
 };

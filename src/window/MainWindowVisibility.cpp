@@ -1,9 +1,8 @@
 #include "window/MainWindowVisibility.h"
 
-#include "window/WindowConfigurator.h"
 #include "window/XcbWindowSystem.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QRegion>
 #include <QWindow>
@@ -81,13 +80,8 @@ std::function<bool()> MainWindowVisibility::query() {
     };
 }
 
-QWidget* MainWindowVisibility::findMainWindow() {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    const auto found = std::find_if(windows.begin(), windows.end(), [](const QWidget* window) {
-        return window->property(WindowConfigurator::autosaveNameProperty).toString() ==
-               QLatin1String(WindowConfigurator::frameAutosaveName);
-    });
-    return found == windows.end() ? nullptr : *found;
+void MainWindowVisibility::setWindow(QWidget* window) {
+    mainWindow_ = window;
 }
 
 bool MainWindowVisibility::isFullyCovered(const QRect& ours, std::span<const QRect> above) {
@@ -105,12 +99,7 @@ bool MainWindowVisibility::isFullyCovered(const QRect& ours, std::span<const QRe
 }
 
 bool MainWindowVisibility::isMainWindowVisible() {
-    // Looking through the top-level widgets' properties costs more than the rest of the
-    // question while the answer holds; the window found is kept while it lives.
-    if (mainWindow_.isNull() || !mainWindow_->isWindow()) {
-        mainWindow_ = findMainWindow();
-    }
-    QWidget* window = mainWindow_.data();
+    QWidget* window = mainWindow_ ? mainWindow_->window() : nullptr;
     if (window == nullptr) {
         return true;
     }
@@ -169,8 +158,7 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const auto root = take(xcb_get_window_attributes_reply, connection, rootCookie);
     // Root property changes (stacking list, workspace) end a held answer; ask for them once
     // (our event mask on the root is ours alone, other clients keep theirs).
-    const bool rootWatched =
-        root && (root->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0;
+    const bool rootWatched = root && (root->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0;
     if (root && !rootWatched) {
         const std::uint32_t mask = root->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_change_window_attributes(connection, x.root(), XCB_CW_EVENT_MASK, &mask);

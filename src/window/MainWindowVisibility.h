@@ -15,9 +15,9 @@ namespace trovimo {
 
 class XcbWindowSystem;
 
-// Answers the sampling loop's question: can the main window be seen? The main window is
-// the first top-level widget carrying the autosave name "TrovimoMain"; with none, the
-// answer is yes. Hidden, minimised, on another workspace or fully covered means no.
+// Answers the sampling loop's question: can the main window be seen? Without one (none
+// set, or gone), the answer is yes. Hidden, minimised, on another workspace or fully
+// covered means no.
 class MainWindowVisibility : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -31,13 +31,15 @@ public:
     explicit MainWindowVisibility(QObject* parent = nullptr);
     ~MainWindowVisibility() override;
 
+    // The window asked about: `window`'s top-level window.
+    void setWindow(QWidget* window);
+
     [[nodiscard]] bool isMainWindowVisible();
     // For StatsStore::setVisibilityQuery; answers true once this object is gone.
     [[nodiscard]] std::function<bool()> query();
 
     void setOcclusionSource(OcclusionSource source) noexcept { source_ = source; }
 
-    [[nodiscard]] static QWidget* findMainWindow();
     // Whether the rectangles together cover `ours` completely.
     [[nodiscard]] static bool isFullyCovered(const QRect& ours, std::span<const QRect> above);
 

@@ -1,5 +1,7 @@
 #include "window/WindowConfigurator.h"
 
+#include "model/SettingsKeys.h"
+#include "model/SettingsStore.h"
 #include "window/XcbWindowSystem.h"
 
 #include <QEvent>
@@ -39,7 +41,7 @@ void replaceLevel(std::vector<xcb_atom_t>& states, const XcbWindowSystem& x, boo
 
 WindowConfigurator::WindowConfigurator(SettingsStore& settings,
                                        std::unique_ptr<WakeTimer> snapTimer, QObject* parent)
-    : QObject(parent), snap_(std::move(snapTimer)),
+    : QObject(parent), settings_(settings), snap_(std::move(snapTimer)),
       autosave_(settings, QString::fromLatin1(frameAutosaveName)) {
     // A snap still animating would otherwise drag the window back out of the user's hand.
     connect(&dragger_, &WindowDragger::dragStarted, &snap_, &SnapController::stopAnimation);
@@ -49,6 +51,9 @@ WindowConfigurator::WindowConfigurator(SettingsStore& settings,
 WindowConfigurator::~WindowConfigurator() {
     if (window_) {
         window_->removeEventFilter(this);
+    }
+    if (followed_) {
+        followed_->removeEventFilter(this);
     }
 }
 
@@ -60,15 +65,41 @@ void WindowConfigurator::apply(QWidget& panel, bool alwaysOnTop, bool snapToEdge
     snap_.attach(*window);
 }
 
+void WindowConfigurator::follow(QWidget& panel) {
+    if (followed_ != &panel) {
+        if (followed_) {
+            followed_->removeEventFilter(this);
+        } else {
+            connect(&settings_, &SettingsStore::changed, this, &WindowConfigurator::applyFollowed);
+        }
+        followed_ = &panel;
+        applied_.reset();
+        panel.installEventFilter(this);
+    }
+    applyFollowed();
+}
+
+void WindowConfigurator::applyFollowed() {
+    if (!followed_) {
+        return;
+    }
+    // Unset, the window floats on top.
+    const QString onTop = QString::fromLatin1(keys::alwaysOnTop);
+    const Followed wanted{settings_.contains(onTop) ? settings_.boolValue(onTop) : true,
+                          settings_.boolValue(QString::fromLatin1(keys::snapToEdges)),
+                          followed_->size()};
+    if (wanted != applied_) {
+        applied_ = wanted; // before applying: the resize it may set off is this same state
+        apply(*followed_, wanted.alwaysOnTop, wanted.snapToEdges);
+    }
+}
+
 void WindowConfigurator::setControlHitTest(WindowDragger::ControlHitTest hitTest) {
     dragger_.setControlHitTest(std::move(hitTest));
 }
 
 void WindowConfigurator::configure(QWidget& window, bool alwaysOnTop) {
     alwaysOnTop_ = alwaysOnTop;
-    if (window.property(autosaveNameProperty).toString() != QLatin1String(frameAutosaveName)) {
-        window.setProperty(autosaveNameProperty, QString::fromLatin1(frameAutosaveName));
-    }
     // Needs an alpha visual, chosen when the native window is made: set before the flags
     // below, whose change makes a new one.
     if (!window.testAttribute(Qt::WA_TranslucentBackground)) {
@@ -82,13 +113,16 @@ void WindowConfigurator::configure(QWidget& window, bool alwaysOnTop) {
         }
     }
 
-    // Fixed width; the height follows the content. Equal minimum and maximum sizes are what
-    // tells the window manager that the window cannot be resized.
+    // The width the content states (its minimum, or else its size hint); the height follows
+    // the content. Equal minimum and maximum sizes are what tells the window manager that the
+    // window cannot be resized.
+    const int width = std::max(window.minimumWidth(), window.sizeHint().width());
     const int contentHeight =
         window.hasHeightForWidth()
-            ? window.heightForWidth(panelWidth)
+            ? window.heightForWidth(width)
             : std::max(window.sizeHint().height(), window.minimumSizeHint().height());
-    const QSize size(panelWidth, contentHeight > 0 ? contentHeight : window.height());
+    const QSize size(width > 0 ? width : window.width(),
+                     contentHeight > 0 ? contentHeight : window.height());
     if (window.minimumSize() != size || window.maximumSize() != size) {
         window.setFixedSize(size);
     }
@@ -163,6 +197,9 @@ bool WindowConfigurator::eventFilter(QObject* watched, QEvent* event) {
     // before Qt maps the window.
     if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous()) {
         writeHintsBeforeMapping(*window_);
+    }
+    if (watched == followed_ && event->type() == QEvent::Resize) {
+        applyFollowed();
     }
     return QObject::eventFilter(watched, event);
 }

@@ -9,25 +9,23 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace trovimo {
 
 class SettingsStore;
 
-// Makes the panel's top-level window a desktop widget: no frame, transparent, fixed
-// width, dragged by its surface, on every workspace, out of the taskbar and the window
-// switchers, floating above other windows or pinned below them, its position kept under
-// the autosave name. Everything is applied
-// again on every call; values that already hold are left alone, so calling it on every
-// panel update costs little and never re-creates the native window.
+// Makes the panel's top-level window a desktop widget: no frame, transparent, the size its
+// content asks for and not resizable, dragged by its surface, on every workspace, out of
+// the taskbar and the window switchers, floating above other windows or pinned below them,
+// its position kept under the autosave name. Everything is applied again on every call;
+// values that already hold are left alone, so calling it again costs little and never
+// re-creates the native window.
 class WindowConfigurator : public QObject {
     Q_OBJECT
 public:
-    static constexpr int panelWidth = 190;
-    // Names the main window: its saved frame and the window the sampling loop watches.
+    // Names the main window's saved frame.
     static constexpr const char* frameAutosaveName = "TrovimoMain";
-    // Dynamic property carrying the autosave name on the configured top-level widget.
-    static constexpr const char* autosaveNameProperty = "trovimoFrameAutosaveName";
 
     // `snapTimer` defaults to a boot-time timer (tests pass a manual one).
     explicit WindowConfigurator(SettingsStore& settings,
@@ -39,6 +37,9 @@ public:
     // once before the window is first shown and again whenever `alwaysOnTop` or
     // `snapToEdges` may have changed. Not from inside a paint event.
     void apply(QWidget& panel, bool alwaysOnTop, bool snapToEdges);
+    // Applies the two settings from the settings store now, and again whenever either of
+    // them or the panel's size changes.
+    void follow(QWidget& panel);
 
     // Points where the panel paints its own controls; presses there do not drag.
     void setControlHitTest(WindowDragger::ControlHitTest hitTest);
@@ -50,15 +51,27 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void applyFollowed();
     void configure(QWidget& window, bool alwaysOnTop);
     void applyWindowManagerHints(QWidget& window, bool alwaysOnTop);
     void writeHintsBeforeMapping(QWidget& window);
 
+    SettingsStore& settings_;
     SnapController snap_;
     FrameAutosave autosave_;
     WindowDragger dragger_;
     QPointer<QWidget> window_;
     bool alwaysOnTop_ = true;
+    // The panel follow() watches, and what it was last configured with: configuring costs
+    // round trips to the X server, so it is redone only when one of these changed.
+    struct Followed {
+        bool alwaysOnTop = false;
+        bool snapToEdges = false;
+        QSize size;
+        friend bool operator==(const Followed&, const Followed&) = default;
+    };
+    QPointer<QWidget> followed_;
+    std::optional<Followed> applied_;
 };
 
 } // namespace trovimo

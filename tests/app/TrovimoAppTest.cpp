@@ -156,7 +156,7 @@ TEST_F(TrovimoAppTest, FirstFrameIsAtItsFinalPlaceWithTheFigures) {
     // work area, settled 8 px inside both edges (snapping is on by default).
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const ContentView* panel = app->mainWindow();
-    EXPECT_EQ(panel->frameGeometry().width(), WindowConfigurator::panelWidth);
+    EXPECT_EQ(panel->frameGeometry().width(), PanelMetrics::width);
     EXPECT_EQ(panel->frameGeometry().topRight(), area.topRight() + QPoint(-8, 8));
     EXPECT_TRUE(app->stats().memory() && app->stats().disk());
     const auto& elements = panel->currentLayout().elements;

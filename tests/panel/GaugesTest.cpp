@@ -1,7 +1,9 @@
 #include "panel/CapacityBar.h"
 #include "panel/CoreBars.h"
+#include "panel/PanelTestSupport.h"
 #include "panel/SegmentedBar.h"
 #include "panel/Sparkline.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QImage>
 #include <QPainter>
@@ -36,60 +38,36 @@ INSTANTIATE_TEST_SUITE_P(
                       FillCase{std::numeric_limits<double>::quiet_NaN(), 200, 4},
                       FillCase{std::numeric_limits<double>::infinity(), 166, 166}));
 
-TEST(CapacityBar, LevelPicksFillColour) {
-    EXPECT_EQ(CapacityBar::fillColor(CapacityLevel::normal), ColorRole::blue);
-    EXPECT_EQ(CapacityBar::fillColor(CapacityLevel::warning), ColorRole::orange);
-    EXPECT_EQ(CapacityBar::fillColor(CapacityLevel::critical), ColorRole::red);
-}
-
-TEST(SegmentedBar, LaysOutVisibleSegmentsTwoApartWithoutRescaling) {
-    const SegmentedBar bar{{{0.5, ColorRole::blue}, {0.25, ColorRole::teal}}};
-    const auto placed = bar.layout(200);
-    ASSERT_EQ(placed.size(), 2u);
-    EXPECT_EQ(placed[0].rect, QRectF(0, 0, 98, 6));
-    EXPECT_EQ(placed[0].color, ColorRole::blue);
-    EXPECT_EQ(placed[1].rect, QRectF(100, 0, 48, 6));
-    EXPECT_EQ(placed[1].color, ColorRole::teal);
-}
-
-TEST(SegmentedBar, DropsSharesAtOrBelowThresholdWithoutLeavingGaps) {
-    EXPECT_TRUE((SegmentedBar{{{0.004, ColorRole::gray}}}.layout(200).empty()));
-    EXPECT_TRUE((SegmentedBar{{{0.005, ColorRole::gray}}}.layout(200).empty()));
-    EXPECT_TRUE((SegmentedBar{{{-1.0, ColorRole::gray}}}.layout(200).empty()));
-    const auto placed =
-        SegmentedBar{{{0.005, ColorRole::gray}, {0.25, ColorRole::blue}}}.layout(200);
-    ASSERT_EQ(placed.size(), 1u);
-    EXPECT_EQ(placed[0].rect, QRectF(0, 0, 48, 6));
-}
-
-TEST(SegmentedBar, TinyAndOversizedSharesStayWithinTheirRules) {
-    // Just above the threshold: the two-point minimum; above 1: one full track less the gap.
-    const auto placed =
-        SegmentedBar{{{0.006, ColorRole::gray}, {3.0, ColorRole::blue}}}.layout(100);
-    ASSERT_EQ(placed.size(), 2u);
-    EXPECT_DOUBLE_EQ(placed[0].rect.width(), 2.0);
-    EXPECT_DOUBLE_EQ(placed[1].rect.left(), 4.0);
-    EXPECT_DOUBLE_EQ(placed[1].rect.width(), 98.0);
-}
-
-TEST(CoreBars, BarHeightsFollowLoadsWithTwoPointMinimum) {
-    const CoreBars bars{{0.0, 0.5, 1.0, -0.3}};
-    const auto cells = bars.layout(QSizeF(86, 20));
-    ASSERT_EQ(cells.size(), 4u);
-    const double expectedHeights[] = {2, 10, 20, 2};
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_DOUBLE_EQ(cells[i].track.width(), 20.0); // (86 - 3 * 2) / 4
-        EXPECT_DOUBLE_EQ(cells[i].track.left(), static_cast<double>(i) * 22.0);
-        EXPECT_DOUBLE_EQ(cells[i].track.height(), 20.0);
-        EXPECT_DOUBLE_EQ(cells[i].bar.height(), expectedHeights[i]);
-        EXPECT_DOUBLE_EQ(cells[i].bar.bottom(), 20.0);
-        EXPECT_DOUBLE_EQ(cells[i].bar.width(), cells[i].track.width());
+TEST(SegmentedBar, SharesKeepTheirOwnWidthsAndTinyOnesDrop) {
+    using Segments = std::vector<SegmentedBar::Segment>;
+    const std::tuple<Segments, double, std::vector<QRectF>> cases[] = {
+        // Two apart, not rescaled to fill the track.
+        {{{0.5, ColorRole::blue}, {0.25, ColorRole::teal}}, 200, {{0, 0, 98, 6}, {100, 0, 48, 6}}},
+        // At or below the threshold: no width and no gap.
+        {{{0.005, ColorRole::gray}}, 200, {}},
+        {{{-1.0, ColorRole::gray}}, 200, {}},
+        {{{0.005, ColorRole::gray}, {0.25, ColorRole::blue}}, 200, {{0, 0, 48, 6}}},
+        // Just above it: the two-point minimum; above 1: one full track less the gap.
+        {{{0.006, ColorRole::gray}, {3.0, ColorRole::blue}}, 100, {{0, 0, 2, 6}, {4, 0, 98, 6}}},
+    };
+    for (const auto& [segments, track, expected] : cases) {
+        std::vector<QRectF> placed;
+        for (const SegmentedBar::PlacedSegment& segment : SegmentedBar{segments}.layout(track)) {
+            placed.push_back(segment.rect);
+        }
+        EXPECT_EQ(placed, expected) << segments.front().fraction;
     }
 }
 
-TEST(CoreBars, EmptyListDrawsNothing) {
+TEST(CoreBars, BarHeightsFollowLoadsWithTwoPointMinimum) {
     EXPECT_TRUE(CoreBars{}.layout(QSizeF(166, 20)).empty());
+    const auto cells = CoreBars{{0.0, 0.5, 1.0, -0.3}}.layout(QSizeF(86, 20));
+    ASSERT_EQ(cells.size(), 4u);
+    const double expectedHeights[] = {2, 10, 20, 2};
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        EXPECT_DOUBLE_EQ(cells[i].bar.height(), expectedHeights[i]) << i;
+        EXPECT_DOUBLE_EQ(cells[i].bar.bottom(), cells[i].track.bottom()) << i;
+    }
 }
 
 // Busy and idle cores alternate, so a core whose bar bleeds into its neighbour's pixels or
@@ -107,12 +85,9 @@ TEST_P(CoreBarsCount, EveryCoreShowsInPixelsOfItsOwnInsideTheStrip) {
     const QRectF strip(12, 30.3, 166, 20);
     for (const double scale : {1.0, 1.5, 2.0}) {
         SCOPED_TRACE(scale);
-        QImage image(QSize(190, 60) * scale, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        bars.paint(painter, strip, theme);
-        painter.end();
+        PaintCache cache;
+        const QImage image = test::canvas(
+            {190, 60}, scale, [&](QPainter& painter) { bars.paint(painter, strip, theme, cache); });
         const QRect inside = QRectF(strip.topLeft() * scale, strip.size() * scale).toAlignedRect();
         int outside = 0;
         for (int y = 0; y < image.height(); ++y) {
@@ -142,62 +117,36 @@ TEST_P(CoreBarsCount, EveryCoreShowsInPixelsOfItsOwnInsideTheStrip) {
 INSTANTIATE_TEST_SUITE_P(Machines, CoreBarsCount,
                          ::testing::Values(1u, 2u, 8u, 64u, 96u, 128u, 256u, 512u));
 
-TEST(Sparkline, PointsSpanFrameAndAreaClosesOnBottomEdge) {
+// Points span the frame, values outside the range (NaN too) lie on its edges, the area
+// closes along the bottom edge; too few values or no positive limit draw no curve.
+TEST(Sparkline, PointsAndArea) {
     const Sparkline line{{0, 50, 100}, 100, ColorRole::blue};
-    const auto points = line.points(QSizeF(100, 20));
-    ASSERT_EQ(points.size(), 3u);
-    EXPECT_EQ(points[0], QPointF(0, 20));
-    EXPECT_EQ(points[1], QPointF(50, 10));
-    EXPECT_EQ(points[2], QPointF(100, 0));
+    EXPECT_EQ(line.points(QSizeF(100, 20)), (std::vector<QPointF>{{0, 20}, {50, 10}, {100, 0}}));
     const QPolygonF area = line.area(QSizeF(100, 20));
-    ASSERT_EQ(area.size(), 5);
+    EXPECT_EQ(area.size(), 5);
     EXPECT_EQ(area.front(), QPointF(0, 20));
     EXPECT_EQ(area.back(), QPointF(100, 20));
-}
-
-TEST(Sparkline, ValuesOutsideRangeLieOnTheEdges) {
-    const Sparkline line{
-        {-5, 250, std::numeric_limits<double>::quiet_NaN()}, 100, ColorRole::orange};
-    const auto points = line.points(QSizeF(60, 14));
-    ASSERT_EQ(points.size(), 3u);
-    EXPECT_DOUBLE_EQ(points[0].y(), 14.0);
-    EXPECT_DOUBLE_EQ(points[1].y(), 0.0);
-    EXPECT_DOUBLE_EQ(points[2].y(), 14.0);
-}
-
-TEST(Sparkline, DegenerateInputsHaveNoCurve) {
+    const Sparkline outside{{-5, 250, std::nan("")}, 100, ColorRole::orange};
+    EXPECT_EQ(outside.points(QSizeF(60, 14)), (std::vector<QPointF>{{0, 14}, {30, 0}, {60, 14}}));
     EXPECT_TRUE((Sparkline{{42}, 100, ColorRole::blue}.points(QSizeF(100, 20)).empty()));
-    EXPECT_TRUE((Sparkline{{}, 100, ColorRole::blue}.points(QSizeF(100, 20)).empty()));
     EXPECT_TRUE((Sparkline{{1, 2}, 0, ColorRole::blue}.points(QSizeF(100, 20)).empty()));
     EXPECT_TRUE((Sparkline{{1, 2}, -1, ColorRole::blue}.area(QSizeF(100, 20)).isEmpty()));
 }
 
-// The degenerate sparkline still paints its background and dashed mid-line, and the curve
-// stays inside its rounded frame.
-TEST(Sparkline, PaintsBackgroundDashesAndClipsToFrame) {
-    const Theme theme = Theme::light();
-    QImage image(120, 40, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        Sparkline{{7}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme);
-    }
-    EXPECT_GT(qAlpha(image.pixel(60, 15)), 0) << "background";
-    EXPECT_EQ(qAlpha(image.pixel(5, 5)), 0) << "outside the frame";
-    // Dashes: 2 on, 3 off along the mid-line at y = 20.
+// Without a curve the track still shows, with its dashed mid-line (2 on, 3 off).
+TEST(Sparkline, EmptyGraphPaintsItsTrackAndDashes) {
+    PaintCache cache;
+    const QImage image = test::canvas({120, 40}, 1.0, [&](QPainter& painter) {
+        Sparkline{{7}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), Theme::light(),
+                                                   cache);
+    });
+    EXPECT_GT(qAlpha(image.pixel(60, 15)), 0);
     int dashed = 0;
     for (int x = 10; x < 110; ++x) {
         dashed += qAlpha(image.pixel(x, 20)) > qAlpha(image.pixel(x, 15)) ? 1 : 0;
     }
     EXPECT_GT(dashed, 20);
     EXPECT_LT(dashed, 80);
-
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        Sparkline{{200, 200}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), theme);
-    }
-    EXPECT_EQ(qAlpha(image.pixel(60, 9)), 0) << "line half-width cut at the top edge";
 }
 
 // A full graph fills its frame up to the rounded corners, which stay cut, at every scale
@@ -213,8 +162,9 @@ TEST_P(SparklineCorners, FullGraphIsCutAtTheRoundedCorners) {
     {
         QPainter painter(&image);
         painter.scale(scale, scale);
+        PaintCache cache;
         Sparkline{{100, 100, 100}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20),
-                                                               theme);
+                                                               theme, cache);
     }
     const auto at = [&](double x, double y) {
         return qAlpha(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));

@@ -2,7 +2,8 @@
 // small symbols on whole pixels.
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
-#include "panel/SymbolImages.h"
+#include "panel/PanelTestSupport.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QFontDatabase>
 #include <QGlyphRun>
@@ -68,13 +69,11 @@ TEST_P(DiskAlertLines, PaintAsPlacedWithoutAnOrphan) {
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->rect.height(),
               theme.wrappedHeight(alert->text, alert->font, alert->rect.width()));
-    QImage image((layout.size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        PanelPainter::paintElement(painter, *alert, theme);
-    }
+    PaintCache cache;
+    const QImage image = test::canvas(
+        layout.size, scale,
+        [&](QPainter& painter) { panelPainter::paintElement(painter, *alert, theme, cache); },
+        qRgb(255, 255, 255));
     // Runs of rows with ink are the painted lines, measured by their widest row.
     std::vector<int> lineWidths;
     bool inLine = false;
@@ -112,18 +111,15 @@ TEST_P(SymbolSharpness, LandOnWholePixelsAndStayCrispAt1x) {
     const double scale = GetParam();
     const Theme theme = Theme::light();
     for (const Symbol symbol :
-         {Symbol::gearshapeFill, Symbol::pinFill, Symbol::pinSlash, Symbol::arrowUpForwardSquare,
-          Symbol::exclamationmarkTriangleFill}) {
+         {Symbol::settings, Symbol::pinned, Symbol::unpinned, Symbol::openPage, Symbol::alert}) {
         SCOPED_TRACE(SymbolImages::name(symbol).toStdString());
-        QImage canvas(QSize(30, 30) * scale, QImage::Format_ARGB32_Premultiplied);
-        canvas.setDevicePixelRatio(scale);
-        canvas.fill(Qt::transparent);
         const SymbolElement element{QRectF(10.3, 7.7, 11, 11), symbol, 9.0, ColorRole::red};
-        QPainter painter(&canvas);
-        PanelPainter::paintElement(painter, element, theme);
-        painter.end();
+        PaintCache cache;
+        const QImage canvas = test::canvas({30, 30}, scale, [&](QPainter& painter) {
+            panelPainter::paintElement(painter, element, theme, cache);
+        });
 
-        const QImage art = SymbolImages::image(symbol, 9.0, theme.color(ColorRole::red), scale);
+        const QImage art = cache.symbols.image(symbol, 9.0, theme.color(ColorRole::red), scale);
         const QPointF centre = element.rect.center() * scale;
         const QPoint corner(static_cast<int>(std::round(centre.x() - art.width() / 2.0)),
                             static_cast<int>(std::round(centre.y() - art.height() / 2.0)));

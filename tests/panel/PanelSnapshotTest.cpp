@@ -1,15 +1,21 @@
+// Paints the whole panel in states that exercise its frame, texts, gauges and colours, and
+// keeps the images as test artifacts (<build>/panel-snapshots/*.png) for a person to look at.
 #include "panel/ClockFormatter.h"
 #include "panel/NumberRoller.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
+#include "panel/PanelTestSupport.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QDir>
 #include <QImage>
+#include <QLocale>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace trovimo {
 namespace {
@@ -17,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::chrono::system_clock::time_point afternoon{1796562330s};
+constexpr std::uint64_t gb = 1'000'000'000;
 
 const ClockFormatter& japaneseClock() {
     static const std::unique_ptr<icu::TimeZone> utc(icu::TimeZone::createTimeZone("UTC"));
@@ -24,15 +31,15 @@ const ClockFormatter& japaneseClock() {
     return formatter;
 }
 
-std::vector<double> wave(int count, double base, double swing, double top) {
+std::vector<double> wave(double base, double swing, double top) {
     std::vector<double> values;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < 60; ++i) {
         values.push_back(top * std::clamp(base + swing * std::sin(i * 0.35), 0.0, 1.0));
     }
     return values;
 }
 
-// A busy machine a minute after start-up.
+// A busy machine a minute after start-up, its disk past the alert threshold.
 PanelInputs busyMachine() {
     PanelInputs inputs;
     inputs.now = afternoon;
@@ -40,29 +47,30 @@ PanelInputs busyMachine() {
     inputs.settings.showSelf = true;
     StatsSnapshot& s = inputs.stats;
     s.cpu = CPULoad{0.452, {0.9, 0.1, 0.45, 0.7, 0.2, 0.05, 0.6, 0.62}};
-    s.cpuHistory = wave(60, 0.4, 0.3, 1.0);
+    s.cpuHistory = wave(0.4, 0.3, 1.0);
     s.gpu = 0.18;
-    s.gpuHistory = wave(60, 0.2, 0.15, 1.0);
-    constexpr std::uint64_t gb = 1'000'000'000;
+    s.gpuHistory = wave(0.2, 0.15, 1.0);
     s.memory = MemoryStats{11 * gb, 16 * gb,      8 * gb,       2 * gb,
                            1 * gb,  1200'000'000, 2100'000'000, MemoryPressure::normal};
     s.network = NetworkSpeed{1'250'000, 48'000};
     s.networkInfo = NetworkInfo{"wlp2s0", "Wi-Fi", std::string("Home"), std::string("Wi-Fi 6")};
-    s.downloadHistory = wave(60, 0.3, 0.3, 2'000'000);
-    s.uploadHistory = wave(60, 0.2, 0.2, 60'000);
+    s.downloadHistory = wave(0.3, 0.3, 2'000'000);
+    s.uploadHistory = wave(0.2, 0.2, 60'000);
     s.disk = DiskUsage{950 * gb, 1000 * gb, 40 * gb, 30 * gb};
     s.selfStats = SelfStats{0.008, 41'200'000};
     return inputs;
 }
 
-QImage render(const PanelLayoutResult& layout, const Theme& theme, double scale) {
+QImage render(const PanelLayoutResult& layout, const Theme& theme, double scale,
+              const NumberRoller* roller = nullptr, NumberRoller::Clock::time_point now = {}) {
     const QSize pixels(static_cast<int>(std::ceil(layout.size.width() * scale)),
                        static_cast<int>(std::ceil(layout.size.height() * scale)));
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    PanelPainter::paint(painter, layout, theme);
+    PaintCache cache;
+    panelPainter::paint(painter, layout, theme, cache, roller, now);
     return image;
 }
 
@@ -78,49 +86,83 @@ QRgb pixelAt(const QImage& image, QPointF logical) {
                        static_cast<int>(logical.y() * scale));
 }
 
-// Pixels in `logical` that differ clearly from the panel background.
-int inkIn(const QImage& image, const QRectF& logical, QRgb background) {
+// Device pixels inside `logical` whose colour passes `wanted`.
+int count(const QImage& image, const QRectF& logical, const std::function<bool(QColor)>& wanted) {
     const double scale = image.devicePixelRatio();
     const QRect rect = QRectF(logical.topLeft() * scale, logical.size() * scale).toRect();
-    int ink = 0;
+    int found = 0;
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         for (int x = rect.left(); x <= rect.right(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            const int distance = std::abs(qRed(p) - qRed(background)) +
-                                 std::abs(qGreen(p) - qGreen(background)) +
-                                 std::abs(qBlue(p) - qBlue(background));
-            ink += distance > 60 ? 1 : 0;
+            found += wanted(QColor::fromRgba(image.pixel(x, y))) ? 1 : 0;
         }
     }
-    return ink;
+    return found;
 }
 
-struct SnapshotCase {
-    const char* name;
-    bool dark;
-    double scale;
+// Pixels that differ clearly from the panel's background.
+std::function<bool(QColor)> ink(QRgb background) {
+    return [background](QColor c) {
+        return std::abs(c.red() - qRed(background)) + std::abs(c.green() - qGreen(background)) +
+                   std::abs(c.blue() - qBlue(background)) >
+               60;
+    };
+}
+bool reddish(QColor c) {
+    // Orange has far more green than red has.
+    return c.red() > c.green() + 150 && c.red() > c.blue() + 150;
+}
+bool orangeish(QColor c) {
+    return c.red() > c.blue() + 90 && c.green() > c.blue() + 30 && c.red() > c.green() + 20;
+}
+bool blueish(QColor c) {
+    return c.blue() > c.red() + 60;
+}
+
+class PanelSnapshot : public ::testing::TestWithParam<std::tuple<bool, double>> {
+protected:
+    void SetUp() override {
+        saved_ = QLocale();
+        QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    }
+    void TearDown() override { QLocale::setDefault(saved_); }
+
+    [[nodiscard]] Theme theme() const {
+        return std::get<0>(GetParam()) ? Theme::dark() : Theme::light();
+    }
+    // At least this many device pixels where `atDoubleScale` were wanted at 2x; fewer at
+    // smaller scales, where antialiasing pales a larger share of each glyph.
+    [[nodiscard]] double atLeast(double atDoubleScale) const {
+        const double scale = std::get<1>(GetParam());
+        return atDoubleScale * scale * scale / 5.0;
+    }
+    [[nodiscard]] QString name(const char* state) const {
+        const auto [dark, scale] = GetParam();
+        return QStringLiteral("%1-%2-%3x")
+            .arg(QLatin1String(state), dark ? QStringLiteral("dark") : QStringLiteral("light"))
+            .arg(scale);
+    }
+
+private:
+    QLocale saved_;
 };
 
-class PanelSnapshot : public ::testing::TestWithParam<SnapshotCase> {};
-
 TEST_P(PanelSnapshot, PaintsFrameTextsAndGauges) {
-    const SnapshotCase& c = GetParam();
-    const Theme theme = c.dark ? Theme::dark() : Theme::light();
+    const double scale = std::get<1>(GetParam());
     PanelInputs inputs = busyMachine();
     inputs.hovering = true;
     inputs.update = {PanelUpdateStatus::Kind::required, QStringLiteral("2.1.0"), {}};
-    const PanelLayoutResult layout = layoutPanel(inputs, theme);
-    const QImage image = render(layout, theme, c.scale);
-    save(image, QString::fromLatin1(c.name));
+    const PanelLayoutResult layout = layoutPanel(inputs, theme());
+    const QImage image = render(layout, theme(), scale);
+    save(image, name("busy"));
 
-    EXPECT_EQ(image.width(), static_cast<int>(std::ceil(190 * c.scale)));
+    EXPECT_EQ(image.width(), static_cast<int>(std::ceil(190 * scale)));
     // Outside the rounded corner: untouched; inside: the translucent background.
     EXPECT_EQ(qAlpha(pixelAt(image, {1, 1})), 0);
     const QRgb background = pixelAt(image, {95, layout.size.height() - 4});
     EXPECT_GT(qAlpha(background), 150);
     // Texts and gauges leave ink in the column.
     const QRectF column(12, 12, 166, layout.size.height() - 24);
-    EXPECT_GT(inkIn(image, column, background), 2000 * c.scale * c.scale / 4);
+    EXPECT_GT(count(image, column, ink(background)), 2000 * scale * scale / 4);
     // The seconds bar at second 30: blue fill on its left half, track on its right end.
     ASSERT_TRUE(layout.secondsBar);
     const QRectF bar = elementRect(layout.elements[*layout.secondsBar]);
@@ -129,27 +171,95 @@ TEST_P(PanelSnapshot, PaintsFrameTextsAndGauges) {
     const QRgb track = pixelAt(image, {bar.right() - 10, bar.center().y()});
     EXPECT_LT(std::abs(qBlue(track) - qRed(track)), 30);
     // The badge is red.
-    EXPECT_GT(inkIn(image, QRectF(12, 12, 80, 12), background), 30);
+    EXPECT_GT(count(image, QRectF(12, 12, 80, 12), ink(background)), 30);
 }
 
-INSTANTIATE_TEST_SUITE_P(Canned, PanelSnapshot,
-                         ::testing::Values(SnapshotCase{"busy-light-1x", false, 1.0},
-                                           SnapshotCase{"busy-light-1_5x", false, 1.5},
-                                           SnapshotCase{"busy-light-2x", false, 2.0},
-                                           SnapshotCase{"busy-dark-1x", true, 1.0},
-                                           SnapshotCase{"busy-dark-1_5x", true, 1.5},
-                                           SnapshotCase{"busy-dark-2x", true, 2.0}),
+// A disk past its threshold, memory under pressure, a long Wi-Fi name.
+TEST_P(PanelSnapshot, AlertingMachine) {
+    PanelInputs inputs = busyMachine();
+    inputs.stats.memory =
+        MemoryStats{14 * gb, 16 * gb,       10 * gb,       3 * gb,
+                    1 * gb,  3'400'000'000, 4'300'000'000, MemoryPressure::critical};
+    inputs.stats.networkInfo = NetworkInfo{
+        "wlp2s0", "Wi-Fi", std::string("Cafe Bellevue Guest Network 5G"), std::string("Wi-Fi 6")};
+    const PanelLayoutResult layout = layoutPanel(inputs, theme());
+    const QImage image = render(layout, theme(), std::get<1>(GetParam()));
+    save(image, name("sections-alert"));
+
+    const TextElement* alert =
+        test::findText(layout, QStringLiteral("使用率がしきい値（90%）を超えています"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_GT(count(image, alert->rect, reddish), atLeast(80));
+    const TextElement* remaining = test::findText(layout, QStringLiteral("残り 50.0 GB"));
+    ASSERT_NE(remaining, nullptr);
+    EXPECT_GT(count(image, remaining->rect, reddish), atLeast(40));
+    // The panel grows with the wrapped alert instead of cutting it.
+    EXPECT_LE(alert->rect.bottom(), layout.size.height() - 12.0 + 0.01);
+
+    std::vector<QRectF> graphs; // CPU, GPU, download, upload
+    for (const PanelElement& element : layout.elements) {
+        if (const auto* sparkline = std::get_if<SparklineElement>(&element)) {
+            graphs.push_back(sparkline->rect);
+        }
+    }
+    ASSERT_EQ(graphs.size(), 4U);
+    EXPECT_GT(count(image, graphs[2], blueish), atLeast(100));
+    EXPECT_GT(count(image, graphs[3], orangeish), atLeast(40));
+}
+
+// A disk in its warning band, swap unused, wired Ethernet.
+TEST_P(PanelSnapshot, WarningMachine) {
+    PanelInputs inputs = busyMachine();
+    inputs.stats.gpu = 0.27;
+    inputs.stats.memory =
+        MemoryStats{9 * gb, 16 * gb, 6 * gb, 2 * gb, 1 * gb, 0, 0, MemoryPressure::warning};
+    inputs.stats.networkInfo = NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
+    inputs.stats.disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
+    const PanelLayoutResult layout = layoutPanel(inputs, theme());
+    const QImage image = render(layout, theme(), std::get<1>(GetParam()));
+    save(image, name("sections-warning"));
+
+    const TextElement* remaining = test::findText(layout, QStringLiteral("残り 150 GB"));
+    ASSERT_NE(remaining, nullptr);
+    EXPECT_GT(count(image, remaining->rect, orangeish), atLeast(30));
+    EXPECT_EQ(count(image, remaining->rect, reddish), 0);
+    const TextElement* footer = test::findText(layout, QStringLiteral("850 GB / 1.0 TB 使用中"));
+    ASSERT_NE(footer, nullptr);
+    EXPECT_EQ(count(image, footer->rect, reddish), 0);
+}
+
+// Nothing shown, and every section before its first sample.
+TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
+    PanelInputs fresh;
+    fresh.now = afternoon;
+    fresh.clock = &japaneseClock();
+    PanelInputs empty = fresh;
+    empty.settings.showClock = empty.settings.showCPU = empty.settings.showGPU = false;
+    empty.settings.showMemory = empty.settings.showNetwork = empty.settings.showDisk = false;
+    const PanelLayoutResult emptyLayout = layoutPanel(empty, theme());
+    const QImage emptyImage = render(emptyLayout, theme(), std::get<1>(GetParam()));
+    save(emptyImage, name("empty"));
+    const QRgb background = pixelAt(emptyImage, {95, emptyLayout.size.height() - 4});
+    EXPECT_GT(
+        count(emptyImage, QRectF(12, 12, 166, emptyLayout.size.height() - 24), ink(background)),
+        100);
+
+    fresh.settings.showSelf = true;
+    save(render(layoutPanel(fresh, theme()), theme(), std::get<1>(GetParam())), name("startup"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, PanelSnapshot,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(1.0, 1.5, 2.0)),
                          [](const auto& info) {
-                             std::string name = info.param.name;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
+                             const double scale = std::get<1>(info.param);
+                             return std::string(std::get<0>(info.param) ? "dark" : "light") +
+                                    std::to_string(static_cast<int>(scale * 10)) + "x";
                          });
 
 // Crisp at 2x: the one-point divider covers exactly two device rows with hard edges.
-TEST(PanelSnapshot, DividerIsCrispAtDoubleScale) {
+TEST(PanelSnapshotDivider, IsCrispAtDoubleScale) {
     const Theme theme = Theme::dark();
-    PanelInputs inputs = busyMachine();
-    const PanelLayoutResult layout = layoutPanel(inputs, theme);
+    const PanelLayoutResult layout = layoutPanel(busyMachine(), theme);
     const QImage image = render(layout, theme, 2.0);
     const DividerElement* divider = nullptr;
     for (const PanelElement& element : layout.elements) {
@@ -160,46 +270,14 @@ TEST(PanelSnapshot, DividerIsCrispAtDoubleScale) {
     ASSERT_NE(divider, nullptr);
     const int x = 2 * 95;
     const int row = static_cast<int>(divider->rect.top() * 2);
-    const QRgb above = image.pixel(x, row - 1);
-    const QRgb on = image.pixel(x, row);
-    const QRgb on2 = image.pixel(x, row + 1);
-    const QRgb below = image.pixel(x, row + 2);
-    EXPECT_EQ(on, on2);
-    EXPECT_EQ(above, below);
-    EXPECT_NE(on, above);
-}
-
-TEST(PanelSnapshot, EmptyStateAndStartUpStates) {
-    for (const bool dark : {false, true}) {
-        const Theme theme = dark ? Theme::dark() : Theme::light();
-        PanelInputs empty;
-        empty.now = afternoon;
-        empty.clock = &japaneseClock();
-        empty.settings.showClock = empty.settings.showCPU = empty.settings.showGPU = false;
-        empty.settings.showMemory = empty.settings.showNetwork = false;
-        empty.settings.showDisk = empty.settings.showSelf = false;
-        const PanelLayoutResult emptyLayout = layoutPanel(empty, theme);
-        const QImage emptyImage = render(emptyLayout, theme, 1.0);
-        save(emptyImage, dark ? QStringLiteral("empty-dark-1x") : QStringLiteral("empty-light-1x"));
-        const QRgb background = pixelAt(emptyImage, {95, emptyLayout.size.height() - 4});
-        EXPECT_GT(
-            inkIn(emptyImage, QRectF(12, 12, 166, emptyLayout.size.height() - 24), background),
-            100);
-
-        // Before the first sample: every section in its placeholder form.
-        PanelInputs fresh;
-        fresh.now = afternoon;
-        fresh.clock = &japaneseClock();
-        fresh.settings.showSelf = true;
-        const PanelLayoutResult freshLayout = layoutPanel(fresh, theme);
-        save(render(freshLayout, theme, 2.0),
-             dark ? QStringLiteral("startup-dark-2x") : QStringLiteral("startup-light-2x"));
-    }
+    EXPECT_EQ(image.pixel(x, row), image.pixel(x, row + 1));
+    EXPECT_EQ(image.pixel(x, row - 1), image.pixel(x, row + 2));
+    EXPECT_NE(image.pixel(x, row), image.pixel(x, row - 1));
 }
 
 // Mid-roll, the changed digits of the CPU value sit between their old and new places while
 // the unchanged ones stay put.
-TEST(PanelSnapshot, RollingDigitsPaintBetweenOldAndNewText) {
+TEST(PanelSnapshotRoll, RollingDigitsPaintBetweenOldAndNewText) {
     const Theme theme = Theme::light();
     PanelInputs inputs = busyMachine();
     inputs.settings.animateValues = true;
@@ -210,33 +288,19 @@ TEST(PanelSnapshot, RollingDigitsPaintBetweenOldAndNewText) {
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
     roller.observe(layout.elements, true, start);
 
-    const TextElement* value = nullptr;
-    for (const PanelElement& element : layout.elements) {
-        const auto* text = std::get_if<TextElement>(&element);
-        if (text != nullptr && text->animation && text->text.contains(QStringLiteral("47"))) {
-            value = text;
-        }
-    }
+    const TextElement* value = test::findText(layout, QStringLiteral("47%"));
     ASSERT_NE(value, nullptr);
-    const auto renderAt = [&](NumberRoller::Clock::time_point now) {
-        QImage image(QSize(190, static_cast<int>(layout.size.height())) * 2,
-                     QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(2.0);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        PanelPainter::paint(painter, layout, theme, &roller, now);
-        return image;
-    };
-    const QImage rolling = renderAt(start + std::chrono::milliseconds(60));
-    const QImage settled = renderAt(start + std::chrono::milliseconds(300));
+    ASSERT_TRUE(value->animation);
+    const QImage rolling = render(layout, theme, 2.0, &roller, start + 60ms);
+    const QImage settled = render(layout, theme, 2.0, &roller, start + 300ms);
     save(rolling, QStringLiteral("rolling-light-2x"));
     const QRgb background = pixelAt(settled, {95, layout.size.height() - 4});
     const double width = value->rect.width();
     const QRectF lastDigits(value->rect.right() - width * 0.6, value->rect.top(), width * 0.6,
                             value->rect.height());
-    EXPECT_NE(rolling.copy(QRectF(lastDigits.topLeft() * 2, lastDigits.size() * 2).toRect()),
-              settled.copy(QRectF(lastDigits.topLeft() * 2, lastDigits.size() * 2).toRect()));
-    EXPECT_GT(inkIn(rolling, value->rect, background), 20);
+    const QRect pixels = QRectF(lastDigits.topLeft() * 2, lastDigits.size() * 2).toRect();
+    EXPECT_NE(rolling.copy(pixels), settled.copy(pixels));
+    EXPECT_GT(count(rolling, value->rect, ink(background)), 20);
 }
 
 } // namespace

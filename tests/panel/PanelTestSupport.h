@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLocale>
+#include <QPainter>
 #include <QRgb>
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 
 namespace trovimo::test {
 
@@ -28,8 +32,7 @@ private:
 };
 
 // The first text element of a laid-out panel or section that shows exactly `text`, or null.
-template <typename Layout>
-const TextElement* findText(const Layout& layout, const QString& text) {
+template <typename Layout> const TextElement* findText(const Layout& layout, const QString& text) {
     for (const PanelElement& element : layout.elements) {
         const auto* found = std::get_if<TextElement>(&element);
         if (found != nullptr && found->text == text) {
@@ -37,6 +40,20 @@ const TextElement* findText(const Layout& layout, const QString& text) {
         }
     }
     return nullptr;
+}
+
+// An image `size` points large at `scale` device pixels per point, filled with `fill`
+// (transparent unless given), with `draw` painted into it.
+[[nodiscard]] inline QImage canvas(const QSizeF& size, double scale,
+                                   const std::function<void(QPainter&)>& draw, QRgb fill = 0) {
+    QImage image(static_cast<int>(std::ceil(size.width() * scale)),
+                 static_cast<int>(std::ceil(size.height() * scale)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(fill);
+    QPainter painter(&image);
+    draw(painter);
+    return image;
 }
 
 // The largest difference between two pixels in any channel, alpha included.

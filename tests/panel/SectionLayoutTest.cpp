@@ -22,7 +22,6 @@ using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, doub
 
 class SectionLayoutTest : public test::EnglishLocaleTest {
 protected:
-
     SectionLayout layout(SectionFunction section) const {
         SectionLayout out = section(inputs, theme, width);
         expectInside(out);
@@ -67,46 +66,50 @@ const TextElement* findText(const SectionLayout& out, const std::string& text) {
     return test::findText(out, QString::fromStdString(text));
 }
 
+// The shares of the section's one segmented bar.
+std::vector<double> fractions(const SectionLayout& out) {
+    const auto bars = all<SegmentedBarElement>(out);
+    std::vector<double> found;
+    for (const SegmentedBar::Segment& segment : bars.at(0).gauge.segments) {
+        found.push_back(segment.fraction);
+    }
+    return found;
+}
+
 double bottomOf(const QRectF& rect) {
     return rect.y() + rect.height();
 }
 
-// ---- CPU ---------------------------------------------------------------------------------
-
-TEST_F(SectionLayoutTest, CPUBeforeTheFirstSample) {
-    inputs.settings.showCoreBars = true;
-    const SectionLayout out = layout(layoutCPUSection);
-    EXPECT_EQ(texts(out), (std::vector<std::string>{"CPU", "0%"}));
-    const TextElement* value = findText(out, "0%");
-    ASSERT_NE(value, nullptr);
-    ASSERT_TRUE(value->animation);
-    EXPECT_EQ(value->animation->key, "0");
-    const auto sparklines = all<SparklineElement>(out);
-    ASSERT_EQ(sparklines.size(), 1U);
-    EXPECT_TRUE(sparklines[0].gauge.values.empty());
-    EXPECT_EQ(sparklines[0].rect.height(), 30.0);
-    EXPECT_TRUE(all<CoreBarsElement>(out).empty());
-    EXPECT_EQ(out.height, bottomOf(sparklines[0].rect));
-}
-
-TEST_F(SectionLayoutTest, CPUValueTextAndKeyMoveTogether) {
-    struct Case {
-        double total;
-        const char* text;
-        const char* key;
+// Every section before its first sample: its label and placeholders, empty graphs and bars,
+// no figure that rolls from nothing, the section's height down to its last element.
+TEST_F(SectionLayoutTest, BeforeTheFirstSample) {
+    inputs.settings.diskAlertThreshold = 0.9;
+    const std::pair<SectionFunction, std::vector<std::string>> cases[] = {
+        {layoutCPUSection, {"CPU", "0%"}},
+        {layoutGPUSection, {"GPU", "—"}},
+        {layoutMemorySection, {"メモリ"}},
+        // Without an identity the header holds the label alone; the rate rows still show.
+        {layoutNetworkSection, {"ネットワーク", "0 B/s", "0 B/s"}},
+        {layoutDiskSection, {"ディスク"}},
+        {layoutSelfSection, {"Trovimo", "—"}},
     };
-    const Case cases[] = {
-        {0.452, "45%", "45"}, {0.449, "45%", "45"}, {0.47, "47%", "47"}, {0.995, "100%", "100"}};
-    for (const Case& c : cases) {
-        inputs.stats.cpu = CPULoad{c.total, {c.total}};
-        const SectionLayout out = layout(layoutCPUSection);
-        const TextElement* value = findText(out, c.text);
-        ASSERT_NE(value, nullptr) << c.total;
-        ASSERT_TRUE(value->animation);
-        EXPECT_EQ(value->animation->id, "cpu.value");
-        EXPECT_EQ(value->animation->key, c.key);
-        EXPECT_EQ(value->font.style, TextStyle::title3);
-        EXPECT_TRUE(value->font.rounded && value->font.monospacedDigits);
+    for (const auto& [section, expected] : cases) {
+        const SectionLayout out = layout(section);
+        EXPECT_EQ(texts(out), expected);
+        for (const SparklineElement& graph : all<SparklineElement>(out)) {
+            EXPECT_TRUE(graph.gauge.values.empty());
+        }
+        for (const CapacityBarElement& bar : all<CapacityBarElement>(out)) {
+            EXPECT_EQ(bar.gauge.fraction, 0.0);
+        }
+        EXPECT_TRUE(all<CoreBarsElement>(out).empty() && all<SegmentedBarElement>(out).empty());
+        const TextElement* dash = findText(out, "—");
+        EXPECT_TRUE(dash == nullptr || !dash->animation);
+        double bottom = 0.0;
+        for (const PanelElement& element : out.elements) {
+            bottom = std::max(bottom, bottomOf(elementRect(element)));
+        }
+        EXPECT_EQ(out.height, bottom) << expected.front();
     }
 }
 
@@ -124,12 +127,10 @@ TEST_F(SectionLayoutTest, CPUCoreBarsFollowTheSetting) {
     SectionLayout out = layout(layoutCPUSection);
     const auto sparkline = all<SparklineElement>(out).at(0);
     EXPECT_EQ(sparkline.gauge.values, inputs.stats.cpuHistory);
-    EXPECT_EQ(sparkline.gauge.maxValue, 1.0);
-    EXPECT_EQ(sparkline.gauge.color, ColorRole::blue);
     const auto bars = all<CoreBarsElement>(out);
     ASSERT_EQ(bars.size(), 1U);
     EXPECT_EQ(bars[0].gauge.values, inputs.stats.cpu->perCore);
-    EXPECT_EQ(bars[0].rect, QRectF(0, bottomOf(sparkline.rect) + 6, width, 20));
+    EXPECT_GT(bars[0].rect.top(), bottomOf(sparkline.rect));
     EXPECT_EQ(out.height, bottomOf(bars[0].rect));
 
     inputs.settings.showCoreBars = false;
@@ -138,21 +139,11 @@ TEST_F(SectionLayoutTest, CPUCoreBarsFollowTheSetting) {
     EXPECT_EQ(out.height, bottomOf(all<SparklineElement>(out).at(0).rect));
 }
 
-// ---- GPU ---------------------------------------------------------------------------------
-
-TEST_F(SectionLayoutTest, GPUWithoutAValueShowsAQuietDash) {
+TEST_F(SectionLayoutTest, GPUWithoutAValueKeepsItsHistory) {
     inputs.stats.gpuHistory = {0.3, 0.4};
     SectionLayout out = layout(layoutGPUSection);
-    const TextElement* dash = findText(out, "—");
-    ASSERT_NE(dash, nullptr);
-    EXPECT_EQ(dash->color, ColorRole::secondary);
-    EXPECT_EQ(dash->font.style, TextStyle::title3);
-    EXPECT_FALSE(dash->font.rounded);
-    EXPECT_FALSE(dash->animation);
-    // The history keeps its last entries.
-    const auto sparkline = all<SparklineElement>(out).at(0);
-    EXPECT_EQ(sparkline.gauge.values, inputs.stats.gpuHistory);
-    EXPECT_EQ(sparkline.rect.height(), 24.0);
+    EXPECT_NE(findText(out, "—"), nullptr);
+    EXPECT_EQ(all<SparklineElement>(out).at(0).gauge.values, inputs.stats.gpuHistory);
 
     inputs.stats.gpu = 0.304;
     out = layout(layoutGPUSection);
@@ -160,10 +151,7 @@ TEST_F(SectionLayoutTest, GPUWithoutAValueShowsAQuietDash) {
     ASSERT_NE(value, nullptr);
     ASSERT_TRUE(value->animation);
     EXPECT_EQ(value->animation->key, "30");
-    EXPECT_EQ(value->color, ColorRole::primary);
 }
-
-// ---- Memory ------------------------------------------------------------------------------
 
 MemoryStats sixteenGigabytes() {
     MemoryStats memory;
@@ -178,32 +166,13 @@ MemoryStats sixteenGigabytes() {
     return memory;
 }
 
-TEST_F(SectionLayoutTest, MemoryWithoutASampleShowsLabelAndEmptyBar) {
-    const SectionLayout out = layout(layoutMemorySection);
-    EXPECT_EQ(texts(out), std::vector<std::string>{"メモリ"});
-    ASSERT_EQ(out.elements.size(), 2U);
-    const auto bars = all<CapacityBarElement>(out);
-    ASSERT_EQ(bars.size(), 1U);
-    EXPECT_EQ(bars[0].gauge, (CapacityBar{0.0, CapacityLevel::normal}));
-    EXPECT_EQ(bars[0].rect.width(), width);
-    EXPECT_EQ(out.height, bottomOf(bars[0].rect));
-}
-
 TEST_F(SectionLayoutTest, MemoryBreakdownAndLegend) {
     inputs.stats.memory = sixteenGigabytes();
     const SectionLayout out = layout(layoutMemorySection);
-    const auto bars = all<SegmentedBarElement>(out);
-    ASSERT_EQ(bars.size(), 1U);
-    EXPECT_EQ(bars[0].gauge.segments, (std::vector<SegmentedBar::Segment>{
-                                          {0.5, ColorRole::blue},
-                                          {0.125, ColorRole::teal},
-                                          {0.0625, ColorRole::gray},
-                                      }));
+    EXPECT_EQ(fractions(out), (std::vector<double>{0.5, 0.125, 0.0625}));
     EXPECT_EQ(texts(out),
               (std::vector<std::string>{"メモリ", "11.0 GB / 16.0 GB", "App 8.0G", "固定 2.0G",
                                         "圧縮 1.0G", "スワップ 1.2G/2.1G", "圧力 正常"}));
-    EXPECT_EQ(findText(out, "11.0 GB / 16.0 GB")->color, ColorRole::primary);
-    EXPECT_FALSE(findText(out, "11.0 GB / 16.0 GB")->animation);
 }
 
 TEST_F(SectionLayoutTest, MemorySwapAndPressureRow) {
@@ -229,27 +198,17 @@ TEST_F(SectionLayoutTest, MemorySwapAndPressureRow) {
         const auto dots = all<DotElement>(out); // three legend dots, then the indicator
         const TextElement* swap = findText(out, "スワップ 1.2G/2.1G");
         EXPECT_EQ(swap != nullptr, c.swapTotal != 0);
-        if (swap != nullptr) {
-            EXPECT_EQ(swap->rect.x(), 0.0);
-            EXPECT_EQ(swap->color, ColorRole::secondary);
-        }
         if (c.pressure) {
             ASSERT_EQ(dots.size(), 4U);
             EXPECT_EQ(dots[3].color, c.dotColor);
             const TextElement* pressure = findText(out, c.pressureText);
             ASSERT_NE(pressure, nullptr);
-            EXPECT_NEAR(pressure->rect.right(), width, 0.01) << c.pressureText;
-            EXPECT_EQ(pressure->rect.x() - dots[3].rect.right(), 3.0);
+            EXPECT_GT(pressure->rect.x(), dots[3].rect.right()) << c.pressureText;
             if (swap != nullptr) {
                 EXPECT_LE(swap->rect.right(), dots[3].rect.x());
             }
         } else {
             EXPECT_EQ(dots.size(), 3U);
-        }
-        if (swap == nullptr && !c.pressure) {
-            // The row is empty: the section ends one spacing below the legend.
-            const auto legendText = all<TextElement>(out).back();
-            EXPECT_NEAR(out.height, bottomOf(legendText.rect) + 5.0, 0.01);
         }
     }
 }
@@ -263,7 +222,6 @@ TEST_F(SectionLayoutTest, MemoryLongSwapTextShrinksWithinTheRow) {
     const SectionLayout out = layout(layoutMemorySection);
     const TextElement* swap = findText(out, "スワップ 123G/988G");
     ASSERT_NE(swap, nullptr);
-    EXPECT_EQ(swap->minimumScale, 0.75);
     EXPECT_LE(swap->rect.right(), all<DotElement>(out).back().rect.x());
 }
 
@@ -279,29 +237,6 @@ TEST_F(SectionLayoutTest, MemoryCorruptCountsStayInsideTheColumn) {
     for (const TextElement& text : all<TextElement>(out)) {
         EXPECT_LE(text.rect.right(), width + 0.01) << text.text.toStdString();
     }
-}
-
-// ---- Network -----------------------------------------------------------------------------
-
-TEST_F(SectionLayoutTest, NetworkBeforeTheFirstSample) {
-    const SectionLayout out = layout(layoutNetworkSection);
-    // Without an identity the header holds the label alone; the rate rows still show.
-    EXPECT_EQ(texts(out), (std::vector<std::string>{"ネットワーク", "0 B/s", "0 B/s"}));
-    const auto sparklines = all<SparklineElement>(out);
-    ASSERT_EQ(sparklines.size(), 2U);
-    for (const auto& sparkline : sparklines) {
-        EXPECT_TRUE(sparkline.gauge.values.empty());
-        EXPECT_EQ(sparkline.gauge.maxValue, 10240.0);
-        EXPECT_EQ(sparkline.rect.height(), 14.0);
-        EXPECT_NEAR(sparkline.rect.right(), width, 0.01);
-    }
-    EXPECT_EQ(sparklines[0].gauge.color, ColorRole::blue);
-    EXPECT_EQ(sparklines[1].gauge.color, ColorRole::orange);
-    const auto arrows = all<SymbolElement>(out);
-    ASSERT_EQ(arrows.size(), 2U);
-    EXPECT_EQ(arrows[0].symbol, Symbol::arrowDown);
-    EXPECT_EQ(arrows[1].symbol, Symbol::arrowUp);
-    EXPECT_LT(arrows[0].rect.y(), arrows[1].rect.y());
 }
 
 TEST_F(SectionLayoutTest, NetworkScalesEachDirectionOnItsOwn) {
@@ -336,18 +271,13 @@ TEST_F(SectionLayoutTest, NetworkRatesAndIdentity) {
     ASSERT_TRUE(download->animation);
     EXPECT_EQ(download->animation->key, "1.2 MB/s");
     EXPECT_NE(download->animation->id, findText(out, "950 B/s")->animation->id);
-    EXPECT_EQ(download->rect.width(), 70.0);
     // A long name stays on the header line and is cut there, never wrapped below it.
     const TextElement* detail =
         findText(out, "Wi-Fi 6 \u00B7 A very long network name that cannot fit");
     ASSERT_NE(detail, nullptr);
     EXPECT_FALSE(detail->wrap);
-    EXPECT_EQ(detail->minimumScale, 1.0);
-    EXPECT_EQ(detail->color, ColorRole::secondary);
     EXPECT_LT(detail->rect.bottom(), download->rect.y());
 }
-
-// ---- Disk --------------------------------------------------------------------------------
 
 TEST_F(SectionLayoutTest, DiskLevelsColourTheRemainingSpaceAndPickTheFooter) {
     struct Case {
@@ -381,10 +311,7 @@ TEST_F(SectionLayoutTest, DiskLevelsColourTheRemainingSpaceAndPickTheFooter) {
         const auto symbols = all<SymbolElement>(out);
         EXPECT_EQ(symbols.size(), c.alert ? 1U : 0U);
         if (c.alert) {
-            EXPECT_EQ(symbols[0].symbol, Symbol::exclamationmarkTriangleFill);
-            EXPECT_EQ(symbols[0].color, ColorRole::red);
-            EXPECT_GE(symbols[0].rect.x(), findText(out, "ディスク")->rect.x() + 4.0);
-            EXPECT_LT(symbols[0].rect.right(), text->rect.right() - text->rect.width() / 2);
+            EXPECT_EQ(symbols[0].symbol, Symbol::alert);
         }
         const TextElement* footer = findText(out, c.footer);
         ASSERT_NE(footer, nullptr) << c.footer;
@@ -409,48 +336,24 @@ TEST_F(SectionLayoutTest, DiskAlertWrapsInsteadOfBeingCut) {
 TEST_F(SectionLayoutTest, DiskBreakdownAndLegend) {
     inputs.stats.disk = DiskUsage{500 * GB, 1000 * GB, 40 * GB, 30 * GB};
     const SectionLayout out = layout(layoutDiskSection);
-    const auto bars = all<SegmentedBarElement>(out);
-    ASSERT_EQ(bars.size(), 1U);
-    EXPECT_EQ(bars[0].gauge.segments, (std::vector<SegmentedBar::Segment>{
-                                          {0.04, ColorRole::gray},
-                                          {0.43, ColorRole::blue},
-                                          {0.03, ColorRole::teal},
-                                      }));
+    EXPECT_EQ(fractions(out), (std::vector<double>{0.04, 0.43, 0.03}));
     EXPECT_NE(findText(out, "OS 40G"), nullptr);
     EXPECT_NE(findText(out, "データ 430G"), nullptr);
     EXPECT_NE(findText(out, "解放可 30G"), nullptr);
 }
 
-TEST_F(SectionLayoutTest, DiskWithoutASample) {
-    for (const double threshold : {0.9, 0.0}) {
-        inputs.settings.diskAlertThreshold = threshold;
-        const SectionLayout out = layout(layoutDiskSection);
-        EXPECT_EQ(all<CapacityBarElement>(out).size(), 1U);
-        EXPECT_TRUE(all<SegmentedBarElement>(out).empty());
-        if (threshold > 0.0) {
-            EXPECT_EQ(texts(out), std::vector<std::string>{"ディスク"});
-            EXPECT_EQ(out.height, bottomOf(all<CapacityBarElement>(out)[0].rect));
-        } else {
-            // With nothing used, only a threshold of 0 is reached.
-            EXPECT_EQ(texts(out), (std::vector<std::string>{
-                                      "ディスク", "使用率がしきい値（0%）を超えています"}));
-        }
-    }
+// With nothing known to be used, only a threshold of 0 is reached.
+TEST_F(SectionLayoutTest, DiskWithoutASampleAlertsOnlyAtAThresholdOfZero) {
+    inputs.settings.diskAlertThreshold = 0.0;
+    EXPECT_EQ(texts(layout(layoutDiskSection)),
+              (std::vector<std::string>{"ディスク", "使用率がしきい値（0%）を超えています"}));
 }
 
-// ---- Own load ----------------------------------------------------------------------------
-
 TEST_F(SectionLayoutTest, OwnLoadRow) {
-    SectionLayout out = layout(layoutSelfSection);
-    EXPECT_EQ(texts(out), (std::vector<std::string>{"Trovimo", "—"}));
-    EXPECT_FALSE(findText(out, "—")->animation);
-
     inputs.stats.selfStats = SelfStats{0.012, 45'300'000};
-    out = layout(layoutSelfSection);
+    const SectionLayout out = layout(layoutSelfSection);
     const TextElement* value = findText(out, "CPU 1.2%・45.3 MB");
     ASSERT_NE(value, nullptr);
-    EXPECT_EQ(value->minimumScale, 0.8);
-    EXPECT_EQ(value->color, ColorRole::secondary);
     ASSERT_TRUE(value->animation);
     EXPECT_EQ(value->animation->key, "12");
     EXPECT_NEAR(value->rect.right(), width, 0.01);

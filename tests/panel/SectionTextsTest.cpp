@@ -117,42 +117,17 @@ TEST(DiskLevel, DataShareAndRemainingSpaceSaturate) {
     EXPECT_EQ(diskRemaining({max, min, 0, 0}), min);
 }
 
-TEST(SectionTexts, DiskTexts) {
-    EXPECT_EQ(texts::diskRemainingText({950 * GB, 1000 * GB, 0, 0}), "残り 50.0 GB");
+// The cases the panel's layouts do not reach: space gone negative, totals just under a
+// unit, thresholds between whole percents, an unused or absent swap, counts past int64.
+TEST(SectionTexts, EdgesOfTheDiskAndMemoryTexts) {
     EXPECT_EQ(texts::diskRemainingText({1100 * GB, 1000 * GB, 0, 0}), "残り 0 B");
-    EXPECT_EQ(texts::diskUsageText({850 * GB, 1000 * GB, 0, 0}), "850 GB / 1.0 TB 使用中");
     EXPECT_EQ(texts::diskUsageText({412 * GB, 994 * GB, 0, 0}), "412 GB / 994 GB 使用中");
-    EXPECT_EQ(texts::diskAlertText(0.9), "使用率がしきい値（90%）を超えています");
-    EXPECT_EQ(texts::diskAlertText(0.85), "使用率がしきい値（85%）を超えています");
     EXPECT_EQ(texts::diskAlertText(0.875), "使用率がしきい値（88%）を超えています");
-    EXPECT_EQ(texts::legendText(texts::systemLegend, 40 * GB), "OS 40G");
-    EXPECT_EQ(texts::legendText(texts::dataLegend, 430 * GB), "データ 430G");
-    EXPECT_EQ(texts::legendText(texts::purgeableLegend, 30 * GB), "解放可 30G");
-}
-
-TEST(SectionTexts, MemoryTexts) {
     MemoryStats memory;
     memory.total = 16 * GB;
-    memory.app = 8 * GB;
-    memory.wired = 2 * GB;
-    memory.compressed = 1 * GB;
-    memory.used = 11 * GB;
-    EXPECT_EQ(texts::legendText(texts::appLegend, texts::toSignedBytes(memory.app)), "App 8.0G");
-    EXPECT_EQ(texts::legendText(texts::wiredLegend, texts::toSignedBytes(memory.wired)),
-              "固定 2.0G");
-    EXPECT_EQ(texts::legendText(texts::compressedLegend, texts::toSignedBytes(memory.compressed)),
-              "圧縮 1.0G");
-    EXPECT_EQ(texts::memoryUsageText(memory), "11.0 GB / 16.0 GB");
     EXPECT_EQ(texts::swapText(memory), std::nullopt);
-    memory.swapUsed = 1'200'000'000;
     memory.swapTotal = 2'100'000'000;
-    EXPECT_EQ(texts::swapText(memory), "スワップ 1.2G/2.1G");
-    memory.swapUsed = 0;
     EXPECT_EQ(texts::swapText(memory), "スワップ 0B/2.1G");
-
-    EXPECT_EQ(texts::pressureText(MemoryPressure::normal), "圧力 正常");
-    EXPECT_EQ(texts::pressureText(MemoryPressure::warning), "圧力 注意");
-    EXPECT_EQ(texts::pressureText(MemoryPressure::critical), "圧力 逼迫");
     EXPECT_EQ(texts::toSignedBytes(std::numeric_limits<std::uint64_t>::max()),
               std::numeric_limits<std::int64_t>::max());
 }

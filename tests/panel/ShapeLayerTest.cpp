@@ -1,10 +1,11 @@
 // The shape layer writes rounded rectangles straight into pixels; these tests hold it against
 // QPainter's own antialiased drawRoundedRect of the same shapes, and keep it inside its area.
-#include "panel/ShapeLayer.h"
+#include "panel/raster/ShapeLayer.h"
 #include "panel/CapacityBar.h"
 #include "panel/CoreBars.h"
 #include "panel/PanelTestSupport.h"
 #include "panel/SegmentedBar.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QImage>
 #include <QPainter>
@@ -35,13 +36,13 @@ using Draw = std::function<void(QPainter&)>;
 
 // A `size` canvas at `scale` filled with `background`, painted by `draw` moved by `offset`.
 QImage canvas(QSizeF size, double scale, QRgb background, QPointF offset, const Draw& draw) {
-    QImage image((size * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.translate(offset);
-    draw(painter);
-    return image;
+    return test::canvas(
+        size, scale,
+        [&](QPainter& painter) {
+            painter.translate(offset);
+            draw(painter);
+        },
+        background);
 }
 
 // As the bars used to paint them: one antialiased drawRoundedRect each.
@@ -55,8 +56,13 @@ void paintDirectly(QPainter& painter, const Shapes& shapes) {
     }
 }
 
+ShapeLayer::Pixels& pixels() {
+    static ShapeLayer::Pixels kept;
+    return kept;
+}
+
 void paintLayered(QPainter& painter, const QRectF& area, const Shapes& shapes, bool layered) {
-    ShapeLayer layer(painter, area);
+    ShapeLayer layer(painter, area, pixels());
     EXPECT_EQ(layer.layered(), layered);
     for (const Shape& shape : shapes) {
         layer.fillRoundedRect(shape.rect, shape.xRadius, shape.yRadius, shape.color, shape.opacity);
@@ -175,7 +181,7 @@ TEST(ShapeLayerFallback, PaintsStraightThroughThePainter) {
         EXPECT_EQ(canvas({100, 100}, 1.0, 0, {},
                          [&](QPainter& p) {
                              prepare(p);
-                             ShapeLayer outer(p, QRectF(0, 0, 100, 100));
+                             ShapeLayer outer(p, QRectF(0, 0, 100, 100), pixels());
                              if (!nested) {
                                  outer.finish();
                              }
@@ -213,7 +219,7 @@ TEST(ShapeLayerBounds, StaysInsideItsArea) {
     constexpr QRgb sentinel = 0xff123456;
     // A larger layer first, so that the pixels kept for the next one reach beyond its area.
     canvas({200, 100}, 1.0, 0, {}, [](QPainter& p) {
-        ShapeLayer(p, QRectF(0, 0, 200, 100))
+        ShapeLayer(p, QRectF(0, 0, 200, 100), pixels())
             .fillRoundedRect(QRectF(0, 0, 200, 100), 3, 3, Qt::red);
     });
     const QRectF area(4.3, 4.6, 30, 10);
@@ -278,11 +284,13 @@ TEST_P(ShapeLayerGauges, PaintTheirShapesAsBefore) {
     const Shapes stubShapes = {{capsule, 3, 3, track, 0.5},
                                {QRectF(at, QSizeF(4, 6)), 2, 3, theme.color(ColorRole::red), 1}};
 
+    PaintCache cache;
     const std::tuple<const char*, Shapes, Draw> gauges[] = {
-        {"core bars", coreShapes, [&](QPainter& p) { cores.paint(p, cell, theme); }},
-        {"segmented bar", segmentShapes, [&](QPainter& p) { segmented.paint(p, capsule, theme); }},
+        {"core bars", coreShapes, [&](QPainter& p) { cores.paint(p, cell, theme, cache); }},
+        {"segmented bar", segmentShapes,
+         [&](QPainter& p) { segmented.paint(p, capsule, theme, cache); }},
         {"capacity stub", stubShapes, [&](QPainter& p) {
-             CapacityBar{0.01, CapacityLevel::critical}.paint(p, capsule, theme);
+             CapacityBar{0.01, CapacityLevel::critical}.paint(p, capsule, theme, cache);
          }}};
     const QRgb background = theme.background().rgba();
     for (const auto& [name, shapes, paint] : gauges) {

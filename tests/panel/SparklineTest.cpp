@@ -2,6 +2,7 @@
 // against Qt's own fills of the same area polygon and line outline.
 #include "panel/Sparkline.h"
 #include "panel/PanelTestSupport.h"
+#include "panel/raster/PaintCache.h"
 
 #include <QImage>
 #include <QLinearGradient>
@@ -22,17 +23,7 @@ namespace {
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-// `frame` at `scale`, transparent, with `draw` painted into it.
-QImage image(const QSizeF& frame, double scale, const std::function<void(QPainter&)>& draw) {
-    QImage result(static_cast<int>(std::ceil(frame.width() * scale)),
-                  static_cast<int>(std::ceil(frame.height() * scale)),
-                  QImage::Format_ARGB32_Premultiplied);
-    result.setDevicePixelRatio(scale);
-    result.fill(Qt::transparent);
-    QPainter painter(&result);
-    draw(painter);
-    return result;
-}
+using test::canvas;
 
 std::vector<double> values(int count, const std::function<double(int)>& value) {
     std::vector<double> result;
@@ -63,11 +54,14 @@ TEST_P(SparklineRaster, MatchesQtFillsOfTheAreaAndTheLine) {
     const Theme theme = Theme::light();
     const Sparkline sparkline{c.values, 100, ColorRole::blue};
     const QRectF frame(QPointF(0, 0), c.frame);
-    const QImage direct =
-        image(c.frame, c.scale, [&](QPainter& p) { sparkline.paint(p, frame, theme); });
+    const QImage direct = canvas(c.frame, c.scale, [&](QPainter& p) {
+        PaintCache cache;
+        sparkline.paint(p, frame, theme, cache);
+    });
     // The track alone, then the area and the line as Qt fills them.
-    const QImage reference = image(c.frame, c.scale, [&](QPainter& p) {
-        Sparkline{{}, 100, ColorRole::blue}.paint(p, frame, theme);
+    const QImage reference = canvas(c.frame, c.scale, [&](QPainter& p) {
+        PaintCache cache;
+        Sparkline{{}, 100, ColorRole::blue}.paint(p, frame, theme, cache);
         const QColor series = theme.color(ColorRole::blue);
         QColor top = series;
         top.setAlphaF(series.alphaF() * 0.3f);
@@ -85,7 +79,7 @@ TEST_P(SparklineRaster, MatchesQtFillsOfTheAreaAndTheLine) {
     });
     // Qt's coverage by the line, and by the rounded frame (its corners are left out).
     const auto covered = [&](const QPolygonF& shape) {
-        return image(c.frame, c.scale, [&](QPainter& p) {
+        return canvas(c.frame, c.scale, [&](QPainter& p) {
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(Qt::NoPen);
             p.setBrush(Qt::black);
@@ -158,8 +152,9 @@ class SparklineSteepJump : public ::testing::TestWithParam<double> {};
 TEST_P(SparklineSteepJump, LeavesNoGaps) {
     const double scale = GetParam();
     const Sparkline sparkline{{0, 0, 0, 0, 100, 100, 100, 100, 100}, 100, ColorRole::orange};
-    const QImage jump = image(QSizeF(40, 30), scale, [&](QPainter& p) {
-        sparkline.paint(p, QRectF(0, 0, 40, 30), Theme::light());
+    const QImage jump = canvas(QSizeF(40, 30), scale, [&](QPainter& p) {
+        PaintCache cache;
+        sparkline.paint(p, QRectF(0, 0, 40, 30), Theme::light(), cache);
     });
     const auto alpha = [&](int x, int y) { return qAlpha(jump.pixel(x, y)); };
     ASSERT_LT(alpha(static_cast<int>(30 * scale), static_cast<int>(20 * scale)), 160)
@@ -205,10 +200,11 @@ TEST(SparklineBounds, StaysInsideItsFrame) {
                                static_cast<int>(std::ceil(frame.height() * scale)));
             for (const std::vector<double>& set : valueSets) {
                 for (const double limit : {100.0, 1e-300, 1e300, inf, nan}) {
-                    const QImage painted = image(frame + QSizeF(8, 8), scale, [&](QPainter& p) {
+                    const QImage painted = canvas(frame + QSizeF(8, 8), scale, [&](QPainter& p) {
                         p.fillRect(QRectF(-1, -1, 1e4, 1e4), QColor(sentinel));
+                        PaintCache cache;
                         Sparkline{set, limit, ColorRole::green}.paint(
-                            p, QRectF(QPointF(4, 4), frame), Theme::light());
+                            p, QRectF(QPointF(4, 4), frame), Theme::light(), cache);
                     });
                     int outside = 0;
                     for (int y = 0; y < painted.height(); ++y) {

@@ -22,6 +22,7 @@ namespace {
 class Configured : public ::testing::Test {
 protected:
     Configured() {
+        panel.setMinimumWidth(190);
         auto* layout = new QVBoxLayout(&panel);
         label = new QLabel(QStringLiteral("CPU"), &panel);
         label->setMinimumHeight(150);
@@ -50,9 +51,8 @@ TEST_F(Configured, MakesAFixedWidthFramelessTranslucentMainWindow) {
     EXPECT_FALSE(panel.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(panel.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_EQ(panel.minimumSize(), panel.maximumSize());
-    EXPECT_EQ(panel.width(), WindowConfigurator::panelWidth);
+    EXPECT_EQ(panel.width(), 190);
     EXPECT_GE(panel.height(), 150);
-    EXPECT_EQ(MainWindowVisibility::findMainWindow(), &panel);
     EXPECT_EQ(configurator.snapController().window(), &panel);
 }
 
@@ -80,6 +80,7 @@ TEST_F(Configured, VisibleOnlyWhileShownAndNotMinimised) {
     MainWindowVisibility visibility;
     const auto query = visibility.query();
     EXPECT_TRUE(query()) << "no main window yet: sample anyway";
+    visibility.setWindow(&panel);
     configurator.apply(panel, true, true);
     EXPECT_FALSE(query()) << "configured but hidden";
     showAt(QGuiApplication::primaryScreen()->availableGeometry().center());
@@ -89,6 +90,14 @@ TEST_F(Configured, VisibleOnlyWhileShownAndNotMinimised) {
     EXPECT_FALSE(query());
     panel.showNormal();
     QTRY_VERIFY(query());
+}
+
+TEST_F(Configured, FollowsTheSettings) {
+    configurator.follow(panel);
+    settings.setBool(QStringLiteral("snapToEdges"), false);
+    EXPECT_FALSE(configurator.snapController().isEnabled());
+    settings.setBool(QStringLiteral("snapToEdges"), true);
+    EXPECT_TRUE(configurator.snapController().isEnabled());
 }
 
 TEST_F(Configured, DraggedByItsSurfaceButNotByControls) {

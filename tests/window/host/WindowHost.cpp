@@ -114,6 +114,8 @@ int main(int argc, char* argv[]) {
     stats.setVisibilityQuery(visibility.query());
 
     QWidget panel;
+    panel.setMinimumWidth(190);
+    visibility.setWindow(&panel);
     panel.setWindowTitle(QStringLiteral("Trovimo"));
     panel.setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(&panel);

@@ -1,4 +1,4 @@
-#include "panel/SymbolImages.h"
+#include "panel/raster/SymbolImages.h"
 
 #include <QHash>
 #include <QPainter>
@@ -18,17 +18,7 @@ static void registerPanelResources() {
 namespace trovimo {
 namespace {
 
-struct Key {
-    Symbol symbol;
-    int pixels;
-    QRgb color;
-    friend bool operator==(const Key&, const Key&) = default;
-};
-
-size_t qHash(const Key& key, size_t seed = 0) noexcept {
-    return qHashMulti(seed, static_cast<int>(key.symbol), key.pixels, key.color);
-}
-
+// The parsed art holds neither pixels nor colours: one set serves every cache and palette.
 QSvgRenderer& renderer(Symbol symbol) {
     static std::unique_ptr<QSvgRenderer> renderers[7];
     auto& slot = renderers[static_cast<std::size_t>(symbol)];
@@ -106,18 +96,18 @@ const PixelArt* pixelArt(Symbol symbol) {
     };
     // clang-format on
     switch (symbol) {
-    case Symbol::gearshapeFill:
+    case Symbol::settings:
         return &gear;
-    case Symbol::pinFill:
+    case Symbol::pinned:
         return &pin;
-    case Symbol::pinSlash:
+    case Symbol::unpinned:
         return &pinSlash;
-    case Symbol::arrowUpForwardSquare:
+    case Symbol::openPage:
         return &openPage;
-    case Symbol::exclamationmarkTriangleFill:
+    case Symbol::alert:
         return &warning;
-    case Symbol::arrowDown:
-    case Symbol::arrowUp:
+    case Symbol::download:
+    case Symbol::upload:
         break;
     }
     return nullptr;
@@ -138,20 +128,20 @@ void drawPixelArt(QImage& image, const PixelArt& art, const QColor& color) {
 
 QString SymbolImages::name(Symbol symbol) {
     switch (symbol) {
-    case Symbol::gearshapeFill:
-        return QStringLiteral("gearshape.fill");
-    case Symbol::pinFill:
-        return QStringLiteral("pin.fill");
-    case Symbol::pinSlash:
-        return QStringLiteral("pin.slash");
-    case Symbol::exclamationmarkTriangleFill:
-        return QStringLiteral("exclamationmark.triangle.fill");
-    case Symbol::arrowUpForwardSquare:
-        return QStringLiteral("arrow.up.forward.square");
-    case Symbol::arrowDown:
-        return QStringLiteral("arrow.down");
-    case Symbol::arrowUp:
-        return QStringLiteral("arrow.up");
+    case Symbol::settings:
+        return QStringLiteral("settings");
+    case Symbol::pinned:
+        return QStringLiteral("pinned");
+    case Symbol::unpinned:
+        return QStringLiteral("unpinned");
+    case Symbol::alert:
+        return QStringLiteral("alert");
+    case Symbol::openPage:
+        return QStringLiteral("openPage");
+    case Symbol::download:
+        return QStringLiteral("download");
+    case Symbol::upload:
+        return QStringLiteral("upload");
     }
     return QString();
 }
@@ -160,8 +150,7 @@ QImage SymbolImages::image(Symbol symbol, double pixelSize, const QColor& color,
                            double devicePixelRatio) {
     const int pixels = std::max(1, static_cast<int>(std::lround(pixelSize * devicePixelRatio)));
     const Key key{symbol, pixels, color.rgba()};
-    static QHash<Key, QImage> cache;
-    if (auto found = cache.constFind(key); found != cache.constEnd()) {
+    if (auto found = images_.constFind(key); found != images_.constEnd()) {
         return *found;
     }
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
@@ -179,10 +168,10 @@ QImage SymbolImages::image(Symbol symbol, double pixelSize, const QColor& color,
     image.setDevicePixelRatio(devicePixelRatio);
     // A panel uses a few dozen variants at most; the bound only guards against a
     // pathological stream of scale factors.
-    if (cache.size() > 256) {
-        cache.clear();
+    if (images_.size() > 256) {
+        images_.clear();
     }
-    cache.insert(key, image);
+    images_.insert(key, image);
     return image;
 }
 
