@@ -32,7 +32,7 @@ BackgroundRead::BackgroundRead(QString threadName, QString overdueLine,
     : QObject(parent), threadName_(std::move(threadName)), overdueLine_(std::move(overdueLine)) {
     overdue_.setSingleShot(true);
     overdue_.setInterval(limit);
-    connect(&overdue_, &QTimer::timeout, this, [this] { systemLog(overdueLine_); });
+    connect(&overdue_, &QTimer::timeout, this, [this] { systemLog(logReaders(), overdueLine_); });
 }
 
 BackgroundRead::~BackgroundRead() = default;
