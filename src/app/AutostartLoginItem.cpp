@@ -1,7 +1,7 @@
 #include "app/AutostartLoginItem.h"
 
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "model/SettingsStore.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "model/StatsStore.h"
 
-#include "model/BoottimeTimer.h"
+#include "core/BoottimeTimer.h"
+#include "core/SystemLog.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
-#include "model/SystemLog.h"
 
 #include <algorithm>
 

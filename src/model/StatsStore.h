@@ -1,10 +1,10 @@
 #pragma once
 
-#include "model/BackgroundRead.h"
-#include "model/BoottimeClock.h"
+#include "core/BackgroundRead.h"
+#include "core/BoottimeClock.h"
+#include "core/WakeTimer.h"
 #include "model/RingBuffer.h"
 #include "model/StatsReaders.h"
-#include "model/WakeTimer.h"
 
 #include <QObject>
 #include <QSocketNotifier>

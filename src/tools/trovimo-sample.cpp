@@ -2,11 +2,11 @@
 // Its options and every field of the output are described by --help and trovimo-sample(1).
 
 #include "BuildInfo.h"
-#include "model/SampleJson.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "readers/SystemReaders.h"
+#include "tools/SampleJson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "app/AboutView.h"
-#include "model/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QLabel>
 

@@ -1,6 +1,6 @@
 #include "app/AutostartLoginItem.h"
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/MyAppLauncher.h"
 
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

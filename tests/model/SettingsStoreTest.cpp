@@ -1,6 +1,6 @@
 #include "model/SettingsStore.h"
+#include "core/SystemLog.h"
 #include "model/SettingsKeys.h"
-#include "model/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "update/UpdateStore.h"
 
-#include "model/AppInfo.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
-#include "model/SystemLog.h"
 #include "support/TestSupport.h"
 #include "update/LocalHttpServer.h"
 #include "update/VersionComparison.h"
