@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LoginItemService.h"
+#include "model/DisplaySettings.h"
 
 #include <QString>
 #include <QWidget>
@@ -55,10 +56,9 @@ public:
 private:
     void build();
     void refresh();
-    [[nodiscard]] bool readBool(const char* key) const;
-    [[nodiscard]] double readDouble(const char* key) const;
+    // A check box that writes `key` when clicked and shows `shown` of the display settings.
     QCheckBox* addSwitch(QBoxLayout& layout, const QString& label, const char* key,
-                         bool indented = false);
+                         bool DisplaySettings::*shown, bool indented = false);
     void launchAtLoginToggled(bool wanted);
 
     std::unique_ptr<LoginItemService> ownedLoginItem_;
@@ -74,7 +74,7 @@ private:
     QSlider* threshold_ = nullptr;
     QLabel* thresholdValue_ = nullptr;
     QComboBox* interval_ = nullptr;
-    std::array<std::pair<QCheckBox*, const char*>, 11> switches_{};
+    std::array<std::pair<QCheckBox*, bool DisplaySettings::*>, 11> switches_{};
     std::size_t switchCount_ = 0;
 };
 

@@ -94,11 +94,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
-        connect(&settings_, &SettingsStore::changed, this,
-                [this] {
-                    settingsRead_.reset();
-                    relayout();
-                }),
+        connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
     };
     if (updates_ != nullptr) {
         storeConnections_.push_back(
@@ -206,12 +202,7 @@ void ContentView::setOpaqueBackground(bool opaque) {
 PanelInputs ContentView::gatherInputs() const {
     PanelInputs inputs;
     inputs.stats = StatsSnapshot::capture(stats_);
-    // Read again only after the store reported a change: a dozen lookups by name every
-    // refresh otherwise.
-    if (!settingsRead_) {
-        settingsRead_ = PanelSettings::read(settings_);
-    }
-    inputs.settings = *settingsRead_;
+    inputs.settings = settings_.display();
     if (updates_ != nullptr) {
         inputs.update = panelStatus(updates_->status());
     }
@@ -439,7 +430,7 @@ std::vector<ContextMenuItem> ContentView::currentMenuItems() const {
         launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
     const PanelUpdateStatus update =
         updates_ != nullptr ? panelStatus(updates_->status()) : PanelUpdateStatus{};
-    return contextMenuItems(update, PanelSettings::read(settings_), entries);
+    return contextMenuItems(update, settings_.display(), entries);
 }
 
 QMenu* ContentView::buildContextMenu(QWidget* parent) {
@@ -449,8 +440,7 @@ QMenu* ContentView::buildContextMenu(QWidget* parent) {
     const PanelUpdateStatus update =
         updates_ != nullptr ? panelStatus(updates_->status()) : PanelUpdateStatus{};
     QPointer<ContentView> self(this);
-    for (const ContextMenuItem& item :
-         contextMenuItems(update, PanelSettings::read(settings_), entries)) {
+    for (const ContextMenuItem& item : contextMenuItems(update, settings_.display(), entries)) {
         if (item.kind == ContextMenuItem::Kind::separator) {
             menu->addSeparator();
             continue;
@@ -518,14 +508,13 @@ void ContentView::perform(PanelAction action) {
         emit openSettingsRequested();
         break;
     case PanelAction::togglePin:
-        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop),
-                          !PanelSettings::read(settings_).alwaysOnTop);
+        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop), !settings_.display().alwaysOnTop);
         break;
     }
 }
 
 void ContentView::perform(const ContextMenuItem& item) {
-    const PanelSettings current = PanelSettings::read(settings_);
+    const DisplaySettings current = settings_.display();
     switch (item.action) {
     case ContextMenuAction::none:
         break;

@@ -312,19 +312,6 @@ TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
     EXPECT_EQ(store->disk()->purgeable, 900);
 }
 
-TEST_F(StatsStoreTest, UnchangedGpuValueDoesNotNotifyButStillExtendsHistory) {
-    gpu->fallback = 0.5;
-    QSignalSpy changed(store.get(), &StatsStore::gpuChanged);
-    QSignalSpy history(store.get(), &StatsStore::gpuHistoryChanged);
-    QSignalSpy memoryChanged(store.get(), &StatsStore::memoryChanged);
-    store->tick();
-    store->tick();
-    EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(history.count(), 2);
-    EXPECT_EQ(store->gpuHistory().storage().size(), 2u);
-    EXPECT_EQ(memoryChanged.count(), 2) << "other fields notify whether or not they changed";
-}
-
 TEST_F(StatsStoreTest, StartTicksOnceArmsOneLoopAndRereadsTheIntervalBeforeEachSleep) {
     QSignalSpy ticks(store.get(), &StatsStore::ticked);
     store->start();

@@ -1,9 +1,6 @@
 #include "panel/PanelLayout.h"
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/ContextMenuModel.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +20,7 @@ const ClockFormatter& utcEnglish() {
     return formatter;
 }
 
-PanelInputs inputsWith(PanelSettings settings) {
+PanelInputs inputsWith(DisplaySettings settings) {
     PanelInputs inputs;
     inputs.settings = settings;
     inputs.now = sunday;
@@ -31,8 +28,8 @@ PanelInputs inputsWith(PanelSettings settings) {
     return inputs;
 }
 
-PanelSettings allOff() {
-    PanelSettings settings;
+DisplaySettings allOff() {
+    DisplaySettings settings;
     settings.showClock = settings.showCPU = settings.showGPU = settings.showMemory = false;
     settings.showNetwork = settings.showDisk = settings.showSelf = false;
     return settings;
@@ -70,7 +67,7 @@ TEST(PanelLayout, BlocksAndDividersForEveryCombination) {
     const Theme theme = Theme::light();
     for (int mask = 0; mask < 128; ++mask) {
         SCOPED_TRACE(mask);
-        PanelSettings settings = allOff();
+        DisplaySettings settings = allOff();
         settings.showClock = mask & 1;
         settings.showCPU = mask & 2;
         settings.showGPU = mask & 4;
@@ -136,10 +133,10 @@ TEST(PanelLayout, RequiredUpdateBadgeSitsAboveEmptyStateWithItsDivider) {
 
 TEST(PanelLayout, HeightFollowsContent) {
     const Theme theme = Theme::light();
-    PanelSettings clockOnly = allOff();
+    DisplaySettings clockOnly = allOff();
     clockOnly.showClock = true;
     const double clock = layoutPanel(inputsWith(clockOnly), theme).size.height();
-    const double full = layoutPanel(inputsWith(PanelSettings{}), theme).size.height();
+    const double full = layoutPanel(inputsWith(DisplaySettings{}), theme).size.height();
     const double empty = layoutPanel(inputsWith(allOff()), theme).size.height();
     EXPECT_GT(full, clock);
     EXPECT_GT(clock, 2 * PanelMetrics::padding + CapacityBar::height);
@@ -148,7 +145,7 @@ TEST(PanelLayout, HeightFollowsContent) {
 
 TEST(PanelLayout, HoverControlsAppearOnlyWhileHovering) {
     const Theme theme = Theme::light();
-    PanelInputs inputs = inputsWith(PanelSettings{});
+    PanelInputs inputs = inputsWith(DisplaySettings{});
     const PanelLayoutResult idle = layoutPanel(inputs, theme);
     EXPECT_TRUE(idle.hitRegions.empty());
     for (const PanelElement& element : idle.elements) {
@@ -186,7 +183,7 @@ TEST(PanelLayout, PinSymbolAndTooltipFollowAlwaysOnTop) {
         {false, Symbol::pinSlash, QStringLiteral("デスクトップ張り付き中（クリックで最前面）")},
     };
     for (const Case& c : cases) {
-        PanelSettings settings;
+        DisplaySettings settings;
         settings.alwaysOnTop = c.alwaysOnTop;
         PanelInputs inputs = inputsWith(settings);
         inputs.hovering = true;
@@ -198,7 +195,7 @@ TEST(PanelLayout, PinSymbolAndTooltipFollowAlwaysOnTop) {
 
 TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
     const Theme theme = Theme::light();
-    PanelSettings settings = allOff();
+    DisplaySettings settings = allOff();
     settings.showClock = true;
     PanelInputs inputs = inputsWith(settings);
     PanelLayoutResult layout = layoutPanel(inputs, theme);
@@ -223,7 +220,7 @@ TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
 
 TEST(PanelLayout, TextsStayInsideTheColumn) {
     const Theme theme = Theme::dark();
-    PanelInputs inputs = inputsWith(PanelSettings{});
+    PanelInputs inputs = inputsWith(DisplaySettings{});
     inputs.settings.showSelf = true;
     inputs.update = {PanelUpdateStatus::Kind::required, QStringLiteral("10.20.30-beta.1"), {}};
     inputs.hovering = true;
@@ -264,7 +261,7 @@ TEST(ClockFormatter, TextsTurnWithTheMinuteInEitherDirection) {
 }
 
 TEST(ContextMenu, ItemsForEachUpdateStatus) {
-    const PanelSettings settings;
+    const DisplaySettings settings;
     const std::vector<LauncherMenuEntry> none;
     const auto upToDate = contextMenuItems(PanelUpdateStatus{}, settings, none);
     std::vector<QString> titles;
@@ -291,7 +288,7 @@ TEST(ContextMenu, ItemsForEachUpdateStatus) {
 }
 
 TEST(ContextMenu, ChecksFollowSettingsAndLauncherEntriesShowInstallState) {
-    PanelSettings settings;
+    DisplaySettings settings;
     settings.alwaysOnTop = false;
     settings.snapToEdges = false;
     QPixmap pixels(16, 16);
@@ -312,19 +309,6 @@ TEST(ContextMenu, ChecksFollowSettingsAndLauncherEntriesShowInstallState) {
     EXPECT_FALSE(missing.hasIcon);
     EXPECT_EQ(missing.launcherIndex, 1);
     EXPECT_EQ(items[7].kind, ContextMenuItem::Kind::separator);
-}
-
-TEST(PanelSettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
-    SettingsStore store(test::scratchDirectory() + QStringLiteral("/panel-settings.conf"));
-    EXPECT_TRUE(PanelSettings::read(store).alwaysOnTop);
-    store.setBool(QString::fromLatin1(keys::alwaysOnTop), false);
-    store.setBool(QString::fromLatin1(keys::showSelf), true);
-    store.registerDefaults(defaultSettings());
-    const PanelSettings read = PanelSettings::read(store);
-    EXPECT_FALSE(read.alwaysOnTop);
-    EXPECT_TRUE(read.showSelf);
-    EXPECT_TRUE(read.showClock);
-    EXPECT_DOUBLE_EQ(read.diskAlertThreshold, 0.9);
 }
 
 } // namespace
