@@ -44,14 +44,8 @@ QLabel* captionLabel(const QString& text, QWidget* parent) {
 
 } // namespace
 
-SettingsView::SettingsView(QWidget* parent)
-    : QWidget(parent), ownedLoginItem_(std::make_unique<AutostartLoginItem>()),
-      settings_(SettingsStore::shared()), loginItem_(*ownedLoginItem_) {
-    build();
-}
-
-SettingsView::SettingsView(SettingsStore& settings, LoginItemService& loginItem, QWidget* parent)
-    : QWidget(parent), settings_(settings), loginItem_(loginItem) {
+SettingsView::SettingsView(SettingsStore& settings, AutostartLoginItem& autostart, QWidget* parent)
+    : QWidget(parent), settings_(settings), autostart_(autostart) {
     build();
 }
 
@@ -138,7 +132,7 @@ void SettingsView::build() {
     auto* generalLayout = new QVBoxLayout(general);
     launchAtLogin_ = new QCheckBox(QStringLiteral("OS 起動時に自動的に起動"), general);
     launchAtLogin_->setObjectName(QStringLiteral("launchAtLogin"));
-    launchAtLogin_->setChecked(loginItem_.isEnabled());
+    launchAtLogin_->setChecked(autostart_.isEnabled());
     connect(launchAtLogin_, &QCheckBox::toggled, this, [this](bool checked) {
         if (!refreshing_) {
             launchAtLoginToggled(checked);
@@ -236,11 +230,11 @@ void SettingsView::launchAtLoginToggled(bool wanted) {
     // the real state is itself a change and is applied once more; a second refusal ends it,
     // silently either way.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const bool applied = wanted ? loginItem_.registerItem() : loginItem_.unregisterItem();
+        const bool applied = wanted ? autostart_.registerItem() : autostart_.unregisterItem();
         if (applied) {
             return;
         }
-        const bool actual = loginItem_.isEnabled();
+        const bool actual = autostart_.isEnabled();
         if (actual == wanted) {
             return;
         }

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "app/LoginItemService.h"
 #include "model/DisplaySettings.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <array>
-#include <memory>
 
 class QBoxLayout;
 class QCheckBox;
@@ -17,6 +15,7 @@ class QSlider;
 
 namespace trovimo {
 
+class AutostartLoginItem;
 class SettingsStore;
 
 // The settings window's content. Every control writes its key the moment it changes; the
@@ -40,9 +39,7 @@ public:
         {"5秒", 5.0},
     }};
 
-    // On the process's settings and the user's autostart folder.
-    explicit SettingsView(QWidget* parent = nullptr);
-    SettingsView(SettingsStore& settings, LoginItemService& loginItem, QWidget* parent = nullptr);
+    SettingsView(SettingsStore& settings, AutostartLoginItem& autostart, QWidget* parent = nullptr);
     ~SettingsView() override;
 
     // "90%": the threshold as a whole percentage, halves away from zero.
@@ -61,9 +58,8 @@ private:
                          bool DisplaySettings::*shown, bool indented = false);
     void launchAtLoginToggled(bool wanted);
 
-    std::unique_ptr<LoginItemService> ownedLoginItem_;
     SettingsStore& settings_;
-    LoginItemService& loginItem_;
+    AutostartLoginItem& autostart_;
     bool refreshing_ = false;
 
     QCheckBox* showClock_ = nullptr;

@@ -14,7 +14,7 @@
 namespace trovimo {
 namespace {
 
-using Status = LoginItemService::Status;
+using Status = AutostartLoginItem::Status;
 
 QString freshFolder() {
     return test::scratchDirectory() + QStringLiteral("/autostart-test/") +

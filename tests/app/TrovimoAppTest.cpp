@@ -25,13 +25,6 @@
 namespace trovimo {
 namespace {
 
-class NeverEnabledLoginItem final : public LoginItemService {
-public:
-    Status status() const override { return Status::notRegistered; }
-    bool registerItem() override { return false; }
-    bool unregisterItem() override { return true; }
-};
-
 template <typename Sample> class FixedSample final : public SampleSource<Sample> {
 public:
     explicit FixedSample(Sample sample) : sample_(std::move(sample)) {}
@@ -65,7 +58,6 @@ protected:
             updateOptions.currentVersion = QStringLiteral("1.0");
             return std::make_unique<UpdateStore>(std::move(updateOptions));
         };
-        options.loginItem = [] { return std::make_unique<NeverEnabledLoginItem>(); };
         return std::make_unique<TrovimoApp>(std::move(options));
     }
 
