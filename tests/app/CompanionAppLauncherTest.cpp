@@ -1,6 +1,5 @@
 #include "app/CompanionAppLauncher.h"
 
-#include "core/AppInfo.h"
 #include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
@@ -10,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,23 +91,6 @@ protected:
     PageCatcher catcher_;
     QStringList log_;
 };
-
-TEST_F(CompanionAppLauncherTest, FourDistinctAppsWithPagesOnTheMakersSite) {
-    const auto& apps = CompanionAppLauncher::apps();
-    ASSERT_EQ(apps.size(), 4u);
-    QSet<QString> ids;
-    for (const CompanionApp& app : apps) {
-        ids.insert(app.bundleID);
-        EXPECT_FALSE(app.name.isEmpty());
-        EXPECT_FALSE(app.summary.isEmpty());
-        EXPECT_TRUE(app.bundleID.startsWith(QStringLiteral("jp.tsukimilabs.")));
-        EXPECT_EQ(app.pageURL.scheme(), QStringLiteral("https"));
-        EXPECT_EQ(app.pageURL.host(), QString::fromLatin1(app::makerHost));
-        EXPECT_NE(app.bundleID, QString::fromLatin1(app::applicationId));
-    }
-    EXPECT_EQ(ids.size(), 4);
-    EXPECT_EQ(&CompanionAppLauncher::apps(), &apps);
-}
 
 TEST_F(CompanionAppLauncherTest, InstalledAppHasLocationAndIconOthersNeither) {
     const auto& entries = CompanionAppLauncher::entries();
