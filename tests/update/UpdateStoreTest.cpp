@@ -4,9 +4,9 @@
 #include "core/SystemLog.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
+#include "support/LocalHttpServer.h"
 #include "support/ManualWakeTimer.h"
 #include "support/TestSupport.h"
-#include "update/LocalHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -245,13 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                         return response;
                     },
                     "larger than 65536 bytes"},
-        FailureCase{"Silent",
-                    [] {
-                        Response response;
-                        response.silent = true;
-                        return response;
-                    },
-                    "timed out"},
+        FailureCase{"Silent", [] { return LocalHttpServer::noAnswer(); }, "timed out"},
         FailureCase{"Trickling",
                     [] {
                         // A byte every few milliseconds: the transfer never pauses long
@@ -319,9 +313,7 @@ TEST_F(UpdateStoreTest, OnlyTheWebIsAskedForTheFeed) {
 }
 
 TEST_F(UpdateStoreTest, DestroyingTheStoreMidPollEndsTheHelper) {
-    Response silent;
-    silent.silent = true;
-    server_.route("/feed.json", silent);
+    server_.route("/feed.json", LocalHttpServer::noAnswer());
     auto store = makeStore();
     QSignalSpy finished(store.get(), &UpdateStore::pollFinished);
     store->startPolling();
