@@ -228,16 +228,5 @@ TEST_F(SettingsViewTest, AutostartSwitchWithUnwritableFolderEndsOff) {
     EXPECT_FALSE(unwritable.isEnabled());
 }
 
-TEST_F(SettingsViewTest, AutostartSwitchWritesAndRemovesTheEntry) {
-    const auto view = makeView();
-    auto* box = child<QCheckBox>(*view, "launchAtLogin");
-    box->click();
-    EXPECT_TRUE(box->isChecked());
-    EXPECT_TRUE(QFile::exists(autostart.entryPath()));
-    box->click();
-    EXPECT_FALSE(box->isChecked());
-    EXPECT_FALSE(QFile::exists(autostart.entryPath()));
-}
-
 } // namespace
 } // namespace trovimo

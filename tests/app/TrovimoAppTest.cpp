@@ -12,7 +12,6 @@
 #include "window/WindowConfigurator.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QScreen>
 #include <QSignalSpy>
@@ -159,23 +158,6 @@ TEST_F(TrovimoAppTest, SavedPositionWins) {
     const auto app = makeApp();
     app->showMainWindow();
     EXPECT_EQ(app->mainWindow()->frameGeometry().topLeft(), QPoint(40, 60));
-}
-
-TEST_F(TrovimoAppTest, PanelMenuOpensTheWindowsAndSettingsReachThePanel) {
-    const auto app = makeApp();
-    app->showMainWindow();
-    ContentView* panel = app->mainWindow();
-    emit panel->openSettingsRequested();
-    emit panel->openAboutRequested();
-    ASSERT_NE(app->settingsWindow(), nullptr);
-    ASSERT_NE(app->aboutWindow(), nullptr);
-
-    const QSize withClock = panel->sizeHint();
-    auto* clock = app->settingsWindow()->findChild<QCheckBox*>(QLatin1String(keys::showClock));
-    ASSERT_NE(clock, nullptr);
-    clock->click();
-    EXPECT_FALSE(settings.boolValue(QLatin1String(keys::showClock)));
-    EXPECT_LT(panel->sizeHint().height(), withClock.height());
 }
 
 } // namespace
