@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(QByteArrayView(*entry).isValidUtf8());
     require(trovimo::AutostartLoginItem::parseEntry(*entry) ==
-            trovimo::LoginItemService::Status::enabled);
+            trovimo::AutostartLoginItem::Status::enabled);
     require(entry->count('\n') == 9 && entry->endsWith('\n'));
     // Nothing but the line ends may be a control character in a desktop entry.
     require(std::none_of(entry->begin(), entry->end(),

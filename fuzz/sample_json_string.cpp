@@ -1,6 +1,6 @@
 // JSON string escaping of arbitrary bytes (network names are any 32 bytes): the output must
 // be valid UTF-8 with no raw control characters.
-#include "model/SampleJson.h"
+#include "tools/SampleJson.h"
 
 #include <cstddef>
 #include <cstdint>

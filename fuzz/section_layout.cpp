@@ -72,7 +72,7 @@ void ensureApplication() {
 
 PanelInputs decode(Bytes& bytes) {
     PanelInputs inputs;
-    PanelSettings& settings = inputs.settings;
+    DisplaySettings& settings = inputs.settings;
     settings.showCoreBars = bytes.flag();
     settings.diskAlertThreshold = bytes.take<double>();
     StatsSnapshot& s = inputs.stats;

@@ -4,8 +4,8 @@
 #include "app/SingleInstance.h"
 #include "app/TrovimoApp.h"
 #include "app/UnixSignalQuitter.h"
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 #include "window/PlatformSelection.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "BuildInfo.h"
 #include "app/TextStyles.h"
-#include "model/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #include "app/AutostartLoginItem.h"
 
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,7 +80,7 @@ QString AutostartLoginItem::entryPath() const {
            QStringLiteral(".desktop");
 }
 
-LoginItemService::Status AutostartLoginItem::status() const {
+AutostartLoginItem::Status AutostartLoginItem::status() const {
     const QFileInfo info(entryPath());
     if (!info.exists()) {
         return Status::notRegistered;
@@ -93,7 +93,7 @@ LoginItemService::Status AutostartLoginItem::status() const {
     return parseEntry(file.read(maximumEntrySize));
 }
 
-LoginItemService::Status AutostartLoginItem::parseEntry(QByteArrayView text) {
+AutostartLoginItem::Status AutostartLoginItem::parseEntry(QByteArrayView text) {
     bool inMainGroup = false;
     bool sawMainGroup = false;
     bool startable = true;

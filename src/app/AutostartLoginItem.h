@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/LoginItemService.h"
-
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -16,15 +14,25 @@ namespace trovimo {
 // start-up settings write X-GNOME-Autostart-enabled=false instead.
 // The entry names the program by its absolute path in TryExec too, so once the program is
 // removed the desktop starts nothing (the entry stays the user's file).
-class AutostartLoginItem final : public LoginItemService {
+class AutostartLoginItem {
 public:
+    enum class Status {
+        enabled,
+        notRegistered,
+        // An entry exists but the desktop will not start it (switched off by the user in the
+        // desktop's own start-up settings, or unreadable).
+        disabled,
+    };
+
     // `directory` defaults to the user's autostart folder, `executable` (the path's bytes as
     // the file system holds them) to this program.
     explicit AutostartLoginItem(QString directory = {}, QByteArray executable = {});
 
-    [[nodiscard]] Status status() const override;
-    [[nodiscard]] bool registerItem() override;
-    [[nodiscard]] bool unregisterItem() override;
+    [[nodiscard]] Status status() const;
+    [[nodiscard]] bool isEnabled() const { return status() == Status::enabled; }
+    // Both return false when the change could not be made; the status then tells what holds.
+    [[nodiscard]] bool registerItem();
+    [[nodiscard]] bool unregisterItem();
 
     [[nodiscard]] QString entryPath() const;
 

@@ -44,14 +44,8 @@ QLabel* captionLabel(const QString& text, QWidget* parent) {
 
 } // namespace
 
-SettingsView::SettingsView(QWidget* parent)
-    : QWidget(parent), ownedLoginItem_(std::make_unique<AutostartLoginItem>()),
-      settings_(SettingsStore::shared()), loginItem_(*ownedLoginItem_) {
-    build();
-}
-
-SettingsView::SettingsView(SettingsStore& settings, LoginItemService& loginItem, QWidget* parent)
-    : QWidget(parent), settings_(settings), loginItem_(loginItem) {
+SettingsView::SettingsView(SettingsStore& settings, AutostartLoginItem& autostart, QWidget* parent)
+    : QWidget(parent), settings_(settings), autostart_(autostart) {
     build();
 }
 
@@ -90,23 +84,8 @@ int SettingsView::intervalChoiceIndex(double seconds) {
     return -1;
 }
 
-bool SettingsView::readBool(const char* key) const {
-    // Shown without registered defaults too (the window works before the stores exist).
-    if (settings_.contains(QLatin1String(key))) {
-        return settings_.boolValue(QLatin1String(key));
-    }
-    return defaultSettings().value(QLatin1String(key)).toBool();
-}
-
-double SettingsView::readDouble(const char* key) const {
-    if (settings_.contains(QLatin1String(key))) {
-        return settings_.doubleValue(QLatin1String(key));
-    }
-    return defaultSettings().value(QLatin1String(key)).toDouble();
-}
-
 QCheckBox* SettingsView::addSwitch(QBoxLayout& layout, const QString& label, const char* key,
-                                   bool indented) {
+                                   bool DisplaySettings::*shown, bool indented) {
     auto* box = new QCheckBox(label, this);
     box->setObjectName(QLatin1String(key));
     if (indented) {
@@ -117,7 +96,7 @@ QCheckBox* SettingsView::addSwitch(QBoxLayout& layout, const QString& label, con
     } else {
         layout.addWidget(box);
     }
-    switches_.at(switchCount_++) = {box, key};
+    switches_.at(switchCount_++) = {box, shown};
     connect(box, &QCheckBox::toggled, this, [this, key](bool checked) {
         if (!refreshing_) {
             settings_.setBool(QLatin1String(key), checked);
@@ -131,22 +110,29 @@ void SettingsView::build() {
 
     auto* shown = new QGroupBox(QStringLiteral("表示項目"), this);
     auto* shownLayout = new QVBoxLayout(shown);
-    showClock_ = addSwitch(*shownLayout, QStringLiteral("時刻"), keys::showClock);
-    showClockYear_ = addSwitch(*shownLayout, QStringLiteral("年を表示"), keys::showClockYear, true);
-    showCPU_ = addSwitch(*shownLayout, QStringLiteral("CPU"), keys::showCPU);
-    showCoreBars_ = addSwitch(*shownLayout, QStringLiteral("コア別バー"), keys::showCoreBars, true);
-    addSwitch(*shownLayout, QStringLiteral("GPU"), keys::showGPU);
-    addSwitch(*shownLayout, QStringLiteral("メモリ"), keys::showMemory);
-    addSwitch(*shownLayout, QStringLiteral("ネットワーク"), keys::showNetwork);
-    addSwitch(*shownLayout, QStringLiteral("ディスク"), keys::showDisk);
-    addSwitch(*shownLayout, QStringLiteral("Trovimo 自身の負荷"), keys::showSelf);
+    showClock_ = addSwitch(*shownLayout, QStringLiteral("時刻"), keys::showClock,
+                           &DisplaySettings::showClock);
+    showClockYear_ = addSwitch(*shownLayout, QStringLiteral("年を表示"), keys::showClockYear,
+                               &DisplaySettings::showClockYear, true);
+    showCPU_ =
+        addSwitch(*shownLayout, QStringLiteral("CPU"), keys::showCPU, &DisplaySettings::showCPU);
+    showCoreBars_ = addSwitch(*shownLayout, QStringLiteral("コア別バー"), keys::showCoreBars,
+                              &DisplaySettings::showCoreBars, true);
+    addSwitch(*shownLayout, QStringLiteral("GPU"), keys::showGPU, &DisplaySettings::showGPU);
+    addSwitch(*shownLayout, QStringLiteral("メモリ"), keys::showMemory,
+              &DisplaySettings::showMemory);
+    addSwitch(*shownLayout, QStringLiteral("ネットワーク"), keys::showNetwork,
+              &DisplaySettings::showNetwork);
+    addSwitch(*shownLayout, QStringLiteral("ディスク"), keys::showDisk, &DisplaySettings::showDisk);
+    addSwitch(*shownLayout, QStringLiteral("Trovimo 自身の負荷"), keys::showSelf,
+              &DisplaySettings::showSelf);
     root->addWidget(shown);
 
     auto* general = new QGroupBox(QStringLiteral("一般"), this);
     auto* generalLayout = new QVBoxLayout(general);
     launchAtLogin_ = new QCheckBox(QStringLiteral("OS 起動時に自動的に起動"), general);
     launchAtLogin_->setObjectName(QStringLiteral("launchAtLogin"));
-    launchAtLogin_->setChecked(loginItem_.isEnabled());
+    launchAtLogin_->setChecked(autostart_.isEnabled());
     connect(launchAtLogin_, &QCheckBox::toggled, this, [this](bool checked) {
         if (!refreshing_) {
             launchAtLoginToggled(checked);
@@ -157,7 +143,8 @@ void SettingsView::build() {
 
     auto* window = new QGroupBox(QStringLiteral("ウィンドウ"), this);
     auto* windowLayout = new QVBoxLayout(window);
-    addSwitch(*windowLayout, QStringLiteral("画面端に吸着"), keys::snapToEdges);
+    addSwitch(*windowLayout, QStringLiteral("画面端に吸着"), keys::snapToEdges,
+              &DisplaySettings::snapToEdges);
     root->addWidget(window);
 
     auto* alert = new QGroupBox(QStringLiteral("ディスクアラート"), this);
@@ -198,7 +185,8 @@ void SettingsView::build() {
     });
     samplingLayout->addRow(QStringLiteral("更新間隔"), interval_);
     auto* animateRow = new QVBoxLayout;
-    addSwitch(*animateRow, QStringLiteral("数値の変化をなめらかに補間"), keys::animateValues);
+    addSwitch(*animateRow, QStringLiteral("数値の変化をなめらかに補間"), keys::animateValues,
+              &DisplaySettings::animateValues);
     samplingLayout->addRow(animateRow);
     root->addWidget(sampling);
 
@@ -222,18 +210,19 @@ void SettingsView::build() {
 
 void SettingsView::refresh() {
     const RefreshGuard guard(refreshing_);
+    // Shown before start-up registered the defaults too: DisplaySettings has its own.
+    const DisplaySettings shown = settings_.display();
     for (std::size_t i = 0; i < switchCount_; ++i) {
-        switches_.at(i).first->setChecked(readBool(switches_.at(i).second));
+        switches_.at(i).first->setChecked(shown.*switches_.at(i).second);
     }
     // Greyed out, not cleared: the stored choice comes back with its parent.
     showClockYear_->setEnabled(showClock_->isChecked());
     showCoreBars_->setEnabled(showCPU_->isChecked());
 
-    const double threshold = readDouble(keys::diskAlertThreshold);
-    threshold_->setValue(positionForThreshold(threshold));
-    thresholdValue_->setText(thresholdText(threshold));
-
-    interval_->setCurrentIndex(intervalChoiceIndex(readDouble(keys::updateInterval)));
+    // As set, even where the panel uses a clamped value: this is where it gets mended.
+    threshold_->setValue(positionForThreshold(shown.diskAlertThresholdAsSet));
+    thresholdValue_->setText(thresholdText(shown.diskAlertThresholdAsSet));
+    interval_->setCurrentIndex(intervalChoiceIndex(shown.updateIntervalAsSet));
 }
 
 void SettingsView::launchAtLoginToggled(bool wanted) {
@@ -241,11 +230,11 @@ void SettingsView::launchAtLoginToggled(bool wanted) {
     // the real state is itself a change and is applied once more; a second refusal ends it,
     // silently either way.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const bool applied = wanted ? loginItem_.registerItem() : loginItem_.unregisterItem();
+        const bool applied = wanted ? autostart_.registerItem() : autostart_.unregisterItem();
         if (applied) {
             return;
         }
-        const bool actual = loginItem_.isEnabled();
+        const bool actual = autostart_.isEnabled();
         if (actual == wanted) {
             return;
         }

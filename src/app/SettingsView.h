@@ -1,12 +1,11 @@
 #pragma once
 
-#include "app/LoginItemService.h"
+#include "model/DisplaySettings.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <array>
-#include <memory>
 
 class QBoxLayout;
 class QCheckBox;
@@ -16,6 +15,7 @@ class QSlider;
 
 namespace trovimo {
 
+class AutostartLoginItem;
 class SettingsStore;
 
 // The settings window's content. Every control writes its key the moment it changes; the
@@ -39,9 +39,7 @@ public:
         {"5秒", 5.0},
     }};
 
-    // On the process's settings and the user's autostart folder.
-    explicit SettingsView(QWidget* parent = nullptr);
-    SettingsView(SettingsStore& settings, LoginItemService& loginItem, QWidget* parent = nullptr);
+    SettingsView(SettingsStore& settings, AutostartLoginItem& autostart, QWidget* parent = nullptr);
     ~SettingsView() override;
 
     // "90%": the threshold as a whole percentage, halves away from zero.
@@ -55,15 +53,13 @@ public:
 private:
     void build();
     void refresh();
-    [[nodiscard]] bool readBool(const char* key) const;
-    [[nodiscard]] double readDouble(const char* key) const;
+    // A check box that writes `key` when clicked and shows `shown` of the display settings.
     QCheckBox* addSwitch(QBoxLayout& layout, const QString& label, const char* key,
-                         bool indented = false);
+                         bool DisplaySettings::*shown, bool indented = false);
     void launchAtLoginToggled(bool wanted);
 
-    std::unique_ptr<LoginItemService> ownedLoginItem_;
     SettingsStore& settings_;
-    LoginItemService& loginItem_;
+    AutostartLoginItem& autostart_;
     bool refreshing_ = false;
 
     QCheckBox* showClock_ = nullptr;
@@ -74,7 +70,7 @@ private:
     QSlider* threshold_ = nullptr;
     QLabel* thresholdValue_ = nullptr;
     QComboBox* interval_ = nullptr;
-    std::array<std::pair<QCheckBox*, const char*>, 11> switches_{};
+    std::array<std::pair<QCheckBox*, bool DisplaySettings::*>, 11> switches_{};
     std::size_t switchCount_ = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

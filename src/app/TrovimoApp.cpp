@@ -2,7 +2,7 @@
 
 #include "app/AboutView.h"
 #include "app/AutostartLoginItem.h"
-#include "app/MyAppLauncher.h"
+#include "app/CompanionAppLauncher.h"
 #include "app/SettingsView.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
@@ -40,16 +40,16 @@ void bringForward(QWidget& window) {
 
 std::vector<LauncherMenuEntry> launcherMenuEntries() {
     std::vector<LauncherMenuEntry> entries;
-    for (const MyAppLauncher::Entry& entry : MyAppLauncher::entries()) {
+    for (const CompanionAppLauncher::Entry& entry : CompanionAppLauncher::entries()) {
         entries.push_back({entry.app.name, entry.app.summary, entry.icon.value_or(QIcon())});
     }
     return entries;
 }
 
 void openLauncherEntry(int index) {
-    const auto& entries = MyAppLauncher::entries();
+    const auto& entries = CompanionAppLauncher::entries();
     if (index >= 0 && static_cast<std::size_t>(index) < entries.size()) {
-        MyAppLauncher::open(entries[static_cast<std::size_t>(index)]);
+        CompanionAppLauncher::open(entries[static_cast<std::size_t>(index)]);
     }
 }
 
@@ -59,8 +59,7 @@ TrovimoApp::TrovimoApp(QObject* parent) : TrovimoApp(Options{}, parent) {}
 
 TrovimoApp::TrovimoApp(Options options, QObject* parent)
     : QObject(parent),
-      settings_(options.settings != nullptr ? *options.settings : SettingsStore::shared()),
-      makeLoginItem_(std::move(options.loginItem)) {
+      settings_(options.settings != nullptr ? *options.settings : SettingsStore::shared()) {
     // The order is part of the contract: both stores exist before the defaults are
     // registered, and the defaults before any window reads a setting.
     stats_ = std::make_unique<StatsStore>(settings_, options.readers ? options.readers()
@@ -73,9 +72,6 @@ TrovimoApp::TrovimoApp(Options options, QObject* parent)
         updates_ = std::make_unique<UpdateStore>(std::move(updateOptions));
     }
     settings_.registerDefaults(defaultSettings());
-    if (!makeLoginItem_) {
-        makeLoginItem_ = [] { return std::make_unique<AutostartLoginItem>(); };
-    }
 }
 
 TrovimoApp::~TrovimoApp() {
@@ -174,11 +170,11 @@ AboutView& TrovimoApp::openAbout() {
 
 SettingsView& TrovimoApp::openSettings() {
     if (!settingsWindow_) {
-        if (!loginItem_) {
-            loginItem_ = makeLoginItem_();
+        if (!autostart_) {
+            autostart_ = std::make_unique<AutostartLoginItem>();
         }
         // Made afresh after each close, so the login switch shows the desktop's state now.
-        settingsWindow_ = new SettingsView(settings_, *loginItem_);
+        settingsWindow_ = new SettingsView(settings_, *autostart_);
         settingsWindow_->setAttribute(Qt::WA_DeleteOnClose);
         settingsWindow_->setWindowTitle(QString::fromUtf8(settingsWindowTitle));
         settingsWindow_->setWindowIcon(AboutView::applicationIcon());

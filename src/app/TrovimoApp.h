@@ -11,9 +11,9 @@
 namespace trovimo {
 
 class AboutView;
+class AutostartLoginItem;
 class CompositorWatch;
 class ContentView;
-class LoginItemService;
 class MainWindowVisibility;
 class SettingsStore;
 class SettingsView;
@@ -34,8 +34,6 @@ public:
         std::function<StatsReaders()> readers;
         // An update store on the maker's feed when empty.
         std::function<std::unique_ptr<UpdateStore>()> updateStore;
-        // The user's XDG autostart entry when empty.
-        std::function<std::unique_ptr<LoginItemService>()> loginItem;
     };
 
     explicit TrovimoApp(QObject* parent = nullptr);
@@ -72,12 +70,11 @@ private:
     SettingsStore& settings_;
     std::unique_ptr<StatsStore> stats_;
     std::unique_ptr<UpdateStore> updates_;
-    std::function<std::unique_ptr<LoginItemService>()> makeLoginItem_;
     std::unique_ptr<CompositorWatch> compositor_;
     std::unique_ptr<WindowConfigurator> configurator_;
     std::unique_ptr<MainWindowVisibility> visibility_;
     std::unique_ptr<ContentView> panel_;
-    std::unique_ptr<LoginItemService> loginItem_;
+    std::unique_ptr<AutostartLoginItem> autostart_;
     QPointer<AboutView> about_;
     QPointer<SettingsView> settingsWindow_;
 };

@@ -1,6 +1,6 @@
 #include "app/UnixSignalQuitter.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

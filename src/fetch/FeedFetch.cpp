@@ -1,6 +1,6 @@
 #include "fetch/FeedFetch.h"
 
-#include "update/FeedLimits.h"
+#include "core/FeedLimits.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -5,8 +5,8 @@
 // Exit status 0: the body is on standard output. 1: standard output holds one line saying
 // what went wrong. 2: the arguments were not understood.
 
+#include "core/FeedLimits.h"
 #include "fetch/FeedFetch.h"
-#include "update/FeedLimits.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/BoottimeClock.h"
+#include "core/BoottimeClock.h"
 #include "model/DiskActivity.h"
 
 #include <chrono>

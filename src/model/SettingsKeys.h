@@ -17,7 +17,7 @@ inline constexpr const char* showNetwork = "showNetwork";
 inline constexpr const char* showDisk = "showDisk";
 inline constexpr const char* showSelf = "showSelf";
 inline constexpr const char* updateInterval = "updateInterval";
-// Not registered: its default comes from the panel (true, floating on top).
+// Not registered: its default is DisplaySettings' (true, floating on top).
 inline constexpr const char* alwaysOnTop = "alwaysOnTop";
 // Not registered, set by no window: replaces the built-in version feed location.
 inline constexpr const char* updateFeedURL = "updateFeedURL";
@@ -26,19 +26,7 @@ inline constexpr const char* updateFeedURL = "updateFeedURL";
 
 namespace trovimo {
 
-// The registered defaults: built once per process, constant afterwards.
+// The defaults start-up registers, DisplaySettings' own: built once per process.
 [[nodiscard]] const QVariantMap& defaultSettings();
-
-// The shortest sampling period: the figures move no faster than this, and shorter periods
-// only turn the panel into a busy loop.
-inline constexpr double minimumUpdateInterval = 0.1;
-
-// The sampling period in seconds: the stored interval when it is positive and finite (raised
-// to minimumUpdateInterval), else one second.
-[[nodiscard]] double effectiveUpdateInterval(double stored);
-
-// The disk alert threshold as a fraction: a finite stored value clamped to 0..1, else the
-// registered default.
-[[nodiscard]] double effectiveDiskAlertThreshold(double stored);
 
 } // namespace trovimo

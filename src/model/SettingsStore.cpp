@@ -1,6 +1,6 @@
 #include "model/SettingsStore.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,6 +113,7 @@ void SettingsStore::registerDefaults(const QVariantMap& defaults) {
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
         registered_.insert(it.key(), it.value());
     }
+    display_.reset();
 }
 
 QVariant SettingsStore::lookup(const QString& key) const {
@@ -123,12 +124,21 @@ QVariant SettingsStore::lookup(const QString& key) const {
     return registered_.value(key);
 }
 
-bool SettingsStore::boolValue(const QString& key) const {
-    return parseBool(lookup(key)).value_or(false);
+bool SettingsStore::boolValue(const QString& key, bool fallback) const {
+    const QVariant value = lookup(key);
+    return value.isValid() ? parseBool(value).value_or(false) : fallback;
 }
 
-double SettingsStore::doubleValue(const QString& key) const {
-    return parseDouble(lookup(key)).value_or(0.0);
+double SettingsStore::doubleValue(const QString& key, double fallback) const {
+    const QVariant value = lookup(key);
+    return value.isValid() ? parseDouble(value).value_or(0.0) : fallback;
+}
+
+const DisplaySettings& SettingsStore::display() const {
+    if (!display_) {
+        display_ = DisplaySettings::read(*this);
+    }
+    return *display_;
 }
 
 std::optional<QString> SettingsStore::stringValue(const QString& key) const {
@@ -180,6 +190,7 @@ void SettingsStore::remove(const QString& key) {
 }
 
 void SettingsStore::persist(const QString& key, bool fileChanges) {
+    display_.reset();
     if (fileChanges && !writeFile()) {
         systemLog(logApp(),
                   QStringLiteral("SettingsStore: 設定を保存できませんでした: %1").arg(filePath_));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/DisplaySettings.h"
+
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -13,9 +15,9 @@ namespace trovimo {
 
 // The per-user settings: an INI file at $XDG_CONFIG_HOME/Trovimo/Trovimo.conf plus an
 // in-memory registration layer. A read yields the stored value, else the registered
-// default, else the type's zero value; a stored value that does not parse as the type
-// also reads as the zero value. Writes persist at once and announce the key; a write that
-// does not reach the file is logged.
+// default, else the fallback (the type's zero value unless given); a stored value that does
+// not parse as the type reads as the zero value. Writes persist at once and announce the key; a
+// write that does not reach the file is logged.
 //
 // A file that is not a regular file (a FIFO would block the start for good) or is larger
 // than maximumFileSize is never opened: the values then live in memory for this run only,
@@ -35,8 +37,8 @@ public:
     // Registered values live in memory only and never reach the file.
     void registerDefaults(const QVariantMap& defaults);
 
-    [[nodiscard]] bool boolValue(const QString& key) const;
-    [[nodiscard]] double doubleValue(const QString& key) const;
+    [[nodiscard]] bool boolValue(const QString& key, bool fallback = false) const;
+    [[nodiscard]] double doubleValue(const QString& key, double fallback = 0.0) const;
     [[nodiscard]] std::optional<QString> stringValue(const QString& key) const;
     // Stored value only (no registration layer); invalid when nothing is stored.
     [[nodiscard]] QVariant storedValue(const QString& key) const;
@@ -49,6 +51,10 @@ public:
     void remove(const QString& key);
 
     [[nodiscard]] QString filePath() const { return filePath_; }
+
+    // The display settings, read again only after a write or a registration: every refresh
+    // and every tick asks for them.
+    [[nodiscard]] const DisplaySettings& display() const;
 
 signals:
     void changed(const QString& key);
@@ -63,6 +69,7 @@ private:
     std::unique_ptr<QSettings> file_;
     QVariantMap unsaved_;
     QVariantMap registered_;
+    mutable std::optional<DisplaySettings> display_;
 };
 
 } // namespace trovimo

@@ -1,9 +1,8 @@
 #include "model/StatsStore.h"
 
-#include "model/BoottimeTimer.h"
-#include "model/SettingsKeys.h"
+#include "core/BoottimeTimer.h"
+#include "core/SystemLog.h"
 #include "model/SettingsStore.h"
-#include "model/SystemLog.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -41,7 +40,6 @@ StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
                      .arg(trashReadLimit.count()),
                  trashReadLimit) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
-    connect(&settings_, &SettingsStore::changed, this, [this] { tickSettings_.reset(); });
     if (trashReader_ && trashReader_->changeDescriptor() >= 0) {
         trashWatch_ = std::make_unique<QSocketNotifier>(trashReader_->changeDescriptor(),
                                                         QSocketNotifier::Read);
@@ -58,31 +56,18 @@ void StatsStore::setDiskReadLimits(std::chrono::milliseconds volume,
     trashRead_.setTimeLimit(trash);
 }
 
-const StatsStore::TickSettings& StatsStore::tickSettings() {
-    if (!tickSettings_) {
-        tickSettings_ = TickSettings{settings_.boolValue(keys::showCPU),
-                                     settings_.boolValue(keys::showGPU),
-                                     settings_.boolValue(keys::showMemory),
-                                     settings_.boolValue(keys::showNetwork),
-                                     settings_.boolValue(keys::showDisk),
-                                     settings_.boolValue(keys::showSelf),
-                                     settings_.doubleValue(keys::updateInterval)};
-        reportIntervalAdjustment(tickSettings_->updateInterval);
-    }
-    return *tickSettings_;
-}
-
-void StatsStore::reportIntervalAdjustment(double stored) {
+const DisplaySettings& StatsStore::shown() {
+    const DisplaySettings& settings = settings_.display();
     // Zero, negative and unreadable values mean "the default" and go unmentioned; a value
     // someone wrote but that cannot be honoured is named once, whatever else changes.
-    const double used = effectiveUpdateInterval(stored);
-    if (!(stored > 0.0) || used == stored || reportedInterval_ == stored) {
-        return;
+    const double stored = settings.updateIntervalAsSet;
+    if (stored > 0.0 && settings.updateInterval != stored && reportedInterval_ != stored) {
+        reportedInterval_ = stored;
+        systemLog(logApp(), QStringLiteral("StatsStore: 更新間隔 %1 秒の代わりに %2 秒で計測します")
+                                .arg(stored)
+                                .arg(settings.updateInterval));
     }
-    reportedInterval_ = stored;
-    systemLog(logApp(), QStringLiteral("StatsStore: 更新間隔 %1 秒の代わりに %2 秒で計測します")
-                            .arg(stored)
-                            .arg(used));
+    return settings;
 }
 
 StatsStore::~StatsStore() = default;
@@ -105,7 +90,7 @@ void StatsStore::start() {
 void StatsStore::armNextWake() {
     // Read before every sleep, so a new interval applies from the next sleep on. The deadline
     // is taken after the tick, so the real period is the interval plus the tick's own time.
-    const double seconds = effectiveUpdateInterval(tickSettings().updateInterval);
+    const double seconds = shown().updateInterval;
     const auto delay = std::chrono::duration<double>(std::min(seconds, 86400.0));
     timer_->arm(std::chrono::duration_cast<std::chrono::nanoseconds>(delay));
 }
@@ -128,72 +113,45 @@ void StatsStore::tick() {
 }
 
 void StatsStore::sampleCPU() {
-    if (!tickSettings().showCPU) {
-        cpu_.reset();
-        emit cpuChanged();
-        return;
-    }
-    cpu_ = sampleOf<CPULoad>(readers_.cpu);
-    emit cpuChanged();
+    cpu_ = shown().showCPU ? sampleOf<CPULoad>(readers_.cpu) : std::nullopt;
     if (cpu_) {
         cpuHistory_.append(cpu_->total);
-        emit cpuHistoryChanged();
     }
 }
 
 void StatsStore::sampleGPU() {
-    std::optional<double> sample;
-    if (tickSettings().showGPU) {
-        sample = sampleOf<double>(readers_.gpu);
-    }
-    if (sample != gpu_) {
-        gpu_ = sample;
-        emit gpuChanged();
-    }
-    if (sample) {
-        gpuHistory_.append(*sample);
-        emit gpuHistoryChanged();
+    gpu_ = shown().showGPU ? sampleOf<double>(readers_.gpu) : std::nullopt;
+    if (gpu_) {
+        gpuHistory_.append(*gpu_);
     }
 }
 
 void StatsStore::sampleMemory() {
-    if (tickSettings().showMemory) {
-        memory_ = sampleOf<MemoryStats>(readers_.memory);
-    } else {
-        memory_.reset();
-    }
-    emit memoryChanged();
+    memory_ = shown().showMemory ? sampleOf<MemoryStats>(readers_.memory) : std::nullopt;
 }
 
 void StatsStore::sampleNetwork() {
-    if (!tickSettings().showNetwork) {
+    if (!shown().showNetwork) {
         network_.reset();
-        emit networkChanged();
         networkInfo_.reset();
-        emit networkInfoChanged();
         return;
     }
     networkInfo_ = sampleOf<NetworkInfo>(readers_.networkInfo);
-    emit networkInfoChanged();
     std::optional<std::string> interface;
     if (networkInfo_) {
         interface = networkInfo_->interfaceName;
     }
     const auto now = clock_();
     network_ = readers_.network ? readers_.network->read(now, interface) : std::nullopt;
-    emit networkChanged();
     if (network_) {
         downloadHistory_.append(network_->download);
-        emit downloadHistoryChanged();
         uploadHistory_.append(network_->upload);
-        emit uploadHistoryChanged();
     }
 }
 
 void StatsStore::sampleDisk() {
-    if (!tickSettings().showDisk || !diskReader_) {
+    if (!shown().showDisk || !diskReader_) {
         disk_.reset();
-        emit diskChanged();
         return;
     }
     if (volumeRead_.isRunning()) {
@@ -246,7 +204,7 @@ void StatsStore::startTrashRead() {
 }
 
 void StatsStore::publishVolume(std::optional<DiskUsage> sample) {
-    if (!tickSettings().showDisk) {
+    if (!shown().showDisk) {
         return; // hidden while the read ran
     }
     if (sample) {
@@ -254,32 +212,22 @@ void StatsStore::publishVolume(std::optional<DiskUsage> sample) {
     }
     disk_ = sample;
     if (disk_) {
-        startTrashRead(); // before the signals, so that they find it under way
+        startTrashRead(); // before the signal, so that its listeners find it under way
     }
-    emit diskChanged();
     emit ticked();
 }
 
 void StatsStore::publishTrash(std::optional<std::int64_t> bytes) {
     // Absent when the count was cut short or the trash unreadable: the last count stands.
     trashBytes_ = bytes.value_or(trashBytes_);
-    if (disk_ && tickSettings().showDisk) {
-        const std::int64_t purgeable = purgeableShare(*disk_, trashBytes_);
-        if (purgeable != disk_->purgeable) {
-            disk_->purgeable = purgeable;
-            emit diskChanged();
-        }
+    if (disk_ && shown().showDisk) {
+        disk_->purgeable = purgeableShare(*disk_, trashBytes_);
     }
     emit ticked();
 }
 
 void StatsStore::sampleSelf() {
-    if (tickSettings().showSelf) {
-        selfStats_ = sampleOf<SelfStats>(readers_.self);
-    } else {
-        selfStats_.reset();
-    }
-    emit selfStatsChanged();
+    selfStats_ = shown().showSelf ? sampleOf<SelfStats>(readers_.self) : std::nullopt;
 }
 
 } // namespace trovimo

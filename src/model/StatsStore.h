@@ -1,10 +1,10 @@
 #pragma once
 
-#include "model/BackgroundRead.h"
-#include "model/BoottimeClock.h"
+#include "core/BackgroundRead.h"
+#include "core/BoottimeClock.h"
+#include "core/WakeTimer.h"
 #include "model/RingBuffer.h"
 #include "model/StatsReaders.h"
-#include "model/WakeTimer.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -16,6 +16,7 @@
 
 namespace trovimo {
 
+struct DisplaySettings;
 class SettingsStore;
 
 // The single model of the running system: owns the readers, runs the sampling loop on the
@@ -83,19 +84,8 @@ public:
     [[nodiscard]] const std::optional<SelfStats>& selfStats() const noexcept { return selfStats_; }
 
 signals:
-    void cpuChanged();
-    void cpuHistoryChanged();
-    void gpuChanged();
-    void gpuHistoryChanged();
-    void memoryChanged();
-    void networkChanged();
-    void networkInfoChanged();
-    void downloadHistoryChanged();
-    void uploadHistoryChanged();
-    void diskChanged();
-    void selfStatsChanged();
-    // Once after every tick, and after a volume or trash read landed: a cheap hook for views
-    // that redraw as a whole.
+    // Once after every tick, and after a volume or trash read landed: views redraw as a
+    // whole from the getters.
     void ticked();
 
 private:
@@ -111,21 +101,10 @@ private:
     void publishTrash(std::optional<std::int64_t> bytes);
     void sampleSelf();
 
-    // The settings a tick reads, looked up again only after the store reports a change.
-    struct TickSettings {
-        bool showCPU = false;
-        bool showGPU = false;
-        bool showMemory = false;
-        bool showNetwork = false;
-        bool showDisk = false;
-        bool showSelf = false;
-        double updateInterval = 0.0;
-    };
-    const TickSettings& tickSettings();
-    void reportIntervalAdjustment(double stored);
+    // The settings, with the interval named in the log when it cannot be honoured.
+    const DisplaySettings& shown();
 
     SettingsStore& settings_;
-    std::optional<TickSettings> tickSettings_;
     std::optional<double> reportedInterval_;
     StatsReaders readers_;
     std::unique_ptr<WakeTimer> timer_;

@@ -1,6 +1,6 @@
 #include "panel/ClockFormatter.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <unicode/datefmt.h>
 #include <unicode/dtptngen.h>

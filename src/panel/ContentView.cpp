@@ -68,11 +68,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
-        connect(&settings_, &SettingsStore::changed, this,
-                [this] {
-                    settingsRead_.reset();
-                    relayout();
-                }),
+        connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
     };
     if (updates_ != nullptr) {
         storeConnections_.push_back(
@@ -152,12 +148,7 @@ void ContentView::setOpaqueBackground(bool opaque) {
 PanelInputs ContentView::gatherInputs() const {
     PanelInputs inputs;
     inputs.stats = StatsSnapshot::capture(stats_);
-    // Read again only after the store reported a change: a dozen lookups by name every
-    // refresh otherwise.
-    if (!settingsRead_) {
-        settingsRead_ = PanelSettings::read(settings_);
-    }
-    inputs.settings = *settingsRead_;
+    inputs.settings = settings_.display();
     inputs.update = commands_.updateStatus();
     inputs.hovering = hovering_;
     inputs.now = wallClock_();

@@ -99,9 +99,7 @@ private:
     bool opaqueBackground_ = false;
     bool hovering_ = false;
     PanelLayoutResult layout_;
-    PanelSettings lastSettings_;
-    // The settings as last read from the store; empty once it reported a change.
-    mutable std::optional<PanelSettings> settingsRead_;
+    DisplaySettings lastSettings_;
     NumberRoller roller_;
     QTimer minuteTimer_;
     QTimer secondTimer_;

@@ -18,7 +18,7 @@ ContextMenuItem toggle(const QString& title, ContextMenuAction what, bool checke
 } // namespace
 
 std::vector<ContextMenuItem> contextMenuItems(const PanelUpdateStatus& update,
-                                              const PanelSettings& settings,
+                                              const DisplaySettings& settings,
                                               std::span<const LauncherMenuEntry> launcher) {
     std::vector<ContextMenuItem> items;
     if (update.kind != PanelUpdateStatus::Kind::upToDate) {

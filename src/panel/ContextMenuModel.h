@@ -43,7 +43,7 @@ struct ContextMenuItem {
 
 // The panel's context menu, top to bottom.
 [[nodiscard]] std::vector<ContextMenuItem>
-contextMenuItems(const PanelUpdateStatus& update, const PanelSettings& settings,
+contextMenuItems(const PanelUpdateStatus& update, const DisplaySettings& settings,
                  std::span<const LauncherMenuEntry> launcher);
 
 } // namespace trovimo

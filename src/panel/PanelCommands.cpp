@@ -53,7 +53,7 @@ QMenu* PanelCommands::contextMenu(QWidget* parent) {
         launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
     QPointer<PanelCommands> self(this);
     for (const ContextMenuItem& item :
-         contextMenuItems(updateStatus(), PanelSettings::read(settings_), entries)) {
+         contextMenuItems(updateStatus(), settings_.display(), entries)) {
         if (item.kind == ContextMenuItem::Kind::separator) {
             menu->addSeparator();
             continue;
@@ -94,13 +94,13 @@ void PanelCommands::perform(PanelAction action) {
         break;
     case PanelAction::togglePin:
         settings_.setBool(QString::fromLatin1(keys::alwaysOnTop),
-                          !PanelSettings::read(settings_).alwaysOnTop);
+                          !settings_.display().alwaysOnTop);
         break;
     }
 }
 
 void PanelCommands::perform(const ContextMenuItem& item) {
-    const PanelSettings current = PanelSettings::read(settings_);
+    const DisplaySettings current = settings_.display();
     switch (item.action) {
     case ContextMenuAction::none:
         break;

@@ -1,7 +1,5 @@
 #include "panel/PanelLayout.h"
 
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/Sections.h"
@@ -13,23 +11,6 @@ namespace trovimo {
 namespace {
 
 constexpr double rowSpacing = 8.0; // between the items of a row with default spacing
-
-// Reads a flag whose key may hold nothing at all (neither stored nor registered).
-bool flag(const SettingsStore& settings, const char* key, bool fallback) {
-    const QString name = QString::fromLatin1(key);
-    if (!settings.contains(name) && !defaultSettings().contains(name)) {
-        return fallback;
-    }
-    return settings.boolValue(name);
-}
-
-double number(const SettingsStore& settings, const char* key, double fallback) {
-    const QString name = QString::fromLatin1(key);
-    if (!settings.contains(name) && !defaultSettings().contains(name)) {
-        return fallback;
-    }
-    return settings.doubleValue(name);
-}
 
 std::vector<double> copyOf(const RingBuffer<double>& buffer) {
     return buffer.storage();
@@ -163,25 +144,6 @@ void translateElement(PanelElement& element, QPointF offset) {
         element);
 }
 
-PanelSettings PanelSettings::read(const SettingsStore& settings) {
-    PanelSettings values;
-    values.alwaysOnTop = flag(settings, keys::alwaysOnTop, values.alwaysOnTop);
-    values.showClock = flag(settings, keys::showClock, values.showClock);
-    values.showClockYear = flag(settings, keys::showClockYear, values.showClockYear);
-    values.showCPU = flag(settings, keys::showCPU, values.showCPU);
-    values.showCoreBars = flag(settings, keys::showCoreBars, values.showCoreBars);
-    values.showGPU = flag(settings, keys::showGPU, values.showGPU);
-    values.showMemory = flag(settings, keys::showMemory, values.showMemory);
-    values.showNetwork = flag(settings, keys::showNetwork, values.showNetwork);
-    values.showDisk = flag(settings, keys::showDisk, values.showDisk);
-    values.showSelf = flag(settings, keys::showSelf, values.showSelf);
-    values.diskAlertThreshold = effectiveDiskAlertThreshold(
-        number(settings, keys::diskAlertThreshold, values.diskAlertThreshold));
-    values.snapToEdges = flag(settings, keys::snapToEdges, values.snapToEdges);
-    values.animateValues = flag(settings, keys::animateValues, values.animateValues);
-    return values;
-}
-
 StatsSnapshot StatsSnapshot::capture(const StatsStore& store) {
     StatsSnapshot snapshot;
     snapshot.cpu = store.cpu();
@@ -200,7 +162,7 @@ StatsSnapshot StatsSnapshot::capture(const StatsStore& store) {
 
 PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
     PanelLayoutResult result;
-    const PanelSettings& settings = inputs.settings;
+    const DisplaySettings& settings = inputs.settings;
     constexpr double x = PanelMetrics::padding;
     constexpr double width = PanelMetrics::columnWidth;
     double y = PanelMetrics::padding;

@@ -2,6 +2,7 @@
 
 #include "model/CPULoad.h"
 #include "model/DiskUsage.h"
+#include "model/DisplaySettings.h"
 #include "model/MemoryStats.h"
 #include "model/NetworkInfo.h"
 #include "model/NetworkSpeed.h"
@@ -54,7 +55,6 @@
 namespace trovimo {
 
 class ClockFormatter;
-class SettingsStore;
 class StatsStore;
 
 // ---- Drawable elements -----------------------------------------------------------------
@@ -150,26 +150,6 @@ struct SectionLayout {
 
 // ---- Inputs ------------------------------------------------------------------------------
 
-// The settings the panel reads, with the panel's fallbacks for keys that hold nothing.
-struct PanelSettings {
-    bool alwaysOnTop = true;
-    bool showClock = true;
-    bool showClockYear = false;
-    bool showCPU = true;
-    bool showCoreBars = true;
-    bool showGPU = true;
-    bool showMemory = true;
-    bool showNetwork = true;
-    bool showDisk = true;
-    bool showSelf = false;
-    double diskAlertThreshold = 0.9;
-    bool snapToEdges = true;
-    bool animateValues = false;
-
-    [[nodiscard]] static PanelSettings read(const SettingsStore& settings);
-    friend bool operator==(const PanelSettings&, const PanelSettings&) = default;
-};
-
 // The statistics store's published values, copied for one evaluation.
 struct StatsSnapshot {
     std::optional<CPULoad> cpu;
@@ -198,7 +178,7 @@ struct PanelUpdateStatus {
 
 struct PanelInputs {
     StatsSnapshot stats;
-    PanelSettings settings;
+    DisplaySettings settings;
     PanelUpdateStatus update;
     bool hovering = false;
     std::chrono::system_clock::time_point now{};

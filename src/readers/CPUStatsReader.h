@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/CPULoad.h"
-#include "model/CPUTicks.h"
 #include "model/SampleSource.h"
+#include "readers/CPUTicks.h"
 #include "readers/WholeFileReader.h"
 
 #include <cstdint>

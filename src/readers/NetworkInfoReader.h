@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/BoottimeClock.h"
+#include "core/BoottimeClock.h"
 #include "model/NetworkInfo.h"
 #include "model/SampleSource.h"
 #include "readers/WholeFileReader.h"

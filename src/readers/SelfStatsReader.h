@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/SampleSource.h"
-#include "model/SelfCPUSample.h"
 #include "model/SelfStats.h"
+#include "readers/SelfCPUSample.h"
 #include "readers/WholeFileReader.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "readers/TrashSizeReader.h"
 
-#include "model/BoottimeClock.h"
+#include "core/BoottimeClock.h"
 #include "readers/Counters.h"
 #include "readers/DiskStatsReader.h"
 #include "readers/KernelText.h"

@@ -1,6 +1,6 @@
 #include "readers/WifiLink.h"
 
-#include "model/DisplayableText.h"
+#include "core/DisplayableText.h"
 #include "readers/NetlinkAttributes.h"
 
 #include <QList>

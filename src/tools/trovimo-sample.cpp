@@ -2,7 +2,6 @@
 // Its options and every field of the output are described by --help and trovimo-sample(1).
 
 #include "BuildInfo.h"
-#include "model/SampleJson.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -10,6 +9,7 @@
 #include "readers/DiskActivityReader.h"
 #include "readers/SensorsReader.h"
 #include "readers/SystemReaders.h"
+#include "tools/SampleJson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

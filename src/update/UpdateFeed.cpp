@@ -1,6 +1,6 @@
 #include "update/UpdateFeed.h"
 
-#include "model/DisplayableText.h"
+#include "core/DisplayableText.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

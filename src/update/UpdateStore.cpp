@@ -1,11 +1,11 @@
 #include "update/UpdateStore.h"
 
 #include "BuildInfo.h"
-#include "model/AppInfo.h"
-#include "model/BoottimeTimer.h"
+#include "core/AppInfo.h"
+#include "core/BoottimeTimer.h"
+#include "core/SystemLog.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
-#include "model/SystemLog.h"
 #include "update/UpdateFeed.h"
 #include "update/VersionComparison.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/WakeTimer.h"
-#include "update/FeedLimits.h"
+#include "core/FeedLimits.h"
+#include "core/WakeTimer.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateStatus.h"
 

@@ -1,7 +1,7 @@
 #include "window/FrameAutosave.h"
 
+#include "core/SystemLog.h"
 #include "model/SettingsStore.h"
-#include "model/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QEvent>

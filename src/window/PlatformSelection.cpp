@@ -1,6 +1,6 @@
 #include "window/PlatformSelection.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <xcb/xcb.h>
 

@@ -1,6 +1,6 @@
 #include "window/SnapController.h"
 
-#include "model/BoottimeTimer.h"
+#include "core/BoottimeTimer.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "app/AutostartLoginItem.h"
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@
 namespace trovimo {
 namespace {
 
-using Status = LoginItemService::Status;
+using Status = AutostartLoginItem::Status;
 
 QString freshFolder() {
     return test::scratchDirectory() + QStringLiteral("/autostart-test/") +

@@ -1,5 +1,5 @@
 #include "app/UnixSignalQuitter.h"
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>

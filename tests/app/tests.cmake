@@ -1,6 +1,6 @@
 # The Debian package: built with CPack, then installed and removed (as root in CI) or
 # unpacked into a scratch root, and its file list and dependencies checked.
-file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/*.cpp"
+file(GLOB _packaged_tools CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/tools/trovimo-*.cpp"
      "${CMAKE_SOURCE_DIR}/src/helpers/*.cpp")
 set(_packaged_targets trovimo trovimo_docs)
 foreach(_tool ${_packaged_tools})

@@ -3,6 +3,8 @@
 // click and read the panel.
 #pragma once
 
+#include "support/LocalHttpServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -10,7 +12,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -309,37 +310,10 @@ protected:
     std::vector<std::pair<QString, QString>> extraEnvironment;
 };
 
-// A feed server on loopback that answers every request with one canned reply (or none).
-class FeedServer : public QObject {
-public:
-    explicit FeedServer(QByteArray reply) : reply_(std::move(reply)) {
-        server_.listen(QHostAddress::LocalHost);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                ++requests;
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (socket->readAll().contains("\r\n\r\n") && !reply_.isEmpty()) {
-                        socket->write(reply_);
-                        socket->disconnectFromHost();
-                    }
-                });
-            }
-        });
-    }
-    [[nodiscard]] QString url() const {
-        return QStringLiteral("http://127.0.0.1:%1/trovimo/version.json").arg(server_.serverPort());
-    }
-    int requests = 0;
-
-private:
-    QTcpServer server_;
-    QByteArray reply_;
-};
-
-inline QByteArray httpReply(const QByteArray& status, const QByteArray& body,
-                            const QByteArray& headers = {}) {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\n" + headers + "Connection: close\r\n\r\n" + body;
+// The settings line that points the update check at `server`.
+inline QByteArray feedSetting(const test::LocalHttpServer& server) {
+    return "updateFeedURL=" + server.url(QStringLiteral("/trovimo/version.json")).toEncoded() +
+           "\n";
 }
 
 } // namespace trovimo::faults

@@ -9,6 +9,7 @@
 namespace {
 
 using namespace trovimo::faults;
+using trovimo::test::LocalHttpServer;
 
 TEST_F(FaultMatrix, RunsAndQuitsCleanlyOnSigterm) {
     const Outcome outcome = runProgram(3);
@@ -145,29 +146,29 @@ TEST_F(FaultMatrix, HostileOrAbsentUpdateFeedIsLoggedOncePerPoll) {
         QStringLiteral("UpdateStore: バージョン情報の取得に失敗: ").toUtf8();
     struct Case {
         const char* name;
-        QByteArray reply;
+        LocalHttpServer::Response reply;
     };
     const QByteArray oversized(100 * 1024, ' ');
     const Case cases[] = {
         {"wrong scheme",
-         httpReply("200 OK", R"({"latestVersion":"99.0","url":"file:///etc/passwd"})")},
+         LocalHttpServer::json(R"({"latestVersion":"99.0","url":"file:///etc/passwd"})")},
         {"oversized",
-         httpReply("200 OK",
-                   "{\"latestVersion\":\"99.0\",\"url\":\"https://a.test/\"" + oversized + "}")},
-        {"redirect to http",
-         httpReply("302 Found", "", "Location: http://127.0.0.1:1/version.json\r\n")},
-        {"not json", httpReply("200 OK", "<html>")},
-        {"server error", httpReply("500 Internal Server Error", "{}")},
+         LocalHttpServer::json("{\"latestVersion\":\"99.0\",\"url\":\"https://a.test/\"" +
+                               oversized + "}")},
+        {"redirect to http", LocalHttpServer::redirect("http://127.0.0.1:1/version.json")},
+        {"not json", LocalHttpServer::json("<html>")},
+        {"server error", LocalHttpServer::json("{}", 500)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FeedServer server(c.reply);
-        writeSettings("[General]\nupdateFeedURL=" + server.url().toUtf8() + "\n");
+        LocalHttpServer server;
+        server.route("/trovimo/version.json", c.reply);
+        writeSettings("[General]\n" + feedSetting(server));
         const Outcome outcome = runProgram(3);
         expectCleanExit(outcome);
         // Qt may try a request again on a fresh connection; the poll itself is one, which
         // the single log line shows.
-        EXPECT_GE(server.requests, 1);
+        EXPECT_GE(server.requests().size(), 1);
         EXPECT_EQ(outcome.errors.toUtf8().count(failureLine), 1) << outcome.errors.toStdString();
     }
 
@@ -183,16 +184,19 @@ TEST_F(FaultMatrix, HostileOrAbsentUpdateFeedIsLoggedOncePerPoll) {
     EXPECT_EQ(down.errors.toUtf8().count(failureLine), 1) << down.errors.toStdString();
 
     // A server that accepts and never answers: no crash, and quitting is not held up.
-    FeedServer silent{QByteArray()};
-    writeSettings("[General]\nupdateFeedURL=" + silent.url().toUtf8() + "\n");
+    LocalHttpServer silent;
+    silent.route("/trovimo/version.json", LocalHttpServer::noAnswer());
+    writeSettings("[General]\n" + feedSetting(silent));
     expectCleanExit(runProgram(3));
 }
 
 TEST_F(FaultMatrix, FeedTextIsShownCleanAndOnlyANewerVersionIsAnUpdate) {
     const auto panelWithFeed = [this](const QByteArray& feed) {
-        FeedServer server(httpReply("200 OK", feed + R"(,"url":"https://a.test/"})"));
-        return panelWith("showDisk=false\nupdateFeedURL=" + server.url().toUtf8() + "\n",
-                         [&] { return server.requests > 0; });
+        LocalHttpServer server;
+        server.route("/trovimo/version.json",
+                     LocalHttpServer::json(feed + R"(,"url":"https://a.test/"})"));
+        return panelWith("showDisk=false\n" + feedSetting(server),
+                         [&] { return !server.requests().isEmpty(); });
     };
     // A right-to-left override would draw the end of the badge backwards.
     EXPECT_TRUE(panelWithFeed(R"({"latestVersion":"99.0\u202eXevil","minimumVersion":"99")") ==
@@ -211,8 +215,9 @@ bool alive(qint64 pid) {
 }
 
 TEST_F(FaultMatrix, HangupQuitsAndTheFeedHelperDiesWithThePanel) {
-    FeedServer silent{QByteArray()}; // keeps the helper waiting
-    writeSettings("[General]\nupdateFeedURL=" + silent.url().toUtf8() + "\n");
+    LocalHttpServer silent; // keeps the helper waiting
+    silent.route("/trovimo/version.json", LocalHttpServer::noAnswer());
+    writeSettings("[General]\n" + feedSetting(silent));
     for (const int signalNumber : {SIGHUP, SIGKILL}) {
         SCOPED_TRACE(signalNumber);
         qint64 helper = 0;

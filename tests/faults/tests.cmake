@@ -5,7 +5,7 @@ if(NOT TARGET trovimo-sample)
 endif()
 add_executable(trovimo_fault_tests "${CMAKE_CURRENT_LIST_DIR}/FaultMatrix.h"
     "${CMAKE_CURRENT_LIST_DIR}/FaultMatrixTest.cpp" "${CMAKE_CURRENT_LIST_DIR}/SettingsFaultsTest.cpp")
-target_link_libraries(trovimo_fault_tests PRIVATE trovimo_test_support Qt6::Network PkgConfig::XCB)
+target_link_libraries(trovimo_fault_tests PRIVATE trovimo_test_http PkgConfig::XCB)
 target_compile_definitions(trovimo_fault_tests PRIVATE
     TROVIMO_PROGRAM="$<TARGET_FILE:trovimo>"
     TROVIMO_SAMPLE_PROGRAM="$<TARGET_FILE:trovimo-sample>")

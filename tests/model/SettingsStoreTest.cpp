@@ -1,6 +1,7 @@
 #include "model/SettingsStore.h"
+#include "core/SystemLog.h"
+#include "model/DisplaySettings.h"
 #include "model/SettingsKeys.h"
-#include "model/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -28,24 +29,12 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(SettingsStoreTest, FreshUserSeesTheRegisteredDefaults) {
+TEST_F(SettingsStoreTest, RegistrationNeverReachesTheFile) {
     SettingsStore store(path());
     store.registerDefaults(defaultSettings());
-    EXPECT_EQ(defaultSettings().size(), 13);
-    for (const char* key :
-         {keys::showCPU, keys::showCoreBars, keys::showGPU, keys::showMemory, keys::showNetwork,
-          keys::showDisk, keys::showClock, keys::snapToEdges}) {
-        EXPECT_TRUE(store.boolValue(key)) << key;
-    }
-    for (const char* key : {keys::showSelf, keys::showClockYear, keys::animateValues}) {
-        EXPECT_FALSE(store.boolValue(key)) << key;
-    }
-    EXPECT_DOUBLE_EQ(store.doubleValue(keys::updateInterval), 1.0);
-    EXPECT_DOUBLE_EQ(store.doubleValue(keys::diskAlertThreshold), 0.9);
-    // Not registered: zero values and no string.
-    EXPECT_FALSE(store.boolValue(keys::alwaysOnTop));
+    EXPECT_TRUE(store.boolValue(keys::showCPU));
+    EXPECT_FALSE(store.boolValue(keys::alwaysOnTop)) << "not registered: the zero value";
     EXPECT_FALSE(store.stringValue(keys::updateFeedURL).has_value());
-    // Registration never reaches the file.
     EXPECT_FALSE(QFile::exists(path()));
 }
 
@@ -94,6 +83,31 @@ TEST_F(SettingsStoreTest, BinaryGarbageFileReadsAsDefaultsWithoutCrashing) {
     store.registerDefaults(defaultSettings());
     EXPECT_GE(effectiveUpdateInterval(store.doubleValue(keys::updateInterval)), 0.0);
     (void)store.boolValue(keys::showCPU);
+}
+
+// Each layer in turn, as the panel, the statistics store and the settings window all see it;
+// a write or a registration is seen at once.
+TEST_F(SettingsStoreTest, DisplaySettingsTakeStoredThenRegisteredThenTheirOwnDefaults) {
+    writeFile("[General]\nshowSelf=true\nshowCPU=maybe\ndiskAlertThreshold=-5\n"
+              "updateInterval=1e-9\n");
+    SettingsStore store(path());
+    const DisplaySettings& shown = store.display();
+    EXPECT_TRUE(shown.alwaysOnTop);
+    EXPECT_TRUE(shown.showSelf);
+    EXPECT_FALSE(shown.showCPU) << "unparsable reads as false";
+    EXPECT_TRUE(shown.showGPU) << "nothing registered: the built-in default";
+    EXPECT_EQ(shown.diskAlertThresholdAsSet, -5.0);
+    EXPECT_EQ(shown.diskAlertThreshold, 0.0);
+    EXPECT_EQ(shown.updateIntervalAsSet, 1e-9);
+    EXPECT_EQ(shown.updateInterval, 0.1);
+
+    QVariantMap registered = defaultSettings();
+    registered.insert(QLatin1String(keys::showGPU), false);
+    store.registerDefaults(registered);
+    EXPECT_FALSE(store.display().showGPU);
+    store.setBool(keys::alwaysOnTop, false);
+    EXPECT_FALSE(store.display().alwaysOnTop);
+    EXPECT_EQ(store.display().updateIntervalAsSet, 1e-9);
 }
 
 TEST(EffectiveUpdateInterval, FallsBackToOneSecondUnlessPositiveAndFinite) {

@@ -96,7 +96,7 @@ TEST_F(ContentViewTest, ContextMenuTogglesWriteOnlyTheirSetting) {
     EXPECT_EQ(actions[1]->text(), QStringLiteral("画面端に吸着"));
     actions[1]->trigger();
     EXPECT_FALSE(settings->boolValue(QString::fromLatin1(keys::snapToEdges)));
-    EXPECT_TRUE(PanelSettings::read(*settings).alwaysOnTop);
+    EXPECT_TRUE(settings->display().alwaysOnTop);
 
     QSignalSpy about(view.get(), &ContentView::openAboutRequested);
     actions[3]->trigger();

@@ -76,7 +76,7 @@ TEST_F(PanelAccessibilityTexts, EachShownSectionReadsWhatItShows) {
     inputs.settings.showGPU = false;
     inputs.settings.showClock = false;
     EXPECT_EQ(accessibleSections(layoutPanel(inputs, theme)).size(), 5U);
-    inputs.settings = PanelSettings{};
+    inputs.settings = DisplaySettings{};
     inputs.settings.showCPU = inputs.settings.showGPU = inputs.settings.showMemory = false;
     inputs.settings.showNetwork = inputs.settings.showDisk = false;
     EXPECT_TRUE(accessibleSections(layoutPanel(inputs, theme)).empty()); // the clock alone

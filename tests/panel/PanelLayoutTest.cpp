@@ -24,7 +24,7 @@ const ClockFormatter& utcEnglish() {
     return formatter;
 }
 
-PanelInputs inputsWith(PanelSettings settings) {
+PanelInputs inputsWith(DisplaySettings settings) {
     PanelInputs inputs;
     inputs.settings = settings;
     inputs.now = sunday;
@@ -32,8 +32,8 @@ PanelInputs inputsWith(PanelSettings settings) {
     return inputs;
 }
 
-PanelSettings allOff() {
-    PanelSettings settings;
+DisplaySettings allOff() {
+    DisplaySettings settings;
     settings.showClock = settings.showCPU = settings.showGPU = settings.showMemory = false;
     settings.showNetwork = settings.showDisk = settings.showSelf = false;
     return settings;
@@ -60,7 +60,7 @@ TEST(PanelLayout, BlocksAndDividersForEveryCombination) {
     const Theme theme = Theme::light();
     for (int mask = 0; mask < 128; ++mask) {
         SCOPED_TRACE(mask);
-        PanelSettings settings = allOff();
+        DisplaySettings settings = allOff();
         settings.showClock = mask & 1;
         settings.showCPU = mask & 2;
         settings.showGPU = mask & 4;
@@ -123,7 +123,7 @@ TEST(PanelLayout, RequiredUpdateBadgeSitsAboveEmptyStateWithItsDivider) {
 // level the window is at.
 TEST(PanelLayout, HoverControlsFollowHoverAndAlwaysOnTop) {
     const Theme theme = Theme::light();
-    PanelInputs inputs = inputsWith(PanelSettings{});
+    PanelInputs inputs = inputsWith(DisplaySettings{});
     const PanelLayoutResult idle = layoutPanel(inputs, theme);
     EXPECT_TRUE(idle.hitRegions.empty());
     inputs.hovering = true;
@@ -151,7 +151,7 @@ TEST(PanelLayout, HoverControlsFollowHoverAndAlwaysOnTop) {
 
 TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
     const Theme theme = Theme::light();
-    PanelSettings settings = allOff();
+    DisplaySettings settings = allOff();
     settings.showClock = true;
     PanelInputs inputs = inputsWith(settings);
     PanelLayoutResult layout = layoutPanel(inputs, theme);
@@ -174,7 +174,7 @@ TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
 
 TEST(PanelLayout, TextsStayInsideTheColumn) {
     const Theme theme = Theme::dark();
-    PanelInputs inputs = inputsWith(PanelSettings{});
+    PanelInputs inputs = inputsWith(DisplaySettings{});
     inputs.settings.showSelf = true;
     inputs.update = {PanelUpdateStatus::Kind::required, QStringLiteral("10.20.30-beta.1"), {}};
     inputs.hovering = true;
@@ -210,7 +210,7 @@ TEST(ClockFormatter, FollowsTheLocaleAndTurnsWithTheMinuteEitherWay) {
 // Top to bottom: the update when there is one, the window switches as the settings stand,
 // settings and about, the other apps (marked when not installed), quit.
 TEST(ContextMenu, ItemsFollowTheUpdateTheSettingsAndTheLauncher) {
-    PanelSettings settings;
+    DisplaySettings settings;
     settings.snapToEdges = false;
     QPixmap pixels(16, 16);
     pixels.fill(Qt::red);
@@ -236,13 +236,13 @@ TEST(ContextMenu, ItemsFollowTheUpdateTheSettingsAndTheLauncher) {
     EXPECT_EQ(contextMenuItems({}, settings, {}).size(), 7u) << "up to date: no update item";
 }
 
-TEST(PanelSettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
+TEST(DisplaySettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
     SettingsStore store(test::scratchDirectory() + QStringLiteral("/panel-settings.conf"));
-    EXPECT_TRUE(PanelSettings::read(store).alwaysOnTop);
+    EXPECT_TRUE(DisplaySettings::read(store).alwaysOnTop);
     store.setBool(QString::fromLatin1(keys::alwaysOnTop), false);
     store.setBool(QString::fromLatin1(keys::showSelf), true);
     store.registerDefaults(defaultSettings());
-    const PanelSettings read = PanelSettings::read(store);
+    const DisplaySettings read = DisplaySettings::read(store);
     EXPECT_FALSE(read.alwaysOnTop);
     EXPECT_TRUE(read.showSelf);
     EXPECT_TRUE(read.showClock);

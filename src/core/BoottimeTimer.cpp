@@ -1,4 +1,4 @@
-#include "model/BoottimeTimer.h"
+#include "core/BoottimeTimer.h"
 
 #include <algorithm>
 #include <cstdint>

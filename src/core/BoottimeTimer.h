@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/WakeTimer.h"
+#include "core/WakeTimer.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

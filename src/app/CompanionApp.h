@@ -6,7 +6,7 @@
 namespace trovimo {
 
 // One of the maker's other applications, as the context menu offers it.
-struct MyApp {
+struct CompanionApp {
     // Product name, shown verbatim.
     QString name;
     // One line of Japanese, already through the translation lookup.
@@ -17,7 +17,7 @@ struct MyApp {
     // The product page on the maker's site.
     QUrl pageURL;
 
-    friend bool operator==(const MyApp&, const MyApp&) = default;
+    friend bool operator==(const CompanionApp&, const CompanionApp&) = default;
 };
 
 } // namespace trovimo

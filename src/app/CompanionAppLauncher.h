@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MyApp.h"
+#include "app/CompanionApp.h"
 
 #include <QIcon>
 #include <QUrl>
@@ -13,10 +13,10 @@ namespace trovimo {
 // The maker's other applications: which of them are installed (looked up once per
 // process) and how to reach each, by launching it or by opening its product page.
 // GUI thread only.
-class MyAppLauncher {
+class CompanionAppLauncher {
 public:
     struct Entry {
-        MyApp app;
+        CompanionApp app;
         // The installed desktop entry (a file URL); none when the application is missing.
         std::optional<QUrl> appURL;
         // The installed application's icon at 16×16; none when it is missing.
@@ -25,10 +25,10 @@ public:
         [[nodiscard]] bool isInstalled() const noexcept { return appURL.has_value(); }
     };
 
-    MyAppLauncher() = delete;
+    CompanionAppLauncher() = delete;
 
     // The four applications, in menu order.
-    [[nodiscard]] static const std::vector<MyApp>& apps();
+    [[nodiscard]] static const std::vector<CompanionApp>& apps();
 
     // One entry per application, in the same order. The first call looks up what is
     // installed; applications installed or removed later show up at the next start.

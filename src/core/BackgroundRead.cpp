@@ -1,6 +1,6 @@
-#include "model/BackgroundRead.h"
+#include "core/BackgroundRead.h"
 
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <QThread>
 

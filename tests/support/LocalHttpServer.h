@@ -14,7 +14,8 @@ class QTcpSocket;
 
 namespace trovimo::test {
 
-// A tiny HTTP/1.1 server on 127.0.0.1 for the update tests: one canned answer per path.
+// A tiny HTTP/1.1 server on 127.0.0.1 for the update tests and the fault matrix: one
+// canned answer per path.
 class LocalHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +43,7 @@ public:
 
     [[nodiscard]] static Response json(const QByteArray& body, int status = 200);
     [[nodiscard]] static Response redirect(const QByteArray& location);
+    [[nodiscard]] static Response noAnswer();
 
 private:
     void onNewConnection();

@@ -1,7 +1,6 @@
-#include "app/MyAppLauncher.h"
+#include "app/CompanionAppLauncher.h"
 
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,15 +48,15 @@ void writeDesktopEntry(const QString& path, const QByteArray& exec, const QByteA
     writeFile(path, "[Desktop Entry]\nType=Application\nName=Test\nExec=" + exec + "\n" + extra);
 }
 
-const MyAppLauncher::Entry& entryFor(const std::vector<MyAppLauncher::Entry>& list,
-                                     const QString& id) {
+const CompanionAppLauncher::Entry& entryFor(const std::vector<CompanionAppLauncher::Entry>& list,
+                                            const QString& id) {
     const auto found = std::find_if(list.begin(), list.end(),
                                     [&](const auto& entry) { return entry.app.bundleID == id; });
     EXPECT_NE(found, list.end()) << id.toStdString();
     return *found;
 }
 
-class MyAppLauncherTest : public ::testing::Test {
+class CompanionAppLauncherTest : public ::testing::Test {
 protected:
     // One application is installed for the whole program, before the first lookup: GIO
     // reads the desktop directories once and then only follows them by file monitors.
@@ -75,15 +73,17 @@ protected:
                           "Icon=" + QFile::encodeName(iconPath) + "\n");
         // Should GIO have looked before (another test of this program), its monitor catches up.
         EXPECT_TRUE(QTest::qWaitFor(
-            [] { return entryFor(MyAppLauncher::lookUpEntries(), installedId).isInstalled(); },
+            [] {
+                return entryFor(CompanionAppLauncher::lookUpEntries(), installedId).isInstalled();
+            },
             5000));
     }
 
-    MyAppLauncherTest() {
+    CompanionAppLauncherTest() {
         setSystemLogSink([this](const QString& line) { log_.append(line); });
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher_, "openPage");
     }
-    ~MyAppLauncherTest() override {
+    ~CompanionAppLauncherTest() override {
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         setSystemLogSink({});
     }
@@ -92,29 +92,12 @@ protected:
     QStringList log_;
 };
 
-TEST_F(MyAppLauncherTest, FourDistinctAppsWithPagesOnTheMakersSite) {
-    const auto& apps = MyAppLauncher::apps();
-    ASSERT_EQ(apps.size(), 4u);
-    QSet<QString> ids;
-    for (const MyApp& app : apps) {
-        ids.insert(app.bundleID);
-        EXPECT_FALSE(app.name.isEmpty());
-        EXPECT_FALSE(app.summary.isEmpty());
-        EXPECT_TRUE(app.bundleID.startsWith(QStringLiteral("jp.tsukimilabs.")));
-        EXPECT_EQ(app.pageURL.scheme(), QStringLiteral("https"));
-        EXPECT_EQ(app.pageURL.host(), QString::fromLatin1(app::makerHost));
-        EXPECT_NE(app.bundleID, QString::fromLatin1(app::applicationId));
-    }
-    EXPECT_EQ(ids.size(), 4);
-    EXPECT_EQ(&MyAppLauncher::apps(), &apps);
-}
-
-TEST_F(MyAppLauncherTest, InstalledAppHasLocationAndIconOthersNeither) {
-    const auto& entries = MyAppLauncher::entries();
+TEST_F(CompanionAppLauncherTest, InstalledAppHasLocationAndIconOthersNeither) {
+    const auto& entries = CompanionAppLauncher::entries();
     ASSERT_EQ(entries.size(), 4u);
     for (std::size_t index = 0; index < entries.size(); ++index) {
         const auto& entry = entries[index];
-        EXPECT_EQ(entry.app, MyAppLauncher::apps()[index]);
+        EXPECT_EQ(entry.app, CompanionAppLauncher::apps()[index]);
         if (entry.app.bundleID == installedId) {
             ASSERT_TRUE(entry.appURL);
             EXPECT_TRUE(entry.appURL->isLocalFile());
@@ -130,15 +113,15 @@ TEST_F(MyAppLauncherTest, InstalledAppHasLocationAndIconOthersNeither) {
     }
 }
 
-TEST_F(MyAppLauncherTest, OpenLaunchesTheInstalledAppAndSendsTheOthersToTheirPage) {
+TEST_F(CompanionAppLauncherTest, OpenLaunchesTheInstalledAppAndSendsTheOthersToTheirPage) {
     QFile::remove(markerPath());
-    for (const auto& entry : MyAppLauncher::entries()) {
-        MyAppLauncher::open(entry);
+    for (const auto& entry : CompanionAppLauncher::entries()) {
+        CompanionAppLauncher::open(entry);
     }
     EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(markerPath()); }, 5000));
 
     QList<QUrl> expectedPages;
-    for (const auto& entry : MyAppLauncher::entries()) {
+    for (const auto& entry : CompanionAppLauncher::entries()) {
         if (!entry.isInstalled()) {
             expectedPages.append(entry.app.pageURL);
         }
@@ -148,15 +131,16 @@ TEST_F(MyAppLauncherTest, OpenLaunchesTheInstalledAppAndSendsTheOthersToTheirPag
     EXPECT_TRUE(log_.isEmpty()) << log_.join(u'\n').toStdString();
 }
 
-TEST_F(MyAppLauncherTest, ChangesWhileRunningReachOnlyTheNextStart) {
-    const auto before = MyAppLauncher::entries();
-    const QString laterId = MyAppLauncher::apps().back().bundleID;
+TEST_F(CompanionAppLauncherTest, ChangesWhileRunningReachOnlyTheNextStart) {
+    const auto before = CompanionAppLauncher::entries();
+    const QString laterId = CompanionAppLauncher::apps().back().bundleID;
     const QString laterPath = applicationsDirectory() + QLatin1Char('/') + laterId + ".desktop";
     writeDesktopEntry(laterPath, "true");
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return entryFor(MyAppLauncher::lookUpEntries(), laterId).isInstalled(); }, 5000));
+        [&] { return entryFor(CompanionAppLauncher::lookUpEntries(), laterId).isInstalled(); },
+        5000));
 
-    const auto& after = MyAppLauncher::entries();
+    const auto& after = CompanionAppLauncher::entries();
     ASSERT_EQ(after.size(), before.size());
     for (std::size_t index = 0; index < after.size(); ++index) {
         EXPECT_EQ(after[index].appURL, before[index].appURL);
@@ -165,15 +149,16 @@ TEST_F(MyAppLauncherTest, ChangesWhileRunningReachOnlyTheNextStart) {
     QFile::remove(laterPath);
 }
 
-TEST_F(MyAppLauncherTest, LaunchFailureIsLoggedOnceWithTheName) {
+TEST_F(CompanionAppLauncherTest, LaunchFailureIsLoggedOnceWithTheName) {
     QTemporaryDir elsewhere;
     // `true` exists, the working directory does not: the spawn itself fails.
     const QString brokenPath = elsewhere.path() + QStringLiteral("/broken.desktop");
     writeDesktopEntry(brokenPath, "true", "Path=/nonexistent/trovimo-test\n");
-    const MyApp& app = MyAppLauncher::apps().front();
-    MyAppLauncher::open({app, QUrl::fromLocalFile(brokenPath), QIcon()});
+    const CompanionApp& app = CompanionAppLauncher::apps().front();
+    CompanionAppLauncher::open({app, QUrl::fromLocalFile(brokenPath), QIcon()});
     // A desktop entry removed since the lookup.
-    MyAppLauncher::open({app, QUrl::fromLocalFile(elsewhere.path() + "/gone.desktop"), QIcon()});
+    CompanionAppLauncher::open(
+        {app, QUrl::fromLocalFile(elsewhere.path() + "/gone.desktop"), QIcon()});
 
     ASSERT_EQ(log_.size(), 2);
     const QString prefix = QStringLiteral("MyAppLauncher: %1 の起動に失敗: ").arg(app.name);
@@ -184,11 +169,11 @@ TEST_F(MyAppLauncherTest, LaunchFailureIsLoggedOnceWithTheName) {
     EXPECT_TRUE(catcher_.pages.isEmpty());
 }
 
-TEST_F(MyAppLauncherTest, RefusedPageIsLoggedWithTheFullUrl) {
+TEST_F(CompanionAppLauncherTest, RefusedPageIsLoggedWithTheFullUrl) {
     // A handler that cannot take the URL makes the hand-off report failure.
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher_, "noSuchSlot");
-    const MyApp& app = MyAppLauncher::apps().back();
-    MyAppLauncher::open({app, std::nullopt, std::nullopt});
+    const CompanionApp& app = CompanionAppLauncher::apps().back();
+    CompanionAppLauncher::open({app, std::nullopt, std::nullopt});
     ASSERT_EQ(log_.size(), 1);
     EXPECT_EQ(
         log_.front(),
@@ -198,4 +183,4 @@ TEST_F(MyAppLauncherTest, RefusedPageIsLoggedWithTheFullUrl) {
 } // namespace
 } // namespace trovimo
 
-#include "MyAppLauncherTest.moc"
+#include "CompanionAppLauncherTest.moc"

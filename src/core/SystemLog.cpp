@@ -1,4 +1,4 @@
-#include "model/SystemLog.h"
+#include "core/SystemLog.h"
 
 #include <cstdio>
 #include <cstdlib>

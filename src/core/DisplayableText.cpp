@@ -1,4 +1,4 @@
-#include "model/DisplayableText.h"
+#include "core/DisplayableText.h"
 
 #include <QList>
 

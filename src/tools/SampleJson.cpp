@@ -1,4 +1,4 @@
-#include "model/SampleJson.h"
+#include "tools/SampleJson.h"
 
 #include "model/StatsStore.h"
 

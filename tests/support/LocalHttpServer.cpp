@@ -1,4 +1,4 @@
-#include "update/LocalHttpServer.h"
+#include "support/LocalHttpServer.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
@@ -27,6 +27,12 @@ LocalHttpServer::Response LocalHttpServer::redirect(const QByteArray& location) 
     Response response;
     response.status = 302;
     response.headers.append(qMakePair(QByteArray("Location"), location));
+    return response;
+}
+
+LocalHttpServer::Response LocalHttpServer::noAnswer() {
+    Response response;
+    response.silent = true;
     return response;
 }
 

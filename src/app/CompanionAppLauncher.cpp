@@ -1,7 +1,7 @@
-#include "app/MyAppLauncher.h"
+#include "app/CompanionAppLauncher.h"
 
-#include "model/AppInfo.h"
-#include "model/SystemLog.h"
+#include "core/AppInfo.h"
+#include "core/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -62,8 +62,8 @@ std::unique_ptr<Gio> loadGio() {
     auto gio = std::make_unique<Gio>();
     bool complete = true;
     const auto bind = [&](auto& function, const char* name) {
-        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
-            ::dlsym(library, name));
+        function =
+            reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
         complete = complete && function != nullptr;
     };
     bind(gio->desktopAppInfoNew, "g_desktop_app_info_new");
@@ -108,10 +108,11 @@ struct GFree {
 };
 using GCharPtr = std::unique_ptr<gchar, GFree>;
 
-MyApp makeApp(const char* name, const char* summary, const char* id, const char* folder) {
-    return MyApp{QString::fromUtf8(name), QCoreApplication::translate("MyAppLauncher", summary),
-                 QStringLiteral("jp.tsukimilabs.") + QString::fromUtf8(id),
-                 app::makerUrl(QStringLiteral("/%1/").arg(QString::fromUtf8(folder)))};
+CompanionApp makeApp(const char* name, const char* summary, const char* id, const char* folder) {
+    return CompanionApp{QString::fromUtf8(name),
+                        QCoreApplication::translate("MyAppLauncher", summary),
+                        QStringLiteral("jp.tsukimilabs.") + QString::fromUtf8(id),
+                        app::makerUrl(QStringLiteral("/%1/").arg(QString::fromUtf8(folder)))};
 }
 
 QIcon iconFromGIcon(const Gio& gio, GIcon* icon) {
@@ -150,8 +151,8 @@ QIcon menuIcon(const Gio& gio, GDesktopAppInfo* info) {
     return QIcon(pixmap);
 }
 
-MyAppLauncher::Entry resolve(const MyApp& app) {
-    MyAppLauncher::Entry entry{app, std::nullopt, std::nullopt};
+CompanionAppLauncher::Entry resolve(const CompanionApp& app) {
+    CompanionAppLauncher::Entry entry{app, std::nullopt, std::nullopt};
     const Gio* gio = trovimo::gio();
     if (gio == nullptr) {
         return entry;
@@ -170,15 +171,17 @@ MyAppLauncher::Entry resolve(const MyApp& app) {
     return entry;
 }
 
-void logLaunchFailure(const MyApp& app, const QString& description) {
+// The launcher's log lines (and its translation context) keep the name they were first
+// published under: it is what users search their journal for.
+void logLaunchFailure(const CompanionApp& app, const QString& description) {
     systemLog(logApp(),
               QStringLiteral("MyAppLauncher: %1 の起動に失敗: %2").arg(app.name, description));
 }
 
 } // namespace
 
-const std::vector<MyApp>& MyAppLauncher::apps() {
-    static const std::vector<MyApp> list{
+const std::vector<CompanionApp>& CompanionAppLauncher::apps() {
+    static const std::vector<CompanionApp> list{
         makeApp("Hoshimi", QT_TRANSLATE_NOOP("MyAppLauncher", "パネルで天気と月齢をひと目で確認"),
                 "Hoshimi", "hoshimi"),
         makeApp("Shiori",
@@ -193,22 +196,22 @@ const std::vector<MyApp>& MyAppLauncher::apps() {
     return list;
 }
 
-std::vector<MyAppLauncher::Entry> MyAppLauncher::lookUpEntries() {
+std::vector<CompanionAppLauncher::Entry> CompanionAppLauncher::lookUpEntries() {
     std::vector<Entry> list;
     list.reserve(apps().size());
-    for (const MyApp& app : apps()) {
+    for (const CompanionApp& app : apps()) {
         list.push_back(resolve(app));
     }
     return list;
 }
 
-const std::vector<MyAppLauncher::Entry>& MyAppLauncher::entries() {
+const std::vector<CompanionAppLauncher::Entry>& CompanionAppLauncher::entries() {
     // A function-local static: built exactly once even if two callers race.
     static const std::vector<Entry> list = lookUpEntries();
     return list;
 }
 
-void MyAppLauncher::open(const Entry& entry) {
+void CompanionAppLauncher::open(const Entry& entry) {
     const Gio* gio = trovimo::gio();
     if (entry.appURL && gio == nullptr) {
         logLaunchFailure(entry.app, QStringLiteral("GIO is not available"));
