@@ -124,6 +124,12 @@ void SettingsView::build() {
     addSwitch(*shownLayout, QStringLiteral("ネットワーク"), keys::showNetwork,
               &DisplaySettings::showNetwork);
     addSwitch(*shownLayout, QStringLiteral("ディスク"), keys::showDisk, &DisplaySettings::showDisk);
+    addSwitch(*shownLayout, QStringLiteral("温度とファン"), keys::showSensors,
+              &DisplaySettings::showSensors);
+    addSwitch(*shownLayout, QStringLiteral("バッテリー"), keys::showBattery,
+              &DisplaySettings::showBattery);
+    addSwitch(*shownLayout, QStringLiteral("ディスクの読み書き"), keys::showDiskActivity,
+              &DisplaySettings::showDiskActivity);
     addSwitch(*shownLayout, QStringLiteral("Trovimo 自身の負荷"), keys::showSelf,
               &DisplaySettings::showSelf);
     root->addWidget(shown);

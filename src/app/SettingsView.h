@@ -70,7 +70,7 @@ private:
     QSlider* threshold_ = nullptr;
     QLabel* thresholdValue_ = nullptr;
     QComboBox* interval_ = nullptr;
-    std::array<std::pair<QCheckBox*, bool DisplaySettings::*>, 11> switches_{};
+    std::array<std::pair<QCheckBox*, bool DisplaySettings::*>, 14> switches_{};
     std::size_t switchCount_ = 0;
 };
 

@@ -23,6 +23,9 @@ DisplaySettings DisplaySettings::read(const SettingsStore& settings) {
     flag(keys::showMemory, shown.showMemory);
     flag(keys::showNetwork, shown.showNetwork);
     flag(keys::showDisk, shown.showDisk);
+    flag(keys::showSensors, shown.showSensors);
+    flag(keys::showBattery, shown.showBattery);
+    flag(keys::showDiskActivity, shown.showDiskActivity);
     flag(keys::showSelf, shown.showSelf);
     flag(keys::animateValues, shown.animateValues);
     shown.diskAlertThresholdAsSet = settings.doubleValue(QLatin1String(keys::diskAlertThreshold),

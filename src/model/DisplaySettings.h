@@ -22,6 +22,10 @@ struct DisplaySettings {
     bool showMemory = true;
     bool showNetwork = true;
     bool showDisk = true;
+    // Off unless asked for: temperatures and fans, the battery, the home disks' reads and writes.
+    bool showSensors = false;
+    bool showBattery = false;
+    bool showDiskActivity = false;
     bool showSelf = false;
     bool animateValues = false;
     // As the settings hold them: what the settings window shows and edits.

@@ -19,6 +19,9 @@ const QVariantMap& defaultSettings() {
             {keys::showMemory, shown.showMemory},
             {keys::showNetwork, shown.showNetwork},
             {keys::showDisk, shown.showDisk},
+            {keys::showSensors, shown.showSensors},
+            {keys::showBattery, shown.showBattery},
+            {keys::showDiskActivity, shown.showDiskActivity},
             {keys::showSelf, shown.showSelf},
             {keys::updateInterval, shown.updateIntervalAsSet},
         };

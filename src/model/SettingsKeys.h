@@ -15,6 +15,9 @@ inline constexpr const char* showGPU = "showGPU";
 inline constexpr const char* showMemory = "showMemory";
 inline constexpr const char* showNetwork = "showNetwork";
 inline constexpr const char* showDisk = "showDisk";
+inline constexpr const char* showSensors = "showSensors";
+inline constexpr const char* showBattery = "showBattery";
+inline constexpr const char* showDiskActivity = "showDiskActivity";
 inline constexpr const char* showSelf = "showSelf";
 inline constexpr const char* updateInterval = "updateInterval";
 // Not registered: its default is DisplaySettings' (true, floating on top).

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QSlider>
 #include <QUuid>
@@ -51,9 +52,10 @@ protected:
 
 TEST_F(SettingsViewTest, EverySwitchWritesItsKeyAtOnce) {
     const auto view = makeView();
-    for (const char* key : {keys::showClock, keys::showClockYear, keys::showCPU, keys::showCoreBars,
-                            keys::showGPU, keys::showMemory, keys::showNetwork, keys::showDisk,
-                            keys::showSelf, keys::snapToEdges, keys::animateValues}) {
+    for (const char* key :
+         {keys::showClock, keys::showClockYear, keys::showCPU, keys::showCoreBars, keys::showGPU,
+          keys::showMemory, keys::showNetwork, keys::showDisk, keys::showSensors, keys::showBattery,
+          keys::showDiskActivity, keys::showSelf, keys::snapToEdges, keys::animateValues}) {
         SCOPED_TRACE(key);
         auto* box = child<QCheckBox>(*view, key);
         ASSERT_NE(box, nullptr);
@@ -65,6 +67,19 @@ TEST_F(SettingsViewTest, EverySwitchWritesItsKeyAtOnce) {
         box->click();
         EXPECT_EQ(settings.storedValue(QLatin1String(key)).toBool(), before);
     }
+}
+
+TEST_F(SettingsViewTest, ShownItemsInThePanelsOrder) {
+    const auto view = makeView();
+    auto* group = view->findChild<QGroupBox*>();
+    ASSERT_NE(group, nullptr);
+    QStringList labels;
+    for (const QCheckBox* box : group->findChildren<QCheckBox*>()) {
+        labels << box->text();
+    }
+    EXPECT_EQ(labels.join(QLatin1Char('/')),
+              QStringLiteral("時刻/年を表示/CPU/コア別バー/GPU/メモリ/ネットワーク/ディスク/"
+                             "温度とファン/バッテリー/ディスクの読み書き/Trovimo 自身の負荷"));
 }
 
 TEST_F(SettingsViewTest, ShowsDefaultsWithoutRegistration) {
