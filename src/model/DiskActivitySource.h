@@ -5,11 +5,26 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 namespace trovimo {
 
+// Where the home directory lives, as stat(2) and realpath(3) tell.
+struct HomeVolume {
+    std::string path; // without symbolic links
+    unsigned major = 0;
+    unsigned minor = 0;
+
+    friend bool operator==(const HomeVolume&, const HomeVolume&) = default;
+};
+
 // A disk activity reader: rates since the previous call. Absent on the first call and when the
 // disks under the home directory change.
+//
+// Finding the home volume stats the home directory, which blocks for as long as a network
+// home does not answer. A reader that is handed the volume (`setHome`) never looks for it
+// itself: the statistics store looks on a thread of its own (`locateHome`) and hands the
+// answer over between ticks. One that is never handed a volume looks on its own every so often.
 class DiskActivitySource {
 public:
     // The time ThroughputSource takes, so that the store times both rates on one clock.
@@ -17,6 +32,12 @@ public:
 
     virtual ~DiskActivitySource() = default;
     [[nodiscard]] virtual std::optional<DiskActivity> read(TimePoint now) = 0;
+
+    // May block; safe on any thread while `read` and `setHome` run on another.
+    [[nodiscard]] virtual std::optional<HomeVolume> locateHome() const = 0;
+    // The volume `locateHome` found at `now`; the disks under it are looked up (in /sys,
+    // which does not block) and their counters taken, so the next read has a rate.
+    virtual void setHome(const std::optional<HomeVolume>& home, TimePoint now) = 0;
 };
 
 } // namespace trovimo

@@ -23,6 +23,9 @@ public:
         storage_.push_back(element);
     }
 
+    // Keeps the room reserved.
+    void clear() noexcept { storage_.clear(); }
+
     [[nodiscard]] const std::vector<T>& storage() const noexcept { return storage_; }
     [[nodiscard]] std::ptrdiff_t capacity() const noexcept { return capacity_; }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "model/BatteryStatus.h"
 #include "model/CPULoad.h"
+#include "model/DiskActivitySource.h"
 #include "model/DiskUsage.h"
 #include "model/MemoryStats.h"
 #include "model/NetworkInfo.h"
 #include "model/SampleSource.h"
 #include "model/SelfStats.h"
+#include "model/SensorReadings.h"
 #include "model/ThroughputSource.h"
 #include "model/TrashSource.h"
 
@@ -23,6 +26,9 @@ struct StatsReaders {
     std::unique_ptr<SampleSource<DiskUsage>> disk;
     std::unique_ptr<TrashSource> trash; // the purgeable share of the disk sample
     std::unique_ptr<SampleSource<SelfStats>> self;
+    std::unique_ptr<SampleSource<SensorReadings>> sensors;
+    std::unique_ptr<SampleSource<BatteryStatus>> battery;
+    std::unique_ptr<DiskActivitySource> diskActivity;
 };
 
 } // namespace trovimo

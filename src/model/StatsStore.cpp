@@ -31,6 +31,7 @@ StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
       timer_(timer ? std::move(timer) : std::make_unique<BoottimeTimer>()),
       clock_(clock ? std::move(clock) : [] { return BoottimeClock::now(); }),
       diskReader_(std::move(readers_.disk)), trashReader_(std::move(readers_.trash)),
+      diskActivityReader_(std::move(readers_.diskActivity)),
       volumeRead_(QStringLiteral("trovimo-volume"),
                   QStringLiteral("StatsStore: ホームのボリュームが %1 秒以内に応答しません")
                       .arg(diskReadLimit.count()),
@@ -38,7 +39,11 @@ StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
       trashRead_(QStringLiteral("trovimo-trash"),
                  QStringLiteral("StatsStore: ゴミ箱の大きさの読み取りが %1 秒以内に終わりません")
                      .arg(trashReadLimit.count()),
-                 trashReadLimit) {
+                 trashReadLimit),
+      homeRead_(QStringLiteral("trovimo-home"),
+                QStringLiteral("StatsStore: ホームディレクトリが %1 秒以内に応答しません")
+                    .arg(diskReadLimit.count()),
+                diskReadLimit) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
     if (trashReader_ && trashReader_->changeDescriptor() >= 0) {
         trashWatch_ = std::make_unique<QSocketNotifier>(trashReader_->changeDescriptor(),
@@ -53,6 +58,7 @@ StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
 void StatsStore::setDiskReadLimits(std::chrono::milliseconds volume,
                                    std::chrono::milliseconds trash) {
     volumeRead_.setTimeLimit(volume);
+    homeRead_.setTimeLimit(volume);
     trashRead_.setTimeLimit(trash);
 }
 
@@ -108,6 +114,9 @@ void StatsStore::tick() {
     sampleMemory();
     sampleNetwork();
     sampleDisk();
+    sampleSensors();
+    sampleBattery();
+    sampleDiskActivity();
     sampleSelf();
     emit ticked();
 }
@@ -172,7 +181,8 @@ void StatsStore::sampleDisk() {
 
 void StatsStore::awaitDiskReads(std::chrono::milliseconds limit, bool withTrash) {
     const auto underWay = [&] {
-        return volumeRead_.isRunning() || (withTrash && trashRead_.isRunning());
+        return volumeRead_.isRunning() || homeRead_.isRunning() ||
+               (withTrash && trashRead_.isRunning());
     };
     if (!underWay()) {
         return;
@@ -228,6 +238,51 @@ void StatsStore::publishTrash(std::optional<std::int64_t> bytes) {
 
 void StatsStore::sampleSelf() {
     selfStats_ = shown().showSelf ? sampleOf<SelfStats>(readers_.self) : std::nullopt;
+}
+
+void StatsStore::sampleSensors() {
+    if (!shown().showSensors) {
+        sensors_.reset();
+        cpuTemperatureHistory_.clear();
+        return;
+    }
+    sensors_ = sampleOf<SensorReadings>(readers_.sensors);
+    if (sensors_ && sensors_->cpu) {
+        cpuTemperatureHistory_.append(sensors_->cpu->celsius);
+    }
+}
+
+void StatsStore::sampleBattery() {
+    battery_ = shown().showBattery ? sampleOf<BatteryStatus>(readers_.battery) : std::nullopt;
+}
+
+void StatsStore::sampleDiskActivity() {
+    if (!shown().showDiskActivity || !diskActivityReader_) {
+        diskActivity_.reset();
+        diskReadHistory_.clear();
+        diskWriteHistory_.clear();
+        lastHomeRead_.reset(); // shown again: look for the home at once
+        return;
+    }
+    const auto now = clock_();
+    // The home directory is stat'ed on a thread of its own, like the volume; the rates come
+    // from /proc/diskstats, which never blocks.
+    if (!homeRead_.isRunning() &&
+        (!lastHomeRead_ || now < *lastHomeRead_ || now - *lastHomeRead_ >= homeReadSpacing)) {
+        lastHomeRead_ = now;
+        homeRead_.start([this, reader = diskActivityReader_]() -> BackgroundRead::HandBack {
+            return [this, reader, home = reader->locateHome()] {
+                reader->setHome(home, clock_());
+                homeHandedIn_ = true;
+            };
+        });
+    }
+    // Until then the reader would look for the home itself, here on the GUI thread.
+    diskActivity_ = homeHandedIn_ ? diskActivityReader_->read(now) : std::nullopt;
+    if (diskActivity_) {
+        diskReadHistory_.append(diskActivity_->readBytesPerSecond);
+        diskWriteHistory_.append(diskActivity_->writeBytesPerSecond);
+    }
 }
 
 } // namespace trovimo

@@ -20,7 +20,7 @@ struct DisplaySettings;
 class SettingsStore;
 
 // The single model of the running system: owns the readers, runs the sampling loop on the
-// GUI thread and publishes the latest sample of each kind plus four one-minute histories.
+// GUI thread and publishes the latest sample of each kind plus its one-minute histories.
 // The volume and the trash are read on threads of their own (a network home can hang any
 // call on it); their results land here, between ticks.
 class StatsStore : public QObject {
@@ -35,6 +35,8 @@ public:
     // A volume read still running after this is logged; the panel goes on with what it has.
     static constexpr std::chrono::seconds diskReadLimit{2};
     static constexpr std::chrono::seconds trashReadLimit{10};
+    // Where the home directory lives is looked up again this long after the last look.
+    static constexpr std::chrono::seconds homeReadSpacing{60};
 
     // `timer` defaults to a boot-time timer, `clock` (what every interval is measured on) to
     // the boot-time clock.
@@ -54,13 +56,14 @@ public:
     void setVisibilityQuery(std::function<bool()> query) { visibilityQuery_ = std::move(query); }
     [[nodiscard]] bool isMainWindowVisible() const;
 
-    // Whether a volume or trash read is under way (a tool that prints once waits for it).
+    // Whether a volume, home or trash read is under way (a tool that prints once waits for it).
     [[nodiscard]] bool isReadingDisk() const noexcept {
-        return volumeRead_.isRunning() || trashRead_.isRunning();
+        return volumeRead_.isRunning() || homeRead_.isRunning() || trashRead_.isRunning();
     }
-    // Runs the event loop until the disk reads under way have landed (the volume's, and the
-    // trash's too when `withTrash`) or `limit` has passed, so that a first frame or a printed
-    // line holds the figures of its own tick. Returns at once when none is under way.
+    // Runs the event loop until the disk reads under way have landed (the volume's and the
+    // home's, and the trash's too when `withTrash`) or `limit` has passed, so that a first
+    // frame or a printed line holds the figures of its own tick. Returns at once when none is
+    // under way.
     void awaitDiskReads(std::chrono::milliseconds limit, bool withTrash);
     // For tests: shorter limits than diskReadLimit and trashReadLimit.
     void setDiskReadLimits(std::chrono::milliseconds volume, std::chrono::milliseconds trash);
@@ -82,6 +85,22 @@ public:
     }
     [[nodiscard]] const std::optional<DiskUsage>& disk() const noexcept { return disk_; }
     [[nodiscard]] const std::optional<SelfStats>& selfStats() const noexcept { return selfStats_; }
+    [[nodiscard]] const std::optional<SensorReadings>& sensors() const noexcept { return sensors_; }
+    // The CPU temperature in °C; empty while the block is hidden.
+    [[nodiscard]] const RingBuffer<double>& cpuTemperatureHistory() const noexcept {
+        return cpuTemperatureHistory_;
+    }
+    [[nodiscard]] const std::optional<BatteryStatus>& battery() const noexcept { return battery_; }
+    [[nodiscard]] const std::optional<DiskActivity>& diskActivity() const noexcept {
+        return diskActivity_;
+    }
+    // Bytes per second; empty while the block is hidden.
+    [[nodiscard]] const RingBuffer<double>& diskReadHistory() const noexcept {
+        return diskReadHistory_;
+    }
+    [[nodiscard]] const RingBuffer<double>& diskWriteHistory() const noexcept {
+        return diskWriteHistory_;
+    }
 
 signals:
     // Once after every tick, and after a volume or trash read landed: views redraw as a
@@ -100,6 +119,9 @@ private:
     void publishVolume(std::optional<DiskUsage> sample);
     void publishTrash(std::optional<std::int64_t> bytes);
     void sampleSelf();
+    void sampleSensors();
+    void sampleBattery();
+    void sampleDiskActivity();
 
     // The settings, with the interval named in the log when it cannot be honoured.
     const DisplaySettings& shown();
@@ -123,15 +145,25 @@ private:
     RingBuffer<double> uploadHistory_{historyCapacity};
     std::optional<DiskUsage> disk_;
     std::optional<SelfStats> selfStats_;
+    std::optional<SensorReadings> sensors_;
+    RingBuffer<double> cpuTemperatureHistory_{historyCapacity};
+    std::optional<BatteryStatus> battery_;
+    std::optional<DiskActivity> diskActivity_;
+    RingBuffer<double> diskReadHistory_{historyCapacity};
+    RingBuffer<double> diskWriteHistory_{historyCapacity};
     // Shared with the read in flight, which may outlive the store when it hangs.
     std::shared_ptr<SampleSource<DiskUsage>> diskReader_;
     std::shared_ptr<TrashSource> trashReader_;
+    std::shared_ptr<DiskActivitySource> diskActivityReader_;
     std::unique_ptr<QSocketNotifier> trashWatch_;
     BackgroundRead volumeRead_;
     BackgroundRead trashRead_;
-    // When the last volume and trash reads started; none means the distant past.
+    BackgroundRead homeRead_; // where the home directory lives, for the disk activity
+    // When the last volume, trash and home reads started; none means the distant past.
     std::optional<BoottimeClock::time_point> lastDiskRead_;
     std::optional<BoottimeClock::time_point> lastTrashRead_;
+    std::optional<BoottimeClock::time_point> lastHomeRead_;
+    bool homeHandedIn_ = false;
     bool trashChanged_ = false;
     std::int64_t trashBytes_ = 0; // the last complete count
 };

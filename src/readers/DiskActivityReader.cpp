@@ -265,9 +265,9 @@ std::optional<HomeVolume> DiskActivityReader::locateHome(const std::string& root
     return HomeVolume{real.get(), ::major(info.st_dev), ::minor(info.st_dev)};
 }
 
-void DiskActivityReader::resolve() {
+void DiskActivityReader::resolve(const std::optional<HomeVolume>& home) {
     std::optional<HomeDisks> found;
-    if (const auto home = locate_()) {
+    if (home) {
         std::string_view mountinfo;
         if (home->major == 0) {
             mountinfo = mountinfo_.read(kerneltext::pathUnderRoot(root_, "/proc/self/mountinfo"))
@@ -278,6 +278,18 @@ void DiskActivityReader::resolve() {
     if (found != disks_) {
         disks_ = std::move(found);
         previous_.reset(); // other disks: the counters are not comparable
+    }
+}
+
+void DiskActivityReader::setHome(const std::optional<HomeVolume>& home, TimePoint now) {
+    homeHandedIn_ = true;
+    home_ = home;
+    lastResolve_ = now;
+    resolve(home_);
+    if (disks_ && !previous_) {
+        if (const auto totals = readTotals()) {
+            previous_.emplace(*totals, now);
+        }
     }
 }
 
@@ -318,7 +330,7 @@ std::optional<DiskActivity> DiskActivityReader::read(TimePoint now) {
     // A clock set back makes the next lookup due at once rather than stall it.
     if (!lastResolve_ || now < *lastResolve_ || now - *lastResolve_ >= resolveSpacing) {
         lastResolve_ = now;
-        resolve();
+        resolve(homeHandedIn_ ? home_ : locate_());
     }
     if (!disks_) {
         return std::nullopt;

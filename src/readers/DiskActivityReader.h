@@ -41,13 +41,6 @@ struct MountEntry {
 [[nodiscard]] std::optional<MountEntry> mountOver(std::string_view mountinfo,
                                                   std::string_view path);
 
-// Where the home directory lives, as stat(2) and realpath(3) tell.
-struct HomeVolume {
-    std::string path; // without symbolic links
-    unsigned major = 0;
-    unsigned minor = 0;
-};
-
 // The physical disks below the home volume, by kernel name as /proc/diskstats lists them,
 // and the name to show for them: the disk's own, and over several disks the volume's (the
 // device-mapper or md name, a btrfs label).
@@ -70,8 +63,7 @@ resolveHomeDisks(std::string_view root, const HomeVolume& home, std::string_view
 // Read and write rates of the disks under the home directory, from /proc/diskstats: byte
 // deltas over the elapsed time handed in. The disks are looked up on the first read and again
 // every `resolveSpacing` (a volume may be unlocked or a disk added meanwhile), not on each
-// tick. Looking them up stats the home directory, which blocks while a network home does not
-// answer: like the volume's capacity, it is best sampled off the GUI thread.
+// tick; once a volume was handed in, only the one handed in is looked up.
 class DiskActivityReader final : public DiskActivitySource {
 public:
     using Locate = std::function<std::optional<HomeVolume>()>;
@@ -80,6 +72,8 @@ public:
     explicit DiskActivityReader(std::string root = "/", Locate locate = {});
 
     [[nodiscard]] std::optional<DiskActivity> read(TimePoint now) override;
+    [[nodiscard]] std::optional<HomeVolume> locateHome() const override { return locate_(); }
+    void setHome(const std::optional<HomeVolume>& home, TimePoint now) override;
 
     // The disks found by the last lookup; absent before the first read and when none.
     [[nodiscard]] const std::optional<HomeDisks>& disks() const noexcept { return disks_; }
@@ -96,7 +90,7 @@ private:
         std::uint64_t written = 0;
     };
 
-    void resolve();
+    void resolve(const std::optional<HomeVolume>& home);
     [[nodiscard]] std::optional<Totals> readTotals();
 
     std::string root_;
@@ -104,6 +98,8 @@ private:
     Locate locate_;
     std::optional<HomeDisks> disks_;
     std::optional<TimePoint> lastResolve_;
+    bool homeHandedIn_ = false; // then the volume comes only through setHome
+    std::optional<HomeVolume> home_;
     std::optional<std::pair<Totals, TimePoint>> previous_;
     WholeFileReader diskstats_;
     WholeFileReader mountinfo_{4096};

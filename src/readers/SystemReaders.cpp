@@ -1,12 +1,15 @@
 #include "readers/SystemReaders.h"
 
+#include "readers/BatteryReader.h"
 #include "readers/CPUStatsReader.h"
+#include "readers/DiskActivityReader.h"
 #include "readers/DiskStatsReader.h"
 #include "readers/GPUStatsReader.h"
 #include "readers/MemoryStatsReader.h"
 #include "readers/NetworkInfoReader.h"
 #include "readers/NetworkStatsReader.h"
 #include "readers/SelfStatsReader.h"
+#include "readers/SensorsReader.h"
 #include "readers/TrashSizeReader.h"
 
 namespace trovimo {
@@ -23,6 +26,10 @@ StatsReaders makeSystemReaders(const std::string& root) {
     readers.disk = std::make_unique<DiskStatsReader>();
     readers.trash = std::make_unique<TrashSizeReader>();
     readers.self = std::make_unique<SelfStatsReader>(root);
+    // These three look for their files at their first read, so a hidden block costs nothing.
+    readers.sensors = std::make_unique<SensorsReader>(root);
+    readers.battery = std::make_unique<BatteryReader>(root);
+    readers.diskActivity = std::make_unique<DiskActivityReader>(root);
     return readers;
 }
 

@@ -258,8 +258,8 @@ std::string_view batteryStateName(BatteryState state) {
     return "unknown";
 }
 
-void writeBlocks(ObjectWriter& root, const OptionalBlockSamples& blocks) {
-    if (const auto& sensors = blocks.sensors) {
+void writeBlocks(ObjectWriter& root, const StatsStore& store) {
+    if (const auto& sensors = store.sensors()) {
         ObjectWriter object(root.key("sensors"));
         writeTemperature(object, "cpu", sensors->cpu);
         writeTemperature(object, "gpu", sensors->gpu);
@@ -273,7 +273,7 @@ void writeBlocks(ObjectWriter& root, const OptionalBlockSamples& blocks) {
         root.null("sensors");
     }
 
-    if (const auto& battery = blocks.battery) {
+    if (const auto& battery = store.battery()) {
         ObjectWriter object(root.key("battery"));
         object.number("percent", battery->percent);
         object.string("state", batteryStateName(battery->state));
@@ -291,7 +291,7 @@ void writeBlocks(ObjectWriter& root, const OptionalBlockSamples& blocks) {
         root.null("battery");
     }
 
-    if (const auto& disk = blocks.diskActivity) {
+    if (const auto& disk = store.diskActivity()) {
         ObjectWriter object(root.key("diskActivity"));
         object.number("readBytesPerSecond", disk->readBytesPerSecond);
         object.number("writeBytesPerSecond", disk->writeBytesPerSecond);
@@ -305,22 +305,11 @@ void writeBlocks(ObjectWriter& root, const OptionalBlockSamples& blocks) {
 
 std::string sampleJson(const StatsStore& store) {
     std::string out;
-    out.reserve(1024);
-    {
-        ObjectWriter root(out);
-        writeStore(root, store);
-        writeSelf(root, store);
-    } // closes the object
-    return out;
-}
-
-std::string sampleJson(const StatsStore& store, const OptionalBlockSamples& blocks) {
-    std::string out;
     out.reserve(1536);
     {
         ObjectWriter root(out);
         writeStore(root, store);
-        writeBlocks(root, blocks); // where the panel shows them: after the disk, before itself
+        writeBlocks(root, store); // where the panel shows them: after the disk, before itself
         writeSelf(root, store);
     } // closes the object
     return out;

@@ -1,10 +1,5 @@
 #pragma once
 
-#include "model/BatteryStatus.h"
-#include "model/DiskActivity.h"
-#include "model/SensorReadings.h"
-
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,17 +8,8 @@ namespace trovimo {
 class StatsStore;
 
 // One line of JSON with every value the store publishes, under the records' field names,
-// absent values as null and the histories left out. For scripts and bug reports.
-[[nodiscard]] std::string sampleJson(const StatsStore& store);
-
-// The samples of the blocks that are off unless asked for, read beside the store.
-struct OptionalBlockSamples {
-    std::optional<SensorReadings> sensors;
-    std::optional<BatteryStatus> battery;
-    std::optional<DiskActivity> diskActivity;
-};
-
-// The store's line with three objects more, null when absent:
+// absent values as null and the histories left out. For scripts and bug reports. Beside the
+// figures of the default panel:
 //   sensors.cpu/gpu/ssd        {"celsius", "high", "critical"}: °C, the reading and the limits
 //                              it turns orange and red at; null without such a sensor
 //   sensors.fanRpm             the fastest fan, revolutions per minute
@@ -33,7 +19,7 @@ struct OptionalBlockSamples {
 //   battery.powerWatts         the packs' draw (or charging power), watts
 //   diskActivity.readBytesPerSecond / writeBytesPerSecond   the home volume's disks, bytes/s
 //   diskActivity.device        their kernel name ("nvme0n1"), or the volume's over several
-[[nodiscard]] std::string sampleJson(const StatsStore& store, const OptionalBlockSamples& blocks);
+[[nodiscard]] std::string sampleJson(const StatsStore& store);
 
 // `text` as a JSON string literal, quotes included. Bytes that are not UTF-8 (a network
 // name can be any 32 bytes) become U+FFFD, so the output is always valid JSON.

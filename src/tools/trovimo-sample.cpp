@@ -5,9 +5,6 @@
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
-#include "readers/BatteryReader.h"
-#include "readers/DiskActivityReader.h"
-#include "readers/SensorsReader.h"
 #include "readers/SystemReaders.h"
 #include "tools/SampleJson.h"
 
@@ -175,16 +172,13 @@ int main(int argc, char** argv) {
     QVariantMap defaults = trovimo::defaultSettings();
     for (const char* key :
          {trovimo::keys::showCPU, trovimo::keys::showGPU, trovimo::keys::showMemory,
-          trovimo::keys::showNetwork, trovimo::keys::showDisk, trovimo::keys::showSelf}) {
+          trovimo::keys::showNetwork, trovimo::keys::showDisk, trovimo::keys::showSensors,
+          trovimo::keys::showBattery, trovimo::keys::showDiskActivity, trovimo::keys::showSelf}) {
         defaults.insert(QLatin1String(key), true);
     }
     settings.registerDefaults(defaults);
 
     trovimo::StatsStore store(settings, trovimo::makeSystemReaders(options.root));
-    // The blocks that are off by default are sampled all the same.
-    trovimo::SensorsReader sensors(options.root);
-    trovimo::BatteryReader battery(options.root);
-    trovimo::DiskActivityReader diskActivity(options.root);
     installStopHandlers();
     for (long done = 0; options.count == 0 || done < options.count; ++done) {
         if (done > 0) {
@@ -202,10 +196,7 @@ int main(int argc, char** argv) {
         if (!alreadyReading) {
             store.awaitDiskReads(trovimo::StatsStore::diskReadLimit, true);
         }
-        const trovimo::OptionalBlockSamples blocks{
-            sensors.read(), battery.read(),
-            diskActivity.read(trovimo::DiskActivityReader::TimePoint::clock::now())};
-        std::string line = trovimo::sampleJson(store, blocks);
+        std::string line = trovimo::sampleJson(store);
         line.push_back('\n');
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
             std::fflush(stdout) != 0) {

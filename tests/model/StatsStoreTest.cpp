@@ -99,6 +99,32 @@ private:
     Journal& journal_;
 };
 
+// Disk activity: where the home lives is asked for on the store's worker thread, the rates on
+// the GUI thread once the answer was handed over.
+class ScriptedDiskActivity : public DiskActivitySource {
+public:
+    explicit ScriptedDiskActivity(Journal& journal) : journal_(journal) {}
+    std::optional<DiskActivity> read(TimePoint /*now*/) override {
+        journal_.push_back("diskActivity");
+        return DiskActivity{10.0, 20.0, "sda"};
+    }
+    std::optional<HomeVolume> locateHome() const override {
+        locatedOnGuiThread = std::this_thread::get_id() == guiThread;
+        ++locates;
+        return HomeVolume{"/home/ada", 8, 1};
+    }
+    void setHome(const std::optional<HomeVolume>& home, TimePoint /*now*/) override {
+        handedIn.push_back(home);
+    }
+    std::thread::id guiThread = std::this_thread::get_id();
+    mutable std::atomic<int> locates{0};
+    mutable std::atomic<bool> locatedOnGuiThread{false};
+    std::vector<std::optional<HomeVolume>> handedIn;
+
+private:
+    Journal& journal_;
+};
+
 class StatsStoreTest : public ::testing::Test {
 protected:
     StatsStoreTest() : settings(dir.path() + QStringLiteral("/Trovimo.conf")) {
@@ -118,6 +144,9 @@ protected:
         readers.disk = make(disk, new HeldDisk);
         readers.trash = make(trash, new ScriptedTrash);
         readers.self = make(self, new ScriptedSource<SelfStats>("self", journal));
+        readers.sensors = make(sensors, new ScriptedSource<SensorReadings>("sensors", journal));
+        readers.battery = make(battery, new ScriptedSource<BatteryStatus>("battery", journal));
+        readers.diskActivity = make(diskActivity, new ScriptedDiskActivity(journal));
         auto manual = std::make_unique<test::ManualWakeTimer>();
         timer = manual.get();
         store = std::make_unique<StatsStore>(settings, std::move(readers), std::move(manual),
@@ -146,6 +175,9 @@ protected:
     HeldDisk* disk = nullptr;
     ScriptedTrash* trash = nullptr;
     ScriptedSource<SelfStats>* self = nullptr;
+    ScriptedSource<SensorReadings>* sensors = nullptr;
+    ScriptedSource<BatteryStatus>* battery = nullptr;
+    ScriptedDiskActivity* diskActivity = nullptr;
     test::ManualWakeTimer* timer = nullptr;
     BoottimeClock::time_point bootNow{std::chrono::hours(500)};
     std::unique_ptr<StatsStore> store;
@@ -215,6 +247,49 @@ TEST_F(StatsStoreTest, SwitchedOffSectionsAreNotReadAndKeepTheirHistory) {
     store->tick();
     EXPECT_EQ(journal, Journal{"cpu"});
     EXPECT_EQ(store->cpuHistory().storage().size(), 2u);
+}
+
+// Temperatures, battery and disk activity are read only while shown, after the disk and before
+// the self-load; the home directory is looked for off the GUI thread, and hidden blocks drop
+// their histories.
+TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
+    sensors->fallback = SensorReadings{Temperature{50.0}, std::nullopt, std::nullopt, 900};
+    battery->fallback = BatteryStatus{};
+    tickAndWait();
+    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
+    EXPECT_EQ(diskActivity->locates.load(), 0);
+
+    for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+        settings.setBool(key, true);
+    }
+    journal.clear();
+    tickAndWait();
+    // No rates until the home was found: the reader would look for it itself.
+    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "sensors",
+                                "battery", "self"}));
+    EXPECT_EQ(diskActivity->locates.load(), 1);
+    EXPECT_FALSE(diskActivity->locatedOnGuiThread.load());
+    ASSERT_EQ(diskActivity->handedIn.size(), 1U);
+    EXPECT_EQ(diskActivity->handedIn[0], (HomeVolume{"/home/ada", 8, 1}));
+
+    journal.clear();
+    store->tick();
+    EXPECT_EQ(journal.at(journal.size() - 2), "diskActivity");
+    EXPECT_EQ(store->diskActivity(), (DiskActivity{10.0, 20.0, "sda"}));
+    EXPECT_EQ(store->diskWriteHistory().storage(), (std::vector<double>{20.0}));
+    EXPECT_EQ(store->cpuTemperatureHistory().storage(), (std::vector<double>{50.0, 50.0}));
+    EXPECT_TRUE(store->battery());
+    EXPECT_EQ(diskActivity->locates.load(), 1) << "looked for again only after a minute";
+
+    for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+        settings.setBool(key, false);
+    }
+    journal.clear();
+    store->tick();
+    EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
+    EXPECT_FALSE(store->sensors() || store->battery() || store->diskActivity());
+    EXPECT_TRUE(store->cpuTemperatureHistory().storage().empty());
+    EXPECT_TRUE(store->diskReadHistory().storage().empty());
 }
 
 TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHistory) {
