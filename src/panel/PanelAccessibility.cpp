@@ -21,6 +21,9 @@ bool isMeasurementSection(PanelBlock block) {
     case PanelBlock::memory:
     case PanelBlock::network:
     case PanelBlock::disk:
+    case PanelBlock::sensors:
+    case PanelBlock::battery:
+    case PanelBlock::diskActivity:
     case PanelBlock::self:
         return true;
     case PanelBlock::updateBadge:
@@ -65,8 +68,10 @@ AccessibleSection describe(PanelBlock block, std::span<const PanelElement> eleme
     return section;
 }
 
-constexpr std::array sectionBlocks{PanelBlock::cpu,     PanelBlock::gpu,  PanelBlock::memory,
-                                   PanelBlock::network, PanelBlock::disk, PanelBlock::self};
+constexpr std::array sectionBlocks{
+    PanelBlock::cpu,     PanelBlock::gpu,          PanelBlock::memory,
+    PanelBlock::network, PanelBlock::disk,         PanelBlock::sensors,
+    PanelBlock::battery, PanelBlock::diskActivity, PanelBlock::self};
 
 std::optional<AccessibleSection> currentSection(const ContentView* view, PanelBlock block) {
     if (view == nullptr) {

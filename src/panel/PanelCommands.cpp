@@ -93,8 +93,7 @@ void PanelCommands::perform(PanelAction action) {
         emit openSettingsRequested();
         break;
     case PanelAction::togglePin:
-        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop),
-                          !settings_.display().alwaysOnTop);
+        settings_.setBool(QString::fromLatin1(keys::alwaysOnTop), !settings_.display().alwaysOnTop);
         break;
     }
 }

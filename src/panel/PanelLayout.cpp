@@ -157,6 +157,12 @@ StatsSnapshot StatsSnapshot::capture(const StatsStore& store) {
     snapshot.uploadHistory = copyOf(store.uploadHistory());
     snapshot.disk = store.disk();
     snapshot.selfStats = store.selfStats();
+    snapshot.sensors = store.sensors();
+    snapshot.cpuTemperatureHistory = copyOf(store.cpuTemperatureHistory());
+    snapshot.battery = store.battery();
+    snapshot.diskActivity = store.diskActivity();
+    snapshot.diskReadHistory = copyOf(store.diskReadHistory());
+    snapshot.diskWriteHistory = copyOf(store.diskWriteHistory());
     return snapshot;
 }
 
@@ -220,6 +226,9 @@ PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
         {settings.showMemory, PanelBlock::memory, &layoutMemorySection},
         {settings.showNetwork, PanelBlock::network, &layoutNetworkSection},
         {settings.showDisk, PanelBlock::disk, &layoutDiskSection},
+        {settings.showSensors, PanelBlock::sensors, &layoutSensorsSection},
+        {settings.showBattery, PanelBlock::battery, &layoutBatterySection},
+        {settings.showDiskActivity, PanelBlock::diskActivity, &layoutDiskActivitySection},
         {settings.showSelf, PanelBlock::self, &layoutSelfSection},
     };
     for (const Section& section : sections) {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "model/BatteryStatus.h"
 #include "model/CPULoad.h"
+#include "model/DiskActivity.h"
 #include "model/DiskUsage.h"
 #include "model/DisplaySettings.h"
 #include "model/MemoryStats.h"
 #include "model/NetworkInfo.h"
 #include "model/NetworkSpeed.h"
 #include "model/SelfStats.h"
+#include "model/SensorReadings.h"
 #include "panel/CapacityBar.h"
 #include "panel/CoreBars.h"
 #include "panel/SegmentedBar.h"
@@ -163,6 +166,12 @@ struct StatsSnapshot {
     std::vector<double> uploadHistory;
     std::optional<DiskUsage> disk;
     std::optional<SelfStats> selfStats;
+    std::optional<SensorReadings> sensors;
+    std::vector<double> cpuTemperatureHistory; // °C
+    std::optional<BatteryStatus> battery;
+    std::optional<DiskActivity> diskActivity;
+    std::vector<double> diskReadHistory;
+    std::vector<double> diskWriteHistory;
 
     [[nodiscard]] static StatsSnapshot capture(const StatsStore& store);
 };
@@ -196,6 +205,9 @@ enum class PanelBlock : std::uint8_t {
     memory,
     network,
     disk,
+    sensors,
+    battery,
+    diskActivity,
     self,
     emptyState,
 };

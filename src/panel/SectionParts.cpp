@@ -1,7 +1,10 @@
 #include "panel/SectionParts.h"
 
 #include "panel/CapacityBar.h"
+#include "panel/SectionTexts.h"
+#include "panel/ValueFormatting.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace trovimo::sections {
@@ -68,6 +71,39 @@ TextElement animatedValue(QString text, const FontSpec& font, ColorRole color, c
     element.color = color;
     element.animation = AnimatedNumber{QString::fromLatin1(id), QString::number(key)};
     return element;
+}
+
+double appendRateRow(SectionLayout& out, const Theme& theme, double y, double width,
+                     const RateRowLead& lead, double rate, const std::vector<double>& history) {
+    constexpr double itemSpacing = 6.0;
+    constexpr double arrowSize = 8.0;
+    constexpr double rateBoxWidth = 70.0;
+    constexpr double historyHeight = 14.0;
+    const FontSpec font = captionDigitsFont();
+    const double rowHeight = std::max(historyHeight, theme.lineHeight(font));
+    double x = 0.0;
+
+    const QRectF leadBox(x, y, lead.leadWidth, rowHeight);
+    if (lead.arrow) {
+        out.elements.emplace_back(SymbolElement{leadBox, *lead.arrow, arrowSize, lead.color});
+    } else {
+        out.elements.emplace_back(
+            centredText(theme, leadBox, lead.label, FontSpec{}, ColorRole::secondary));
+    }
+    x += lead.leadWidth + itemSpacing;
+
+    // Keyed on the text itself: the roll starts exactly when what is shown changes.
+    const QString text = QString::fromStdString(formatRate(rate));
+    TextElement rateText =
+        centredText(theme, QRectF(x, y, rateBoxWidth, rowHeight), text, font, ColorRole::primary);
+    rateText.animation = AnimatedNumber{QString::fromLatin1(lead.animationId), text};
+    out.elements.emplace_back(std::move(rateText));
+    x += rateBoxWidth + itemSpacing;
+
+    out.elements.emplace_back(SparklineElement{
+        QRectF(x, y + (rowHeight - historyHeight) / 2.0, std::max(0.0, width - x), historyHeight),
+        Sparkline{history, texts::rateScale(history), lead.color}});
+    return rowHeight;
 }
 
 void appendEmptyCapacityBar(SectionLayout& out, double y, double width) {

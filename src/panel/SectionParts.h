@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 // Pieces the measurement sections share beyond the panel-wide conventions.
 namespace trovimo::sections {
@@ -32,6 +34,22 @@ namespace trovimo::sections {
 // A value text whose changed digits roll when `key` changes.
 [[nodiscard]] TextElement animatedValue(QString text, const FontSpec& font, ColorRole color,
                                         const char* id, std::int64_t key);
+
+// What leads a rate row: an arrow (`arrow`) or a word (`label`, when there is no arrow), in a
+// box `leadWidth` wide.
+struct RateRowLead {
+    std::optional<Symbol> arrow;
+    QString label;
+    double leadWidth = 0.0;
+    ColorRole color = ColorRole::blue; // of the arrow and the history
+    const char* animationId = "";
+};
+inline constexpr double rateArrowWidth = 10.0;
+
+// Lead, rate text and one-minute history of one rate at `y`. Each history has its own scale,
+// so a busy download does not flatten the upload graph. Returns the height.
+double appendRateRow(SectionLayout& out, const Theme& theme, double y, double width,
+                     const RateRowLead& lead, double rate, const std::vector<double>& history);
 
 // The empty capacity track that stands in for a breakdown without a sample.
 void appendEmptyCapacityBar(SectionLayout& out, double y, double width);

@@ -5,6 +5,8 @@
 #include "panel/PercentFormat.h"
 #include "panel/ValueFormatting.h"
 
+#include <charconv>
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -78,6 +80,87 @@ double rateScale(std::span<const double> history) noexcept {
         }
     }
     return scale;
+}
+
+std::string temperatureText(double celsius) {
+    return std::to_string(std::lround(celsius)) + "°C";
+}
+
+CapacityLevel temperatureLevel(const Temperature& temperature) noexcept {
+    if (temperature.celsius >= temperature.critical) {
+        return CapacityLevel::critical;
+    }
+    return temperature.celsius >= temperature.high ? CapacityLevel::warning : CapacityLevel::normal;
+}
+
+std::optional<Temperature> hottest(const SensorReadings& sensors) noexcept {
+    std::optional<Temperature> result;
+    for (const auto& reading : {sensors.cpu, sensors.gpu, sensors.ssd}) {
+        if (reading && (!result || reading->celsius > result->celsius)) {
+            result = reading;
+        }
+    }
+    return result;
+}
+
+std::string fanText(std::uint32_t rpm) {
+    std::string digits = std::to_string(rpm);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    }
+    return digits + " rpm";
+}
+
+std::string_view batteryStateText(BatteryState state) noexcept {
+    switch (state) {
+    case BatteryState::charging:
+        return "充電中";
+    case BatteryState::discharging:
+        return "放電中";
+    case BatteryState::full:
+        return "満充電";
+    case BatteryState::pluggedIn:
+        return "電源接続";
+    case BatteryState::unknown:
+        break;
+    }
+    return {};
+}
+
+std::string batteryDetailText(const BatteryStatus& battery) {
+    std::string text(batteryStateText(battery.state));
+    const auto add = [&text](const std::string& part) {
+        if (!text.empty()) {
+            text += "・";
+        }
+        text += part;
+    };
+    if (battery.timeLeft && battery.timeLeft->count() >= 0) {
+        const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(*battery.timeLeft);
+        const auto hours = minutes.count() / 60;
+        const auto rest = minutes.count() % 60;
+        add("残り " + std::to_string(hours) + (rest < 10 ? ":0" : ":") + std::to_string(rest));
+    }
+    if (battery.powerWatts && std::isfinite(*battery.powerWatts)) {
+        char buffer[32];
+        const auto [end, error] =
+            std::to_chars(buffer, buffer + sizeof buffer, std::abs(*battery.powerWatts),
+                          std::chars_format::fixed, 1);
+        if (error == std::errc{}) {
+            add(std::string(buffer, end) + " W");
+        }
+    }
+    return text;
+}
+
+CapacityLevel batteryLevel(const BatteryStatus& battery) noexcept {
+    if (battery.percent <= 10.0) {
+        return CapacityLevel::critical;
+    }
+    if (battery.percent <= 20.0 && battery.state == BatteryState::discharging) {
+        return CapacityLevel::warning;
+    }
+    return CapacityLevel::normal;
 }
 
 } // namespace trovimo::texts

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "model/BatteryStatus.h"
 #include "model/DiskUsage.h"
 #include "model/MemoryPressure.h"
 #include "model/MemoryStats.h"
 #include "model/SelfStats.h"
+#include "model/SensorReadings.h"
+#include "panel/CapacityLevel.h"
 
 #include <unicode/locid.h>
 
@@ -22,7 +25,13 @@ inline constexpr std::string_view gpuLabel = "GPU";
 inline constexpr std::string_view memoryLabel = "メモリ";
 inline constexpr std::string_view networkLabel = "ネットワーク";
 inline constexpr std::string_view diskLabel = "ディスク";
+inline constexpr std::string_view sensorsLabel = "温度";
+inline constexpr std::string_view batteryLabel = "バッテリー";
+inline constexpr std::string_view diskActivityLabel = "ディスクの読み書き";
 inline constexpr std::string_view selfLabel = "Trovimo";
+inline constexpr std::string_view fanLabel = "ファン";
+inline constexpr std::string_view readLabel = "読み";
+inline constexpr std::string_view writeLabel = "書き";
 // Shown where a value is missing.
 inline constexpr std::string_view placeholder = "—";
 
@@ -52,6 +61,22 @@ inline constexpr std::string_view purgeableLegend = "解放可";
 [[nodiscard]] std::string diskAlertText(double alertThreshold);
 // "412 GB / 994 GB 使用中"
 [[nodiscard]] std::string diskUsageText(const DiskUsage& disk);
+
+// "52°C", rounded to the degree.
+[[nodiscard]] std::string temperatureText(double celsius);
+// Orange from the sensor's high limit on, red from its critical one.
+[[nodiscard]] CapacityLevel temperatureLevel(const Temperature& temperature) noexcept;
+// The hottest of the CPU, GPU and SSD readings; none without any.
+[[nodiscard]] std::optional<Temperature> hottest(const SensorReadings& sensors) noexcept;
+// "1,200 rpm"
+[[nodiscard]] std::string fanText(std::uint32_t rpm);
+
+// "充電中", "放電中", "満充電", "電源接続"; empty when the kernel does not say.
+[[nodiscard]] std::string_view batteryStateText(BatteryState state) noexcept;
+// "放電中・残り 3:25・8.4 W": the state, the time left and the draw, each where known.
+[[nodiscard]] std::string batteryDetailText(const BatteryStatus& battery);
+// Red at 10 % or less, orange at 20 % or less while discharging.
+[[nodiscard]] CapacityLevel batteryLevel(const BatteryStatus& battery) noexcept;
 
 // "CPU 0.8%・41.2 MB": CPU time per elapsed time as percent with one decimal.
 [[nodiscard]] std::string selfLoadText(const SelfStats& self, const icu::Locale& locale);

@@ -2,7 +2,7 @@
 
 #include "panel/PanelLayout.h"
 
-// The six measurement sections of the panel, top to bottom. Each lays itself out in its own
+// The measurement sections of the panel, top to bottom. Each lays itself out in its own
 // coordinates, `width` wide; see PanelLayout.h for how the panel places them.
 namespace trovimo {
 
@@ -16,6 +16,12 @@ namespace trovimo {
                                                  double width);
 [[nodiscard]] SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme,
                                               double width);
+[[nodiscard]] SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme,
+                                                 double width);
+[[nodiscard]] SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme,
+                                                 double width);
+[[nodiscard]] SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
+                                                      double width);
 [[nodiscard]] SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme,
                                               double width);
 

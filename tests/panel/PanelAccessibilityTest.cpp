@@ -32,6 +32,11 @@ PanelInputs busyMachine() {
     s.networkInfo = NetworkInfo{"wlp2s0", "Wi-Fi", std::string("Home"), std::string("Wi-Fi 6")};
     s.disk = DiskUsage{950'000'000'000, 1000'000'000'000, 40'000'000'000, 30'000'000'000};
     s.selfStats = SelfStats{0.008, 41'200'000};
+    inputs.settings.showSensors = inputs.settings.showBattery = true;
+    inputs.settings.showDiskActivity = true;
+    s.sensors = SensorReadings{Temperature{52.4}, std::nullopt, std::nullopt, 1200};
+    s.battery = BatteryStatus{76.0, BatteryState::charging, std::nullopt, std::nullopt};
+    s.diskActivity = DiskActivity{12'300'000, 0, "nvme0n1"};
     return inputs;
 }
 
@@ -57,6 +62,9 @@ TEST_F(PanelAccessibilityTexts, EachShownSectionReadsWhatItShows) {
         {PanelBlock::network, "ネットワーク", "Wi-Fi 6 · Home、↓ 1.2 MB/s、↑ 48.0 KB/s"},
         {PanelBlock::disk, "ディスク",
          "残り 50.0 GB、OS 40G、データ 880G、解放可 30G、使用率がしきい値（90%）を超えています"},
+        {PanelBlock::sensors, "温度", "52°C、CPU、52°C、ファン、1,200 rpm"},
+        {PanelBlock::battery, "バッテリー", "76%、充電中"},
+        {PanelBlock::diskActivity, "ディスクの読み書き", "nvme0n1、読み、12.3 MB/s、書き、0 B/s"},
         {PanelBlock::self, "Trovimo", "CPU 0.8%・41.2 MB"},
     };
     ASSERT_EQ(sections.size(), std::size(expected)); // neither the badge nor the clock
@@ -75,7 +83,7 @@ TEST_F(PanelAccessibilityTexts, EachShownSectionReadsWhatItShows) {
 
     inputs.settings.showGPU = false;
     inputs.settings.showClock = false;
-    EXPECT_EQ(accessibleSections(layoutPanel(inputs, theme)).size(), 5U);
+    EXPECT_EQ(accessibleSections(layoutPanel(inputs, theme)).size(), 8U);
     inputs.settings = DisplaySettings{};
     inputs.settings.showCPU = inputs.settings.showGPU = inputs.settings.showMemory = false;
     inputs.settings.showNetwork = inputs.settings.showDisk = false;

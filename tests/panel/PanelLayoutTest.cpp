@@ -53,12 +53,12 @@ bool hasText(const PanelLayoutResult& layout, const QString& wanted) {
     return test::findText(layout, wanted) != nullptr;
 }
 
-// Every combination of the seven block switches: blocks in the fixed order, one divider
+// Every combination of the ten block switches: blocks in the fixed order, one divider
 // between consecutive shown blocks (never above the first, never at the bottom), the empty
 // state exactly when nothing is on. showCoreBars flips along and must change nothing.
 TEST(PanelLayout, BlocksAndDividersForEveryCombination) {
     const Theme theme = Theme::light();
-    for (int mask = 0; mask < 128; ++mask) {
+    for (int mask = 0; mask < 1024; ++mask) {
         SCOPED_TRACE(mask);
         DisplaySettings settings = allOff();
         settings.showClock = mask & 1;
@@ -68,16 +68,22 @@ TEST(PanelLayout, BlocksAndDividersForEveryCombination) {
         settings.showNetwork = mask & 16;
         settings.showDisk = mask & 32;
         settings.showSelf = mask & 64;
+        settings.showSensors = mask & 128;
+        settings.showBattery = mask & 256;
+        settings.showDiskActivity = mask & 512;
         settings.showCoreBars = mask % 3 == 0;
         const PanelLayoutResult layout = layoutPanel(inputsWith(settings), theme);
 
         std::vector<PanelBlock> expected;
-        const PanelBlock order[] = {PanelBlock::clock,  PanelBlock::cpu,     PanelBlock::gpu,
-                                    PanelBlock::memory, PanelBlock::network, PanelBlock::disk,
-                                    PanelBlock::self};
-        for (int bit = 0; bit < 7; ++bit) {
+        // In the order they are shown, by the bit that switches each.
+        const std::pair<PanelBlock, int> order[] = {
+            {PanelBlock::clock, 0},   {PanelBlock::cpu, 1},     {PanelBlock::gpu, 2},
+            {PanelBlock::memory, 3},  {PanelBlock::network, 4}, {PanelBlock::disk, 5},
+            {PanelBlock::sensors, 7}, {PanelBlock::battery, 8}, {PanelBlock::diskActivity, 9},
+            {PanelBlock::self, 6}};
+        for (const auto& [block, bit] : order) {
             if (mask & (1 << bit)) {
-                expected.push_back(order[bit]);
+                expected.push_back(block);
             }
         }
         if (expected.empty()) {

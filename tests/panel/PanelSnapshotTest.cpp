@@ -228,6 +228,38 @@ TEST_P(PanelSnapshot, WarningMachine) {
     EXPECT_EQ(count(image, footer->rect, reddish), 0);
 }
 
+// The blocks that are off unless asked for, on a laptop: a GPU past its high limit, a battery
+// about to run out, the disk busy reading.
+TEST_P(PanelSnapshot, OptionalBlocks) {
+    PanelInputs inputs = busyMachine();
+    DisplaySettings& shown = inputs.settings;
+    shown.showSensors = shown.showBattery = shown.showDiskActivity = true;
+    StatsSnapshot& s = inputs.stats;
+    s.sensors =
+        SensorReadings{Temperature{52.0}, Temperature{88.0, 85.0, 100.0}, Temperature{38.0}, 1200};
+    s.cpuTemperatureHistory = wave(0.5, 0.1, 100.0);
+    s.battery = BatteryStatus{8.0, BatteryState::discharging, 12'300s, 8.4};
+    s.diskActivity = DiskActivity{12'300'000, 0, "nvme0n1"};
+    s.diskReadHistory = wave(0.3, 0.3, 20'000'000);
+    s.diskWriteHistory = wave(0.1, 0.1, 1'000'000);
+    const PanelLayoutResult layout = layoutPanel(inputs, theme());
+    const QImage image = render(layout, theme(), std::get<1>(GetParam()));
+    save(image, name("optional-blocks"));
+
+    for (const char* text : {"CPU", "52°C", "SSD", "38°C", "ファン", "1,200 rpm",
+                             "放電中・残り 3:25・8.4 W", "nvme0n1", "12.3 MB/s", "0 B/s"}) {
+        EXPECT_NE(test::findText(layout, QString::fromUtf8(text)), nullptr) << text;
+    }
+    // The hottest reading heads the block, orange like the GPU's own row; the battery is red.
+    const TextElement* hot = test::findText(layout, QStringLiteral("88°C"));
+    ASSERT_NE(hot, nullptr);
+    EXPECT_GT(count(image, hot->rect, orangeish), atLeast(40));
+    const TextElement* charge = test::findText(layout, QStringLiteral("8%"));
+    ASSERT_NE(charge, nullptr);
+    EXPECT_GT(count(image, charge->rect, reddish), atLeast(40));
+    EXPECT_EQ(count(image, charge->rect, orangeish), 0);
+}
+
 // Nothing shown, and every section before its first sample.
 TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
     PanelInputs fresh;

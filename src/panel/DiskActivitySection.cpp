@@ -1,0 +1,49 @@
+#include "panel/Sections.h"
+
+#include "panel/SectionParts.h"
+#include "panel/SectionTexts.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace trovimo {
+
+SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
+                                        double width) {
+    using namespace sections;
+    constexpr double rowSpacing = 4.0;
+    const StatsSnapshot& stats = inputs.stats;
+    SectionLayout out;
+
+    std::optional<TextElement> device;
+    if (stats.diskActivity && !stats.diskActivity->device.empty()) {
+        TextElement text;
+        text.text = QString::fromStdString(stats.diskActivity->device);
+        text.font = caption2Font();
+        text.color = ColorRole::secondary;
+        device = std::move(text);
+    }
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(texts::diskActivityLabel),
+                                   std::move(device));
+
+    // The two words share one column, so both rates start at the same place.
+    const QString read = qtext(texts::readLabel);
+    const QString write = qtext(texts::writeLabel);
+    const double leadWidth =
+        std::ceil(std::max(theme.textWidth(read, FontSpec{}), theme.textWidth(write, FontSpec{})));
+    // Before the first sample (and on a home without a disk of its own) both rows read 0 B/s.
+    const double readRate = stats.diskActivity ? stats.diskActivity->readBytesPerSecond : 0.0;
+    const double writeRate = stats.diskActivity ? stats.diskActivity->writeBytesPerSecond : 0.0;
+    y += rowSpacing;
+    y += appendRateRow(out, theme, y, width,
+                       {std::nullopt, read, leadWidth, ColorRole::blue, "diskActivity.read"},
+                       readRate, stats.diskReadHistory);
+    y += rowSpacing;
+    y += appendRateRow(out, theme, y, width,
+                       {std::nullopt, write, leadWidth, ColorRole::orange, "diskActivity.write"},
+                       writeRate, stats.diskWriteHistory);
+    out.height = y;
+    return out;
+}
+
+} // namespace trovimo
