@@ -52,8 +52,8 @@ void pause(double seconds) {
 
 constexpr const char* helpText = R"(Usage: trovimo-sample [OPTION]...
 Prints what the Trovimo panel would show: one JSON object per line, one line per sample.
-The first line has no CPU load, throughput or self-load yet, as those are differences
-against the previous sample.
+The first line has no CPU load, throughput, disk activity or self-load yet, as those are
+differences against the previous sample.
 
 Options:
   -i, --interval=SECONDS  seconds between samples, above 0 (default 1)
@@ -86,6 +86,18 @@ Fields. An object or value that cannot be read is null.
   disk.total                size of that volume, bytes
   disk.system               part of used that only root may fill, bytes
   disk.purgeable            part of used that the user's trash on that volume takes, bytes
+  sensors.cpu, sensors.gpu, sensors.ssd
+                            hottest CPU package, GPU and NVMe drive: {"celsius", "high",
+                            "critical"}, degrees Celsius: the reading and the limits at which
+                            the panel shows it orange and red
+  sensors.fanRpm            the fastest fan, revolutions per minute
+  battery.percent           charge of all batteries together, percent 0-100
+  battery.state             "charging", "discharging", "full", "pluggedIn" or "unknown"
+  battery.timeLeft          until empty at the present draw, seconds (only discharging)
+  battery.powerWatts        what the batteries give (or take, charging), watts
+  diskActivity.readBytesPerSecond   read from the disks under $HOME, bytes per second
+  diskActivity.writeBytesPerSecond  written to them, bytes per second
+  diskActivity.device       their kernel name, e.g. "nvme0n1"; the volume's over several
   selfStats.cpu             this tool's CPU time per elapsed time, 1 = one core
   selfStats.memory          this tool's private memory, bytes
 
