@@ -104,9 +104,10 @@ void drawRolling(QPainter& painter, const TextElement& element, const PlacedLine
     painter.restore();
 }
 
-void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
+// The rounded background and border of `outer`: the panel, or a part of it cut out for a
+// repaint (see below).
+void drawFrame(QPainter& painter, const QRectF& outer, const Theme& theme) {
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF outer(QPointF(0, 0), size);
     constexpr double radius = PanelMetrics::cornerRadius;
     painter.setPen(Qt::NoPen);
     painter.setBrush(theme.background());
@@ -116,6 +117,17 @@ void drawFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
     painter.setPen(QPen(theme.color(ColorRole::quaternary), PanelMetrics::borderWidth));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(outer.adjusted(half, half, -half, -half), radius - half, radius - half);
+}
+
+void paintFrame(QPainter& painter, const QRectF& outer, const Theme& theme) {
+    painter.save();
+    // The bottom layer of a transparent window: whatever was there before goes.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QColor background = theme.background();
+    painter.fillRect(outer, background.alpha() == 255 ? background : QColor(Qt::transparent));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    drawFrame(painter, outer, theme);
+    painter.restore();
 }
 
 } // namespace
@@ -128,15 +140,7 @@ QRegion outline(const QSizeF& size) {
 }
 
 void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme) {
-    painter.save();
-    // The bottom layer of a transparent window: whatever was there before goes.
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const QColor background = theme.background();
-    painter.fillRect(QRectF(QPointF(0, 0), size),
-                     background.alpha() == 255 ? background : QColor(Qt::transparent));
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    drawFrame(painter, size, theme);
-    painter.restore();
+    paintFrame(painter, QRectF(QPointF(0, 0), size), theme);
 }
 
 void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme, const QRegion& dirty) {
@@ -146,7 +150,8 @@ void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme, const
     // memory as the window's own backing store).
     constexpr double corner = PanelMetrics::cornerRadius + 1.0;
     constexpr double edge = PanelMetrics::borderWidth + 1.0;
-    const QRectF inner = QRectF(QPointF(0, 0), size).adjusted(edge, edge, -edge, -edge);
+    const QRectF panel(QPointF(0, 0), size);
+    const QRectF inner = panel.adjusted(edge, edge, -edge, -edge);
     const QRectF corners[] = {
         QRectF(0, 0, corner, corner),
         QRectF(size.width() - corner, 0, corner, corner),
@@ -167,10 +172,16 @@ void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme, const
             painter.setCompositionMode(QPainter::CompositionMode_Source);
             painter.fillRect(rect, theme.background());
         } else {
-            // Near the edge: the whole outline, but rasterized only inside this rectangle
-            // (unclipped, a panel-high fill is big enough for Qt to spread it over threads).
+            // Near the edge: the outline rasterized inside this rectangle only (unclipped, a
+            // panel-high fill is big enough for Qt to spread it over threads), and only its
+            // part around the rectangle: the panel cut beyond it by more than a corner's size.
+            // The sides of the cut that are not the panel's, and their corners, lie outside
+            // the clip, and the cut is too large for Qt to shrink its corners' radius.
             painter.setClipRect(rect, Qt::IntersectClip);
-            paintFrame(painter, size, theme);
+            constexpr double reach = 2.0 * PanelMetrics::cornerRadius + 2.0;
+            paintFrame(painter,
+                       QRectF(rect).adjusted(-reach, -reach, reach, reach).intersected(panel),
+                       theme);
         }
         painter.restore();
     }

@@ -288,6 +288,31 @@ INSTANTIATE_TEST_SUITE_P(Looks, PanelSnapshot,
                                     std::to_string(static_cast<int>(scale * 10)) + "x";
                          });
 
+// A repaint redraws the frame under each changed rectangle alone; pieced together, the pieces
+// are the frame painted whole, corners and border included.
+TEST(PanelSnapshotFrame, RepaintedPiecesAreTheWholeFrame) {
+    const Theme theme = Theme::light();
+    const QSizeF size(PanelMetrics::width, 533);
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        const QImage whole = test::canvas(size, scale, [&](QPainter& painter) {
+            panelPainter::paintFrame(painter, size, theme);
+        });
+        // One repaint per piece: a region would merge them back into one rectangle.
+        const QImage pieced = test::canvas(
+            size, scale,
+            [&](QPainter& painter) {
+                for (int y = 0; y < size.height(); y += 13) {
+                    for (int x = 0; x < size.width(); x += 37) {
+                        panelPainter::paintFrame(painter, size, theme, QRegion(x, y, 37, 13));
+                    }
+                }
+            },
+            qRgba(200, 10, 10, 255));
+        EXPECT_EQ(pieced, whole);
+    }
+}
+
 // Crisp at 2x: the one-point divider covers exactly two device rows with hard edges.
 TEST(PanelSnapshotDivider, IsCrispAtDoubleScale) {
     const Theme theme = Theme::dark();
