@@ -49,13 +49,14 @@ constexpr Hierarchy hierarchy[] = {
 // Japanese faces with TrueType outlines come first: FreeType opens them straight from the
 // mapped file with a few kilobytes of its own, while a CFF-outlined CJK face (Noto Sans CJK,
 // Source Han Sans) builds about 1 MB of glyph tables in every process that draws with it.
+// Looked up by their English names: under a Japanese locale the font list names them in
+// Japanese ("IPAexゴシック"), and only the lookup knows both.
 QString cjkFamily() {
     static const QString family = [] {
-        const QStringList families = QFontDatabase::families();
         for (const char* candidate :
              {"IPAexGothic", "IPAPGothic", "VL PGothic", "TakaoPGothic", "Noto Sans CJK JP",
               "Source Han Sans JP", "IPAGothic", "Droid Sans Fallback"}) {
-            if (families.contains(QLatin1String(candidate))) {
+            if (QFontDatabase::hasFamily(QLatin1String(candidate))) {
                 return QString::fromLatin1(candidate);
             }
         }

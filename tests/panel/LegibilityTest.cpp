@@ -49,6 +49,17 @@ TEST(HeadlineFonts, SemiboldTextsComeFromFacesWithTheWeight) {
     EXPECT_GE(checked, 3); // the time, CPU and GPU
 }
 
+// Japanese comes from a face with TrueType outlines where one is installed, whatever the locale
+// calls it: under a Japanese locale the font list names it "IPAexゴシック".
+TEST(HeadlineFonts, JapaneseFromTheTrueTypeFaceUnderEveryLocale) {
+    if (!QFontDatabase::hasFamily(QStringLiteral("IPAexGothic"))) {
+        GTEST_SKIP() << "IPAexGothic is not installed";
+    }
+    const QFont font = Theme::light().font(FontSpec{});
+    EXPECT_TRUE(font.families().contains(QStringLiteral("IPAexGothic")))
+        << font.families().join(QStringLiteral(", ")).toStdString();
+}
+
 // The disk alert as the panel paints it, at every scale, with and without the year in the
 // clock: as many lines as plain word wrap takes, painted as the layout placed them, and the
 // last one more than a lone character.
