@@ -31,9 +31,7 @@ SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme
                               largeValueFont(), levelTextColor(level), "battery.value", key);
     } else {
         // A desktop: no battery to speak of.
-        value.text = qtext(texts::placeholder);
-        value.font.style = TextStyle::title3;
-        value.color = ColorRole::secondary;
+        value = largeValuePlaceholder();
     }
     double y =
         appendSectionHeader(out, theme, 0.0, width, qtext(texts::batteryLabel), std::move(value));

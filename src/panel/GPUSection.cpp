@@ -25,9 +25,7 @@ SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, do
                               largeValueFont(), ColorRole::primary, "gpu.value", key);
     } else {
         // No utilisation figure on this machine (or not yet): a quiet dash, not a fake 0 %.
-        value.text = qtext(texts::placeholder);
-        value.font.style = TextStyle::title3;
-        value.color = ColorRole::secondary;
+        value = largeValuePlaceholder();
     }
     double y =
         appendSectionHeader(out, theme, 0.0, width, qtext(texts::gpuLabel), std::move(value));

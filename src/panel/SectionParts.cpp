@@ -63,6 +63,14 @@ TextElement centredText(const Theme& theme, const QRectF& rect, QString text, co
     return element;
 }
 
+TextElement largeValuePlaceholder() {
+    TextElement element;
+    element.text = qtext(texts::placeholder);
+    element.font.style = TextStyle::title3;
+    element.color = ColorRole::secondary;
+    return element;
+}
+
 TextElement animatedValue(QString text, const FontSpec& font, ColorRole color, const char* id,
                           std::int64_t key) {
     TextElement element;

@@ -31,6 +31,10 @@ namespace trovimo::sections {
 [[nodiscard]] TextElement centredText(const Theme& theme, const QRectF& rect, QString text,
                                       const FontSpec& font, ColorRole color);
 
+// The dash a header shows in place of its large figure when there is none to show (no GPU, no
+// battery, no sensor): quiet, not a made-up 0.
+[[nodiscard]] TextElement largeValuePlaceholder();
+
 // A value text whose changed digits roll when `key` changes.
 [[nodiscard]] TextElement animatedValue(QString text, const FontSpec& font, ColorRole color,
                                         const char* id, std::int64_t key);

@@ -59,9 +59,7 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
                               "sensors.value", key);
     } else {
         // No sensor this program knows of: a quiet dash, as for a machine without a GPU.
-        value.text = qtext(texts::placeholder);
-        value.font.style = TextStyle::title3;
-        value.color = ColorRole::secondary;
+        value = largeValuePlaceholder();
     }
     double y =
         appendSectionHeader(out, theme, 0.0, width, qtext(texts::sensorsLabel), std::move(value));
