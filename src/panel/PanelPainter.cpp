@@ -147,22 +147,25 @@ void paintFrame(QPainter& painter, const QSizeF& size, const Theme& theme, const
     // Inside the border and away from the rounded corners the frame is the plain background
     // colour; a refresh repaints a few such rectangles. Only a repaint that reaches the edge
     // rasterizes the antialiased outline (a panel-sized image of it would cost as much
-    // memory as the window's own backing store).
-    constexpr double corner = PanelMetrics::cornerRadius + 1.0;
+    // memory as the window's own backing store). Plain background is what lies inside the
+    // outline drawn `edge` further in, its corners' radius as much smaller; the outline is
+    // convex, so a rectangle lies inside when its four corners do.
     constexpr double edge = PanelMetrics::borderWidth + 1.0;
+    constexpr double radius = PanelMetrics::cornerRadius - edge;
     const QRectF panel(QPointF(0, 0), size);
     const QRectF inner = panel.adjusted(edge, edge, -edge, -edge);
-    const QRectF corners[] = {
-        QRectF(0, 0, corner, corner),
-        QRectF(size.width() - corner, 0, corner, corner),
-        QRectF(0, size.height() - corner, corner, corner),
-        QRectF(size.width() - corner, size.height() - corner, corner, corner),
+    const auto inside = [&](QPointF point) {
+        if (!inner.contains(point)) {
+            return false;
+        }
+        const double x = std::clamp(point.x(), inner.left() + radius, inner.right() - radius);
+        const double y = std::clamp(point.y(), inner.top() + radius, inner.bottom() - radius);
+        return std::hypot(point.x() - x, point.y() - y) <= radius;
     };
     const auto interior = [&](const QRect& rect) {
         const QRectF area(rect);
-        return inner.contains(area) &&
-               std::none_of(std::begin(corners), std::end(corners),
-                            [&](const QRectF& square) { return square.intersects(area); });
+        return inside(area.topLeft()) && inside(area.topRight()) && inside(area.bottomLeft()) &&
+               inside(area.bottomRight());
     };
     for (const QRect& rect : dirty) {
         painter.save();
