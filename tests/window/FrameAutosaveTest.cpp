@@ -1,6 +1,5 @@
 #include "window/FrameAutosave.h"
 
-#include "core/SystemLog.h"
 #include "model/SettingsStore.h"
 #include "support/TestSupport.h"
 
@@ -85,21 +84,6 @@ TEST_F(FrameAutosaveStore, SavesMovesAndRestoresThemInTheNextWindow) {
     window.resize(190, 260); // the content grew meanwhile: only the origin comes back
     autosave.attach(window);
     EXPECT_EQ(window.pos(), origin);
-}
-
-TEST_F(FrameAutosaveStore, ASavedFrameThatDoesNotParseIsLoggedAndIgnored) {
-    QStringList lines;
-    setSystemLogSink([&](const QString& line) { lines.append(line); });
-    settings.setString(key, QStringLiteral("garbage\x01 here"));
-    FrameAutosave autosave(settings, QStringLiteral("TrovimoMain"));
-    QWidget window;
-    window.move(33, 44);
-    autosave.attach(window);
-    setSystemLogSink({});
-    EXPECT_EQ(window.pos(), QPoint(33, 44));
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.front().startsWith(QStringLiteral("FrameAutosave: ")))
-        << lines.front().toStdString();
 }
 
 } // namespace
