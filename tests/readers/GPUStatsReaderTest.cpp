@@ -170,7 +170,11 @@ TEST_F(GPUReaderTest, NvmlSessionIsHeldWhileItAnswersAndReleasedWhenTheGpuIsLost
 TEST_F(GPUReaderTest, AnIdleRuntimePowerManagedGpuIsLetGoSoItCanSuspend) {
     tree.install("gpu/nvidia");
     const std::string status = "sys/class/drm/card1/device/power/runtime_status";
+    tree.write(status, "suspended\n");
     auto gpu = reader(tree.root(), TROVIMO_FAKE_NVML);
+    EXPECT_EQ(gpu.read(), 0.0);
+    EXPECT_EQ(nvml->inits, 0) << "a card suspended at the search is not opened";
+    tree.write(status, "active\n");
     const auto idleUntilReleased = [&] {
         for (int second = 0; second <= 10; ++second, now += 1s) {
             EXPECT_EQ(gpu.read(), 0.0);
@@ -202,14 +206,6 @@ TEST_F(GPUReaderTest, AnIdleRuntimePowerManagedGpuIsLetGoSoItCanSuspend) {
     nvml->utilization[0] = 64;
     EXPECT_DOUBLE_EQ(gpu.read().value_or(-1), 0.64);
     EXPECT_EQ(openSessions(), 1);
-}
-
-TEST_F(GPUReaderTest, ASuspendedNvidiaCardIsNotOpened) {
-    tree.install("gpu/nvidia");
-    tree.write("sys/class/drm/card1/device/power/runtime_status", "suspended\n");
-    auto gpu = reader(tree.root(), TROVIMO_FAKE_NVML);
-    EXPECT_EQ(gpu.read(), 0.0);
-    EXPECT_EQ(nvml->inits, 0);
 }
 
 TEST_F(GPUReaderTest, NvmlWithoutADrmCardSkipsRefusedDevices) {

@@ -34,16 +34,14 @@ TEST(SensorsParsing, DriverValuesAndTheirMarkers) {
     }
 }
 
+// The Intel laptop (coretemp's package, the NVMe's limits, one fan) is checked through
+// trovimo-sample in tests.cmake.
 TEST(SensorsReader, MachinesAsTheirDriversReportThem) {
     struct Case {
         const char* fixture;
         std::optional<SensorReadings> expected;
     };
     const Case cases[] = {
-        // coretemp's package, not its cores or the ACPI zone; the NVMe's limits; the thinkpad
-        // fan, not its absent second fan.
-        {"sensors/intel-laptop", SensorReadings{Temperature{52.0, 100.0, 100.0}, std::nullopt,
-                                                Temperature{38.85, 81.85, 84.85}, 2400}},
         // k10temp's Tctl with the default limits; amdgpu's edge with its critical limit; the
         // GPU fan stopped (zero-rpm mode) and the board's empty headers left out.
         {"sensors/amd-desktop",
