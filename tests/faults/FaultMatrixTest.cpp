@@ -11,11 +11,6 @@ namespace {
 using namespace trovimo::faults;
 using trovimo::test::LocalHttpServer;
 
-TEST_F(FaultMatrix, RunsAndQuitsCleanlyOnSigterm) {
-    const Outcome outcome = runProgram(3);
-    expectCleanExit(outcome);
-}
-
 TEST_F(FaultMatrix, UnreachableDisplayIsReportedNotAborted) {
     // As at a login before the session is ready: one line and status 1, not Qt's abort.
     const struct {
@@ -26,7 +21,7 @@ TEST_F(FaultMatrix, UnreachableDisplayIsReportedNotAborted) {
         {"no X server there", QStringLiteral(":7373"), {}, {}},
         {"no compositor there", {}, QStringLiteral("wayland-73"), {}},
         {"Wayland chosen, none there",
-         XServer::instance().display(),
+         qEnvironmentVariable("DISPLAY"),
          {},
          QStringLiteral("wayland")},
     };
@@ -55,7 +50,7 @@ TEST_F(FaultMatrix, MemoryPressureFileMissing) {
     const QJsonObject memory = sample.value(QStringLiteral("memory")).toObject();
     EXPECT_TRUE(memory.value(QStringLiteral("pressure")).isNull());
     EXPECT_GT(memory.value(QStringLiteral("total")).toDouble(), 0.0) << "the rest stays intact";
-    expectCleanExit(runIsolated(hide, QStringLiteral("'") + programPath + QStringLiteral("'"), 3));
+    expectCleanExit(runIsolated(hide));
 }
 
 TEST_F(FaultMatrix, OnlyLoopbackNetwork) {
@@ -65,7 +60,7 @@ TEST_F(FaultMatrix, OnlyLoopbackNetwork) {
     const QString none = QStringLiteral("true");
     const QJsonObject sample = isolatedSample(none);
     EXPECT_TRUE(sample.value(QStringLiteral("networkInfo")).isNull());
-    expectCleanExit(runIsolated(none, QStringLiteral("'") + programPath + QStringLiteral("'"), 3));
+    expectCleanExit(runIsolated(none));
 }
 
 TEST_F(FaultMatrix, NoGpuAndAGpuThatDisappearsMidRun) {
@@ -86,10 +81,7 @@ TEST_F(FaultMatrix, NoGpuAndAGpuThatDisappearsMidRun) {
     QProcess process;
     process.setProcessEnvironment(environment());
     process.start(QStringLiteral("unshare"),
-                  {QStringLiteral("--mount"), QStringLiteral("--propagation"),
-                   QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
-                   card + QStringLiteral(" && exec '") + samplePath +
-                       QStringLiteral("' --count 4 --interval 0.3")});
+                  unshare(card, samplePath, QStringLiteral("--count 4 --interval 0.3"), false));
     ASSERT_TRUE(process.waitForReadyRead(30000));
     const QByteArray first = process.readLine();
     const QString cardPath =
@@ -103,7 +95,7 @@ TEST_F(FaultMatrix, NoGpuAndAGpuThatDisappearsMidRun) {
     EXPECT_TRUE(
         QJsonDocument::fromJson(rest.last()).object().value(QStringLiteral("gpu")).isNull());
 
-    expectCleanExit(runIsolated(card, QStringLiteral("'") + programPath + QStringLiteral("'"), 3));
+    expectCleanExit(runIsolated(card));
 }
 
 TEST_F(FaultMatrix, CorruptSettingsFileIsReadButNotLost) {
@@ -117,11 +109,6 @@ TEST_F(FaultMatrix, CorruptSettingsFileIsReadButNotLost) {
     QFile file(settingsFile());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), garbage) << "the program rewrote a settings file nobody changed";
-}
-
-TEST_F(FaultMatrix, ReadOnlyConfigDirectory) {
-    writeSettings("[General]\nshowSelf=true\n");
-    expectCleanExit(runWithReadOnly(configDir(), 3));
 }
 
 TEST_F(FaultMatrix, HomePointingNowhere) {
@@ -144,25 +131,20 @@ TEST_F(FaultMatrix, HomePointingNowhere) {
 TEST_F(FaultMatrix, HostileOrAbsentUpdateFeedIsLoggedOncePerPoll) {
     const QByteArray failureLine =
         QStringLiteral("UpdateStore: バージョン情報の取得に失敗: ").toUtf8();
-    struct Case {
-        const char* name;
-        LocalHttpServer::Response reply;
-    };
+    using Case = std::pair<const char*, LocalHttpServer::Response>;
+    // What the feed may hold is the update tests' table; here, one answer the helper cuts
+    // short and one it cannot follow.
     const QByteArray oversized(100 * 1024, ' ');
     const Case cases[] = {
-        {"wrong scheme",
-         LocalHttpServer::json(R"({"latestVersion":"99.0","url":"file:///etc/passwd"})")},
         {"oversized",
          LocalHttpServer::json("{\"latestVersion\":\"99.0\",\"url\":\"https://a.test/\"" +
                                oversized + "}")},
         {"redirect to http", LocalHttpServer::redirect("http://127.0.0.1:1/version.json")},
-        {"not json", LocalHttpServer::json("<html>")},
-        {"server error", LocalHttpServer::json("{}", 500)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, reply] : cases) {
+        SCOPED_TRACE(name);
         LocalHttpServer server;
-        server.route("/trovimo/version.json", c.reply);
+        server.route("/trovimo/version.json", reply);
         writeSettings("[General]\n" + feedSetting(server));
         const Outcome outcome = runProgram(3);
         expectCleanExit(outcome);
