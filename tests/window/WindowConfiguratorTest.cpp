@@ -123,30 +123,21 @@ TEST(ConfiguredSnapping, TakingHoldOfTheWindowStopsASnapInProgress) {
     EXPECT_EQ(panel.pos(), held);
 }
 
-struct CoverCase {
-    const char* name;
-    std::vector<QRect> above;
-    bool covered;
-};
-
-class Coverage : public ::testing::TestWithParam<CoverCase> {};
-
-TEST_P(Coverage, TheUnionOfTheFramesAboveMustCoverEverything) {
-    const CoverCase& c = GetParam();
-    EXPECT_EQ(MainWindowVisibility::isFullyCovered(QRect(100, 100, 190, 300), c.above), c.covered)
-        << c.name;
+// The union of the frames above must cover all of ours.
+TEST(Coverage, OnlyWhatCoversEverythingCounts) {
+    const std::tuple<const char*, std::vector<QRect>, bool> cases[] = {
+        {"nothing above", {}, false},
+        {"one larger window", {QRect(0, 0, 800, 600)}, true},
+        {"exactly our frame", {QRect(100, 100, 190, 300)}, true},
+        {"two halves", {QRect(0, 0, 195, 600), QRect(195, 0, 400, 600)}, true},
+        {"one pixel column left", {QRect(0, 0, 195, 600), QRect(196, 0, 400, 600)}, false},
+        {"beside us", {QRect(300, 100, 400, 300)}, false},
+    };
+    for (const auto& [name, above, covered] : cases) {
+        EXPECT_EQ(MainWindowVisibility::isFullyCovered(QRect(100, 100, 190, 300), above), covered)
+            << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Coverage,
-    ::testing::Values(
-        CoverCase{"nothing above", {}, false},
-        CoverCase{"one larger window", {QRect(0, 0, 800, 600)}, true},
-        CoverCase{"exactly our frame", {QRect(100, 100, 190, 300)}, true},
-        CoverCase{"two halves", {QRect(0, 0, 195, 600), QRect(195, 0, 400, 600)}, true},
-        CoverCase{"one pixel column left", {QRect(0, 0, 195, 600), QRect(196, 0, 400, 600)}, false},
-        CoverCase{"beside us", {QRect(300, 100, 400, 300)}, false}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(CoverageOfNothing, AnEmptyFrameIsNeverCovered) {
     EXPECT_FALSE(MainWindowVisibility::isFullyCovered(QRect(), std::vector{QRect(0, 0, 8, 6)}));
