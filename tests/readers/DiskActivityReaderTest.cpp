@@ -37,11 +37,7 @@ TEST(DiskActivityParsing, DiskstatsAndMountinfoLines) {
 }
 
 TEST(ResolveHomeDisks, FromTheHomeVolumeToThePhysicalDisks) {
-    struct Case {
-        const char* fixture;
-        HomeVolume home;
-        std::optional<HomeDisks> expected;
-    };
+    using Case = std::tuple<const char*, HomeVolume, std::optional<HomeDisks>>;
     const HomeDisks laptop{{"nvme0n1"}, "nvme0n1"};
     const Case cases[] = {
         {"luks-lvm", {"/home/ada", 253, 2}, laptop}, // LV -> LUKS -> partition -> disk
@@ -54,12 +50,12 @@ TEST(ResolveHomeDisks, FromTheHomeVolumeToThePhysicalDisks) {
         {"btrfs-two-disks", {"/srv/share/ada", 0, 52}, std::nullopt},
         {"btrfs-two-disks", {"/tank/ada", 0, 60}, std::nullopt}, // ZFS
     };
-    for (const Case& c : cases) {
-        const std::string root = test::fixturePath(std::string("disk-activity/") + c.fixture);
+    for (const auto& [fixture, home, expected] : cases) {
+        const std::string root = test::fixturePath(std::string("disk-activity/") + fixture);
         WholeFileReader file;
         const auto mountinfo = file.read(root + "/proc/self/mountinfo");
         ASSERT_TRUE(mountinfo);
-        EXPECT_EQ(resolveHomeDisks(root, c.home, *mountinfo), c.expected) << c.home.path;
+        EXPECT_EQ(resolveHomeDisks(root, home, *mountinfo), expected) << home.path;
     }
 }
 
