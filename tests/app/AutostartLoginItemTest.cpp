@@ -26,11 +26,7 @@ void writeFile(const QString& path, const QByteArray& text) {
 }
 
 TEST(AutostartLoginItem, ParseEntry) {
-    struct Case {
-        const char* name;
-        QByteArray text;
-        Status expected;
-    };
+    using Case = std::tuple<const char*, QByteArray, Status>;
     const Case cases[] = {
         {"ours", *AutostartLoginItem::entryText("/usr/bin/trovimo"), Status::enabled},
         {"hidden", "[Desktop Entry]\nExec=trovimo\nHidden=true\n", Status::disabled},
@@ -46,9 +42,9 @@ TEST(AutostartLoginItem, ParseEntry) {
         {"binary", QByteArray("\x00\xff[Desktop Entry\x00]\n=\n==true", 22), Status::disabled},
         {"no final newline", "[Desktop Entry]\nHidden=true", Status::disabled},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(AutostartLoginItem::parseEntry(c.text), c.expected);
+    for (const auto& [name, text, expected] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(AutostartLoginItem::parseEntry(text), expected);
     }
 }
 
