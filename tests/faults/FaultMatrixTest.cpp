@@ -13,10 +13,7 @@ using trovimo::test::LocalHttpServer;
 
 TEST_F(FaultMatrix, UnreachableDisplayIsReportedNotAborted) {
     // As at a login before the session is ready: one line and status 1, not Qt's abort.
-    const struct {
-        const char* name;
-        QString display, wayland, platform;
-    } cases[] = {
+    const std::tuple<const char*, QString, QString, QString> cases[] = {
         {"nothing set", {}, {}, {}},
         {"no X server there", QStringLiteral(":7373"), {}, {}},
         {"no compositor there", {}, QStringLiteral("wayland-73"), {}},
@@ -25,11 +22,11 @@ TEST_F(FaultMatrix, UnreachableDisplayIsReportedNotAborted) {
          {},
          QStringLiteral("wayland")},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        extraEnvironment = {{QStringLiteral("DISPLAY"), c.display},
-                            {QStringLiteral("WAYLAND_DISPLAY"), c.wayland},
-                            {QStringLiteral("QT_QPA_PLATFORM"), c.platform},
+    for (const auto& [name, display, wayland, platform] : cases) {
+        SCOPED_TRACE(name);
+        extraEnvironment = {{QStringLiteral("DISPLAY"), display},
+                            {QStringLiteral("WAYLAND_DISPLAY"), wayland},
+                            {QStringLiteral("QT_QPA_PLATFORM"), platform},
                             {QStringLiteral("XDG_RUNTIME_DIR"), home.path()}};
         const Outcome outcome = runProgram(1);
         ASSERT_TRUE(outcome.started);

@@ -11,10 +11,7 @@ namespace {
 using namespace trovimo::faults;
 
 TEST_F(FaultMatrix, SettingsValuesThatCannotBeHonouredAreNamedOnce) {
-    const struct {
-        QByteArray settings;
-        QString line;
-    } cases[] = {
+    const std::pair<QByteArray, QString> cases[] = {
         {"[General]\nupdateInterval=1e-9\n",
          QStringLiteral("StatsStore: 更新間隔 1e-09 秒の代わりに 0.1 秒で計測します")},
         {"[General]\nupdateInterval=inf\n",
@@ -23,13 +20,13 @@ TEST_F(FaultMatrix, SettingsValuesThatCannotBeHonouredAreNamedOnce) {
          QStringLiteral("FrameAutosave: TrovimoMain の保存された位置を読めません: "
                         "-2147483648 0 190 444")},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.settings.toStdString());
-        writeSettings(c.settings);
+    for (const auto& [settings, line] : cases) {
+        SCOPED_TRACE(settings.toStdString());
+        writeSettings(settings);
         const Outcome outcome = runProgram(2);
         expectCleanExit(outcome);
-        EXPECT_EQ(outcome.errors.count(c.line), 1) << outcome.errors.toStdString();
-        EXPECT_EQ(settingsContents(), c.settings);
+        EXPECT_EQ(outcome.errors.count(line), 1) << outcome.errors.toStdString();
+        EXPECT_EQ(settingsContents(), settings);
     }
 }
 

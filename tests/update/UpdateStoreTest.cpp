@@ -230,11 +230,7 @@ TEST_F(UpdateStoreTest, AMissingOrMisbehavingHelperIsAFailedPoll) {
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
     };
-    const struct {
-        QString program;
-        std::chrono::milliseconds timeout;
-        const char* logged;
-    } cases[] = {
+    const std::tuple<QString, std::chrono::milliseconds, const char*> cases[] = {
         {test::scratchDirectory() + QStringLiteral("/no-such-helper"), 15s, "could not be started"},
         {script("silent-failure", "exit 1"), 15s, "gave no reason"},
         {script("unknown-status", "exit 7"), 15s, "exit status 7"},
@@ -245,15 +241,14 @@ TEST_F(UpdateStoreTest, AMissingOrMisbehavingHelperIsAFailedPoll) {
         {script("first-line", "printf 'refused\\nsecond line\\n'; exit 1"), 15s,
          "取得に失敗: refused"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.program.toStdString());
+    for (const auto& [program, timeout, logged] : cases) {
+        SCOPED_TRACE(program.toStdString());
         log_.clear();
-        fetchProgram_ = c.program;
-        auto store = makeStore(QStringLiteral("1.0"), c.timeout);
+        fetchProgram_ = program;
+        auto store = makeStore(QStringLiteral("1.0"), timeout);
         EXPECT_FALSE(firstPoll(*store));
         ASSERT_EQ(log_.size(), 1);
-        EXPECT_TRUE(log_.front().contains(QString::fromUtf8(c.logged)))
-            << log_.front().toStdString();
+        EXPECT_TRUE(log_.front().contains(QString::fromUtf8(logged))) << log_.front().toStdString();
         EXPECT_FALSE(log_.front().contains(QLatin1String("second line")));
         EXPECT_EQ(timer_->armed, Waits{1h});
         EXPECT_EQ(store->status().kind(), UpdateStatus::Kind::upToDate);
