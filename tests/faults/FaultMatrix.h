@@ -113,16 +113,13 @@ protected:
     Outcome runWithReadOnly(const QString& directory, int seconds,
                             const std::function<void(qint64)>& whileRunning = {}) {
         QFile::setPermissions(directory, QFile::ReadOwner | QFile::ExeOwner);
+        const QString readOnly =
+            QStringLiteral("mount --bind '%1' '%1' && mount -o remount,bind,ro '%1'")
+                .arg(directory);
         const Outcome outcome =
-            isRoot()
-                ? runFor(QStringLiteral("unshare"),
-                         {QStringLiteral("--mount"), QStringLiteral("--propagation"),
-                          QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
-                          QStringLiteral("mount --bind '%1' '%1' && "
-                                         "mount -o remount,bind,ro '%1' && exec '%2'")
-                              .arg(directory, programPath)},
-                         seconds, whileRunning)
-                : runProgram(seconds, whileRunning);
+            isRoot() ? runFor(QStringLiteral("unshare"), unshare(readOnly, programPath, {}, false),
+                              seconds, whileRunning)
+                     : runProgram(seconds, whileRunning);
         QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return outcome;
     }
@@ -131,12 +128,8 @@ protected:
     // mount (and, with `network`, network) namespace.
     static QStringList unshare(const QString& setup, const QString& program,
                                const QString& arguments = {}, bool network = true) {
-        QStringList line{QStringLiteral("--mount"),
-                         QStringLiteral("--propagation"),
-                         QStringLiteral("private"),
-                         QStringLiteral("sh"),
-                         QStringLiteral("-c"),
-                         QStringLiteral("%1 && exec '%2' %3").arg(setup, program, arguments)};
+        QStringList line = QStringLiteral("--mount --propagation private sh -c").split(u' ');
+        line.append(QStringLiteral("%1 && exec '%2' %3").arg(setup, program, arguments));
         if (network) {
             line.prepend(QStringLiteral("--net"));
         }
@@ -166,9 +159,7 @@ protected:
         QProcess tool;
         tool.start(QStringLiteral("xdotool"),
                    QStringLiteral("%1 search --sync --onlyvisible --pid %2 --name ^Trovimo$ %3")
-                       .arg(before)
-                       .arg(pid)
-                       .arg(after)
+                       .arg(before, QString::number(pid), after)
                        .split(QLatin1Char(' '), Qt::SkipEmptyParts));
         if (!tool.waitForFinished(10000)) {
             tool.kill(); // a panel that never shows

@@ -121,15 +121,21 @@ TEST_F(UpdateStoreTest, EachOutcomeOfASuccessfulPoll) {
     EXPECT_TRUE(log_.isEmpty());
 }
 
-TEST_F(UpdateStoreTest, RequestBypassesCaches) {
+// Each poll asks afresh where the feed is, and past every cache.
+TEST_F(UpdateStoreTest, EachPollReadsTheLocationAndBypassesCaches) {
     server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
+    server_.route("/other.json", LocalHttpServer::json(optionalFeed));
     auto store = makeStore();
     ASSERT_TRUE(firstPoll(*store));
-    ASSERT_EQ(server_.requests().size(), 1);
-    const auto& request = server_.requests().front();
-    EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.path, "/feed.json");
-    EXPECT_EQ(request.headers.value("cache-control"), "no-cache");
+    setFeedPath("/other.json");
+    ASSERT_TRUE(nextPoll(*store));
+    ASSERT_EQ(server_.requests().size(), 2);
+    EXPECT_EQ(server_.requests().at(0).path, "/feed.json");
+    EXPECT_EQ(server_.requests().at(1).path, "/other.json");
+    for (const auto& request : server_.requests()) {
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.headers.value("cache-control"), "no-cache");
+    }
 }
 
 TEST_F(UpdateStoreTest, StatusNotifiesOnlyOnRealChanges) {
@@ -311,17 +317,6 @@ TEST_F(UpdateStoreTest, WithoutTheUpdateCheckNothingIsEverRequested) {
     EXPECT_FALSE(store->isPolling());
     EXPECT_TRUE(server_.requests().isEmpty());
     EXPECT_TRUE(timer_->armed.empty());
-}
-
-TEST_F(UpdateStoreTest, FeedLocationIsReadAfreshAtEveryPoll) {
-    server_.route("/feed.json", LocalHttpServer::json(optionalFeed));
-    server_.route("/other.json", LocalHttpServer::json(optionalFeed));
-    auto store = makeStore();
-    ASSERT_TRUE(firstPoll(*store));
-    setFeedPath("/other.json");
-    ASSERT_TRUE(nextPoll(*store));
-    ASSERT_EQ(server_.requests().size(), 2);
-    EXPECT_EQ(server_.requests().at(1).path, "/other.json");
 }
 
 TEST_F(UpdateStoreTest, UnusableOverrideFallsBackToTheMakersFeed) {
