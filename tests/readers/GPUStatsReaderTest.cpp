@@ -68,9 +68,9 @@ TEST(ResidencyBusyFraction, IdleShareOfTheElapsedTime) {
     }
 }
 
+// An amdgpu card, and no /sys/class/drm at all, are the fault matrix's (NoGpuAndAGpuThat...).
 TEST_F(GPUReaderTest, CapturedBusyFiguresAndCardsWithout) {
     const std::pair<const char*, std::optional<double>> cases[] = {
-        {"gpu/amdgpu", 0.37},
         {"gpu/kgsl", 0.37},
         // Its busy file holds text: had the reader opened it, the answer would be absent.
         {"gpu/amdgpu-suspended", 0.0},
@@ -81,7 +81,6 @@ TEST_F(GPUReaderTest, CapturedBusyFiguresAndCardsWithout) {
         EXPECT_EQ(gpu.read(), busy) << fixture;
         EXPECT_EQ(gpu.read(), busy) << fixture;
     }
-    EXPECT_FALSE(reader(tree.root()).read()) << "no /sys/class/drm at all";
 }
 
 TEST_F(GPUReaderTest, CardsAreSearchedInNumericOrderAndDroppedWhenTheyStopAnswering) {

@@ -17,9 +17,8 @@ TEST(UpdateFeed, DecodesAllMembersAndIgnoresUnknownOnes) {
     EXPECT_EQ(info->latestVersion, QStringLiteral("2.0"));
     EXPECT_EQ(info->minimumVersion, QStringLiteral("1.5"));
     EXPECT_EQ(info->url, QUrl(QStringLiteral("https://www.tsukimi-labs.jp/trovimo/")));
-}
 
-TEST(UpdateFeed, MinimumVersionAbsentOrNullIsNone) {
+    // A minimum absent or null is none.
     for (const QByteArray& body : {QByteArray(R"({"latestVersion":"1","url":"http://a.example/"})"),
                                    QByteArray(R"({"latestVersion":"1","minimumVersion":null,
                                                  "url":"http://a.example/"})")}) {
