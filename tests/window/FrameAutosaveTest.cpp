@@ -36,9 +36,7 @@ TEST(FrameAutosavePlacement, KeepsReachableFramesAndBringsLostOnesBack) {
         EXPECT_EQ(FrameAutosave::placeOnScreens(QRect(origin, size), screens, work), origin)
             << origin.x() << "," << origin.y();
     }
-    // The second monitor is gone: the frame is pulled into the primary work area.
-    EXPECT_EQ(FrameAutosave::placeOnScreens(QRect(QPoint(3500, 300), size), screens, work),
-              QPoint(1920 - 190, 300));
+    // A monitor gone (the frame pulled into the work area) is window_e2e.sh's third run.
     // Below every screen, or only a sliver (10 px) left on one.
     EXPECT_EQ(FrameAutosave::placeOnScreens(QRect(QPoint(100, 5000), size), screens, work),
               QPoint(100, 1080 - 400));
