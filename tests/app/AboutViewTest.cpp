@@ -6,11 +6,7 @@ namespace trovimo {
 namespace {
 
 TEST(AboutView, VersionLine) {
-    struct Case {
-        std::optional<QString> version;
-        std::optional<QString> build;
-        const char* line;
-    };
+    using Case = std::tuple<std::optional<QString>, std::optional<QString>, const char*>;
     const Case cases[] = {
         {QStringLiteral("2.0"), QStringLiteral("57"), "バージョン 2.0 (57)"},
         {QStringLiteral("2.0"), std::nullopt, "バージョン 2.0 (?)"},
@@ -18,10 +14,9 @@ TEST(AboutView, VersionLine) {
         // An empty constant (a build outside git) counts as missing.
         {QString(), QStringLiteral("12"), "バージョン ? (12)"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(AboutView::versionLine({c.version, c.build, std::nullopt}),
-                  QString::fromUtf8(c.line));
+    for (const auto& [version, build, line] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(AboutView::versionLine({version, build, std::nullopt}), QString::fromUtf8(line));
     }
 }
 

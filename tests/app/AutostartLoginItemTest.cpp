@@ -1,12 +1,9 @@
 #include "app/AutostartLoginItem.h"
 #include "core/AppInfo.h"
-#include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -29,11 +26,7 @@ void writeFile(const QString& path, const QByteArray& text) {
 }
 
 TEST(AutostartLoginItem, ParseEntry) {
-    struct Case {
-        const char* name;
-        QByteArray text;
-        Status expected;
-    };
+    using Case = std::tuple<const char*, QByteArray, Status>;
     const Case cases[] = {
         {"ours", *AutostartLoginItem::entryText("/usr/bin/trovimo"), Status::enabled},
         {"hidden", "[Desktop Entry]\nExec=trovimo\nHidden=true\n", Status::disabled},
@@ -49,32 +42,9 @@ TEST(AutostartLoginItem, ParseEntry) {
         {"binary", QByteArray("\x00\xff[Desktop Entry\x00]\n=\n==true", 22), Status::disabled},
         {"no final newline", "[Desktop Entry]\nHidden=true", Status::disabled},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(AutostartLoginItem::parseEntry(c.text), c.expected);
-    }
-}
-
-TEST(AutostartLoginItem, ExecValueQuoting) {
-    struct Case {
-        const char* program;
-        const char* value;
-    };
-    const Case cases[] = {
-        {"/usr/bin/trovimo", "/usr/bin/trovimo"},
-        {"/opt/my apps/trovimo", "\"/opt/my apps/trovimo\""},
-        // Quoting escapes " ` $ \ once; the string value escapes every \ once more.
-        {"/tmp/a\"b", "\"/tmp/a\\\\\"b\""},
-        {"/tmp/a$b", "\"/tmp/a\\\\$b\""},
-        {"/tmp/a\\b", "\"/tmp/a\\\\\\\\b\""},
-        {"/tmp/100%", "/tmp/100%%"},
-        {"/tmp/a;b", "\"/tmp/a;b\""},
-        {"/tmp/a\nb", "\"/tmp/a\\nb\""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.program);
-        EXPECT_EQ(AutostartLoginItem::execValue(QString::fromUtf8(c.program)),
-                  QString::fromUtf8(c.value));
+    for (const auto& [name, text, expected] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(AutostartLoginItem::parseEntry(text), expected);
     }
 }
 
@@ -86,60 +56,13 @@ TEST(AutostartLoginItem, RegisterWritesAnEntryTheDesktopStarts) {
     ASSERT_TRUE(item.registerItem());
     EXPECT_EQ(item.status(), Status::enabled);
 
-    QFile file(item.entryPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
-    EXPECT_TRUE(text.contains("\nExec=\"/opt/tri vimo/trovimo\"\n"));
-    EXPECT_TRUE(text.contains("\nType=Application\n"));
-
+    // What the entry holds is the fuzz target's and desktop_e2e.sh's (desktop-file-validate).
     ASSERT_TRUE(item.registerItem()); // again: still one entry, still enabled
     EXPECT_EQ(QDir(item.entryPath().section(QLatin1Char('/'), 0, -2)).entryList(QDir::Files).size(),
               1);
     ASSERT_TRUE(item.unregisterItem());
     EXPECT_EQ(item.status(), Status::notRegistered);
     EXPECT_TRUE(item.unregisterItem()); // nothing left to remove is not a failure
-}
-
-TEST(AutostartLoginItem, OddInstallPathsGiveValidEntriesUnnameableOnesNone) {
-    // What an install path or $HOME may hold: every entry written must still be a valid
-    // desktop entry (the exact round trip is the fuzz target's).
-    const QByteArray odd[] = {
-        "/home/たろう/My Apps/trovimo",
-        "/opt/it's \"100%\" $HOME `id`/a\\b;c|d&e*f?g#h(i)j~k<l>m/trovimo",
-        "/opt/new\nline/tab\tcr\r/trovimo ",
-    };
-    const QString validator =
-        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
-    for (const QByteArray& path : odd) {
-        SCOPED_TRACE(path.toStdString());
-        AutostartLoginItem item(freshFolder(), path);
-        ASSERT_TRUE(item.registerItem());
-        EXPECT_EQ(item.status(), Status::enabled);
-        QFile file(item.entryPath());
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(file.readAll().contains("\nTryExec=/"));
-        if (!validator.isEmpty()) {
-            QProcess validate;
-            validate.setProcessChannelMode(QProcess::MergedChannels);
-            validate.start(validator, {item.entryPath()});
-            ASSERT_TRUE(validate.waitForFinished(10000));
-            EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().toStdString();
-        }
-    }
-
-    // No entry at all rather than one that starts nothing (Exec=""): the switch then reads
-    // off, and the log says why.
-    QStringList lines;
-    setSystemLogSink([&](const QString& line) { lines.append(line); });
-    const QByteArray unnameable[] = {"trovimo", "/home/\xff\xfe/trovimo", "/opt/bell\a/trovimo"};
-    for (const QByteArray& path : unnameable) {
-        AutostartLoginItem item(freshFolder(), path);
-        EXPECT_FALSE(item.registerItem());
-        EXPECT_EQ(item.status(), Status::notRegistered);
-    }
-    setSystemLogSink({});
-    EXPECT_EQ(lines.size(), 3) << lines.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(AutostartLoginItem, RegisterReplacesAnEntryTheUserSwitchedOff) {

@@ -1,6 +1,6 @@
-// The fault matrix's harness: the real program under Xvfb and openbox, with its own HOME and
-// settings, its standard error and exit collected; a loopback feed server; xdotool to find,
-// click and read the panel.
+// The fault matrix's harness: the real program under Xvfb and openbox (which
+// with-x-server.sh starts for each test), with its own HOME and settings, its standard error
+// and exit collected; a loopback feed server; xdotool to find, click and read the panel.
 #pragma once
 
 #include "support/LocalHttpServer.h"
@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,7 +18,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <functional>
 #include <unistd.h>
 #include <utility>
@@ -29,64 +27,6 @@ namespace trovimo::faults {
 
 inline const QString programPath = QStringLiteral(TROVIMO_PROGRAM);
 inline const QString samplePath = QStringLiteral(TROVIMO_SAMPLE_PROGRAM);
-
-// One X server for the whole program, started on a free display number.
-class XServer {
-public:
-    static XServer& instance() {
-        static XServer server;
-        return server;
-    }
-    [[nodiscard]] bool running() const { return !display_.isEmpty(); }
-    [[nodiscard]] QString display() const { return display_; }
-    [[nodiscard]] QString why() const { return why_; }
-    ~XServer() {
-        for (QProcess* process : {&windowManager_, &xvfb_}) {
-            process->terminate();
-            process->waitForFinished(3000);
-        }
-    }
-
-private:
-    XServer() {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
-            why_ = QStringLiteral("Xvfb is not installed (scripts/deps test installs it)");
-            return;
-        }
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) {
-            why_ = QStringLiteral("no pipe");
-            return;
-        }
-        xvfb_.setProgram(QStringLiteral("Xvfb"));
-        xvfb_.setArguments({QStringLiteral("-displayfd"), QString::number(pipeFds[1]),
-                            QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                            QStringLiteral("tcp")});
-        xvfb_.setChildProcessModifier([fd = pipeFds[1]] { fcntl(fd, F_SETFD, 0); });
-        xvfb_.start();
-        ::close(pipeFds[1]);
-        char buffer[16] = {};
-        const ssize_t got = xvfb_.waitForStarted(5000) ? ::read(pipeFds[0], buffer, 15) : -1;
-        ::close(pipeFds[0]);
-        if (got <= 0) {
-            why_ = QStringLiteral("Xvfb did not start");
-            return;
-        }
-        display_ = QStringLiteral(":") + QString::fromLatin1(buffer).trimmed();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display_);
-        windowManager_.setProcessEnvironment(env);
-        windowManager_.start(QStringLiteral("openbox"), {});
-        windowManager_.waitForStarted(5000);
-        QTest::qWait(500);
-    }
-
-    QProcess xvfb_;
-    QProcess windowManager_;
-    QString display_;
-    QString why_;
-};
 
 struct Outcome {
     bool started = false;
@@ -98,9 +38,8 @@ struct Outcome {
 class FaultMatrix : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!XServer::instance().running()) {
-            GTEST_SKIP() << "no X server could be started: "
-                         << XServer::instance().why().toStdString();
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            GTEST_SKIP() << "no X server: CTest runs this program through with-x-server.sh";
         }
         ASSERT_TRUE(home.isValid());
         QDir().mkpath(configDir());
@@ -117,7 +56,6 @@ protected:
 
     QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), XServer::instance().display());
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("HOME"), home.path());
@@ -175,40 +113,40 @@ protected:
     Outcome runWithReadOnly(const QString& directory, int seconds,
                             const std::function<void(qint64)>& whileRunning = {}) {
         QFile::setPermissions(directory, QFile::ReadOwner | QFile::ExeOwner);
+        const QString readOnly =
+            QStringLiteral("mount --bind '%1' '%1' && mount -o remount,bind,ro '%1'")
+                .arg(directory);
         const Outcome outcome =
-            isRoot()
-                ? runFor(QStringLiteral("unshare"),
-                         {QStringLiteral("--mount"), QStringLiteral("--propagation"),
-                          QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
-                          QStringLiteral("mount --bind '%1' '%1' && "
-                                         "mount -o remount,bind,ro '%1' && exec '%2'")
-                              .arg(directory, programPath)},
-                         seconds, whileRunning)
-                : runProgram(seconds, whileRunning);
+            isRoot() ? runFor(QStringLiteral("unshare"), unshare(readOnly, programPath, {}, false),
+                              seconds, whileRunning)
+                     : runProgram(seconds, whileRunning);
         QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return outcome;
     }
 
-    // Runs a shell line inside a private mount and network namespace.
-    Outcome runIsolated(const QString& setup, const QString& command, int seconds) {
-        return runFor(QStringLiteral("unshare"),
-                      {QStringLiteral("--mount"), QStringLiteral("--net"),
-                       QStringLiteral("--propagation"), QStringLiteral("private"),
-                       QStringLiteral("sh"), QStringLiteral("-c"),
-                       setup + QStringLiteral(" && exec ") + command},
-                      seconds);
+    // unshare's arguments for `setup`, then exec'ing `program` with `arguments`, in a private
+    // mount (and, with `network`, network) namespace.
+    static QStringList unshare(const QString& setup, const QString& program,
+                               const QString& arguments = {}, bool network = true) {
+        QStringList line = QStringLiteral("--mount --propagation private sh -c").split(u' ');
+        line.append(QStringLiteral("%1 && exec '%2' %3").arg(setup, program, arguments));
+        if (network) {
+            line.prepend(QStringLiteral("--net"));
+        }
+        return line;
+    }
+
+    // The program for three seconds after `setup`, isolated that way.
+    Outcome runIsolated(const QString& setup) {
+        return runFor(QStringLiteral("unshare"), unshare(setup, programPath), 3);
     }
 
     // The sample tool's last JSON line, run the same way.
-    QJsonObject isolatedSample(const QString& setup, const QString& arguments = {}) {
+    QJsonObject isolatedSample(const QString& setup) {
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(QStringLiteral("unshare"),
-                      {QStringLiteral("--mount"), QStringLiteral("--net"),
-                       QStringLiteral("--propagation"), QStringLiteral("private"),
-                       QStringLiteral("sh"), QStringLiteral("-c"),
-                       setup + QStringLiteral(" && exec '") + samplePath +
-                           QStringLiteral("' --count 2 --interval 0.2 ") + arguments});
+                      unshare(setup, samplePath, QStringLiteral("--count 2 --interval 0.2")));
         process.waitForFinished(30000);
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
@@ -219,14 +157,9 @@ protected:
     // it and leaves it on the window stack as %1); its standard output.
     static QByteArray xdotool(const QString& before, qint64 pid, const QString& after = {}) {
         QProcess tool;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), XServer::instance().display());
-        tool.setProcessEnvironment(env);
         tool.start(QStringLiteral("xdotool"),
                    QStringLiteral("%1 search --sync --onlyvisible --pid %2 --name ^Trovimo$ %3")
-                       .arg(before)
-                       .arg(pid)
-                       .arg(after)
+                       .arg(before, QString::number(pid), after)
                        .split(QLatin1Char(' '), Qt::SkipEmptyParts));
         if (!tool.waitForFinished(10000)) {
             tool.kill(); // a panel that never shows
@@ -246,8 +179,7 @@ protected:
     static QByteArray panelPixels(qint64 pid) {
         const auto window =
             static_cast<xcb_window_t>(xdotool(QStringLiteral("mousemove 0 799"), pid).toUInt());
-        xcb_connection_t* connection =
-            xcb_connect(XServer::instance().display().toLatin1().constData(), nullptr);
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
         const auto grab = [&] {
             QByteArray pixels;
             auto* geometry =

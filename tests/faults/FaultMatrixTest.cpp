@@ -11,30 +11,22 @@ namespace {
 using namespace trovimo::faults;
 using trovimo::test::LocalHttpServer;
 
-TEST_F(FaultMatrix, RunsAndQuitsCleanlyOnSigterm) {
-    const Outcome outcome = runProgram(3);
-    expectCleanExit(outcome);
-}
-
 TEST_F(FaultMatrix, UnreachableDisplayIsReportedNotAborted) {
     // As at a login before the session is ready: one line and status 1, not Qt's abort.
-    const struct {
-        const char* name;
-        QString display, wayland, platform;
-    } cases[] = {
+    const std::tuple<const char*, QString, QString, QString> cases[] = {
         {"nothing set", {}, {}, {}},
         {"no X server there", QStringLiteral(":7373"), {}, {}},
         {"no compositor there", {}, QStringLiteral("wayland-73"), {}},
         {"Wayland chosen, none there",
-         XServer::instance().display(),
+         qEnvironmentVariable("DISPLAY"),
          {},
          QStringLiteral("wayland")},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        extraEnvironment = {{QStringLiteral("DISPLAY"), c.display},
-                            {QStringLiteral("WAYLAND_DISPLAY"), c.wayland},
-                            {QStringLiteral("QT_QPA_PLATFORM"), c.platform},
+    for (const auto& [name, display, wayland, platform] : cases) {
+        SCOPED_TRACE(name);
+        extraEnvironment = {{QStringLiteral("DISPLAY"), display},
+                            {QStringLiteral("WAYLAND_DISPLAY"), wayland},
+                            {QStringLiteral("QT_QPA_PLATFORM"), platform},
                             {QStringLiteral("XDG_RUNTIME_DIR"), home.path()}};
         const Outcome outcome = runProgram(1);
         ASSERT_TRUE(outcome.started);
@@ -55,7 +47,7 @@ TEST_F(FaultMatrix, MemoryPressureFileMissing) {
     const QJsonObject memory = sample.value(QStringLiteral("memory")).toObject();
     EXPECT_TRUE(memory.value(QStringLiteral("pressure")).isNull());
     EXPECT_GT(memory.value(QStringLiteral("total")).toDouble(), 0.0) << "the rest stays intact";
-    expectCleanExit(runIsolated(hide, QStringLiteral("'") + programPath + QStringLiteral("'"), 3));
+    expectCleanExit(runIsolated(hide));
 }
 
 TEST_F(FaultMatrix, OnlyLoopbackNetwork) {
@@ -65,7 +57,7 @@ TEST_F(FaultMatrix, OnlyLoopbackNetwork) {
     const QString none = QStringLiteral("true");
     const QJsonObject sample = isolatedSample(none);
     EXPECT_TRUE(sample.value(QStringLiteral("networkInfo")).isNull());
-    expectCleanExit(runIsolated(none, QStringLiteral("'") + programPath + QStringLiteral("'"), 3));
+    expectCleanExit(runIsolated(none));
 }
 
 TEST_F(FaultMatrix, NoGpuAndAGpuThatDisappearsMidRun) {
@@ -86,10 +78,7 @@ TEST_F(FaultMatrix, NoGpuAndAGpuThatDisappearsMidRun) {
     QProcess process;
     process.setProcessEnvironment(environment());
     process.start(QStringLiteral("unshare"),
-                  {QStringLiteral("--mount"), QStringLiteral("--propagation"),
-                   QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
-                   card + QStringLiteral(" && exec '") + samplePath +
-                       QStringLiteral("' --count 4 --interval 0.3")});
+                  unshare(card, samplePath, QStringLiteral("--count 4 --interval 0.3"), false));
     ASSERT_TRUE(process.waitForReadyRead(30000));
     const QByteArray first = process.readLine();
     const QString cardPath =
@@ -103,7 +92,7 @@ TEST_F(FaultMatrix, NoGpuAndAGpuThatDisappearsMidRun) {
     EXPECT_TRUE(
         QJsonDocument::fromJson(rest.last()).object().value(QStringLiteral("gpu")).isNull());
 
-    expectCleanExit(runIsolated(card, QStringLiteral("'") + programPath + QStringLiteral("'"), 3));
+    expectCleanExit(runIsolated(card));
 }
 
 TEST_F(FaultMatrix, CorruptSettingsFileIsReadButNotLost) {
@@ -117,11 +106,6 @@ TEST_F(FaultMatrix, CorruptSettingsFileIsReadButNotLost) {
     QFile file(settingsFile());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), garbage) << "the program rewrote a settings file nobody changed";
-}
-
-TEST_F(FaultMatrix, ReadOnlyConfigDirectory) {
-    writeSettings("[General]\nshowSelf=true\n");
-    expectCleanExit(runWithReadOnly(configDir(), 3));
 }
 
 TEST_F(FaultMatrix, HomePointingNowhere) {
@@ -144,25 +128,20 @@ TEST_F(FaultMatrix, HomePointingNowhere) {
 TEST_F(FaultMatrix, HostileOrAbsentUpdateFeedIsLoggedOncePerPoll) {
     const QByteArray failureLine =
         QStringLiteral("UpdateStore: バージョン情報の取得に失敗: ").toUtf8();
-    struct Case {
-        const char* name;
-        LocalHttpServer::Response reply;
-    };
+    using Case = std::pair<const char*, LocalHttpServer::Response>;
+    // What the feed may hold is the update tests' table; here, one answer the helper cuts
+    // short and one it cannot follow.
     const QByteArray oversized(100 * 1024, ' ');
     const Case cases[] = {
-        {"wrong scheme",
-         LocalHttpServer::json(R"({"latestVersion":"99.0","url":"file:///etc/passwd"})")},
         {"oversized",
          LocalHttpServer::json("{\"latestVersion\":\"99.0\",\"url\":\"https://a.test/\"" +
                                oversized + "}")},
         {"redirect to http", LocalHttpServer::redirect("http://127.0.0.1:1/version.json")},
-        {"not json", LocalHttpServer::json("<html>")},
-        {"server error", LocalHttpServer::json("{}", 500)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, reply] : cases) {
+        SCOPED_TRACE(name);
         LocalHttpServer server;
-        server.route("/trovimo/version.json", c.reply);
+        server.route("/trovimo/version.json", reply);
         writeSettings("[General]\n" + feedSetting(server));
         const Outcome outcome = runProgram(3);
         expectCleanExit(outcome);

@@ -11,10 +11,7 @@ namespace {
 using namespace trovimo::faults;
 
 TEST_F(FaultMatrix, SettingsValuesThatCannotBeHonouredAreNamedOnce) {
-    const struct {
-        QByteArray settings;
-        QString line;
-    } cases[] = {
+    const std::pair<QByteArray, QString> cases[] = {
         {"[General]\nupdateInterval=1e-9\n",
          QStringLiteral("StatsStore: 更新間隔 1e-09 秒の代わりに 0.1 秒で計測します")},
         {"[General]\nupdateInterval=inf\n",
@@ -23,13 +20,13 @@ TEST_F(FaultMatrix, SettingsValuesThatCannotBeHonouredAreNamedOnce) {
          QStringLiteral("FrameAutosave: TrovimoMain の保存された位置を読めません: "
                         "-2147483648 0 190 444")},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.settings.toStdString());
-        writeSettings(c.settings);
+    for (const auto& [settings, line] : cases) {
+        SCOPED_TRACE(settings.toStdString());
+        writeSettings(settings);
         const Outcome outcome = runProgram(2);
         expectCleanExit(outcome);
-        EXPECT_EQ(outcome.errors.count(c.line), 1) << outcome.errors.toStdString();
-        EXPECT_EQ(settingsContents(), c.settings);
+        EXPECT_EQ(outcome.errors.count(line), 1) << outcome.errors.toStdString();
+        EXPECT_EQ(settingsContents(), settings);
     }
 }
 
@@ -47,11 +44,8 @@ TEST_F(FaultMatrix, DiskAlertThresholdOutsideAFractionIsClamped) {
 
 TEST_F(FaultMatrix, SettingsFileThatCannotBeUsedIsLeftAloneAndNoChangeIsLostSilently) {
     const QString locked = home.path() + QStringLiteral("/locked");
-    const struct {
-        const char* name;
-        const char* make; // $1 the settings file, $2 a folder made read-only for the run
-        bool readable;
-    } cases[] = {
+    // Each made by a shell line: $1 the settings file, $2 a folder made read-only for the run.
+    const std::tuple<const char*, const char*, bool> cases[] = {
         {"a FIFO", R"(mkfifo "$1")", false},
         {"2 MiB", R"({ echo [General]; head -c 2097152 /dev/zero | tr '\0' ';'; } >"$1")", false},
         // Qt's status keeps its first error: a line it could not parse hides every failure
@@ -60,18 +54,18 @@ TEST_F(FaultMatrix, SettingsFileThatCannotBeUsedIsLeftAloneAndNoChangeIsLostSile
          R"(mkdir "$2" && printf 'junk\n[General]\n' >"$2/t.conf" && ln -s "$2/t.conf" "$1")",
          true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, make, readable] : cases) {
+        SCOPED_TRACE(name);
         QFile::remove(settingsFile());
-        QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromUtf8(c.make),
+        QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromUtf8(make),
                                                  QStringLiteral("sh"), settingsFile(), locked});
         const bool regular = QFileInfo(settingsFile()).isFile(); // without opening it
         const QByteArray before = regular ? settingsContents() : QByteArray();
         // The pin writes a setting, which must not be lost without a line.
         const Outcome outcome =
-            c.readable ? runWithReadOnly(locked, 1, clickPin) : runProgram(1, clickPin);
+            readable ? runWithReadOnly(locked, 1, clickPin) : runProgram(1, clickPin);
         expectCleanExit(outcome);
-        EXPECT_EQ(outcome.errors.count(QStringLiteral("を読み込みません")), c.readable ? 0 : 1);
+        EXPECT_EQ(outcome.errors.count(QStringLiteral("を読み込みません")), readable ? 0 : 1);
         EXPECT_EQ(outcome.errors.count(QStringLiteral("SettingsStore: 設定を保存できませんでした")),
                   1)
             << outcome.errors.toStdString();

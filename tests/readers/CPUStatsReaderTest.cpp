@@ -22,11 +22,7 @@ std::optional<CPULoad> loadBetween(const std::string& first, const std::string& 
 }
 
 TEST(CPUStatsReader, CapturedSamples) {
-    struct Case {
-        const char* first;
-        const char* second;
-        std::vector<double> perCore;
-    };
+    using Case = std::tuple<const char*, const char*, std::vector<double>>;
     const Case cases[] = {
         // The idle and iowait columns stood still between the captures: both cores were busy.
         {"cpu/vm-2cores", "cpu/vm-2cores-later", {1.0, 1.0}},
@@ -38,10 +34,10 @@ TEST(CPUStatsReader, CapturedSamples) {
         // capture): no time passed for them.
         {"cpu/cpu1-offline", "cpu/four-cores", {0.0, 0.0, 0.0}},
     };
-    for (const Case& c : cases) {
-        const auto load = loadBetween(c.first, c.second);
-        ASSERT_TRUE(load) << c.second;
-        EXPECT_EQ(load->perCore, c.perCore) << c.second;
+    for (const auto& [first, second, perCore] : cases) {
+        const auto load = loadBetween(first, second);
+        ASSERT_TRUE(load) << second;
+        EXPECT_EQ(load->perCore, perCore) << second;
     }
 }
 
@@ -78,12 +74,7 @@ TEST(CPUStatsReader, NoCoresOrAnUnreadableStatKeepsTheEarlierCounters) {
 }
 
 TEST(BusyFraction, SixtyFourBitCountersAndStepsBack) {
-    struct Case {
-        const char* name;
-        CPUTicks previous;
-        CPUTicks current;
-        double expected;
-    };
+    using Case = std::tuple<const char*, CPUTicks, CPUTicks, double>;
     constexpr std::uint64_t big = std::uint64_t{1} << 40;
     constexpr std::uint64_t top = UINT64_MAX;
     const Case cases[] = {
@@ -95,17 +86,13 @@ TEST(BusyFraction, SixtyFourBitCountersAndStepsBack) {
         {"only idle moved", {1, 2, 3, 4}, {1, 2, 103, 4}, 0.0},
         {"deltas that add up past 64 bits", {0, 0, 0, 0}, {top, top, top, 0}, 2.0 / 3.0},
     };
-    for (const Case& c : cases) {
-        EXPECT_DOUBLE_EQ(busyFraction(c.previous, c.current), c.expected) << c.name;
+    for (const auto& [name, previous, current, expected] : cases) {
+        EXPECT_DOUBLE_EQ(busyFraction(previous, current), expected) << name;
     }
 }
 
 TEST(ParseProcStat, TakesLinesApart) {
-    struct Case {
-        const char* name;
-        const char* text;
-        std::optional<std::vector<NumberedCPUTicks>> expected;
-    };
+    using Case = std::tuple<const char*, const char*, std::optional<std::vector<NumberedCPUTicks>>>;
     using V = std::vector<NumberedCPUTicks>;
     const Case cases[] = {
         {"summary only", "cpu  1 2 3 4\n", V{}},
@@ -125,8 +112,8 @@ TEST(ParseProcStat, TakesLinesApart) {
         {"core number beyond 32 bits", "cpu4294967296 1 2 3 4\n", std::nullopt},
         {"stops after the cpu lines", "cpu0 1 2 3 4\nintr 5\ncpu1 x\n", V{{0, {1, 3, 4, 2}}}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(parseProcStat(c.text), c.expected) << c.name;
+    for (const auto& [name, text, expected] : cases) {
+        EXPECT_EQ(parseProcStat(text), expected) << name;
     }
 }
 

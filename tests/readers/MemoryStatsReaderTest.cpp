@@ -143,10 +143,7 @@ TEST(ParseMeminfo, MissingLinesCountZeroAndBrokenOnesSpoilTheSample) {
 }
 
 TEST(ParseMemoryPressure, LevelsAtTheirBoundaries) {
-    struct Case {
-        const char* text;
-        std::optional<MemoryPressure> expected;
-    };
+    using Case = std::pair<const char*, std::optional<MemoryPressure>>;
     const Case cases[] = {
         {"some avg10=0.00 avg60=0.00 avg300=0.00 total=0\n"
          "full avg10=0.00 avg60=0.00 avg300=0.00 total=0\n",
@@ -165,8 +162,8 @@ TEST(ParseMemoryPressure, LevelsAtTheirBoundaries) {
         {"some avg60=1.00 avg10=1.00\n", std::nullopt},
         {"most avg10=1.00\n", std::nullopt},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(parseMemoryPressure(c.text), c.expected) << c.text;
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(parseMemoryPressure(text), expected) << text;
     }
 }
 

@@ -33,9 +33,6 @@ Bytes u32(std::uint32_t value) {
     std::memcpy(bytes.data(), &value, 4);
     return bytes;
 }
-Bytes u8(std::uint8_t value) {
-    return Bytes{value};
-}
 Bytes text(std::string_view value) {
     return Bytes(value.begin(), value.end());
 }
@@ -73,7 +70,7 @@ Bytes routeReply(std::uint32_t sequence, const Bytes& attributes) {
 }
 
 TEST(NetlinkAttributes, StopsAtLengthsThatDoNotFit) {
-    const Bytes good = join({attribute(1, u32(7)), attribute(2, u8(9))});
+    const Bytes good = join({attribute(1, u32(7)), attribute(2, Bytes{9})});
     std::vector<std::uint16_t> types;
     NetlinkAttributes(good).forEach([&](const auto& a) { types.push_back(a.type); });
     EXPECT_EQ(types, (std::vector<std::uint16_t>{1, 2}));
@@ -88,7 +85,7 @@ TEST(NetlinkAttributes, StopsAtLengthsThatDoNotFit) {
     // The last attribute may leave out its padding.
     const Bytes unpadded{5, 0, 3, 0, 42};
     EXPECT_EQ(NetlinkAttributes::u8(*NetlinkAttributes(unpadded).find(3)), 42);
-    EXPECT_FALSE(NetlinkAttributes::u32(u8(1)));
+    EXPECT_FALSE(NetlinkAttributes::u32(Bytes{1}));
 }
 
 TEST(ParseRouteReply, FindsTheOutputInterfaceOfOurAnswer) {
@@ -110,7 +107,7 @@ TEST(ParseRouteReply, MalformedDatagramsGiveNothing) {
     Bytes overlong = routeReply(7, attribute(RTA_OIF, u32(4)));
     overlong[0] = 200; // nlmsg_len beyond the datagram
     EXPECT_FALSE(parseRouteReply(overlong, 7));
-    EXPECT_FALSE(parseRouteReply(routeReply(7, attribute(RTA_OIF, u8(4))), 7))
+    EXPECT_FALSE(parseRouteReply(routeReply(7, attribute(RTA_OIF, Bytes{4})), 7))
         << "RTA_OIF of the wrong size";
     EXPECT_FALSE(parseRouteReply(netlinkMessage(RTM_NEWROUTE, 7, Bytes(4)), 7))
         << "shorter than struct rtmsg";
@@ -128,23 +125,23 @@ TEST(ParseStationGeneration, TakesTheHigherOfTransmitAndReceiveRates) {
     const Bytes width = attribute(NL80211_RATE_INFO_80_MHZ_WIDTH, Bytes{});
     const std::pair<Bytes, std::optional<int>> cases[] = {
         {station({nested(NL80211_STA_INFO_TX_BITRATE,
-                         {legacy, attribute(NL80211_RATE_INFO_HE_MCS, u8(11))}),
+                         {legacy, attribute(NL80211_RATE_INFO_HE_MCS, Bytes{11})}),
                   nested(NL80211_STA_INFO_RX_BITRATE, {legacy})}),
          6},
         {station({nested(NL80211_STA_INFO_TX_BITRATE,
-                         {legacy, attribute(NL80211_RATE_INFO_VHT_MCS, u8(9)), width}),
+                         {legacy, attribute(NL80211_RATE_INFO_VHT_MCS, Bytes{9}), width}),
                   nested(NL80211_STA_INFO_RX_BITRATE,
-                         {legacy, attribute(NL80211_RATE_INFO_MCS, u8(7))})}),
+                         {legacy, attribute(NL80211_RATE_INFO_MCS, Bytes{7})})}),
          5},
         {station({nested(NL80211_STA_INFO_TX_BITRATE,
-                         {legacy, attribute(NL80211_RATE_INFO_EHT_MCS, u8(13))})}),
+                         {legacy, attribute(NL80211_RATE_INFO_EHT_MCS, Bytes{13})})}),
          7},
         {station({nested(NL80211_STA_INFO_TX_BITRATE, {legacy}),
                   nested(NL80211_STA_INFO_RX_BITRATE, {legacy})}),
          std::nullopt}, // 802.11a/b/g
         {attribute(NL80211_ATTR_IFINDEX, u32(3)), std::nullopt},
         // An MCS attribute outside the bitrate nests (here: directly in STA_INFO) is no rate.
-        {station({attribute(NL80211_RATE_INFO_HE_MCS, u8(3))}), std::nullopt},
+        {station({attribute(NL80211_RATE_INFO_HE_MCS, Bytes{3})}), std::nullopt},
     };
     int index = 0;
     for (const auto& [bytes, expected] : cases) {

@@ -72,16 +72,6 @@ TEST(NetworkStatsReader, SumsTheUpWiredInterfacesOfTheCapturedWorkstation) {
     }
 }
 
-TEST(NetworkStatsReader, CapturedContainerCountsItsPrimaryInterface) {
-    NetworkStatsReader reader(test::fixturePath("network/container"));
-    const auto eth0 = reader.readCounters(std::string("eth0"));
-    ASSERT_TRUE(eth0);
-    EXPECT_GT(eth0->rx, 0U);
-    const auto lo = reader.readCounters(std::string("lo"));
-    ASSERT_TRUE(lo);
-    EXPECT_EQ(lo->rx, 0U);
-}
-
 class NetworkStatsSequence : public ::testing::Test {
 protected:
     void SetUp() override {

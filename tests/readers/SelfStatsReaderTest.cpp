@@ -36,20 +36,17 @@ constexpr std::uint64_t capturedFootprint = 160 * 1024;
 // The first read has nothing to compare with; every later one divides the CPU time spent by
 // the time elapsed.
 TEST_F(SelfStatsReaderTest, CPUTimePerElapsedTime) {
-    struct Case {
-        std::uint64_t cpuSpent;
-        double expected;
-    };
+    using Case = std::pair<std::uint64_t, double>;
     const Case cases[] = {{250'000'000, 0.25}, {3'000'000'000, 3.0} /* threads */, {0, 0.0}};
-    for (const Case& c : cases) {
+    for (const auto& [cpuSpent, expected] : cases) {
         ManualClocks clocks{1'000'000, 5'000'000'000};
         SelfStatsReader self(tree.root(), clocks.clocks());
         EXPECT_FALSE(self.read());
-        clocks.cpuTime = 1'000'000 + c.cpuSpent;
+        clocks.cpuTime = 1'000'000 + cpuSpent;
         clocks.monotonic += 1'000'000'000;
         const auto stats = self.read();
         ASSERT_TRUE(stats);
-        EXPECT_DOUBLE_EQ(stats->cpu, c.expected);
+        EXPECT_DOUBLE_EQ(stats->cpu, expected);
         EXPECT_EQ(stats->memory, capturedFootprint);
     }
 }

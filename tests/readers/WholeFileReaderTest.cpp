@@ -1,7 +1,5 @@
 #include "readers/WholeFileReader.h"
 
-#include "readers/KernelText.h"
-
 #include "ScratchProcTree.h"
 
 #include <gtest/gtest.h>
@@ -82,12 +80,6 @@ TEST(WholeFileReader, ReplacedOrdinaryFilesAreReadAnew) {
     tree.write("proc/stat", "second and longer");
     EXPECT_EQ(reader.read(path), std::string_view("second and longer"));
     EXPECT_EQ(reader.openFiles(), 0u);
-}
-
-TEST(PathUnderRoot, OneSlashBetween) {
-    EXPECT_EQ(kerneltext::pathUnderRoot("/", "/proc/stat"), "/proc/stat");
-    EXPECT_EQ(kerneltext::pathUnderRoot("/tmp/root/", "proc/stat"), "/tmp/root/proc/stat");
-    EXPECT_EQ(kerneltext::pathUnderRoot("", "sys/class/net/"), "/sys/class/net/");
 }
 
 } // namespace

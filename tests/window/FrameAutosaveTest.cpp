@@ -1,6 +1,5 @@
 #include "window/FrameAutosave.h"
 
-#include "core/SystemLog.h"
 #include "model/SettingsStore.h"
 #include "support/TestSupport.h"
 
@@ -37,9 +36,7 @@ TEST(FrameAutosavePlacement, KeepsReachableFramesAndBringsLostOnesBack) {
         EXPECT_EQ(FrameAutosave::placeOnScreens(QRect(origin, size), screens, work), origin)
             << origin.x() << "," << origin.y();
     }
-    // The second monitor is gone: the frame is pulled into the primary work area.
-    EXPECT_EQ(FrameAutosave::placeOnScreens(QRect(QPoint(3500, 300), size), screens, work),
-              QPoint(1920 - 190, 300));
+    // A monitor gone (the frame pulled into the work area) is window_e2e.sh's third run.
     // Below every screen, or only a sliver (10 px) left on one.
     EXPECT_EQ(FrameAutosave::placeOnScreens(QRect(QPoint(100, 5000), size), screens, work),
               QPoint(100, 1080 - 400));
@@ -85,21 +82,6 @@ TEST_F(FrameAutosaveStore, SavesMovesAndRestoresThemInTheNextWindow) {
     window.resize(190, 260); // the content grew meanwhile: only the origin comes back
     autosave.attach(window);
     EXPECT_EQ(window.pos(), origin);
-}
-
-TEST_F(FrameAutosaveStore, ASavedFrameThatDoesNotParseIsLoggedAndIgnored) {
-    QStringList lines;
-    setSystemLogSink([&](const QString& line) { lines.append(line); });
-    settings.setString(key, QStringLiteral("garbage\x01 here"));
-    FrameAutosave autosave(settings, QStringLiteral("TrovimoMain"));
-    QWidget window;
-    window.move(33, 44);
-    autosave.attach(window);
-    setSystemLogSink({});
-    EXPECT_EQ(window.pos(), QPoint(33, 44));
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.front().startsWith(QStringLiteral("FrameAutosave: ")))
-        << lines.front().toStdString();
 }
 
 } // namespace

@@ -19,54 +19,24 @@ const QRect area(40, 30, 1240, 770);
 constexpr int width = 190;
 constexpr int height = 140;
 
-struct SnapCase {
-    const char* name;
-    QRect frame;
-    std::optional<QPoint> expected;
-};
-
-class SnapGeometry : public ::testing::TestWithParam<SnapCase> {};
-
-TEST_P(SnapGeometry, MovesOnlyNearEdges) {
-    const SnapCase& c = GetParam();
-    EXPECT_EQ(SnapController::snappedOrigin(c.frame, area), c.expected) << c.name;
-}
-
-constexpr int right = 40 + 1240; // exclusive
-constexpr int bottom = 30 + 770;
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SnapGeometry,
-    ::testing::Values(
-        SnapCase{"10 px right of the left edge", {50, 300, width, height}, QPoint(48, 300)},
-        SnapCase{"30 px away stays", {70, 300, width, height}, std::nullopt},
-        SnapCase{"exactly 24 px does not snap", {64, 300, width, height}, std::nullopt},
-        SnapCase{"23 px snaps", {63, 300, width, height}, QPoint(48, 300)},
-        SnapCase{"overhanging the right edge by 5",
-                 {right - width + 5, 300, width, height},
-                 QPoint(right - width - 8, 300)},
-        SnapCase{"overhanging the left edge", {20, 300, width, height}, QPoint(48, 300)},
-        SnapCase{"near the top edge", {300, 40, width, height}, QPoint(300, 38)},
-        SnapCase{"exactly 24 px above the bottom edge",
-                 {300, bottom - 24 - height, width, height},
-                 std::nullopt},
-        SnapCase{"bottom-left corner, both axes in one move",
-                 {50, bottom - height - 10, width, height},
-                 QPoint(48, bottom - height - 8)},
-        SnapCase{"already 8 px inside: at rest", {48, 38, width, height}, std::nullopt},
-        SnapCase{"far from every edge", {400, 300, width, height}, std::nullopt},
-        SnapCase{
-            "as wide as the area: the left edge wins", {45, 300, 1230, height}, QPoint(48, 300)},
-        SnapCase{"as high as the area: the bottom edge wins",
-                 {300, 35, width, 760},
-                 QPoint(300, bottom - 760 - 8)}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
-
-TEST(SnapWorkArea, NoneForAFrameOnNoScreen) {
-    EXPECT_FALSE(SnapController::workAreaFor(QRect(-50000, -50000, width, height)));
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    const QRect inside(primary->geometry().center(), QSize(width, height));
-    EXPECT_EQ(SnapController::workAreaFor(inside), primary->availableGeometry());
+TEST(SnapGeometry, MovesOnlyNearEdges) {
+    constexpr int bottom = 30 + 770;
+    const std::tuple<const char*, QRect, std::optional<QPoint>> cases[] = {
+        {"exactly 24 px does not snap", QRect{64, 300, width, height}, std::nullopt},
+        {"23 px snaps", QRect{63, 300, width, height}, QPoint(48, 300)},
+        {"overhanging the left edge", QRect{20, 300, width, height}, QPoint(48, 300)},
+        {"exactly 24 px above the bottom edge", QRect{300, bottom - 24 - height, width, height},
+         std::nullopt},
+        {"bottom-left corner, both axes in one move",
+         QRect{50, bottom - height - 10, width, height}, QPoint(48, bottom - height - 8)},
+        {"already 8 px inside: at rest", QRect{48, 38, width, height}, std::nullopt},
+        {"as wide as the area: the left edge wins", QRect{45, 300, 1230, height}, QPoint(48, 300)},
+        {"as high as the area: the bottom edge wins", QRect{300, 35, width, 760},
+         QPoint(300, bottom - 760 - 8)},
+    };
+    for (const auto& [name, frame, expected] : cases) {
+        EXPECT_EQ(SnapController::snappedOrigin(frame, area), expected) << name;
+    }
 }
 
 class SnapDebounce : public ::testing::Test {

@@ -204,7 +204,7 @@ pass "dragged by its surface"
 xdotool windowmove "$wid" 321 234
 wait_for 10 at 321 234 || fail "move to 321,234 failed"
 stop_host
-grep -q 'TrovimoMain=321 234 190' "$settings" || fail "frame not saved: $(cat "$settings")"
+grep -q 'TrovimoMain=321 234 190' "$settings" || fail "frame not saved:"
 pass "frame saved on quit"
 
 ### Second run: the position survives; covering found from the stacking order.
@@ -228,10 +228,14 @@ stop_host
 ### Third run: a saved position on no screen (monitor gone) lands in the work area.
 sed -i 's/^TrovimoMain=.*/TrovimoMain=5000 4000 190 140/' "$settings"
 start_host third
-read -r x y width height <<<"$(where)"
-[ "$x" -ge "$area_x" ] && [ $((x + width)) -le $((area_x + area_w)) ] &&
-    [ "$y" -ge "$area_y" ] && [ $((y + height)) -le $((area_y + area_h)) ] ||
-    fail "off-screen position not brought back: $x $y"
+# Polled like every other position: under load the window manager's placement can reach the
+# program a moment after the window is managed (the frame then still reads 0 0).
+in_work_area() {
+    read -r x y width height <<<"$(where)"
+    [ "$x" -ge "$area_x" ] && [ $((x + width)) -le $((area_x + area_w)) ] &&
+        [ "$y" -ge "$area_y" ] && [ $((y + height)) -le $((area_y + area_h)) ]
+}
+wait_for 10 in_work_area || fail "off-screen position not brought back: $(where)"
 pass "an off-screen position is brought into the work area"
 stop_host
 echo "all window checks passed"

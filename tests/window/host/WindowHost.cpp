@@ -1,7 +1,7 @@
 // A stand-in for the panel in end-to-end tests: a plain 190-wide widget configured like
 // the main panel, with a statistics store over a scripted reader. Prints what a test needs
 // ("window 0x…", "tick N", "pos x y w h") and takes commands on stdin:
-//   alwaysOnTop 0|1, snap 0|1, where, measure, quit.
+//   alwaysOnTop 0|1, where, measure, quit.
 // "measure" prints the mean cost of one visibility query and of one re-application.
 // With --cover X,Y,W,H it shows an ordinary opaque window there instead (kept above other
 // windows with --above). With --pixels "X,Y X,Y ..." it prints the screen's colour at each
@@ -80,7 +80,7 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.addOption(
         {QStringLiteral("settings"), QStringLiteral("settings file"), QStringLiteral("file")});
-    parser.addOption({QStringLiteral("occlusion"), QStringLiteral("automatic|events|stacking"),
+    parser.addOption({QStringLiteral("occlusion"), QStringLiteral("automatic|stacking"),
                       QStringLiteral("source"), QStringLiteral("automatic")});
     parser.addOption({QStringLiteral("cover"), QStringLiteral("x,y,w,h"), QStringLiteral("rect")});
     parser.addOption({QStringLiteral("above"), QStringLiteral("the cover stays above others")});
@@ -105,10 +105,7 @@ int main(int argc, char* argv[]) {
 
     trovimo::MainWindowVisibility visibility;
     const QString occlusion = parser.value(QStringLiteral("occlusion"));
-    if (occlusion == QLatin1String("events")) {
-        visibility.setOcclusionSource(
-            trovimo::MainWindowVisibility::OcclusionSource::visibilityEvents);
-    } else if (occlusion == QLatin1String("stacking")) {
+    if (occlusion == QLatin1String("stacking")) {
         visibility.setOcclusionSource(trovimo::MainWindowVisibility::OcclusionSource::stacking);
     }
     stats.setVisibilityQuery(visibility.query());
@@ -159,9 +156,6 @@ int main(int argc, char* argv[]) {
             const QStringList words = command.split(QLatin1Char(' '));
             if (words.value(0) == QLatin1String("alwaysOnTop")) {
                 settings.setBool(QString::fromLatin1(trovimo::keys::alwaysOnTop),
-                                 words.value(1) == QLatin1String("1"));
-            } else if (words.value(0) == QLatin1String("snap")) {
-                settings.setBool(QString::fromLatin1(trovimo::keys::snapToEdges),
                                  words.value(1) == QLatin1String("1"));
             } else if (words.value(0) == QLatin1String("where")) {
                 const QRect frame = panel.frameGeometry();
