@@ -117,8 +117,8 @@ wait_for 3 shorter || fail "the panel did not drop its clock (height still $tall
 grep -q '^showClock=false' "$settings" || fail "showClock=false not in $settings"
 pass "turning the clock off in the settings window shrinks the panel at once"
 
-# 年を表示 is greyed out now, so eight steps reach OS 起動時に自動的に起動.
-xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab space
+# 年を表示 is greyed out now, so eleven steps reach OS 起動時に自動的に起動.
+xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
 wait_for 5 test -f "$autostart" || fail "no autostart entry at $autostart"
 grep -q "^Exec=.*trovimo" "$autostart" || fail "autostart entry does not start the program"
 xdotool key space

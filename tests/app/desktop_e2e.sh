@@ -99,7 +99,7 @@ press_login_switch() {
     settings_window=$(titled 設定)
     xdotool windowactivate --sync "$settings_window"
     sleep 0.3
-    xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab Tab space
+    xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
 }
 
 ### First start, from the odd install path.
