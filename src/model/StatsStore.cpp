@@ -189,11 +189,15 @@ void StatsStore::awaitDiskReads(std::chrono::milliseconds limit, bool withTrash)
     }
     QEventLoop loop;
     QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-    connect(this, &StatsStore::ticked, &loop, [&] {
+    // Each read says when its hand-back ran; the home's publishes nothing of its own.
+    const auto check = [&] {
         if (!underWay()) {
             loop.quit();
         }
-    });
+    };
+    for (BackgroundRead* read : {&volumeRead_, &homeRead_, &trashRead_}) {
+        connect(read, &BackgroundRead::finished, &loop, check);
+    }
     loop.exec();
 }
 
