@@ -22,9 +22,9 @@ struct HomeVolume {
 // disks under the home directory change.
 //
 // Finding the home volume stats the home directory, which blocks for as long as a network
-// home does not answer. A reader that is handed the volume (`setHome`) never looks for it
-// itself: the statistics store looks on a thread of its own (`locateHome`) and hands the
-// answer over between ticks. One that is never handed a volume looks on its own every so often.
+// home does not answer, so a reader never looks for it on its own: the statistics store looks
+// on a thread of its own (`locateHome`) and hands the answer over between ticks (`setHome`).
+// Until the first answer, a read is absent.
 class DiskActivitySource {
 public:
     // The time ThroughputSource takes, so that the store times both rates on one clock.

@@ -275,14 +275,10 @@ void StatsStore::sampleDiskActivity() {
         (!lastHomeRead_ || now < *lastHomeRead_ || now - *lastHomeRead_ >= homeReadSpacing)) {
         lastHomeRead_ = now;
         homeRead_.start([this, reader = diskActivityReader_]() -> BackgroundRead::HandBack {
-            return [this, reader, home = reader->locateHome()] {
-                reader->setHome(home, clock_());
-                homeHandedIn_ = true;
-            };
+            return [this, reader, home = reader->locateHome()] { reader->setHome(home, clock_()); };
         });
     }
-    // Until then the reader would look for the home itself, here on the GUI thread.
-    diskActivity_ = homeHandedIn_ ? diskActivityReader_->read(now) : std::nullopt;
+    diskActivity_ = diskActivityReader_->read(now);
     if (diskActivity_) {
         diskReadHistory_.append(diskActivity_->readBytesPerSecond);
         diskWriteHistory_.append(diskActivity_->writeBytesPerSecond);

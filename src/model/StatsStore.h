@@ -163,7 +163,6 @@ private:
     std::optional<BoottimeClock::time_point> lastDiskRead_;
     std::optional<BoottimeClock::time_point> lastTrashRead_;
     std::optional<BoottimeClock::time_point> lastHomeRead_;
-    bool homeHandedIn_ = false;
     bool trashChanged_ = false;
     std::int64_t trashBytes_ = 0; // the last complete count
 };

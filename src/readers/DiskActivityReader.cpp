@@ -282,10 +282,7 @@ void DiskActivityReader::resolve(const std::optional<HomeVolume>& home) {
 }
 
 void DiskActivityReader::setHome(const std::optional<HomeVolume>& home, TimePoint now) {
-    homeHandedIn_ = true;
-    home_ = home;
-    lastResolve_ = now;
-    resolve(home_);
+    resolve(home);
     if (disks_ && !previous_) {
         if (const auto totals = readTotals()) {
             previous_.emplace(*totals, now);
@@ -327,11 +324,6 @@ std::optional<DiskActivityReader::Totals> DiskActivityReader::readTotals() {
 }
 
 std::optional<DiskActivity> DiskActivityReader::read(TimePoint now) {
-    // A clock set back makes the next lookup due at once rather than stall it.
-    if (!lastResolve_ || now < *lastResolve_ || now - *lastResolve_ >= resolveSpacing) {
-        lastResolve_ = now;
-        resolve(homeHandedIn_ ? home_ : locate_());
-    }
     if (!disks_) {
         return std::nullopt;
     }

@@ -61,9 +61,8 @@ struct HomeDisks {
 resolveHomeDisks(std::string_view root, const HomeVolume& home, std::string_view mountinfo);
 
 // Read and write rates of the disks under the home directory, from /proc/diskstats: byte
-// deltas over the elapsed time handed in. The disks are looked up on the first read and again
-// every `resolveSpacing` (a volume may be unlocked or a disk added meanwhile), not on each
-// tick; once a volume was handed in, only the one handed in is looked up.
+// deltas over the elapsed time handed in. The disks are looked up when the home volume is
+// handed in (`setHome`, with what `locateHome` found), not on each tick; absent until then.
 class DiskActivityReader final : public DiskActivitySource {
 public:
     using Locate = std::function<std::optional<HomeVolume>()>;
@@ -75,14 +74,12 @@ public:
     [[nodiscard]] std::optional<HomeVolume> locateHome() const override { return locate_(); }
     void setHome(const std::optional<HomeVolume>& home, TimePoint now) override;
 
-    // The disks found by the last lookup; absent before the first read and when none.
+    // The disks found by the last lookup; absent before a home was handed in and when none.
     [[nodiscard]] const std::optional<HomeDisks>& disks() const noexcept { return disks_; }
 
     // $HOME (else the password entry's home directory) through realpath and stat. Below another
     // root (a captured tree), the mount over that path in the root's /proc/self/mountinfo.
     [[nodiscard]] static std::optional<HomeVolume> locateHome(const std::string& root);
-
-    static constexpr std::chrono::seconds resolveSpacing{60};
 
 private:
     struct Totals {
@@ -97,9 +94,6 @@ private:
     std::string diskstatsPath_;
     Locate locate_;
     std::optional<HomeDisks> disks_;
-    std::optional<TimePoint> lastResolve_;
-    bool homeHandedIn_ = false; // then the volume comes only through setHome
-    std::optional<HomeVolume> home_;
     std::optional<std::pair<Totals, TimePoint>> previous_;
     WholeFileReader diskstats_;
     WholeFileReader mountinfo_{4096};

@@ -100,11 +100,14 @@ private:
 };
 
 // Disk activity: where the home lives is asked for on the store's worker thread, the rates on
-// the GUI thread once the answer was handed over.
+// the GUI thread; like the real reader, it reads nothing before the answer was handed over.
 class ScriptedDiskActivity : public DiskActivitySource {
 public:
     explicit ScriptedDiskActivity(Journal& journal) : journal_(journal) {}
     std::optional<DiskActivity> read(TimePoint /*now*/) override {
+        if (handedIn.empty()) {
+            return std::nullopt;
+        }
         journal_.push_back("diskActivity");
         return DiskActivity{10.0, 20.0, "sda"};
     }
@@ -264,7 +267,7 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     }
     journal.clear();
     tickAndWait();
-    // No rates until the home was found: the reader would look for it itself.
+    // No rates until the home was found.
     EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "sensors",
                                 "battery", "self"}));
     EXPECT_EQ(diskActivity->locates.load(), 1);

@@ -59,6 +59,7 @@ TEST(DiskActivityReader, RatesOfTheDisksUnderTheHomeVolume) {
     };
     DiskActivityReader reader(tree.root(), [] { return HomeVolume{"/home/ada", 253, 2}; });
     const auto start = DiskActivityReader::TimePoint(1'000'000s);
+    reader.setHome(reader.locateHome(), start); // before there is a table to prime from
 
     diskstats(1000, 5000);
     EXPECT_FALSE(reader.read(start));
