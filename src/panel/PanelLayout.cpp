@@ -262,8 +262,8 @@ FontSpec sectionLabelFont() {
 }
 
 double appendSectionHeader(SectionLayout& out, const Theme& theme, double y, double width,
-                           const QString& label, std::optional<TextElement> value) {
-    const FontSpec labelFont = sectionLabelFont();
+                           const QString& label, std::optional<TextElement> value,
+                           const FontSpec& labelFont) {
     double baseline = theme.ascent(labelFont);
     double bottom = baseline + theme.descent(labelFont);
     if (value) {

@@ -251,8 +251,10 @@ struct PanelMetrics {
 // The section header row at `y`: `label` at the left, `value` (when given: its text, font,
 // colour and animation are used, its box is computed) at the right edge, both on one
 // baseline; the value is elided at its end when the row is too narrow. Returns the height.
+// `labelFont` gives rows within a section the same arrangement in their own font.
 double appendSectionHeader(SectionLayout& out, const Theme& theme, double y, double width,
-                           const QString& label, std::optional<TextElement> value);
+                           const QString& label, std::optional<TextElement> value,
+                           const FontSpec& labelFont = sectionLabelFont());
 
 struct LegendEntry {
     QString label;

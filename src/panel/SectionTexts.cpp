@@ -71,15 +71,19 @@ std::string selfLoadText(const SelfStats& self) {
     return selfLoadText(self, userNumberLocale());
 }
 
-double rateScale(std::span<const double> history) noexcept {
-    double scale = minimumRateScale;
-    for (const double rate : history) {
+double graphTop(std::span<const double> history, double floor) noexcept {
+    double top = floor;
+    for (const double value : history) {
         // A NaN would poison the comparison and an infinity would flatten every other point.
-        if (std::isfinite(rate) && rate > scale) {
-            scale = rate;
+        if (std::isfinite(value) && value > top) {
+            top = value;
         }
     }
-    return scale;
+    return top;
+}
+
+double rateScale(std::span<const double> history) noexcept {
+    return graphTop(history, minimumRateScale);
 }
 
 std::string temperatureText(double celsius) {

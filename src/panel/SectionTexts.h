@@ -86,5 +86,7 @@ inline constexpr std::string_view purgeableLegend = "解放可";
 // link does not magnify noise into full-height spikes.
 inline constexpr double minimumRateScale = 10240.0;
 [[nodiscard]] double rateScale(std::span<const double> history) noexcept;
+// The top of a graph: its largest finite value, never below `floor`.
+[[nodiscard]] double graphTop(std::span<const double> history, double floor) noexcept;
 
 } // namespace trovimo::texts

@@ -17,31 +17,15 @@ constexpr double historyHeight = 24.0;
 // The top of the CPU temperature's history, unless it ran hotter.
 constexpr double historyTop = 100.0;
 
-// "CPU" at the left, "52°C" at the right, on one baseline.
+// "CPU" at the left, "52°C" at the right, on one baseline: a header row in the row's fonts.
 double appendReadingRow(SectionLayout& out, const Theme& theme, double y, double width,
-                        const QString& label, const QString& value, ColorRole color) {
-    const FontSpec labelFont{TextStyle::caption};
-    const FontSpec valueFont = captionDigitsFont();
-    const double baseline = std::max(theme.ascent(labelFont), theme.ascent(valueFont));
-    const double height =
-        std::max(baseline + theme.descent(labelFont), baseline + theme.descent(valueFont));
-    const double valueWidth = std::min(width, std::ceil(theme.textWidth(value, valueFont)));
-    TextElement left;
-    left.rect = QRectF(0.0, y, std::max(0.0, width - valueWidth - rowSpacing), height);
-    left.baseline = y + baseline;
-    left.text = label;
-    left.font = labelFont;
-    left.color = ColorRole::secondary;
-    out.elements.emplace_back(std::move(left));
-    TextElement right;
-    right.rect = QRectF(width - valueWidth, y, valueWidth, height);
-    right.baseline = y + baseline;
-    right.text = value;
-    right.font = valueFont;
-    right.color = color;
-    right.alignment = Qt::AlignRight;
-    out.elements.emplace_back(std::move(right));
-    return height;
+                        const QString& label, const QString& text, ColorRole color) {
+    TextElement value;
+    value.text = text;
+    value.font = captionDigitsFont();
+    value.color = color;
+    return appendSectionHeader(out, theme, y, width, label, std::move(value),
+                               FontSpec{TextStyle::caption});
 }
 
 } // namespace
@@ -66,14 +50,9 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
 
     y += rowSpacing + 2.0;
     const std::vector<double>& history = inputs.stats.cpuTemperatureHistory;
-    double historyScale = historyTop;
-    for (const double celsius : history) {
-        if (std::isfinite(celsius)) {
-            historyScale = std::max(historyScale, celsius);
-        }
-    }
-    out.elements.emplace_back(SparklineElement{QRectF(0.0, y, width, historyHeight),
-                                               Sparkline{history, historyScale, ColorRole::blue}});
+    out.elements.emplace_back(SparklineElement{
+        QRectF(0.0, y, width, historyHeight),
+        Sparkline{history, texts::graphTop(history, historyTop), ColorRole::blue}});
     y += historyHeight;
 
     if (sensors) {
