@@ -123,6 +123,9 @@ TEST_F(ContentViewTest, LauncherEntriesOpenByIndex) {
 }
 
 TEST_F(ContentViewTest, SizeFollowsBlocksAndUnchangedInputsDoNotRedraw) {
+    // A clock that stands still: a second passing would move the seconds bar.
+    view->setWallClock(
+        [] { return std::chrono::system_clock::time_point{std::chrono::seconds{1796562330}}; });
     const QSize full = view->size();
     QSignalSpy changed(view.get(), &ContentView::layoutChanged);
     view->relayout();
