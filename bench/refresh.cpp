@@ -170,7 +170,8 @@ void BM_RefreshIdleDesktop(benchmark::State& state) {
     readers.networkInfo = std::make_unique<FixedNetworkInfo>();
     readers.disk = std::make_unique<FixedDisk>();
     if (state.range(2) != 0) {
-        for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+        for (const char* key :
+             {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
             settings.setBool(QLatin1String(key), true);
         }
         readers.sensors = std::make_unique<WarmSensors>();

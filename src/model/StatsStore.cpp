@@ -122,25 +122,25 @@ void StatsStore::tick() {
 }
 
 void StatsStore::sampleCPU() {
-    cpu_ = shown().showCPU ? sampleOf<CPULoad>(readers_.cpu) : std::nullopt;
+    cpu_ = shown().shows(Block::cpu) ? sampleOf<CPULoad>(readers_.cpu) : std::nullopt;
     if (cpu_) {
         cpuHistory_.append(cpu_->total);
     }
 }
 
 void StatsStore::sampleGPU() {
-    gpu_ = shown().showGPU ? sampleOf<double>(readers_.gpu) : std::nullopt;
+    gpu_ = shown().shows(Block::gpu) ? sampleOf<double>(readers_.gpu) : std::nullopt;
     if (gpu_) {
         gpuHistory_.append(*gpu_);
     }
 }
 
 void StatsStore::sampleMemory() {
-    memory_ = shown().showMemory ? sampleOf<MemoryStats>(readers_.memory) : std::nullopt;
+    memory_ = shown().shows(Block::memory) ? sampleOf<MemoryStats>(readers_.memory) : std::nullopt;
 }
 
 void StatsStore::sampleNetwork() {
-    if (!shown().showNetwork) {
+    if (!shown().shows(Block::network)) {
         network_.reset();
         networkInfo_.reset();
         return;
@@ -159,7 +159,7 @@ void StatsStore::sampleNetwork() {
 }
 
 void StatsStore::sampleDisk() {
-    if (!shown().showDisk || !diskReader_) {
+    if (!shown().shows(Block::disk) || !diskReader_) {
         disk_.reset();
         return;
     }
@@ -218,7 +218,7 @@ void StatsStore::startTrashRead() {
 }
 
 void StatsStore::publishVolume(std::optional<DiskUsage> sample) {
-    if (!shown().showDisk) {
+    if (!shown().shows(Block::disk)) {
         return; // hidden while the read ran
     }
     if (sample) {
@@ -234,18 +234,18 @@ void StatsStore::publishVolume(std::optional<DiskUsage> sample) {
 void StatsStore::publishTrash(std::optional<std::int64_t> bytes) {
     // Absent when the count was cut short or the trash unreadable: the last count stands.
     trashBytes_ = bytes.value_or(trashBytes_);
-    if (disk_ && shown().showDisk) {
+    if (disk_ && shown().shows(Block::disk)) {
         disk_->purgeable = purgeableShare(*disk_, trashBytes_);
     }
     emit ticked();
 }
 
 void StatsStore::sampleSelf() {
-    selfStats_ = shown().showSelf ? sampleOf<SelfStats>(readers_.self) : std::nullopt;
+    selfStats_ = shown().shows(Block::self) ? sampleOf<SelfStats>(readers_.self) : std::nullopt;
 }
 
 void StatsStore::sampleSensors() {
-    if (!shown().showSensors) {
+    if (!shown().shows(Block::sensors)) {
         sensors_.reset();
         cpuTemperatureHistory_.clear();
         return;
@@ -257,11 +257,12 @@ void StatsStore::sampleSensors() {
 }
 
 void StatsStore::sampleBattery() {
-    battery_ = shown().showBattery ? sampleOf<BatteryStatus>(readers_.battery) : std::nullopt;
+    battery_ =
+        shown().shows(Block::battery) ? sampleOf<BatteryStatus>(readers_.battery) : std::nullopt;
 }
 
 void StatsStore::sampleDiskActivity() {
-    if (!shown().showDiskActivity || !diskActivityReader_) {
+    if (!shown().shows(Block::diskActivity) || !diskActivityReader_) {
         diskActivity_.reset();
         diskReadHistory_.clear();
         diskWriteHistory_.clear();

@@ -1,4 +1,7 @@
-#include "panel/Sections.h"
+#include "panel/DiskSection.h"
+
+#include "panel/AnimationKey.h"
+#include "panel/ValueFormatting.h"
 
 #include "panel/DiskLevel.h"
 #include "panel/LineBreaking.h"
@@ -9,6 +12,8 @@
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view diskLabel = "ディスク";
 
 using namespace sections;
 
@@ -46,8 +51,7 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
                                   diskRemaining(*disk));
     }
     const std::size_t labelIndex = out.elements.size();
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::diskLabel), std::move(remaining));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(diskLabel), std::move(remaining));
     if (level == CapacityLevel::critical) {
         appendAlertSymbol(out, theme, labelIndex);
     }
@@ -105,3 +109,20 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
 }
 
 } // namespace trovimo
+
+namespace trovimo::texts {
+
+std::string diskRemainingText(const DiskUsage& disk) {
+    return "残り " + formatBytes(diskRemaining(disk));
+}
+
+std::string diskAlertText(double alertThreshold) {
+    return "使用率がしきい値（" + std::to_string(percentKey(alertThreshold, 0)) +
+           "%）を超えています";
+}
+
+std::string diskUsageText(const DiskUsage& disk) {
+    return formatBytes(disk.used) + " / " + formatBytes(disk.total) + " 使用中";
+}
+
+} // namespace trovimo::texts

@@ -1,4 +1,4 @@
-#include "panel/Sections.h"
+#include "panel/GPUSection.h"
 
 #include "panel/AnimationKey.h"
 #include "panel/PercentFormat.h"
@@ -7,6 +7,8 @@
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view gpuLabel = "GPU";
 
 constexpr double rowSpacing = 6.0;
 constexpr double historyHeight = 24.0;
@@ -27,8 +29,7 @@ SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, do
         // No utilisation figure on this machine (or not yet): a quiet dash, not a fake 0 %.
         value = largeValuePlaceholder();
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::gpuLabel), std::move(value));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(gpuLabel), std::move(value));
 
     y += rowSpacing;
     out.elements.emplace_back(

@@ -1,10 +1,12 @@
-#include "panel/Sections.h"
+#include "panel/NetworkSection.h"
 
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view networkLabel = "ネットワーク";
 
 using namespace sections;
 
@@ -24,8 +26,7 @@ SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme
         text.color = ColorRole::secondary;
         detail = std::move(text);
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::networkLabel), std::move(detail));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(networkLabel), std::move(detail));
 
     // Before the first throughput sample both rows read 0 B/s.
     const double download = stats.network ? stats.network->download : 0.0;

@@ -70,7 +70,7 @@ SectionLayout layoutClock(const PanelInputs& inputs, const Theme& theme, double 
     TextElement date;
     date.rect = QRectF(0, 0, std::max(0.0, width - timeWidth - rowSpacing), rowHeight);
     date.baseline = baseline;
-    date.text = clock.dateText(inputs.now, inputs.settings.showClockYear);
+    date.text = clock.dateText(inputs.now, inputs.settings.showClockYear());
     date.font = dateFont;
     date.color = ColorRole::secondary;
     date.minimumScale = 0.8;
@@ -198,55 +198,38 @@ PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
             hit.rect.translate(x, y);
             result.hitRegions.push_back(hit);
         }
-        result.blocks.push_back(PanelBlock::updateBadge);
+        result.blocks.emplace_back(PanelNotice::updateBadge);
         y = place(result, std::move(badge), x, y);
         divider();
     }
 
     bool anyShown = false;
-    if (settings.showClock) {
+    if (settings.shows(Block::clock)) {
         advance();
         std::size_t secondsBar = 0;
         SectionLayout clock = layoutClock(inputs, theme, width, secondsBar);
         result.secondsBar = result.elements.size() + secondsBar;
-        result.blocks.push_back(PanelBlock::clock);
+        result.blocks.emplace_back(Block::clock);
         y = place(result, std::move(clock), x, y);
         anyShown = true;
     }
 
-    using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, double);
-    struct Section {
-        bool shown;
-        PanelBlock block;
-        SectionFunction layout;
-    };
-    const Section sections[] = {
-        {settings.showCPU, PanelBlock::cpu, &layoutCPUSection},
-        {settings.showGPU, PanelBlock::gpu, &layoutGPUSection},
-        {settings.showMemory, PanelBlock::memory, &layoutMemorySection},
-        {settings.showNetwork, PanelBlock::network, &layoutNetworkSection},
-        {settings.showDisk, PanelBlock::disk, &layoutDiskSection},
-        {settings.showSensors, PanelBlock::sensors, &layoutSensorsSection},
-        {settings.showBattery, PanelBlock::battery, &layoutBatterySection},
-        {settings.showDiskActivity, PanelBlock::diskActivity, &layoutDiskActivitySection},
-        {settings.showSelf, PanelBlock::self, &layoutSelfSection},
-    };
-    for (const Section& section : sections) {
-        if (!section.shown) {
+    for (const SectionRow& section : sectionTable()) {
+        if (!settings.shows(section.block)) {
             continue;
         }
         if (anyShown) {
             divider();
         }
         advance();
-        result.blocks.push_back(section.block);
+        result.blocks.emplace_back(section.block);
         y = place(result, section.layout(inputs, theme, width), x, y);
         anyShown = true;
     }
 
     if (!anyShown) {
         advance();
-        result.blocks.push_back(PanelBlock::emptyState);
+        result.blocks.emplace_back(PanelNotice::emptyState);
         y = place(result, layoutEmptyState(theme, width), x, y);
     }
 

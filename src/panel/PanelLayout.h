@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/BatteryStatus.h"
+#include "model/Blocks.h"
 #include "model/CPULoad.h"
 #include "model/DiskActivity.h"
 #include "model/DiskUsage.h"
@@ -197,20 +198,9 @@ struct PanelInputs {
 
 // ---- Result ------------------------------------------------------------------------------
 
-enum class PanelBlock : std::uint8_t {
-    updateBadge,
-    clock,
-    cpu,
-    gpu,
-    memory,
-    network,
-    disk,
-    sensors,
-    battery,
-    diskActivity,
-    self,
-    emptyState,
-};
+// What takes a place in the column: one of the blocks, or one of the two notices around them.
+enum class PanelNotice : std::uint8_t { updateBadge, emptyState };
+using PanelBlock = std::variant<Block, PanelNotice>;
 
 enum class PanelAction : std::uint8_t { openUpdatePage, openSettings, togglePin };
 

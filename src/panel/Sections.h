@@ -1,28 +1,25 @@
 #pragma once
 
+#include "model/Blocks.h"
 #include "panel/PanelLayout.h"
 
-// The measurement sections of the panel, top to bottom. Each lays itself out in its own
-// coordinates, `width` wide; see PanelLayout.h for how the panel places them.
+#include <span>
+
+// The measurement sections. Each is a function in a file of its own (panel/<Name>Section.h)
+// that lays its block out in its own coordinates, `width` wide; see PanelLayout.h for how the
+// panel places them.
 namespace trovimo {
 
-[[nodiscard]] SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme,
-                                             double width);
-[[nodiscard]] SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme,
-                                             double width);
-[[nodiscard]] SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme,
-                                                double width);
-[[nodiscard]] SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme,
-                                                 double width);
-[[nodiscard]] SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme,
-                                              double width);
-[[nodiscard]] SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme,
-                                                 double width);
-[[nodiscard]] SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme,
-                                                 double width);
-[[nodiscard]] SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
-                                                      double width);
-[[nodiscard]] SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme,
-                                              double width);
+using SectionFunction = SectionLayout (*)(const PanelInputs& inputs, const Theme& theme,
+                                          double width);
+
+// The panel's row of the block table.
+struct SectionRow {
+    Block block;
+    SectionFunction layout;
+};
+
+// Every block but the clock (the panel's own), in the block table's order.
+[[nodiscard]] std::span<const SectionRow> sectionTable() noexcept;
 
 } // namespace trovimo

@@ -2,6 +2,7 @@
 // Its options and every field of the output are described by --help and trovimo-sample(1).
 
 #include "BuildInfo.h"
+#include "model/Blocks.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -182,11 +183,8 @@ int main(int argc, char** argv) {
     }
     trovimo::SettingsStore settings(scratch.filePath(QStringLiteral("settings.conf")));
     QVariantMap defaults = trovimo::defaultSettings();
-    for (const char* key :
-         {trovimo::keys::showCPU, trovimo::keys::showGPU, trovimo::keys::showMemory,
-          trovimo::keys::showNetwork, trovimo::keys::showDisk, trovimo::keys::showSensors,
-          trovimo::keys::showBattery, trovimo::keys::showDiskActivity, trovimo::keys::showSelf}) {
-        defaults.insert(QLatin1String(key), true);
+    for (const trovimo::BlockRow& row : trovimo::blockTable) {
+        defaults.insert(QLatin1String(row.shown.key), true);
     }
     settings.registerDefaults(defaults);
 

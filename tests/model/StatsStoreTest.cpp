@@ -132,7 +132,7 @@ class StatsStoreTest : public ::testing::Test {
 protected:
     StatsStoreTest() : settings(dir.path() + QStringLiteral("/Trovimo.conf")) {
         settings.registerDefaults(defaultSettings());
-        settings.setBool(keys::showSelf, true);
+        settings.setBool(shownKey(Block::self), true);
         StatsReaders readers;
         auto make = [&](auto& raw, auto* source) {
             raw = source;
@@ -228,8 +228,9 @@ TEST_F(StatsStoreTest, SwitchedOffSectionsAreNotReadAndKeepTheirHistory) {
     store->tick();
     ASSERT_EQ(store->cpuHistory().storage().size(), 1u);
 
-    for (const char* key : {keys::showCPU, keys::showGPU, keys::showMemory, keys::showNetwork,
-                            keys::showDisk, keys::showSelf}) {
+    for (const char* key :
+         {shownKey(Block::cpu), shownKey(Block::gpu), shownKey(Block::memory),
+          shownKey(Block::network), shownKey(Block::disk), shownKey(Block::self)}) {
         settings.setBool(key, false);
     }
     journal.clear();
@@ -246,7 +247,7 @@ TEST_F(StatsStoreTest, SwitchedOffSectionsAreNotReadAndKeepTheirHistory) {
         << "a hidden section neither clears nor pads";
     EXPECT_EQ(store->downloadHistory().storage().size(), 1u);
 
-    settings.setBool(keys::showCPU, true);
+    settings.setBool(shownKey(Block::cpu), true);
     store->tick();
     EXPECT_EQ(journal, Journal{"cpu"});
     EXPECT_EQ(store->cpuHistory().storage().size(), 2u);
@@ -262,7 +263,8 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
     EXPECT_EQ(diskActivity->locates.load(), 0);
 
-    for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+    for (const char* key :
+         {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
         settings.setBool(key, true);
     }
     journal.clear();
@@ -284,7 +286,8 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     EXPECT_TRUE(store->battery());
     EXPECT_EQ(diskActivity->locates.load(), 1) << "looked for again only after a minute";
 
-    for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+    for (const char* key :
+         {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
         settings.setBool(key, false);
     }
     journal.clear();
@@ -408,7 +411,7 @@ TEST_F(StatsStoreTest, StartTicksOnceArmsOneLoopAndRereadsTheIntervalBeforeEachS
     setSystemLogSink([&lines](const QString& line) { lines << line; });
     settings.setDouble(keys::updateInterval, 1e-9);
     timer->fire();
-    settings.setBool(keys::showGPU, false); // read again, but named only once
+    settings.setBool(shownKey(Block::gpu), false); // read again, but named only once
     timer->fire();
     setSystemLogSink({});
     EXPECT_EQ(timer->armed.back(), 100ms);

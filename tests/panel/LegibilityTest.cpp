@@ -68,7 +68,7 @@ class DiskAlertLines : public ::testing::TestWithParam<std::tuple<double, bool>>
 TEST_P(DiskAlertLines, PaintAsPlacedWithoutAnOrphan) {
     const auto [scale, year] = GetParam();
     PanelInputs inputs;
-    inputs.settings.showClockYear = year;
+    inputs.settings.detailed.set(Block::clock, year);
     inputs.stats.disk = DiskUsage{999'000'000'000, 1'000'000'000'000, 0, 0};
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(inputs, theme);

@@ -44,7 +44,7 @@ PanelInputs busyMachine() {
     PanelInputs inputs;
     inputs.now = afternoon;
     inputs.clock = &japaneseClock();
-    inputs.settings.showSelf = true;
+    inputs.settings.shown.set(Block::self, true);
     StatsSnapshot& s = inputs.stats;
     s.cpu = CPULoad{0.452, {0.9, 0.1, 0.45, 0.7, 0.2, 0.05, 0.6, 0.62}};
     s.cpuHistory = wave(0.4, 0.3, 1.0);
@@ -233,7 +233,7 @@ TEST_P(PanelSnapshot, WarningMachine) {
 TEST_P(PanelSnapshot, OptionalBlocks) {
     PanelInputs inputs = busyMachine();
     DisplaySettings& shown = inputs.settings;
-    shown.showSensors = shown.showBattery = shown.showDiskActivity = true;
+    shown.shown = BlockSet::all();
     StatsSnapshot& s = inputs.stats;
     s.sensors =
         SensorReadings{Temperature{52.0}, Temperature{88.0, 85.0, 100.0}, Temperature{38.0}, 1200};
@@ -266,8 +266,7 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
     fresh.now = afternoon;
     fresh.clock = &japaneseClock();
     PanelInputs empty = fresh;
-    empty.settings.showClock = empty.settings.showCPU = empty.settings.showGPU = false;
-    empty.settings.showMemory = empty.settings.showNetwork = empty.settings.showDisk = false;
+    empty.settings.shown = {};
     const PanelLayoutResult emptyLayout = layoutPanel(empty, theme());
     const QImage emptyImage = render(emptyLayout, theme(), std::get<1>(GetParam()));
     save(emptyImage, name("empty"));
@@ -276,7 +275,7 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
         count(emptyImage, QRectF(12, 12, 166, emptyLayout.size.height() - 24), ink(background)),
         100);
 
-    fresh.settings.showSelf = true;
+    fresh.settings.shown.set(Block::self, true);
     save(render(layoutPanel(fresh, theme()), theme(), std::get<1>(GetParam())), name("startup"));
 }
 

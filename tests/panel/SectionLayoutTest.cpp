@@ -1,6 +1,12 @@
+#include "panel/CPUSection.h"
+#include "panel/DiskSection.h"
+#include "panel/GPUSection.h"
+#include "panel/MemorySection.h"
+#include "panel/NetworkSection.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelTestSupport.h"
 #include "panel/Sections.h"
+#include "panel/SelfSection.h"
 
 #include <QLocale>
 
@@ -123,7 +129,7 @@ TEST_F(SectionLayoutTest, CPUCoreBarsFollowTheSetting) {
     inputs.stats.cpu = CPULoad{0.5, {0.2, 0.8, 0.5, 0.5}};
     inputs.stats.cpuHistory = {0.1, 0.5};
 
-    inputs.settings.showCoreBars = true;
+    inputs.settings.detailed.set(Block::cpu, true);
     SectionLayout out = layout(layoutCPUSection);
     const auto sparkline = all<SparklineElement>(out).at(0);
     EXPECT_EQ(sparkline.gauge.values, inputs.stats.cpuHistory);
@@ -133,7 +139,7 @@ TEST_F(SectionLayoutTest, CPUCoreBarsFollowTheSetting) {
     EXPECT_GT(bars[0].rect.top(), bottomOf(sparkline.rect));
     EXPECT_EQ(out.height, bottomOf(bars[0].rect));
 
-    inputs.settings.showCoreBars = false;
+    inputs.settings.detailed.set(Block::cpu, false);
     out = layout(layoutCPUSection);
     EXPECT_TRUE(all<CoreBarsElement>(out).empty());
     EXPECT_EQ(out.height, bottomOf(all<SparklineElement>(out).at(0).rect));

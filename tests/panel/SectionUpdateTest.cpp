@@ -5,7 +5,10 @@
 #include "model/StatsStore.h"
 #include "panel/ContentView.h"
 #include "panel/NumberRoller.h"
-#include "panel/Sections.h"
+#include "panel/CPUSection.h"
+#include "panel/DiskSection.h"
+#include "panel/NetworkSection.h"
+#include "panel/SelfSection.h"
 #include "panel/PanelTestSupport.h"
 #include "support/TestSupport.h"
 

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     QTemporaryDir scratch;
     trovimo::SettingsStore settings(scratch.path() + QStringLiteral("/Trovimo.conf"));
     settings.registerDefaults(trovimo::defaultSettings());
-    settings.setBool(trovimo::keys::showSelf, true);
+    settings.setBool(trovimo::shownKey(trovimo::Block::self), true);
     trovimo::StatsStore store(settings, trovimo::makeSystemReaders(root));
 
     const long reports = 20;

@@ -69,7 +69,7 @@ TEST(AppendJsonNumber, ShortestFormAndNullForNonFinite) {
 TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
     SettingsStore settings(test::scratchDirectory() + QStringLiteral("/sample-json.conf"));
     QVariantMap defaults = defaultSettings();
-    defaults.insert(QLatin1String(keys::showSelf), true);
+    defaults.insert(QLatin1String(shownKey(Block::self)), true);
     settings.registerDefaults(defaults);
 
     MemoryStats memory{300, 1000, 100, 150, 50, 7, 70, MemoryPressure::warning};
@@ -121,8 +121,8 @@ TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
 
 TEST(SampleJson, OptionalBlocksBeforeTheSelfLoad) {
     SettingsStore settings(test::scratchDirectory() + QStringLiteral("/sample-json-blocks.conf"));
-    settings.setBool(keys::showSensors, true);
-    settings.setBool(keys::showBattery, true);
+    settings.setBool(shownKey(Block::sensors), true);
+    settings.setBool(shownKey(Block::battery), true);
     StatsReaders readers;
     readers.sensors = std::make_unique<Fixed<SensorReadings>>(
         SensorReadings{Temperature{52.5, 100.0, 100.0}, std::nullopt, std::nullopt, 2400});

@@ -58,7 +58,7 @@ TEST(ClockSteps, RatesAndSpacingsIgnoreWallClockSteps) {
     readers.self = std::make_unique<SelfStatsReader>();
     SettingsStore settings(test::scratchDirectory() + QStringLiteral("/clock-steps.conf"));
     settings.registerDefaults(defaultSettings());
-    settings.setBool(keys::showSelf, true);
+    settings.setBool(shownKey(Block::self), true);
     StatsStore store(settings, std::move(readers), std::make_unique<test::ManualWakeTimer>());
 
     // Measured on a clock of the test's own, so that the bound holds whatever the store uses.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "panel/PanelLayout.h"
+
+namespace trovimo {
+
+// The network: the primary interface's identity, the download and upload rates with their
+// histories.
+[[nodiscard]] SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme,
+                                                 double width);
+
+} // namespace trovimo
