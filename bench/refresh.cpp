@@ -2,6 +2,12 @@
 // pass over scripted readers, the relayout it triggers and the repaint of what changed, on
 // the offscreen platform. The figures of an idle desktop change a little every second.
 // Beside it, what the clock alone repaints: counters of the repainted area.
+#include "model/DiskActivitySampler.h"
+#include "model/DiskSampler.h"
+#include "model/History.h"
+#include "model/LocalSource.h"
+#include "model/NetworkSampler.h"
+#include "model/ReaderSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -160,34 +166,40 @@ void BM_RefreshIdleDesktop(benchmark::State& state) {
     QTemporaryDir folder;
     SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
     settings.registerDefaults(defaultSettings());
-    StatsReaders readers;
-    readers.cpu = std::make_unique<IdleCPU>();
+    auto now = BoottimeClock::time_point{86400s};
+    const BlockSampler::Clock clock = [&now] { return now; };
+    std::vector<std::unique_ptr<BlockSampler>> samplers;
+    samplers.push_back(readEveryTick(Block::cpu, &Figures::cpu, std::make_unique<IdleCPU>()));
     if (state.range(0) != 0) {
-        readers.gpu = std::make_unique<IdleGPU>();
+        samplers.push_back(readEveryTick(Block::gpu, &Figures::gpu, std::make_unique<IdleGPU>()));
     }
-    readers.memory = std::make_unique<IdleMemory>();
-    readers.network = std::make_unique<IdleNetwork>();
-    readers.networkInfo = std::make_unique<FixedNetworkInfo>();
-    readers.disk = std::make_unique<FixedDisk>();
+    samplers.push_back(
+        readEveryTick(Block::memory, &Figures::memory, std::make_unique<IdleMemory>()));
+    samplers.push_back(std::make_unique<NetworkSampler>(std::make_unique<FixedNetworkInfo>(),
+                                                        std::make_unique<IdleNetwork>(), clock));
+    samplers.push_back(
+        std::make_unique<DiskSampler>(std::make_unique<FixedDisk>(), nullptr, clock));
     if (state.range(2) != 0) {
         for (const char* key :
              {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
             settings.setBool(QLatin1String(key), true);
         }
-        readers.sensors = std::make_unique<WarmSensors>();
-        readers.battery = std::make_unique<DischargingBattery>();
-        readers.diskActivity = std::make_unique<QuietDisk>();
+        samplers.push_back(
+            readEveryTick(Block::sensors, &Figures::sensors, std::make_unique<WarmSensors>()));
+        samplers.push_back(readEveryTick(Block::battery, &Figures::battery,
+                                         std::make_unique<DischargingBattery>()));
+        samplers.push_back(
+            std::make_unique<DiskActivitySampler>(std::make_unique<QuietDisk>(), clock));
     }
-    auto now = BoottimeClock::time_point{86400s};
-    StatsStore store(settings, std::move(readers), std::make_unique<ManualTimer>(),
-                     [&now] { return now; });
+    StatsStore store(settings, std::make_unique<LocalSource>(std::move(samplers)),
+                     std::make_unique<ManualTimer>());
     ContentView view(store, nullptr, settings);
     view.show();
     store.start(); // as the application does once the panel shows
     // Full histories, as after the first minute.
-    for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
+    for (std::size_t second = 0; second < 2 * historyCapacity; ++second) {
         refresh(store, now);
-        store.awaitDiskReads(1s, false);
+        store.awaitFigures(1s, false);
     }
     // On an idle desktop the panel sleeps a second between refreshes, and whatever else
     // runs meanwhile takes the caches: "cold" evicts them before every refresh, so what it
@@ -250,7 +262,7 @@ void BM_RepaintAfterClockStep(benchmark::State& state) {
     QTemporaryDir folder;
     SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
     settings.registerDefaults(defaultSettings());
-    StatsStore store(settings, StatsReaders{}, std::make_unique<ManualTimer>());
+    StatsStore store(settings, nullptr, std::make_unique<ManualTimer>());
     ContentView view(store, nullptr, settings);
     auto wall = std::chrono::system_clock::time_point{1796562330s + 400ms};
     view.setWallClock([&wall] { return wall; });

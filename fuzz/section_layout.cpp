@@ -75,7 +75,9 @@ PanelInputs decode(Bytes& bytes) {
     DisplaySettings& settings = inputs.settings;
     settings.detailed.set(Block::cpu, bytes.flag());
     settings.diskAlertThreshold = bytes.take<double>();
-    StatsSnapshot& s = inputs.stats;
+    auto stats = std::make_shared<StatsSnapshot>();
+    inputs.stats = stats;
+    StatsSnapshot& s = *stats;
     if (bytes.flag()) {
         s.cpu = CPULoad{bytes.take<double>(), bytes.doubles(64)};
     }

@@ -21,7 +21,7 @@ constexpr double rowSpacing = 6.0;
 
 SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const std::optional<BatteryStatus>& battery = inputs.stats.battery;
+    const std::optional<BatteryStatus>& battery = inputs.stats->battery;
     SectionLayout out;
 
     const double fraction = battery && std::isfinite(battery->percent)

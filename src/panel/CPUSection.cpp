@@ -18,7 +18,7 @@ constexpr double coreBarsHeight = 20.0;
 
 SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const auto& cpu = inputs.stats.cpu;
+    const auto& cpu = inputs.stats->cpu;
     SectionLayout out;
 
     // Before the first sample the header reads the locale's zero percent.
@@ -31,7 +31,7 @@ SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme, do
     y += rowSpacing;
     out.elements.emplace_back(
         SparklineElement{QRectF(0.0, y, width, historyHeight),
-                         Sparkline{inputs.stats.cpuHistory, 1.0, ColorRole::blue}});
+                         Sparkline{inputs.stats->cpuHistory, 1.0, ColorRole::blue}});
     y += historyHeight;
 
     if (inputs.settings.showCoreBars() && cpu) {

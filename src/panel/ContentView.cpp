@@ -67,7 +67,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     connect(&commands_, &PanelCommands::quitRequested, this, &ContentView::quitRequested);
 
     storeConnections_ = {
-        connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
+        connect(&stats_, &StatsStore::published, this, &ContentView::relayout),
         connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
     };
     if (updates_ != nullptr) {
@@ -147,7 +147,7 @@ void ContentView::setOpaqueBackground(bool opaque) {
 
 PanelInputs ContentView::gatherInputs() const {
     PanelInputs inputs;
-    inputs.stats = StatsSnapshot::capture(stats_);
+    inputs.stats = stats_.snapshot();
     inputs.settings = settings_.display();
     inputs.update = commands_.updateStatus();
     inputs.hovering = hovering_;

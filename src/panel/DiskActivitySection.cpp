@@ -19,7 +19,7 @@ SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& 
                                         double width) {
     using namespace sections;
     constexpr double rowSpacing = 4.0;
-    const StatsSnapshot& stats = inputs.stats;
+    const StatsSnapshot& stats = *inputs.stats;
     SectionLayout out;
 
     std::optional<TextElement> device;

@@ -38,7 +38,7 @@ void appendAlertSymbol(SectionLayout& out, const Theme& theme, std::size_t label
 } // namespace
 
 SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const std::optional<DiskUsage>& disk = inputs.stats.disk;
+    const std::optional<DiskUsage>& disk = inputs.stats->disk;
     const double threshold = inputs.settings.diskAlertThreshold;
     // Read from the settings at every layout, so moving the threshold recolours at once.
     const CapacityLevel level = diskLevel(diskUsedFraction(disk), threshold);

@@ -17,7 +17,7 @@ constexpr double historyHeight = 24.0;
 
 SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const auto& gpu = inputs.stats.gpu;
+    const auto& gpu = inputs.stats->gpu;
     SectionLayout out;
 
     TextElement value;
@@ -34,7 +34,7 @@ SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, do
     y += rowSpacing;
     out.elements.emplace_back(
         SparklineElement{QRectF(0.0, y, width, historyHeight),
-                         Sparkline{inputs.stats.gpuHistory, 1.0, ColorRole::blue}});
+                         Sparkline{inputs.stats->gpuHistory, 1.0, ColorRole::blue}});
     out.height = y + historyHeight;
     return out;
 }

@@ -90,7 +90,7 @@ double appendSwapAndPressureRow(SectionLayout& out, const Theme& theme, double y
 } // namespace
 
 SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const auto& memory = inputs.stats.memory;
+    const auto& memory = inputs.stats->memory;
     SectionLayout out;
 
     std::optional<TextElement> value;

@@ -15,7 +15,7 @@ constexpr double rowSpacing = 4.0;
 } // namespace
 
 SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const StatsSnapshot& stats = inputs.stats;
+    const StatsSnapshot& stats = *inputs.stats;
     SectionLayout out;
 
     std::optional<TextElement> detail;

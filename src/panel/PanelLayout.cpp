@@ -1,6 +1,5 @@
 #include "panel/PanelLayout.h"
 
-#include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/Sections.h"
 #include "panel/ValueFormatting.h"
@@ -11,10 +10,6 @@ namespace trovimo {
 namespace {
 
 constexpr double rowSpacing = 8.0; // between the items of a row with default spacing
-
-std::vector<double> copyOf(const RingBuffer<double>& buffer) {
-    return buffer.storage();
-}
 
 // Appends `section` at `y` and returns the y below it.
 double place(PanelLayoutResult& result, SectionLayout section, double x, double y) {
@@ -142,28 +137,6 @@ void translateElement(PanelElement& element, QPointF offset) {
             }
         },
         element);
-}
-
-StatsSnapshot StatsSnapshot::capture(const StatsStore& store) {
-    StatsSnapshot snapshot;
-    snapshot.cpu = store.cpu();
-    snapshot.cpuHistory = copyOf(store.cpuHistory());
-    snapshot.gpu = store.gpu();
-    snapshot.gpuHistory = copyOf(store.gpuHistory());
-    snapshot.memory = store.memory();
-    snapshot.network = store.network();
-    snapshot.networkInfo = store.networkInfo();
-    snapshot.downloadHistory = copyOf(store.downloadHistory());
-    snapshot.uploadHistory = copyOf(store.uploadHistory());
-    snapshot.disk = store.disk();
-    snapshot.selfStats = store.selfStats();
-    snapshot.sensors = store.sensors();
-    snapshot.cpuTemperatureHistory = copyOf(store.cpuTemperatureHistory());
-    snapshot.battery = store.battery();
-    snapshot.diskActivity = store.diskActivity();
-    snapshot.diskReadHistory = copyOf(store.diskReadHistory());
-    snapshot.diskWriteHistory = copyOf(store.diskWriteHistory());
-    return snapshot;
 }
 
 PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {

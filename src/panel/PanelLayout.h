@@ -1,16 +1,8 @@
 #pragma once
 
-#include "model/BatteryStatus.h"
 #include "model/Blocks.h"
-#include "model/CPULoad.h"
-#include "model/DiskActivity.h"
-#include "model/DiskUsage.h"
 #include "model/DisplaySettings.h"
-#include "model/MemoryStats.h"
-#include "model/NetworkInfo.h"
-#include "model/NetworkSpeed.h"
-#include "model/SelfStats.h"
-#include "model/SensorReadings.h"
+#include "model/StatsSnapshot.h"
 #include "panel/CapacityBar.h"
 #include "panel/CoreBars.h"
 #include "panel/SegmentedBar.h"
@@ -24,6 +16,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <utility>
@@ -59,7 +52,6 @@
 namespace trovimo {
 
 class ClockFormatter;
-class StatsStore;
 
 // ---- Drawable elements -----------------------------------------------------------------
 
@@ -154,29 +146,6 @@ struct SectionLayout {
 
 // ---- Inputs ------------------------------------------------------------------------------
 
-// The statistics store's published values, copied for one evaluation.
-struct StatsSnapshot {
-    std::optional<CPULoad> cpu;
-    std::vector<double> cpuHistory;
-    std::optional<double> gpu;
-    std::vector<double> gpuHistory;
-    std::optional<MemoryStats> memory;
-    std::optional<NetworkSpeed> network;
-    std::optional<NetworkInfo> networkInfo;
-    std::vector<double> downloadHistory;
-    std::vector<double> uploadHistory;
-    std::optional<DiskUsage> disk;
-    std::optional<SelfStats> selfStats;
-    std::optional<SensorReadings> sensors;
-    std::vector<double> cpuTemperatureHistory; // °C
-    std::optional<BatteryStatus> battery;
-    std::optional<DiskActivity> diskActivity;
-    std::vector<double> diskReadHistory;
-    std::vector<double> diskWriteHistory;
-
-    [[nodiscard]] static StatsSnapshot capture(const StatsStore& store);
-};
-
 // What the panel needs of the update status.
 struct PanelUpdateStatus {
     enum class Kind : std::uint8_t { upToDate, optional, required };
@@ -187,7 +156,8 @@ struct PanelUpdateStatus {
 };
 
 struct PanelInputs {
-    StatsSnapshot stats;
+    // The statistics store's last snapshot, shared with it; never null.
+    std::shared_ptr<const StatsSnapshot> stats = std::make_shared<const StatsSnapshot>();
     DisplaySettings settings;
     PanelUpdateStatus update;
     bool hovering = false;

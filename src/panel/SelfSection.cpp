@@ -16,7 +16,7 @@ constexpr std::string_view selfLabel = "Trovimo";
 
 SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const auto& self = inputs.stats.selfStats;
+    const auto& self = inputs.stats->selfStats;
     SectionLayout out;
 
     TextElement value;

@@ -34,7 +34,7 @@ double appendReadingRow(SectionLayout& out, const Theme& theme, double y, double
 } // namespace
 
 SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const std::optional<SensorReadings>& sensors = inputs.stats.sensors;
+    const std::optional<SensorReadings>& sensors = inputs.stats->sensors;
     SectionLayout out;
 
     const std::optional<Temperature> top = sensors ? texts::hottest(*sensors) : std::nullopt;
@@ -51,7 +51,7 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
     double y = appendSectionHeader(out, theme, 0.0, width, qtext(sensorsLabel), std::move(value));
 
     y += rowSpacing + 2.0;
-    const std::vector<double>& history = inputs.stats.cpuTemperatureHistory;
+    const std::vector<double>& history = inputs.stats->cpuTemperatureHistory;
     out.elements.emplace_back(SparklineElement{
         QRectF(0.0, y, width, historyHeight),
         Sparkline{history, texts::graphTop(history, historyTop), ColorRole::blue}});

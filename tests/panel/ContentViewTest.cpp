@@ -32,7 +32,7 @@ protected:
         settings->registerDefaults(defaultSettings());
         // The store refreshes when a test says so; a refresh on its own timer would repaint
         // at a moment no test can predict.
-        stats = std::make_unique<StatsStore>(*settings, StatsReaders{},
+        stats = std::make_unique<StatsStore>(*settings, nullptr,
                                              std::make_unique<test::ManualWakeTimer>());
         view = std::make_unique<ContentView>(*stats, nullptr, *settings);
     }

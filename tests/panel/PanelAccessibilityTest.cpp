@@ -5,6 +5,7 @@
 #include "model/StatsStore.h"
 #include "panel/ContentView.h"
 #include "panel/PanelTestSupport.h"
+#include "support/LocalSources.h"
 #include "support/TestSupport.h"
 
 #include <QAccessible>
@@ -24,7 +25,7 @@ class EnglishLocale : public test::EnglishLocaleTest {};
 PanelInputs busyMachine() {
     PanelInputs inputs;
     inputs.settings.shown.set(Block::self, true);
-    StatsSnapshot& s = inputs.stats;
+    StatsSnapshot& s = test::stats(inputs);
     s.cpu = CPULoad{0.452, {0.452}};
     s.memory = MemoryStats{11 * gb, 16 * gb,       8 * gb,        2 * gb,
                            1 * gb,  1'200'000'000, 2'100'000'000, MemoryPressure::normal};
@@ -106,9 +107,9 @@ protected:
         settings = std::make_unique<SettingsStore>(
             test::scratchDirectory() + QStringLiteral("/accessibility-%1.conf").arg(++counter));
         settings->registerDefaults(defaultSettings());
-        StatsReaders readers;
-        readers.cpu = std::make_unique<ScriptedCPU>(&cpuTotal);
-        stats = std::make_unique<StatsStore>(*settings, std::move(readers));
+        stats = std::make_unique<StatsStore>(
+            *settings, test::localSource(readEveryTick(Block::cpu, &Figures::cpu,
+                                                       std::make_unique<ScriptedCPU>(&cpuTotal))));
         view = std::make_unique<ContentView>(*stats, nullptr, *settings);
     }
 

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     trovimo::SettingsStore settings(scratch.path() + QStringLiteral("/Trovimo.conf"));
     settings.registerDefaults(trovimo::defaultSettings());
     settings.setBool(trovimo::shownKey(trovimo::Block::self), true);
-    trovimo::StatsStore store(settings, trovimo::makeSystemReaders(root));
+    trovimo::StatsStore store(settings, trovimo::makeLocalSource(root));
 
     const long reports = 20;
     const long warmUpTicks = ticks / 10;
