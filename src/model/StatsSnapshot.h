@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/BatteryStatus.h"
+#include "model/Blocks.h"
 #include "model/CPULoad.h"
 #include "model/DiskActivity.h"
 #include "model/DiskUsage.h"
@@ -12,6 +13,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -60,5 +62,42 @@ struct StatsSnapshot : Figures {
     QString sourceName;
     SourceState sourceState = SourceState::local;
 };
+
+// The histories' row of the block table: the figure each one takes from every answer to a
+// tick. A history whose block is hidden takes nothing; an optional block's is emptied then, so
+// that it starts afresh when shown again.
+struct HistoryRow {
+    Block block;
+    std::vector<double> StatsSnapshot::*values;
+    std::optional<double> (*point)(const Figures& figures);
+    bool emptiedWhileHidden = false;
+};
+
+inline constexpr std::array<HistoryRow, 7> historyTable{{
+    {Block::cpu, &StatsSnapshot::cpuHistory,
+     [](const Figures& f) { return f.cpu ? std::optional(f.cpu->total) : std::nullopt; }},
+    {Block::gpu, &StatsSnapshot::gpuHistory, [](const Figures& f) { return f.gpu; }},
+    {Block::network, &StatsSnapshot::downloadHistory,
+     [](const Figures& f) {
+         return f.network ? std::optional(f.network->download) : std::nullopt;
+     }},
+    {Block::network, &StatsSnapshot::uploadHistory,
+     [](const Figures& f) { return f.network ? std::optional(f.network->upload) : std::nullopt; }},
+    {Block::sensors, &StatsSnapshot::cpuTemperatureHistory,
+     [](const Figures& f) {
+         return f.sensors && f.sensors->cpu ? std::optional(f.sensors->cpu->celsius) : std::nullopt;
+     },
+     true},
+    {Block::diskActivity, &StatsSnapshot::diskReadHistory,
+     [](const Figures& f) {
+         return f.diskActivity ? std::optional(f.diskActivity->readBytesPerSecond) : std::nullopt;
+     },
+     true},
+    {Block::diskActivity, &StatsSnapshot::diskWriteHistory,
+     [](const Figures& f) {
+         return f.diskActivity ? std::optional(f.diskActivity->writeBytesPerSecond) : std::nullopt;
+     },
+     true},
+}};
 
 } // namespace trovimo

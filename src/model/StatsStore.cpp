@@ -92,28 +92,15 @@ void StatsStore::publish(const Figures& figures, bool sampled) {
 }
 
 void StatsStore::appendHistories(StatsSnapshot& next) const {
-    if (next.cpu) {
-        appendToHistory(next.cpuHistory, next.cpu->total);
-    }
-    if (next.gpu) {
-        appendToHistory(next.gpuHistory, *next.gpu);
-    }
-    if (next.network) {
-        appendToHistory(next.downloadHistory, next.network->download);
-        appendToHistory(next.uploadHistory, next.network->upload);
-    }
-    // These two start afresh each time their block is shown again.
-    if (!asked_.contains(Block::sensors)) {
-        next.cpuTemperatureHistory.clear();
-    } else if (next.sensors && next.sensors->cpu) {
-        appendToHistory(next.cpuTemperatureHistory, next.sensors->cpu->celsius);
-    }
-    if (!asked_.contains(Block::diskActivity)) {
-        next.diskReadHistory.clear();
-        next.diskWriteHistory.clear();
-    } else if (next.diskActivity) {
-        appendToHistory(next.diskReadHistory, next.diskActivity->readBytesPerSecond);
-        appendToHistory(next.diskWriteHistory, next.diskActivity->writeBytesPerSecond);
+    for (const HistoryRow& row : historyTable) {
+        std::vector<double>& values = next.*row.values;
+        if (!asked_.contains(row.block)) {
+            if (row.emptiedWhileHidden) {
+                values.clear();
+            }
+        } else if (const std::optional<double> point = row.point(next)) {
+            appendToHistory(values, *point);
+        }
     }
 }
 
