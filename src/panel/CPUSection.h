@@ -1,6 +1,8 @@
 #pragma once
 
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
 
 namespace trovimo {
 

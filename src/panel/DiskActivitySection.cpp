@@ -1,5 +1,6 @@
 #include "panel/DiskActivitySection.h"
 
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 

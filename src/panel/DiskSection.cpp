@@ -5,6 +5,7 @@
 
 #include "panel/DiskLevel.h"
 #include "panel/LineBreaking.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 

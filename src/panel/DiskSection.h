@@ -1,7 +1,9 @@
 #pragma once
 
 #include "model/DiskUsage.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
 
 #include <string>
 #include <string_view>

@@ -2,6 +2,7 @@
 
 #include "panel/ValueFormatting.h"
 
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 

@@ -2,7 +2,9 @@
 
 #include "model/MemoryPressure.h"
 #include "model/MemoryStats.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,6 @@
 #include "panel/NetworkSection.h"
 
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 

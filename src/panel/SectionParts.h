@@ -1,7 +1,8 @@
 #pragma once
 
 #include "panel/CapacityLevel.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/Theme.h"
 
 #include <QString>
 

@@ -1,13 +1,24 @@
 #pragma once
 
 #include "model/Blocks.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
 
 #include <span>
 
-// The measurement sections. Each is a function in a file of its own (panel/<Name>Section.h)
-// that lays its block out in its own coordinates, `width` wide; see PanelLayout.h for how the
-// panel places them.
+// The measurement sections, one per block but the clock. Each is a function in a file of its
+// own (panel/<Name>Section.h):
+//
+//     SectionLayout layoutCPUSection(const PanelInputs& in, const Theme& theme, double width);
+//
+// It reads `in.stats` and `in.settings`, and returns its elements in its own coordinates:
+// origin at the section's top-left corner, x to the right, y down, `width` wide (the content
+// column, 166), plus the section's total `height`. The panel places the section below the
+// previous block (moving every element down), draws the divider above it and leaves 10
+// between blocks. A section never draws outside [0, width] x [0, height]. The shared
+// conventions (SectionConventions.h) keep the sections alike; what a screen reader hears of a
+// section is what it draws (PanelAccessibility.h).
 namespace trovimo {
 
 using SectionFunction = SectionLayout (*)(const PanelInputs& inputs, const Theme& theme,

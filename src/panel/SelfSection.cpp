@@ -4,6 +4,7 @@
 
 #include "panel/AnimationKey.h"
 #include "panel/PercentFormat.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 

@@ -1,6 +1,7 @@
 #include "panel/SensorsSection.h"
 
 #include "panel/AnimationKey.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 

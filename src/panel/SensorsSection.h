@@ -2,7 +2,9 @@
 
 #include "model/SensorReadings.h"
 #include "panel/CapacityLevel.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
 
 #include <cstdint>
 #include <optional>
