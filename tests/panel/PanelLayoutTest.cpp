@@ -3,6 +3,7 @@
 #include "model/SettingsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/ContextMenuModel.h"
+#include "panel/FramePlan.h"
 #include "panel/PanelTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -224,6 +225,34 @@ TEST(ContextMenu, ItemsFollowTheUpdateTheSettingsAndTheLauncher) {
                        "Kumo — 天気メモ（未インストール）|---|Trovimo を終了"));
     EXPECT_EQ(items[8].launcherIndex, 1);
     EXPECT_EQ(contextMenuItems({}, settings, {}).size(), 7u) << "up to date: no update item";
+}
+
+// The plan repaints nothing for the same inputs, only a changed value's own area when a figure
+// moves, and everything when a block comes or goes.
+TEST(FramePlan, RepaintsWhatChanged) {
+    const Theme theme = Theme::light();
+    PanelInputs inputs = inputsWith(DisplaySettings{});
+    test::stats(inputs).cpu = CPULoad{0.45, {0.45}};
+    const PanelLayoutResult shown = layoutPanel(inputs, theme);
+    const FramePlan same = planFrame(shown, inputs, theme);
+    EXPECT_FALSE(same.changed || same.rearranged);
+    EXPECT_TRUE(same.damage.isEmpty());
+
+    test::stats(inputs).cpu = CPULoad{0.47, {0.47}};
+    const FramePlan moved = planFrame(shown, inputs, theme);
+    EXPECT_TRUE(moved.changed);
+    EXPECT_FALSE(moved.rearranged);
+    const TextElement* before = test::findText(shown, QStringLiteral("45%"));
+    ASSERT_NE(before, nullptr);
+    EXPECT_TRUE(moved.damage.contains(before->rect.center().toPoint()));
+    const TextElement* memory = test::findText(shown, QStringLiteral("メモリ"));
+    ASSERT_NE(memory, nullptr);
+    EXPECT_FALSE(moved.damage.intersects(memory->rect.toAlignedRect()));
+
+    inputs.settings.shown.erase(Block::gpu);
+    const FramePlan fewer = planFrame(shown, inputs, theme);
+    EXPECT_TRUE(fewer.rearranged && fewer.changed);
+    EXPECT_LT(fewer.frame.size.height(), shown.size.height());
 }
 
 TEST(DisplaySettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
