@@ -22,7 +22,7 @@ QString LocalSource::name() const {
     return QStringLiteral("このコンピュータ");
 }
 
-void LocalSource::sample(BlockSet shown) {
+void LocalSource::sample(BlockSet shown, Interval /*interval*/) {
     shown_ = shown;
     for (const auto& sampler : samplers_) {
         if (shown.contains(sampler->block())) {

@@ -21,7 +21,7 @@ public:
 
     [[nodiscard]] QString name() const override;
     [[nodiscard]] SourceState state() const override { return SourceState::local; }
-    void sample(BlockSet shown) override;
+    void sample(BlockSet shown, Interval interval) override;
     [[nodiscard]] bool isAwaiting(bool complete) const override;
 
 private:

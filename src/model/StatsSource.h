@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 namespace trovimo {
 
 // Where the figures come from: this machine's /proc and /sys (LocalSource), or another one.
@@ -19,6 +21,8 @@ namespace trovimo {
 class StatsSource : public QObject {
     Q_OBJECT
 public:
+    // Until the next tick: an answer that takes longer is late.
+    using Interval = std::chrono::duration<double>;
     using QObject::QObject;
 
     // What the panel may call it ("このコンピュータ", a host name), and how it stands.
@@ -27,7 +31,7 @@ public:
 
     // A tick over `shown`. The answer is one figuresReady with `sampled` set, before this
     // returns or later; a source still waiting for its last answer may let a tick pass.
-    virtual void sample(BlockSet shown) = 0;
+    virtual void sample(BlockSet shown, Interval interval) = 0;
 
     // Whether figures asked for are still on their way. `complete`: counting those that only
     // refine a figure, which a first frame goes without (the trash's share of the disk).

@@ -75,8 +75,9 @@ void StatsStore::onTimerFired() {
 }
 
 void StatsStore::tick() {
-    asked_ = shown().shown;
-    source_->sample(asked_);
+    const DisplaySettings& settings = shown();
+    asked_ = settings.shown;
+    source_->sample(asked_, StatsSource::Interval(settings.updateInterval));
 }
 
 void StatsStore::publish(const Figures& figures, bool sampled) {

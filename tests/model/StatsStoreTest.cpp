@@ -477,7 +477,7 @@ class LaterSource final : public StatsSource {
 public:
     QString name() const override { return QStringLiteral("build-server"); }
     SourceState state() const override { return state_; }
-    void sample(BlockSet shown) override { asked.push_back(shown); }
+    void sample(BlockSet shown, Interval /*interval*/) override { asked.push_back(shown); }
     bool isAwaiting(bool /*complete*/) const override { return asked.size() > answers; }
     void answer(const Figures& figures) {
         ++answers;
