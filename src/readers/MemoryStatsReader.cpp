@@ -1,8 +1,8 @@
 #include "readers/MemoryStatsReader.h"
 
+#include "core/UniqueFd.h"
 #include "readers/Counters.h"
 #include "readers/KernelText.h"
-#include "readers/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/syscall.h>

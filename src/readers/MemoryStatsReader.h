@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/UniqueFd.h"
 #include "model/MemoryPressure.h"
 #include "model/MemoryStats.h"
 #include "model/SampleSource.h"
-#include "readers/UniqueFd.h"
 #include "readers/WholeFileReader.h"
 
 #include <cstdint>
