@@ -1,4 +1,4 @@
-#include "panel/raster/SymbolImages.h"
+#include "panel/SymbolImages.h"
 
 #include <QHash>
 #include <QPainter>
