@@ -4,10 +4,8 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-#include <array>
 #include <cmath>
 #include <memory>
-#include <tuple>
 
 // The resource file lives in a static library; without an explicit reference the linker
 // drops its registration.
@@ -18,110 +16,47 @@ static void registerPanelResources() {
 namespace trovimo {
 namespace {
 
+// The symbol's art in the resources: `<name><suffix>`.
+QString resource(Symbol symbol, QLatin1StringView suffix) {
+    static const bool registered = (registerPanelResources(), true);
+    (void)registered;
+    return QStringLiteral(":/trovimo/symbols/") + SymbolImages::name(symbol) + suffix;
+}
+
 // The parsed art holds neither pixels nor colours: one set serves every cache and palette.
 QSvgRenderer& renderer(Symbol symbol) {
     static std::unique_ptr<QSvgRenderer> renderers[7];
     auto& slot = renderers[static_cast<std::size_t>(symbol)];
     if (!slot) {
-        static const bool registered = (registerPanelResources(), true);
-        (void)registered;
-        slot = std::make_unique<QSvgRenderer>(QStringLiteral(":/trovimo/symbols/") +
-                                              SymbolImages::name(symbol) + QStringLiteral(".svg"));
+        slot = std::make_unique<QSvgRenderer>(resource(symbol, QLatin1StringView(".svg")));
     }
     return *slot;
 }
 
-// Drawn by hand for 9 device pixels, the symbols' size at 1x: rasterised from the vector
-// art, strokes thinner than a pixel land between pixels and the gear, the pins and the
-// open-page square turn into grey blobs. '#' is ink.
-using PixelArt = std::array<const char*, 9>;
-constexpr int pixelArtSize = 9;
-
-const PixelArt* pixelArt(Symbol symbol) {
-    // clang-format off
-    static constexpr PixelArt gear{
-        "....#....",
-        ".#.###.#.",
-        "..#####..",
-        ".##...##.",
-        "###...###",
-        ".##...##.",
-        "..#####..",
-        ".#.###.#.",
-        "....#....",
-    };
-    static constexpr PixelArt pin{
-        "..#####..",
-        "...###...",
-        "...###...",
-        "...###...",
-        "..#####..",
-        ".#######.",
-        "....#....",
-        "....#....",
-        "....#....",
-    };
-    static constexpr PixelArt pinSlash{
-        "#.#####..",
-        ".#.###...",
-        "..#.##...",
-        "...#.#...",
-        "..###.#..",
-        ".#####.#.",
-        "....#.#..",
-        "....#..#.",
-        "....#...#",
-    };
-    static constexpr PixelArt openPage{
-        ".#######.",
-        "#.......#",
-        "#..####.#",
-        "#....##.#",
-        "#...#.#.#",
-        "#..#..#.#",
-        "#.#.....#",
-        "#.......#",
-        ".#######.",
-    };
-    static constexpr PixelArt warning{
-        ".........",
-        "....#....",
-        "...###...",
-        "...#.#...",
-        "..##.##..",
-        "..##.##..",
-        ".#######.",
-        ".###.###.",
-        "#########",
-    };
-    // clang-format on
-    switch (symbol) {
-    case Symbol::settings:
-        return &gear;
-    case Symbol::pinned:
-        return &pin;
-    case Symbol::unpinned:
-        return &pinSlash;
-    case Symbol::openPage:
-        return &openPage;
-    case Symbol::alert:
-        return &warning;
-    case Symbol::download:
-    case Symbol::upload:
-        break;
+// At 9 device pixels, the symbols' size at 1x, most come from art drawn by hand for that size
+// (symbols/<name>-9px.png, ink where it is opaque): rasterised from the vector art, strokes
+// thinner than a pixel land between pixels and the gear, the pins and the open-page square
+// turn into grey blobs. Read when first asked for in a colour, not kept.
+QImage handDrawn(Symbol symbol, int pixels, const QColor& color) {
+    constexpr int drawnSize = 9;
+    if (pixels != drawnSize) {
+        return {};
     }
-    return nullptr;
-}
-
-void drawPixelArt(QImage& image, const PixelArt& art, const QColor& color) {
+    const QImage art = QImage(resource(symbol, QLatin1StringView("-9px.png")))
+                           .convertToFormat(QImage::Format_ARGB32);
+    if (art.size() != QSize(drawnSize, drawnSize)) {
+        return {};
+    }
+    QImage image(art.size(), QImage::Format_ARGB32_Premultiplied);
     const QRgb ink = qPremultiply(color.rgba());
-    for (int y = 0; y < pixelArtSize; ++y) {
-        for (int x = 0; x < pixelArtSize; ++x) {
-            if (art[static_cast<std::size_t>(y)][x] == '#') {
-                image.setPixel(x, y, ink);
-            }
+    for (int y = 0; y < drawnSize; ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(art.constScanLine(y));
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < drawnSize; ++x) {
+            to[x] = qAlpha(from[x]) == 255 ? ink : 0;
         }
     }
+    return image;
 }
 
 } // namespace
@@ -153,11 +88,10 @@ QImage SymbolImages::image(Symbol symbol, double pixelSize, const QColor& color,
     if (auto found = images_.constFind(key); found != images_.constEnd()) {
         return *found;
     }
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    if (const PixelArt* art = pixelArt(symbol); art != nullptr && pixels == pixelArtSize) {
-        drawPixelArt(image, *art, color);
-    } else {
+    QImage image = handDrawn(symbol, pixels, color);
+    if (image.isNull()) {
+        image = QImage(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         renderer(symbol).render(&painter, QRectF(0, 0, pixels, pixels));
