@@ -30,6 +30,9 @@ public:
     [[nodiscard]] RemoteFigures read(std::string_view body, TimePoint receivedAt,
                                      const RemoteBlocks& shown);
 
+    // Samples in the last body: none means it was no exposition at all (a web page).
+    [[nodiscard]] std::size_t samplesRead() const noexcept { return metrics_.samples; }
+
     // The pressure averages' window: the kernel's avg10.
     static constexpr double pressureWindowSeconds = 10.0;
 
