@@ -1,7 +1,8 @@
 // One refresh of the shown panel, as the running program does it every second: a sampling
 // pass over scripted readers, the relayout it triggers and the repaint of what changed, on
 // the offscreen platform. The figures of an idle desktop change a little every second.
-// Beside it, what the clock alone repaints: counters of the repainted area.
+// Beside it, a second with animated values (the refresh, the rolls and the seconds bar's
+// sweep), and what the clock alone repaints: counters of the repainted area.
 #include "model/DiskActivitySampler.h"
 #include "model/DiskSampler.h"
 #include "model/History.h"
@@ -16,8 +17,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPaintEvent>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -162,71 +165,6 @@ void refresh(StatsStore& store, BoottimeClock::time_point& now) {
     refresh(store, now);
 }
 
-void BM_RefreshIdleDesktop(benchmark::State& state) {
-    QTemporaryDir folder;
-    SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
-    settings.registerDefaults(defaultSettings());
-    auto now = BoottimeClock::time_point{86400s};
-    const BlockSampler::Clock clock = [&now] { return now; };
-    std::vector<std::unique_ptr<BlockSampler>> samplers;
-    samplers.push_back(readEveryTick(Block::cpu, &Figures::cpu, std::make_unique<IdleCPU>()));
-    if (state.range(0) != 0) {
-        samplers.push_back(readEveryTick(Block::gpu, &Figures::gpu, std::make_unique<IdleGPU>()));
-    }
-    samplers.push_back(
-        readEveryTick(Block::memory, &Figures::memory, std::make_unique<IdleMemory>()));
-    samplers.push_back(std::make_unique<NetworkSampler>(std::make_unique<FixedNetworkInfo>(),
-                                                        std::make_unique<IdleNetwork>(), clock));
-    samplers.push_back(
-        std::make_unique<DiskSampler>(std::make_unique<FixedDisk>(), nullptr, clock));
-    if (state.range(2) != 0) {
-        for (const char* key :
-             {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
-            settings.setBool(QLatin1String(key), true);
-        }
-        samplers.push_back(
-            readEveryTick(Block::sensors, &Figures::sensors, std::make_unique<WarmSensors>()));
-        samplers.push_back(readEveryTick(Block::battery, &Figures::battery,
-                                         std::make_unique<DischargingBattery>()));
-        samplers.push_back(
-            std::make_unique<DiskActivitySampler>(std::make_unique<QuietDisk>(), clock));
-    }
-    StatsStore store(settings, std::make_unique<LocalSource>(std::move(samplers)),
-                     std::make_unique<ManualTimer>());
-    ContentView view(store, nullptr, settings);
-    view.show();
-    store.start(); // as the application does once the panel shows
-    // Full histories, as after the first minute.
-    for (std::size_t second = 0; second < 2 * historyCapacity; ++second) {
-        refresh(store, now);
-        store.awaitFigures(1s, false);
-    }
-    // On an idle desktop the panel sleeps a second between refreshes, and whatever else
-    // runs meanwhile takes the caches: "cold" evicts them before every refresh, so what it
-    // measures grows with the code and data a refresh touches, not only its instructions.
-    const bool cold = state.range(1) != 0;
-    std::vector<char> evictor(cold ? 64u << 20 : 0);
-    for (auto _ : state) {
-        if (cold) {
-            state.PauseTiming();
-            for (std::size_t at = 0; at < evictor.size(); at += 64) {
-                evictor[at] = static_cast<char>(evictor[at] + 1);
-            }
-            benchmark::DoNotOptimize(evictor.data());
-            state.ResumeTiming();
-        }
-        measuredRefresh(store, now);
-    }
-}
-// "blocks": temperatures, battery and disk activity shown as well.
-BENCHMARK(BM_RefreshIdleDesktop)
-    ->ArgNames({"gpu", "cold", "blocks"})
-    ->ArgsProduct({{0, 1}, {0, 1}, {0}})
-    ->Args({1, 0, 1})
-    ->Args({1, 1, 1})
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMicrosecond);
-
 // Counts paint events and the pixels they cover.
 class PaintCounter : public QObject {
 public:
@@ -253,6 +191,132 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// A shown panel over scripted readers, its histories full as after the first minute.
+class IdleDesktop {
+public:
+    IdleDesktop(bool gpu, bool blocks, bool animate)
+        : settings_(folder_.filePath(QStringLiteral("Trovimo.conf"))) {
+        settings_.registerDefaults(defaultSettings());
+        if (animate) {
+            settings_.setBool(QLatin1String(keys::animateValues), true);
+        }
+        const BlockSampler::Clock clock = [this] { return now; };
+        std::vector<std::unique_ptr<BlockSampler>> samplers;
+        samplers.push_back(readEveryTick(Block::cpu, &Figures::cpu, std::make_unique<IdleCPU>()));
+        if (gpu) {
+            samplers.push_back(
+                readEveryTick(Block::gpu, &Figures::gpu, std::make_unique<IdleGPU>()));
+        }
+        samplers.push_back(
+            readEveryTick(Block::memory, &Figures::memory, std::make_unique<IdleMemory>()));
+        samplers.push_back(std::make_unique<NetworkSampler>(
+            std::make_unique<FixedNetworkInfo>(), std::make_unique<IdleNetwork>(), clock));
+        samplers.push_back(
+            std::make_unique<DiskSampler>(std::make_unique<FixedDisk>(), nullptr, clock));
+        if (blocks) {
+            for (const Block block : {Block::sensors, Block::battery, Block::diskActivity}) {
+                settings_.setBool(QLatin1String(shownKey(block)), true);
+            }
+            samplers.push_back(
+                readEveryTick(Block::sensors, &Figures::sensors, std::make_unique<WarmSensors>()));
+            samplers.push_back(readEveryTick(Block::battery, &Figures::battery,
+                                             std::make_unique<DischargingBattery>()));
+            samplers.push_back(
+                std::make_unique<DiskActivitySampler>(std::make_unique<QuietDisk>(), clock));
+        }
+        store_ = std::make_unique<StatsStore>(settings_,
+                                              std::make_unique<LocalSource>(std::move(samplers)),
+                                              std::make_unique<ManualTimer>());
+        view_ = std::make_unique<ContentView>(*store_, nullptr, settings_);
+        view_->show();
+        store_->start(); // as the application does once the panel shows
+        for (std::size_t second = 0; second < 2 * historyCapacity; ++second) {
+            refresh(*store_, now);
+            store_->awaitFigures(1s, false);
+        }
+    }
+
+    [[nodiscard]] StatsStore& store() { return *store_; }
+    [[nodiscard]] ContentView& view() { return *view_; }
+
+    BoottimeClock::time_point now{86400s};
+
+private:
+    QTemporaryDir folder_;
+    SettingsStore settings_;
+    std::unique_ptr<StatsStore> store_;
+    std::unique_ptr<ContentView> view_;
+};
+
+void BM_RefreshIdleDesktop(benchmark::State& state) {
+    IdleDesktop desktop(state.range(0) != 0, state.range(2) != 0, false);
+    // On an idle desktop the panel sleeps a second between refreshes, and whatever else
+    // runs meanwhile takes the caches: "cold" evicts them before every refresh, so what it
+    // measures grows with the code and data a refresh touches, not only its instructions.
+    const bool cold = state.range(1) != 0;
+    std::vector<char> evictor(cold ? 64u << 20 : 0);
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            for (std::size_t at = 0; at < evictor.size(); at += 64) {
+                evictor[at] = static_cast<char>(evictor[at] + 1);
+            }
+            benchmark::DoNotOptimize(evictor.data());
+            state.ResumeTiming();
+        }
+        measuredRefresh(desktop.store(), desktop.now);
+    }
+}
+// "blocks": temperatures, battery and disk activity shown as well.
+BENCHMARK(BM_RefreshIdleDesktop)
+    ->ArgNames({"gpu", "cold", "blocks"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {0}})
+    ->Args({1, 0, 1})
+    ->Args({1, 1, 1})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// Timer events anywhere in the program: its wake-ups.
+class WakeCounter : public QObject {
+public:
+    double wakeups = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        wakeups += event->type() == QEvent::Timer ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// A refresh and the second of event loop after it, by name for callgrind as above
+// (`--toggle-collect='*measuredAnimatedSecond*'`).
+[[gnu::noinline]] void measuredAnimatedSecond(StatsStore& store, BoottimeClock::time_point& now) {
+    refresh(store, now);
+    QEventLoop loop;
+    QTimer::singleShot(1s, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A second of the panel with animateValues on: a refresh whose figures roll, and the
+// second of event loop that follows, with the rolls' frames and the seconds bar's sweep.
+// The counters say how often the program woke up and painted per second.
+void BM_AnimatedSecond(benchmark::State& state) {
+    IdleDesktop desktop(true, false, true);
+    PaintCounter paints;
+    WakeCounter wakes;
+    desktop.view().installEventFilter(&paints);
+    QCoreApplication::instance()->installEventFilter(&wakes);
+    for (auto _ : state) {
+        measuredAnimatedSecond(desktop.store(), desktop.now);
+    }
+    QCoreApplication::instance()->removeEventFilter(&wakes);
+    desktop.view().removeEventFilter(&paints);
+    const auto perSecond = benchmark::Counter::kAvgIterations;
+    state.counters["wakeups"] = benchmark::Counter(wakes.wakeups, perSecond);
+    state.counters["paints"] = benchmark::Counter(paints.paints, perSecond);
+}
+BENCHMARK(BM_AnimatedSecond)->Iterations(8)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 // A shown panel whose figures stand still while its wall clock moves on by the argument's
 // seconds between relayouts: 0 should repaint nothing, 1 the seconds bar's rectangle (and

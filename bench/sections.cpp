@@ -7,10 +7,10 @@
 #include "panel/GPUSection.h"
 #include "panel/MemorySection.h"
 #include "panel/NetworkSection.h"
+#include "panel/PaintCache.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
 #include "panel/SelfSection.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QApplication>
 #include <QImage>
