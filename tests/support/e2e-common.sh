@@ -8,13 +8,13 @@ pids=()
 groups=()
 cleanup() {
     exec 3>&- 2>/dev/null
-    local pid group tries
+    local pid group index tries
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null
     done
     # Newest first: a compositor goes before the buses it talks to.
-    for ((tries = ${#groups[@]} - 1; tries >= 0; tries--)); do
-        kill -TERM -- "-${groups[tries]}" 2>/dev/null
+    for ((index = ${#groups[@]} - 1; index >= 0; index--)); do
+        kill -TERM -- "-${groups[index]}" 2>/dev/null
     done
     for group in "${groups[@]}"; do
         for ((tries = 0; tries < 50; tries++)); do
