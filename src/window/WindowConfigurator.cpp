@@ -65,7 +65,6 @@ WindowConfigurator::~WindowConfigurator() {
 
 void WindowConfigurator::apply(QWidget& panel, bool alwaysOnTop, bool snapToEdges) {
     // Takes effect for the next move even when the configuration below changes nothing.
-    snapToEdges_ = snapToEdges;
     snap_.setEnabled(snapToEdges && !compositorPlaces_);
     QWidget* window = panel.window();
     configure(*window, alwaysOnTop);

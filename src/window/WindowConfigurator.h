@@ -68,7 +68,6 @@ private:
     WindowDragger dragger_;
     QPointer<QWidget> window_;
     bool alwaysOnTop_ = true;
-    bool snapToEdges_ = true;
     bool compositorPlaces_ = false;
     bool userMoved_ = false;
     // Where the program put the window when it was last shown; unset while it is hidden.

@@ -20,7 +20,7 @@ host=$3
 here=$(dirname "$0")
 source "$here/../support/e2e-common.sh"
 source "$here/../support/compositor-session.sh"
-for tool in xdotool xprop xwininfo xhost python3 gdbus wtype swaymsg; do
+for tool in xdotool xprop xwininfo xhost python3 gdbus wtype swaymsg grim; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/deps test)"
 done
 
@@ -86,20 +86,42 @@ if [ "$kind" = wayland ]; then
         fail "no line saying the window behaviour is unavailable"
     sampling || fail "the panel does not sample"
     pass "an ordinary window, one log line, sampling"
-    # choose_from_menu DOWN|UP COUNT CHECK...: opens the context menu with the menu key and
-    # picks an item, all typed by one wtype: its keyboard goes away when it ends, and with
-    # it the menu. Tried again when CHECK does not hold (keys typed before the menu had
-    # mapped went to the panel).
+    # One virtual keyboard stays for the whole run: each wtype brings its own and takes it
+    # away when it ends, and a seat left without a keyboard closes the open menu.
+    wtype -s 600000 &
+    pids+=("$!")
+    # The context menu opens at the panel's centre and reaches past its right edge: a pixel
+    # there, in the compositor's own picture (grim), tells when it shows.
+    pixel_at() { grim -g "$1,$2 1x1" -t ppm - 2>/dev/null | tail -c 3 | od -An -tx1 | tr -d ' \n'; }
+    menu_point() {
+        swaymsg -t get_tree | python3 -c 'import json, sys
+def walk(node):
+    if node.get("name") == "Trovimo" and node.get("pid"):
+        r = node["rect"]
+        print(r["x"] + r["width"] + 30, r["y"] + r["height"] // 2 + 30)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))'
+    }
+    menu_shown() { [ "$(pixel_at "$probe_x" "$probe_y")" != "$background" ]; }
+    # choose_from_menu DOWN|UP COUNT CHECK...: opens the context menu with the menu key,
+    # waits until it shows, picks an item and waits for CHECK.
     choose_from_menu() {
-        local keys=(-k Menu -s 1000) attempt i
-        for ((i = 0; i < $2; i++)); do
-            keys+=(-k "$1")
+        local key=$1 count=$2 attempt i keys=()
+        for ((i = 0; i < count; i++)); do
+            keys+=(-k "$key")
         done
         shift 2
         for attempt in 1 2 3; do
             window_named Trovimo
-            wtype "${keys[@]}" -k Return
-            wait_for 10 "$@" && return 0
+            read -r probe_x probe_y <<<"$(menu_point)"
+            background=$(pixel_at "$probe_x" "$probe_y")
+            wtype -k Menu
+            if wait_for 20 menu_shown; then
+                wtype "${keys[@]}" -k Return
+                wait_for 20 "$@" && return 0
+            fi
+            wtype -k Escape
         done
         return 1
     }

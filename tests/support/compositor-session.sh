@@ -113,6 +113,8 @@ start_sway() {
     cat >"$work/sway.config" <<EOF
 xwayland $mode
 output HEADLESS-1 resolution 1280x800
+EOF
+    [ "$mode" = enable ] && cat >>"$work/sway.config" <<EOF
 exec sh -c 'xhost +si:localuser:$(id -un) >/dev/null; echo "\$DISPLAY" >"$runtime/display"'
 EOF
     chmod 644 "$work/sway.config"
