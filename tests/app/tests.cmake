@@ -36,3 +36,14 @@ add_test(NAME app_instance_cli_e2e
                  $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo-sample>)
 set_tests_properties(app_instance_cli_e2e PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
+
+# End to end on the compositors users run, each started headless with XWayland (and sway
+# without it, "wayland"). One at a time: each renders in software on the CPUs.
+foreach(_compositor gnome-shell mutter kwin sway weston wayland)
+    string(REPLACE "-" "_" _name "${_compositor}")
+    add_test(NAME app_compositor_${_name}
+             COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/compositor_e2e.sh" ${_compositor}
+                     $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo_window_host>)
+    set_tests_properties(app_compositor_${_name} PROPERTIES
+        TIMEOUT 300 LABELS "app;e2e;compositor" RESOURCE_LOCK compositor)
+endforeach()
