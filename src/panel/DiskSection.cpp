@@ -10,6 +10,7 @@
 #include "panel/SectionTexts.h"
 
 #include <array>
+#include <span>
 
 namespace trovimo {
 namespace {
@@ -61,18 +62,24 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
     if (disk && disk->total >= 1) {
         const double total = static_cast<double>(disk->total);
         const std::int64_t data = diskData(*disk);
-        out.elements.emplace_back(SegmentedBarElement{
-            QRectF(0.0, y, width, SegmentedBar::height),
-            SegmentedBar{{{static_cast<double>(disk->system) / total, ColorRole::gray},
-                          {static_cast<double>(data) / total, ColorRole::blue},
-                          {static_cast<double>(disk->purgeable) / total, ColorRole::teal}}}});
-        y += SegmentedBar::height + rowSpacing;
-        const std::array legend{
+        SegmentedBar bar{{{static_cast<double>(disk->system) / total, ColorRole::gray},
+                          {static_cast<double>(data) / total, ColorRole::blue}}};
+        std::array legend{
             LegendEntry{qtext(texts::systemLegend), disk->system, ColorRole::gray},
             LegendEntry{qtext(texts::dataLegend), data, ColorRole::blue},
-            LegendEntry{qtext(texts::purgeableLegend), disk->purgeable, ColorRole::teal},
+            LegendEntry{qtext(texts::purgeableLegend), disk->purgeable.value_or(0),
+                        ColorRole::teal},
         };
-        y += appendLegendRow(out, theme, y, width, legend);
+        // Another machine's volume tells nothing of a trash: no share rather than a made-up 0.
+        if (disk->purgeable) {
+            bar.segments.push_back(
+                {static_cast<double>(*disk->purgeable) / total, ColorRole::teal});
+        }
+        out.elements.emplace_back(
+            SegmentedBarElement{QRectF(0.0, y, width, SegmentedBar::height), std::move(bar)});
+        y += SegmentedBar::height + rowSpacing;
+        y +=
+            appendLegendRow(out, theme, y, width, std::span(legend).first(disk->purgeable ? 3 : 2));
     } else {
         appendEmptyCapacityBar(out, y, width);
         y += CapacityBar::height;
