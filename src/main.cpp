@@ -6,11 +6,14 @@
 #include "app/UnixSignalQuitter.h"
 #include "core/AppInfo.h"
 #include "core/SystemLog.h"
+#include "model/RemoteMachine.h"
+#include "model/SettingsStore.h"
 #include "window/PlatformSelection.h"
 
 #include <QApplication>
 #include <QPixmapCache>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -38,9 +41,25 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
+    const QString machine = commandLine.machine.value_or(QString());
+    if (!machine.isEmpty()) {
+        const QList<trovimo::RemoteMachine> listed =
+            trovimo::readRemoteMachines(trovimo::SettingsStore::shared());
+        if (std::none_of(listed.begin(), listed.end(), [&](const trovimo::RemoteMachine& each) {
+                return each.name == machine;
+            })) {
+            std::fprintf(stderr,
+                         "trovimo: 「%s」という名前のマシンは設定の「他のマシン」にありません\n",
+                         machine.toLocal8Bit().constData());
+            return 2;
+        }
+    }
     // A second start brings the running panel forward and ends here, before it talks to
-    // the display.
+    // the display: one panel per display for this machine, and one per other machine.
     trovimo::SingleInstance instance(commandLine.displayName().toStdString());
+    if (!machine.isEmpty()) {
+        instance.keyByMachine(machine.toStdString());
+    }
     switch (instance.claim()) {
     case trovimo::SingleInstance::Role::handedOver:
         return 0;
@@ -66,7 +85,9 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(trovimo::AboutView::builtInIcon());
 
     const trovimo::UnixSignalQuitter signalQuitter;
-    trovimo::TrovimoApp app;
+    trovimo::TrovimoApp::Options options;
+    options.machine = machine;
+    trovimo::TrovimoApp app(std::move(options));
     app.showMainWindow();
     QObject::connect(&instance, &trovimo::SingleInstance::activationRequested, &app,
                      &trovimo::TrovimoApp::showMainWindow);
