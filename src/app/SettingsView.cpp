@@ -1,6 +1,7 @@
 #include "app/SettingsView.h"
 
 #include "app/AutostartLoginItem.h"
+#include "app/RemoteMachinesSection.h"
 #include "app/TextStyles.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
@@ -196,6 +197,8 @@ void SettingsView::build() {
     footer->setObjectName(QStringLiteral("footer"));
     footer->setWordWrap(true);
     root->addWidget(footer);
+
+    root->addWidget(new RemoteMachinesSection(settings_, this));
 
     refresh();
     connect(&settings_, &SettingsStore::changed, this, &SettingsView::refresh);
