@@ -12,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -319,15 +318,6 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     EXPECT_TRUE(stats().diskReadHistory.empty());
 }
 
-TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHistory) {
-    network->fallback = std::nullopt;
-    store->tick();
-    ASSERT_EQ(network->calls.size(), 1u);
-    EXPECT_FALSE(network->calls[0].interface);
-    EXPECT_TRUE(stats().downloadHistory.empty());
-    EXPECT_TRUE(stats().uploadHistory.empty());
-}
-
 TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsAndRetriedAfterAFailure) {
     disk->answer = std::nullopt;
     tickAndWait();
@@ -455,74 +445,6 @@ TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {
     timer->fire();
     EXPECT_EQ(journal.size(), 6u);
     EXPECT_EQ(stats().cpuHistory.size(), 1u);
-}
-
-TEST(StatsStoreDefaults, MissingReadersPublishAbsentValues) {
-    QTemporaryDir dir;
-    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
-    settings.registerDefaults(defaultSettings());
-    StatsStore store(settings, nullptr);
-    EXPECT_TRUE(store.isMainWindowVisible());
-    store.tick();
-    EXPECT_FALSE(store.snapshot()->cpu);
-    EXPECT_FALSE(store.snapshot()->gpu);
-    EXPECT_FALSE(store.snapshot()->memory);
-    EXPECT_FALSE(store.snapshot()->disk);
-}
-
-// Another machine's source answers a tick later, on the GUI thread: the store publishes then,
-// the histories take the answer, the snapshot carries the source's name and state, and a tool
-// that waits for the tick's figures waits for the answer.
-class LaterSource final : public StatsSource {
-public:
-    QString name() const override { return QStringLiteral("build-server"); }
-    SourceState state() const override { return state_; }
-    void sample(BlockSet shown, Interval /*interval*/) override { asked.push_back(shown); }
-    bool isAwaiting(bool /*complete*/) const override { return asked.size() > answers; }
-    void answer(const Figures& figures) {
-        ++answers;
-        emit figuresReady(figures, true);
-        emit settled();
-    }
-    void setState(SourceState state) {
-        state_ = state;
-        emit stateChanged();
-    }
-    std::vector<BlockSet> asked;
-    std::size_t answers = 0;
-
-private:
-    SourceState state_ = SourceState::connecting;
-};
-
-TEST(StatsStoreSources, AnAnswerThatComesLaterIsPublishedWithItsStateAndAwaited) {
-    QTemporaryDir dir;
-    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
-    auto* source = new LaterSource;
-    StatsStore store(settings, std::unique_ptr<StatsSource>(source));
-    QSignalSpy published(&store, &StatsStore::published);
-    EXPECT_EQ(store.snapshot()->sourceName, QStringLiteral("build-server"));
-    EXPECT_EQ(store.snapshot()->sourceState, SourceState::connecting);
-
-    store.tick();
-    ASSERT_EQ(source->asked.size(), 1U);
-    EXPECT_EQ(source->asked[0], DisplaySettings{}.shown);
-    EXPECT_EQ(published.count(), 0);
-
-    Figures figures;
-    figures.cpu = CPULoad{0.5, {0.5}};
-    QTimer::singleShot(10ms, source, [&] {
-        source->setState(SourceState::fresh);
-        source->answer(figures);
-    });
-    store.awaitFigures(10s, true);
-    EXPECT_EQ(published.count(), 2);
-    EXPECT_EQ(store.snapshot()->sourceState, SourceState::fresh);
-    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5});
-
-    source->setState(SourceState::unreachable);
-    EXPECT_EQ(store.snapshot()->sourceState, SourceState::unreachable);
-    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5}) << "no answer, no point";
 }
 
 } // namespace
