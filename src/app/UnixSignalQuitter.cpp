@@ -59,7 +59,14 @@ UnixSignalQuitter::UnixSignalQuitter(QObject* parent) : QObject(parent) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < handledSignals.size(); ++i) {
-        sigaction(handledSignals[i], &action, &previousActions[i]);
+        sigaction(handledSignals[i], nullptr, &previousActions[i]);
+        // Ignored when we were started (nohup, a shell's background job): that was asked
+        // for, and stays so, as every Unix program that handles these signals keeps it.
+        if ((previousActions[i].sa_flags & SA_SIGINFO) == 0 &&
+            previousActions[i].sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaction(handledSignals[i], &action, nullptr);
     }
     installed_ = true;
 }

@@ -10,7 +10,8 @@ namespace trovimo {
 
 // Ends the program on SIGINT, SIGTERM and SIGHUP through the application's ordinary quit, so
 // windows close and save their frames as on any other quit. The handler only writes the signal
-// number into a pipe (the one thing safe in a handler); the GUI thread reads it.
+// number into a pipe (the one thing safe in a handler); the GUI thread reads it. A signal that
+// was ignored when the program started (nohup, a background job of a script) stays ignored.
 class UnixSignalQuitter : public QObject {
     Q_OBJECT
 public:
