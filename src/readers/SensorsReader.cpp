@@ -49,7 +49,7 @@ std::optional<double> parseMillidegrees(std::string_view text) noexcept {
 
 std::optional<double> parseTemperatureLimit(std::string_view text) noexcept {
     const auto value = kerneltext::parseSysfsInteger(text);
-    if (!value || *value <= 0 || *value > 200'000) {
+    if (!value || *value < 20'000 || *value > 200'000) {
         return std::nullopt;
     }
     return static_cast<double>(*value) / 1000.0;

@@ -19,8 +19,9 @@ namespace trovimo {
 // error codes and "no sensor" markers as such values.
 [[nodiscard]] std::optional<double> parseMillidegrees(std::string_view text) noexcept;
 
-// A temperature limit (temp*_max, temp*_crit) in °C; absent unless above 0 and at most 200 °C:
-// NVMe drives without a limit report -273.15 °C or 65261.85 °C (0xffff kelvin).
+// A temperature limit (temp*_max, temp*_crit) in °C; absent unless from 20 up to 200 °C:
+// NVMe drives without a limit report -273.15 °C or 65261.85 °C (0xffff kelvin), and a limit
+// no part is built for (1 °C from a broken firmware) would paint it red for good.
 [[nodiscard]] std::optional<double> parseTemperatureLimit(std::string_view text) noexcept;
 
 // A fan*_input in rpm; absent on anything else, below 0 and from 65535 on (a stalled tach
