@@ -28,12 +28,15 @@ ColorRole CapacityBar::fillColor(CapacityLevel level) noexcept {
 void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
                         PaintCache& cache) const {
     const double radius = rect.height() / 2.0;
-    const QRectF fill(rect.left(), rect.top(), fillWidth(rect.width()), rect.height());
+    const QRectF fill(rect.left(), rect.top(), filled ? fillWidth(rect.width()) : 0.0,
+                      rect.height());
     // The stub is wider than a very short track.
     ShapeLayer layer(painter, rect.united(fill), cache.shapes);
     paintCapsuleTrack(layer, rect, theme);
-    layer.fillRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius,
-                          theme.color(fillColor(level)));
+    if (filled) {
+        layer.fillRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius,
+                              theme.color(fillColor(level)));
+    }
 }
 
 } // namespace trovimo

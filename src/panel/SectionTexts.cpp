@@ -158,10 +158,13 @@ std::string batteryDetailText(const BatteryStatus& battery) {
 }
 
 CapacityLevel batteryLevel(const BatteryStatus& battery) noexcept {
-    if (battery.percent <= 10.0) {
+    if (!battery.percent) {
+        return CapacityLevel::normal;
+    }
+    if (*battery.percent <= 10.0) {
         return CapacityLevel::critical;
     }
-    if (battery.percent <= 20.0 && battery.state == BatteryState::discharging) {
+    if (*battery.percent <= 20.0 && battery.state == BatteryState::discharging) {
         return CapacityLevel::warning;
     }
     return CapacityLevel::normal;

@@ -275,7 +275,11 @@ void writeBlocks(ObjectWriter& root, const StatsStore& store) {
 
     if (const auto& battery = store.battery()) {
         ObjectWriter object(root.key("battery"));
-        object.number("percent", battery->percent);
+        if (battery->percent) {
+            object.number("percent", *battery->percent);
+        } else {
+            object.null("percent");
+        }
         object.string("state", batteryStateName(battery->state));
         if (battery->timeLeft) {
             object.integer("timeLeft", static_cast<std::int64_t>(battery->timeLeft->count()));

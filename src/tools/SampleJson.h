@@ -13,7 +13,7 @@ class StatsStore;
 //   sensors.cpu/gpu/ssd        {"celsius", "high", "critical"}: °C, the reading and the limits
 //                              it turns orange and red at; null without such a sensor
 //   sensors.fanRpm             the fastest fan, revolutions per minute
-//   battery.percent            charge of all packs, 0-100
+//   battery.percent            charge of all packs, 0-100; null when a pack's is unusable
 //   battery.state              "charging", "discharging", "full", "pluggedIn" or "unknown"
 //   battery.timeLeft           seconds until empty, only while discharging
 //   battery.powerWatts         the packs' draw (or charging power), watts

@@ -91,7 +91,7 @@ Fields. An object or value that cannot be read is null.
                             "critical"}, degrees Celsius: the reading and the limits at which
                             the panel shows it orange and red
   sensors.fanRpm            the fastest fan, revolutions per minute
-  battery.percent           charge of all batteries together, percent 0-100
+  battery.percent           charge of all batteries together, percent 0-100 (null: unusable)
   battery.state             "charging", "discharging", "full", "pluggedIn" or "unknown"
   battery.timeLeft          until empty at the present draw, seconds (only discharging)
   battery.powerWatts        what the batteries give (or take, charging), watts
