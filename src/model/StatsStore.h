@@ -29,9 +29,12 @@ public:
     using Clock = std::function<BoottimeClock::time_point()>;
     static constexpr std::ptrdiff_t historyCapacity = 60;
     static constexpr std::chrono::seconds diskReadSpacing{30};
-    // The trash is counted again this long after the last count, or at the next tick after
-    // it changed.
+    // The trash is counted again this long after the last count, or after it changed: then
+    // no sooner than trashChangeSpacing, or ten times the last count's time, after the last
+    // count began. A trash that changes all the while (a large folder moved in file by file)
+    // is not walked over and over.
     static constexpr std::chrono::minutes trashReadSpacing{5};
+    static constexpr std::chrono::seconds trashChangeSpacing{5};
     // A volume read still running after this is logged; the panel goes on with what it has.
     static constexpr std::chrono::seconds diskReadLimit{2};
     static constexpr std::chrono::seconds trashReadLimit{10};
@@ -162,9 +165,10 @@ private:
     // When the last volume, trash and home reads started; none means the distant past.
     std::optional<BoottimeClock::time_point> lastDiskRead_;
     std::optional<BoottimeClock::time_point> lastTrashRead_;
+    BoottimeClock::duration lastTrashDuration_{};
     std::optional<BoottimeClock::time_point> lastHomeRead_;
     bool trashChanged_ = false;
-    std::int64_t trashBytes_ = 0; // the last complete count
+    std::int64_t trashBytes_ = 0; // the last count
 };
 
 } // namespace trovimo
