@@ -30,8 +30,10 @@ inline constexpr std::string_view batteryLabel = "バッテリー";
 inline constexpr std::string_view diskActivityLabel = "ディスクの読み書き";
 inline constexpr std::string_view selfLabel = "Trovimo";
 inline constexpr std::string_view fanLabel = "ファン";
-inline constexpr std::string_view readLabel = "読み";
-inline constexpr std::string_view writeLabel = "書き";
+inline constexpr std::string_view noSensorsText = "センサーが見つかりません";
+// One character each: they lead the disk's rate rows in the width of the network's arrows.
+inline constexpr std::string_view readLabel = "読";
+inline constexpr std::string_view writeLabel = "書";
 // Shown where a value is missing.
 inline constexpr std::string_view placeholder = "—";
 

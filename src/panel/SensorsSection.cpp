@@ -48,8 +48,20 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
     double y =
         appendSectionHeader(out, theme, 0.0, width, qtext(texts::sensorsLabel), std::move(value));
 
-    y += rowSpacing + 2.0;
     const std::vector<double>& history = inputs.stats.cpuTemperatureHistory;
+    if (!sensors && history.empty()) {
+        // A machine that reports no temperature at all: say so once, not an empty graph
+        // that waits for ever.
+        y += rowSpacing;
+        const FontSpec font = caption2Font();
+        const double height = theme.lineHeight(font);
+        out.elements.emplace_back(centredText(theme, QRectF(0.0, y, width, height),
+                                              qtext(texts::noSensorsText), font,
+                                              ColorRole::secondary));
+        out.height = y + height;
+        return out;
+    }
+    y += rowSpacing + 2.0;
     out.elements.emplace_back(SparklineElement{
         QRectF(0.0, y, width, historyHeight),
         Sparkline{history, texts::graphTop(history, historyTop), ColorRole::blue}});

@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <span>
 
 namespace trovimo {
 namespace {
@@ -207,13 +209,13 @@ TEST_P(PanelSnapshot, AlertingMachine) {
     EXPECT_GT(count(image, graphs[3], orangeish), atLeast(40));
 }
 
-// A disk in its warning band, swap unused, wired Ethernet.
+// A disk in its warning band, swap unused, wired Ethernet (its kind in the reader's words).
 TEST_P(PanelSnapshot, WarningMachine) {
     PanelInputs inputs = busyMachine();
     inputs.stats.gpu = 0.27;
     inputs.stats.memory =
         MemoryStats{9 * gb, 16 * gb, 6 * gb, 2 * gb, 1 * gb, 0, 0, MemoryPressure::warning};
-    inputs.stats.networkInfo = NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
+    inputs.stats.networkInfo = NetworkInfo{"enp3s0", "イーサネット", std::nullopt, std::nullopt};
     inputs.stats.disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
     const PanelLayoutResult layout = layoutPanel(inputs, theme());
     const QImage image = render(layout, theme(), std::get<1>(GetParam()));
@@ -276,8 +278,41 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
         count(emptyImage, QRectF(12, 12, 166, emptyLayout.size.height() - 24), ink(background)),
         100);
 
-    fresh.settings.showSelf = true;
-    save(render(layoutPanel(fresh, theme()), theme(), std::get<1>(GetParam())), name("startup"));
+    fresh.settings.showSelf = fresh.settings.showSensors = fresh.settings.showBattery = true;
+    fresh.settings.showDiskActivity = true;
+    const PanelLayoutResult startup = layoutPanel(fresh, theme());
+    const QImage startupImage = render(startup, theme(), std::get<1>(GetParam()));
+    save(startupImage, name("startup"));
+    const auto elementsOf = [&](PanelBlock block) {
+        const auto at = std::find(startup.blocks.begin(), startup.blocks.end(), block);
+        const auto [first, last] =
+            startup.blockElements.at(static_cast<std::size_t>(at - startup.blocks.begin()));
+        return std::span(startup.elements).subspan(first, last - first);
+    };
+    // No sensors: a line that says so, no graph waiting for ever.
+    for (const PanelElement& element : elementsOf(PanelBlock::sensors)) {
+        EXPECT_FALSE(std::holds_alternative<SparklineElement>(element));
+    }
+    EXPECT_NE(test::findText(startup, QStringLiteral("センサーが見つかりません")), nullptr);
+    // No battery: a track without a stub that would read as an almost empty battery.
+    for (const PanelElement& element : elementsOf(PanelBlock::battery)) {
+        if (std::holds_alternative<CapacityBarElement>(element)) {
+            EXPECT_EQ(count(startupImage, elementRect(element), blueish), 0);
+        }
+    }
+    // The disk's rate rows in the network rows' columns: texts and graphs start alike.
+    const auto columns = [&](PanelBlock block) {
+        std::vector<double> lefts;
+        for (const PanelElement& element : elementsOf(block)) {
+            if (std::holds_alternative<SparklineElement>(element) ||
+                (std::holds_alternative<TextElement>(element) &&
+                 std::get<TextElement>(element).text.endsWith(QStringLiteral("B/s")))) {
+                lefts.push_back(elementRect(element).left());
+            }
+        }
+        return lefts;
+    };
+    EXPECT_EQ(columns(PanelBlock::diskActivity), columns(PanelBlock::network));
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, PanelSnapshot,
@@ -313,23 +348,45 @@ TEST(PanelSnapshotFrame, RepaintedPiecesAreTheWholeFrame) {
     }
 }
 
-// Crisp at 2x: the one-point divider covers exactly two device rows with hard edges.
-TEST(PanelSnapshotDivider, IsCrispAtDoubleScale) {
+// A point-wide line (a divider, a graph's dashed middle) lies on whole device rows at every
+// scale: as many as make a point, all of one colour, no row of half strength beside them.
+TEST(PanelSnapshotLines, DividersAndMidLinesAreCrispAtEveryScale) {
     const Theme theme = Theme::dark();
-    const PanelLayoutResult layout = layoutPanel(busyMachine(), theme);
-    const QImage image = render(layout, theme, 2.0);
-    const DividerElement* divider = nullptr;
-    for (const PanelElement& element : layout.elements) {
-        if ((divider = std::get_if<DividerElement>(&element))) {
-            break;
+    PanelInputs inputs; // before the first sample: every graph shows its mid-line alone
+    inputs.now = afternoon;
+    inputs.clock = &japaneseClock();
+    const PanelLayoutResult layout = layoutPanel(inputs, theme);
+    const auto first = [&]<typename Element>(Element*) {
+        const auto found =
+            std::find_if(layout.elements.begin(), layout.elements.end(),
+                         [](const auto& e) { return std::holds_alternative<Element>(e); });
+        return elementRect(*found);
+    };
+    const QRectF divider = first(static_cast<DividerElement*>(nullptr));
+    const QRectF graph = first(static_cast<SparklineElement*>(nullptr));
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        const QImage image = render(layout, theme, scale);
+        // The pixels of column `x` from `top` to `bottom` that differ from column `beside`.
+        const auto lineRows = [&](double x, double beside, double top, double bottom) {
+            std::vector<QRgb> rows;
+            for (int y = static_cast<int>(top * scale); y < static_cast<int>(bottom * scale); ++y) {
+                const QRgb pixel = image.pixel(static_cast<int>(x * scale), y);
+                if (pixel != image.pixel(static_cast<int>(beside * scale), y)) {
+                    rows.push_back(pixel);
+                }
+            }
+            return rows;
+        };
+        // Dashes 2 on, 3 off from the graph's left edge: 80.5 is on, 83.5 off.
+        for (const auto& rows : {lineRows(95, 6, divider.top() - 3, divider.bottom() + 3),
+                                 lineRows(graph.left() + 80.5, graph.left() + 83.5, graph.top() + 2,
+                                          graph.bottom() - 2)}) {
+            ASSERT_EQ(rows.size(), static_cast<std::size_t>(std::round(scale)));
+            EXPECT_EQ(std::count(rows.begin(), rows.end(), rows.front()),
+                      static_cast<std::ptrdiff_t>(rows.size()));
         }
     }
-    ASSERT_NE(divider, nullptr);
-    const int x = 2 * 95;
-    const int row = static_cast<int>(divider->rect.top() * 2);
-    EXPECT_EQ(image.pixel(x, row), image.pixel(x, row + 1));
-    EXPECT_EQ(image.pixel(x, row - 1), image.pixel(x, row + 2));
-    EXPECT_NE(image.pixel(x, row), image.pixel(x, row - 1));
 }
 
 // Mid-roll, the changed digits of the CPU value sit between their old and new places while
