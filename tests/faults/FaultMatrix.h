@@ -6,7 +6,9 @@
 #include "support/LocalHttpServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -174,14 +177,15 @@ protected:
                 QStringLiteral("mousemove --window %1 177 12 sleep 0.5 click 1 sleep 0.5"));
     }
 
-    // The panel's pixels as the X server holds them, the pointer away from it, once two
-    // grabs in a row agree (the first paint and any resize are over).
-    static QByteArray panelPixels(qint64 pid) {
+    // The panel as the X server holds it, the pointer away from it, once it has painted: two
+    // grabs in a row agree (the first paint and any resize are over) and show more than one
+    // colour (not a window still waiting for its first paint). Null if that never happens.
+    static QImage panelImage(qint64 pid) {
         const auto window =
             static_cast<xcb_window_t>(xdotool(QStringLiteral("mousemove 0 799"), pid).toUInt());
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
         const auto grab = [&] {
-            QByteArray pixels;
+            QImage pixels;
             auto* geometry =
                 xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
             auto* image = geometry == nullptr
@@ -191,40 +195,69 @@ protected:
                                     xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0,
                                                   0, geometry->width, geometry->height, ~0u),
                                     nullptr);
-            if (image != nullptr) {
-                pixels = QByteArray(reinterpret_cast<const char*>(xcb_get_image_data(image)),
-                                    xcb_get_image_data_length(image));
+            if (image != nullptr && xcb_get_image_data_length(image) ==
+                                        4 * int{geometry->width} * int{geometry->height}) {
+                pixels = QImage(xcb_get_image_data(image), geometry->width, geometry->height,
+                                QImage::Format_RGB32)
+                             .copy();
             }
             std::free(image);
             std::free(geometry);
             return pixels;
         };
-        QByteArray pixels;
-        QByteArray previous;
-        for (int i = 0; i < 20 && (pixels.isEmpty() || pixels != previous); ++i) {
+        const auto painted = [](const QImage& image) {
+            const auto* first = reinterpret_cast<const QRgb*>(image.constBits());
+            return !image.isNull() && std::any_of(first, first + image.width() * image.height(),
+                                                  [&](QRgb pixel) { return pixel != *first; });
+        };
+        QImage pixels;
+        QImage previous;
+        for (int i = 0; i < 50 && !(painted(pixels) && pixels == previous); ++i) {
             QTest::qWait(300);
             previous = std::exchange(pixels, grab());
         }
         xcb_disconnect(connection);
-        return pixels;
+        return painted(pixels) ? pixels : QImage();
     }
 
-    // The panel's pixels with the clock and the changing sections off and `settings` added,
-    // taken a second after `ready` holds (or 5 s have passed).
-    QByteArray panelWith(const QByteArray& settings, const std::function<bool()>& ready) {
+    // The panel's red (the update badge, the disk alert) cropped to where it is: what an
+    // alert shows, whatever else in the panel moves from one run to the next. Null when
+    // nothing is red (orange, the warning colour, is not).
+    static QImage redInk(const QImage& panel) {
+        QRect bounds;
+        for (int y = 0; y < panel.height(); ++y) {
+            for (int x = 0; x < panel.width(); ++x) {
+                const QRgb pixel = panel.pixel(x, y);
+                if (qRed(pixel) > qGreen(pixel) + 150 && qRed(pixel) > qBlue(pixel) + 150) {
+                    bounds |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return bounds.isEmpty() ? QImage() : panel.copy(bounds);
+    }
+
+    // The red of the panel with the clock and the changing sections off and `settings` added,
+    // once `ready` holds and the panel painted. With `alert`, until red shows (or 15 s
+    // passed); without, a second later: what should not show has had its chance to.
+    QImage alertWith(const QByteArray& settings, const std::function<bool()>& ready, bool alert) {
         writeSettings("[General]\nshowClock=false\nshowCPU=false\nshowGPU=false\n"
                       "showMemory=false\nshowNetwork=false\n" +
                       settings);
-        QByteArray pixels;
+        QImage ink;
         expectCleanExit(runProgram(0, [&](qint64 pid) {
-            for (int i = 0; i < 50 && !ready(); ++i) {
+            QElapsedTimer waited;
+            waited.start();
+            while (!ready() && waited.elapsed() < 15000) {
                 QTest::qWait(100);
             }
-            QTest::qWait(1000);
-            pixels = panelPixels(pid);
+            if (!alert) {
+                QTest::qWait(1000);
+            }
+            do {
+                ink = redInk(panelImage(pid));
+            } while (alert && ink.isNull() && waited.elapsed() < 15000);
         }));
-        EXPECT_FALSE(pixels.isEmpty());
-        return pixels;
+        return ink;
     }
 
     static void expectCleanExit(const Outcome& outcome) {
