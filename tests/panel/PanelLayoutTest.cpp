@@ -1,10 +1,7 @@
 #include "panel/PanelLayout.h"
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/ContextMenuModel.h"
 #include "panel/PanelTestSupport.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -240,19 +237,6 @@ TEST(ContextMenu, ItemsFollowTheUpdateTheSettingsAndTheLauncher) {
                        "Kumo — 天気メモ（未インストール）|---|Trovimo を終了"));
     EXPECT_EQ(items[8].launcherIndex, 1);
     EXPECT_EQ(contextMenuItems({}, settings, {}).size(), 7u) << "up to date: no update item";
-}
-
-TEST(DisplaySettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
-    SettingsStore store(test::scratchDirectory() + QStringLiteral("/panel-settings.conf"));
-    EXPECT_TRUE(DisplaySettings::read(store).alwaysOnTop);
-    store.setBool(QString::fromLatin1(keys::alwaysOnTop), false);
-    store.setBool(QString::fromLatin1(keys::showSelf), true);
-    store.registerDefaults(defaultSettings());
-    const DisplaySettings read = DisplaySettings::read(store);
-    EXPECT_FALSE(read.alwaysOnTop);
-    EXPECT_TRUE(read.showSelf);
-    EXPECT_TRUE(read.showClock);
-    EXPECT_DOUBLE_EQ(read.diskAlertThreshold, 0.9);
 }
 
 } // namespace

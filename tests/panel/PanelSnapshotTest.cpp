@@ -289,14 +289,12 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
             startup.blockElements.at(static_cast<std::size_t>(at - startup.blocks.begin()));
         return std::span(startup.elements).subspan(first, last - first);
     };
-    // No sensors: a line that says so, no graph waiting for ever.
-    for (const PanelElement& element : elementsOf(PanelBlock::sensors)) {
-        EXPECT_FALSE(std::holds_alternative<SparklineElement>(element));
-    }
+    // No sensors: a line that says so and no graph waiting for ever; no battery: a track
+    // without the blue stub that reads as an almost empty battery.
     EXPECT_NE(test::findText(startup, QStringLiteral("センサーが見つかりません")), nullptr);
-    // No battery: a track without a stub that would read as an almost empty battery.
-    for (const PanelElement& element : elementsOf(PanelBlock::battery)) {
-        if (std::holds_alternative<CapacityBarElement>(element)) {
+    for (const PanelBlock block : {PanelBlock::sensors, PanelBlock::battery}) {
+        for (const PanelElement& element : elementsOf(block)) {
+            EXPECT_FALSE(std::holds_alternative<SparklineElement>(element));
             EXPECT_EQ(count(startupImage, elementRect(element), blueish), 0);
         }
     }
@@ -356,14 +354,15 @@ TEST(PanelSnapshotLines, DividersAndMidLinesAreCrispAtEveryScale) {
     inputs.now = afternoon;
     inputs.clock = &japaneseClock();
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
-    const auto first = [&]<typename Element>(Element*) {
-        const auto found =
-            std::find_if(layout.elements.begin(), layout.elements.end(),
-                         [](const auto& e) { return std::holds_alternative<Element>(e); });
-        return elementRect(*found);
-    };
-    const QRectF divider = first(static_cast<DividerElement*>(nullptr));
-    const QRectF graph = first(static_cast<SparklineElement*>(nullptr));
+    QRectF divider; // the first of each
+    QRectF graph;
+    for (const PanelElement& element : layout.elements) {
+        if (divider.isNull() && std::holds_alternative<DividerElement>(element)) {
+            divider = elementRect(element);
+        } else if (graph.isNull() && std::holds_alternative<SparklineElement>(element)) {
+            graph = elementRect(element);
+        }
+    }
     for (const double scale : {1.0, 1.5, 2.0}) {
         SCOPED_TRACE(scale);
         const QImage image = render(layout, theme, scale);
