@@ -97,6 +97,13 @@ void UnixSignalQuitter::drain() {
         return;
     }
     emit signalReceived(last);
+    // A signal during start-up may be taken by a nested event loop (the first frame waiting
+    // for the disk figures), which quit() ends; the main loop starts afresh after it and
+    // would run on. So the quit is asked for again until the main loop has ended too.
+    if (!requeue_.isActive()) {
+        connect(&requeue_, &QTimer::timeout, this, [] { QCoreApplication::quit(); });
+        requeue_.start(50);
+    }
     QCoreApplication::quit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 
@@ -33,6 +34,7 @@ private:
 
     std::array<int, 2> pipe_{-1, -1};
     QSocketNotifier* notifier_ = nullptr;
+    QTimer requeue_;
     bool installed_ = false;
 };
 
