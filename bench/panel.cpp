@@ -1,8 +1,8 @@
 // Painting the whole default panel into an offscreen image, the work of one refresh.
 #include "panel/ClockFormatter.h"
+#include "panel/PaintCache.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QApplication>
 #include <QImage>
@@ -137,13 +137,14 @@ BENCHMARK(BM_PaintElementsOfKind)
     ->Unit(benchmark::kMicrosecond);
 
 // The default panel's elements that `wanted` picks, painted over a finished panel at a
-// device pixel ratio of the argument / 2.
+// device pixel ratio of the first argument / 2; with the second one, by QPainter alone.
 template <typename Pick>
 void paintPicked(benchmark::State& state, Pick wanted, const char* counter) {
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(defaultPanel(), theme);
     QImage image = imageFor(layout, static_cast<double>(state.range(0)) / 2.0);
     PaintCache cache;
+    cache.raster.setEnabled(state.range(1) == 0);
     paintInto(image, layout, theme, cache);
     std::vector<const PanelElement*> picked;
     for (const PanelElement& element : layout.elements) {
@@ -170,8 +171,8 @@ void BM_PaintSparklines(benchmark::State& state) {
         "sparklines");
 }
 BENCHMARK(BM_PaintSparklines)
-    ->Arg(2)
-    ->Arg(4)
+    ->ArgNames({"scale2x", "qpainter"})
+    ->ArgsProduct({{2, 4}, {0, 1}})
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMicrosecond);
 
@@ -186,7 +187,11 @@ void BM_PaintBars(benchmark::State& state) {
         },
         "bars");
 }
-BENCHMARK(BM_PaintBars)->Arg(2)->Arg(4)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintBars)
+    ->ArgNames({"scale2x", "qpainter"})
+    ->ArgsProduct({{2, 4}, {0, 1}})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // The core bars alone, laid out and painted, from a laptop to a large server: the cost of a
 // refresh grows with the number of cores and no faster (see the fitted complexity).
@@ -202,7 +207,7 @@ void BM_LayoutAndPaintCoreBars(benchmark::State& state) {
     PaintCache cache;
     for (auto _ : state) {
         QPainter painter(&image);
-        bars.paint(painter, QRectF(12, 12.3, 166, 20), theme, cache);
+        cache.raster.paint(painter, bars, QRectF(12, 12.3, 166, 20), theme);
         benchmark::DoNotOptimize(image.constBits());
     }
     state.SetComplexityN(state.range(0));

@@ -1,7 +1,8 @@
 // One refresh of the shown panel, as the running program does it every second: a sampling
 // pass over scripted readers, the relayout it triggers and the repaint of what changed, on
 // the offscreen platform. The figures of an idle desktop change a little every second.
-// Beside it, what the clock alone repaints: counters of the repainted area.
+// Beside it, a second with animated values (the refresh, the rolls and the seconds bar's
+// sweep), and what the clock alone repaints: counters of the repainted area.
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -10,8 +11,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPaintEvent>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -156,64 +159,6 @@ void refresh(StatsStore& store, BoottimeClock::time_point& now) {
     refresh(store, now);
 }
 
-void BM_RefreshIdleDesktop(benchmark::State& state) {
-    QTemporaryDir folder;
-    SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
-    settings.registerDefaults(defaultSettings());
-    StatsReaders readers;
-    readers.cpu = std::make_unique<IdleCPU>();
-    if (state.range(0) != 0) {
-        readers.gpu = std::make_unique<IdleGPU>();
-    }
-    readers.memory = std::make_unique<IdleMemory>();
-    readers.network = std::make_unique<IdleNetwork>();
-    readers.networkInfo = std::make_unique<FixedNetworkInfo>();
-    readers.disk = std::make_unique<FixedDisk>();
-    if (state.range(2) != 0) {
-        for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
-            settings.setBool(QLatin1String(key), true);
-        }
-        readers.sensors = std::make_unique<WarmSensors>();
-        readers.battery = std::make_unique<DischargingBattery>();
-        readers.diskActivity = std::make_unique<QuietDisk>();
-    }
-    auto now = BoottimeClock::time_point{86400s};
-    StatsStore store(settings, std::move(readers), std::make_unique<ManualTimer>(),
-                     [&now] { return now; });
-    ContentView view(store, nullptr, settings);
-    view.show();
-    store.start(); // as the application does once the panel shows
-    // Full histories, as after the first minute.
-    for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
-        refresh(store, now);
-        store.awaitDiskReads(1s, false);
-    }
-    // On an idle desktop the panel sleeps a second between refreshes, and whatever else
-    // runs meanwhile takes the caches: "cold" evicts them before every refresh, so what it
-    // measures grows with the code and data a refresh touches, not only its instructions.
-    const bool cold = state.range(1) != 0;
-    std::vector<char> evictor(cold ? 64u << 20 : 0);
-    for (auto _ : state) {
-        if (cold) {
-            state.PauseTiming();
-            for (std::size_t at = 0; at < evictor.size(); at += 64) {
-                evictor[at] = static_cast<char>(evictor[at] + 1);
-            }
-            benchmark::DoNotOptimize(evictor.data());
-            state.ResumeTiming();
-        }
-        measuredRefresh(store, now);
-    }
-}
-// "blocks": temperatures, battery and disk activity shown as well.
-BENCHMARK(BM_RefreshIdleDesktop)
-    ->ArgNames({"gpu", "cold", "blocks"})
-    ->ArgsProduct({{0, 1}, {0, 1}, {0}})
-    ->Args({1, 0, 1})
-    ->Args({1, 1, 1})
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMicrosecond);
-
 // Counts paint events and the pixels they cover.
 class PaintCounter : public QObject {
 public:
@@ -240,6 +185,124 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// A shown panel over scripted readers, its histories full as after the first minute.
+class IdleDesktop {
+public:
+    IdleDesktop(bool gpu, bool blocks, bool animate)
+        : settings_(folder_.filePath(QStringLiteral("Trovimo.conf"))) {
+        settings_.registerDefaults(defaultSettings());
+        if (animate) {
+            settings_.setBool(QLatin1String(keys::animateValues), true);
+        }
+        StatsReaders readers;
+        readers.cpu = std::make_unique<IdleCPU>();
+        if (gpu) {
+            readers.gpu = std::make_unique<IdleGPU>();
+        }
+        readers.memory = std::make_unique<IdleMemory>();
+        readers.network = std::make_unique<IdleNetwork>();
+        readers.networkInfo = std::make_unique<FixedNetworkInfo>();
+        readers.disk = std::make_unique<FixedDisk>();
+        if (blocks) {
+            for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+                settings_.setBool(QLatin1String(key), true);
+            }
+            readers.sensors = std::make_unique<WarmSensors>();
+            readers.battery = std::make_unique<DischargingBattery>();
+            readers.diskActivity = std::make_unique<QuietDisk>();
+        }
+        store_ = std::make_unique<StatsStore>(
+            settings_, std::move(readers), std::make_unique<ManualTimer>(), [this] { return now; });
+        view_ = std::make_unique<ContentView>(*store_, nullptr, settings_);
+        view_->show();
+        store_->start(); // as the application does once the panel shows
+        for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
+            refresh(*store_, now);
+            store_->awaitDiskReads(1s, false);
+        }
+    }
+
+    [[nodiscard]] StatsStore& store() { return *store_; }
+    [[nodiscard]] ContentView& view() { return *view_; }
+
+    BoottimeClock::time_point now{86400s};
+
+private:
+    QTemporaryDir folder_;
+    SettingsStore settings_;
+    std::unique_ptr<StatsStore> store_;
+    std::unique_ptr<ContentView> view_;
+};
+
+void BM_RefreshIdleDesktop(benchmark::State& state) {
+    IdleDesktop desktop(state.range(0) != 0, state.range(2) != 0, false);
+    // On an idle desktop the panel sleeps a second between refreshes, and whatever else
+    // runs meanwhile takes the caches: "cold" evicts them before every refresh, so what it
+    // measures grows with the code and data a refresh touches, not only its instructions.
+    const bool cold = state.range(1) != 0;
+    std::vector<char> evictor(cold ? 64u << 20 : 0);
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            for (std::size_t at = 0; at < evictor.size(); at += 64) {
+                evictor[at] = static_cast<char>(evictor[at] + 1);
+            }
+            benchmark::DoNotOptimize(evictor.data());
+            state.ResumeTiming();
+        }
+        measuredRefresh(desktop.store(), desktop.now);
+    }
+}
+// "blocks": temperatures, battery and disk activity shown as well.
+BENCHMARK(BM_RefreshIdleDesktop)
+    ->ArgNames({"gpu", "cold", "blocks"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {0}})
+    ->Args({1, 0, 1})
+    ->Args({1, 1, 1})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// Timer events anywhere in the program: its wake-ups.
+class WakeCounter : public QObject {
+public:
+    double wakeups = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        wakeups += event->type() == QEvent::Timer ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// A refresh and the second of event loop after it, by name for callgrind as above
+// (`--toggle-collect='*measuredAnimatedSecond*'`).
+[[gnu::noinline]] void measuredAnimatedSecond(StatsStore& store, BoottimeClock::time_point& now) {
+    refresh(store, now);
+    QEventLoop loop;
+    QTimer::singleShot(1s, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A second of the panel with animateValues on: a refresh whose figures roll, and the
+// second of event loop that follows, with the rolls' frames and the seconds bar's sweep.
+// The counters say how often the program woke up and painted per second.
+void BM_AnimatedSecond(benchmark::State& state) {
+    IdleDesktop desktop(true, false, true);
+    PaintCounter paints;
+    WakeCounter wakes;
+    desktop.view().installEventFilter(&paints);
+    QCoreApplication::instance()->installEventFilter(&wakes);
+    for (auto _ : state) {
+        measuredAnimatedSecond(desktop.store(), desktop.now);
+    }
+    QCoreApplication::instance()->removeEventFilter(&wakes);
+    desktop.view().removeEventFilter(&paints);
+    const auto perSecond = benchmark::Counter::kAvgIterations;
+    state.counters["wakeups"] = benchmark::Counter(wakes.wakeups, perSecond);
+    state.counters["paints"] = benchmark::Counter(paints.paints, perSecond);
+}
+BENCHMARK(BM_AnimatedSecond)->Iterations(8)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 // A shown panel whose figures stand still while its wall clock moves on by the argument's
 // seconds between relayouts: 0 should repaint nothing, 1 the seconds bar's rectangle (and

@@ -2,9 +2,9 @@
 // what each section's layout step costs on its own.
 #include "panel/Sections.h"
 #include "panel/ClockFormatter.h"
+#include "panel/PaintCache.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,10 +1,10 @@
 // The measurement sections over hostile samples: any bit pattern in any field (NaN,
 // infinities, negative and enormous counts, odd network names) and any threshold must lay
 // out inside the column, with finite geometry, and paint without a fault.
+#include "panel/PaintCache.h"
 #include "panel/PanelAccessibility.h"
 #include "panel/PanelPainter.h"
 #include "panel/Sections.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "readers/UniqueFd.h"
+#include "core/UniqueFd.h"
 
 #include <QObject>
 

@@ -1,7 +1,6 @@
 #include "panel/CapacityBar.h"
 
 #include "panel/CapsuleTrack.h"
-#include "panel/raster/PaintCache.h"
 
 #include <algorithm>
 
@@ -25,18 +24,22 @@ ColorRole CapacityBar::fillColor(CapacityLevel level) noexcept {
     return ColorRole::blue;
 }
 
-void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
-                        PaintCache& cache) const {
+void CapacityBar::shapes(const QRectF& rect, const Theme& theme,
+                         std::vector<RoundedShape>& out) const {
     const double radius = rect.height() / 2.0;
-    const QRectF fill(rect.left(), rect.top(), filled ? fillWidth(rect.width()) : 0.0,
-                      rect.height());
     // The stub is wider than a very short track.
-    ShapeLayer layer(painter, rect.united(fill), cache.shapes);
-    paintCapsuleTrack(layer, rect, theme);
+    const QRectF fill(rect.left(), rect.top(), fillWidth(rect.width()), rect.height());
+    out.push_back(capsuleTrack(rect, theme));
     if (filled) {
-        layer.fillRoundedRect(fill, std::min(radius, fill.width() / 2.0), radius,
-                              theme.color(fillColor(level)));
+        out.push_back(
+            {fill, std::min(radius, fill.width() / 2.0), radius, theme.color(fillColor(level))});
     }
+}
+
+void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+    std::vector<RoundedShape> all;
+    shapes(rect, theme, all);
+    paintRoundedShapes(painter, all);
 }
 
 } // namespace trovimo

@@ -1,15 +1,16 @@
 #pragma once
 
 #include "panel/CapacityLevel.h"
+#include "panel/RoundedShape.h"
 #include "panel/Theme.h"
 
 #include <QRectF>
 
+#include <vector>
+
 class QPainter;
 
 namespace trovimo {
-
-struct PaintCache;
 
 // One fraction in a capsule track, always with a visible stub so an empty bar still reads
 // as a bar. Without a figure at all (no battery) the track stands alone: a stub would read
@@ -25,7 +26,9 @@ struct CapacityBar {
     // Width of the fill for a track `trackWidth` wide: clamped to the track, at least the stub.
     [[nodiscard]] double fillWidth(double trackWidth) const noexcept;
     [[nodiscard]] static ColorRole fillColor(CapacityLevel level) noexcept;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
+    // The track and the fill in `rect`, back to front, appended to `out`.
+    void shapes(const QRectF& rect, const Theme& theme, std::vector<RoundedShape>& out) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
 
     friend bool operator==(const CapacityBar&, const CapacityBar&) = default;
 };

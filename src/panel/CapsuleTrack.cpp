@@ -1,7 +1,6 @@
 #include "panel/CapsuleTrack.h"
 
 #include "panel/Theme.h"
-#include "panel/raster/ShapeLayer.h"
 
 namespace trovimo {
 namespace {
@@ -10,9 +9,9 @@ constexpr double trackOpacity = 0.5;
 
 } // namespace
 
-void paintCapsuleTrack(ShapeLayer& layer, const QRectF& rect, const Theme& theme) {
+RoundedShape capsuleTrack(const QRectF& rect, const Theme& theme) {
     const double radius = rect.height() / 2.0;
-    layer.fillRoundedRect(rect, radius, radius, theme.color(ColorRole::quaternary), trackOpacity);
+    return {rect, radius, radius, theme.color(ColorRole::quaternary), trackOpacity};
 }
 
 } // namespace trovimo

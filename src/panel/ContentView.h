@@ -2,11 +2,11 @@
 
 #include "panel/ContextMenuModel.h"
 #include "panel/NumberRoller.h"
+#include "panel/PaintCache.h"
 #include "panel/PanelCommands.h"
 #include "panel/PanelLayout.h"
 #include "panel/SecondsBarSweep.h"
 #include "panel/Theme.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QTimer>
 #include <QWidget>

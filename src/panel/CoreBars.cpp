@@ -1,8 +1,7 @@
 #include "panel/CoreBars.h"
 
-#include "panel/raster/PaintCache.h"
-
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -87,27 +86,27 @@ std::vector<CoreBars::Cell> CoreBars::layout(const QSizeF& size, double devicePi
     return cells;
 }
 
-void CoreBars::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
-                     PaintCache& cache) const {
-    const QTransform& device = painter.deviceTransform();
+void CoreBars::shapes(const QRectF& rect, const QTransform& device, const Theme& theme,
+                      std::vector<RoundedShape>& out) const {
     const std::vector<Cell> cells = layout(rect.size(), device.m11(), device.map(rect.topLeft()));
     if (cells.empty()) {
         return;
     }
     const double radius = arrange(values.size(), rect.width()).cornerRadius;
     const QPointF origin = rect.topLeft();
-    // A load above 1 reaches over the top of the track.
-    QRectF area = rect;
-    for (const Cell& cell : cells) {
-        area = area.united(cell.bar.translated(origin));
-    }
-    ShapeLayer layer(painter, area, cache.shapes);
     const QColor track = theme.color(ColorRole::quaternary);
     const QColor bar = theme.color(ColorRole::blue);
+    // A load above 1 reaches over the top of the track.
     for (const Cell& cell : cells) {
-        layer.fillRoundedRect(cell.track.translated(origin), radius, radius, track, 0.5);
-        layer.fillRoundedRect(cell.bar.translated(origin), radius, radius, bar);
+        out.push_back({cell.track.translated(origin), radius, radius, track, 0.5});
+        out.push_back({cell.bar.translated(origin), radius, radius, bar});
     }
+}
+
+void CoreBars::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+    std::vector<RoundedShape> all;
+    shapes(rect, painter.deviceTransform(), theme, all);
+    paintRoundedShapes(painter, all);
 }
 
 } // namespace trovimo

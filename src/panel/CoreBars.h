@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/RoundedShape.h"
 #include "panel/Theme.h"
 
 #include <QRectF>
@@ -8,10 +9,9 @@
 #include <vector>
 
 class QPainter;
+class QTransform;
 
 namespace trovimo {
-
-struct PaintCache;
 
 // One vertical bar per CPU core in equal cells, bottom-aligned.
 //
@@ -53,7 +53,11 @@ struct CoreBars {
     // `deviceOrigin` (in device pixels, possibly between two) at `devicePixelRatio`.
     [[nodiscard]] std::vector<Cell> layout(const QSizeF& size, double devicePixelRatio = 1.0,
                                            QPointF deviceOrigin = {}) const;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
+    // Each cell's track and bar in `rect`, back to front, appended to `out`; `device` (the
+    // painter's device transform) places the snapped edges.
+    void shapes(const QRectF& rect, const QTransform& device, const Theme& theme,
+                std::vector<RoundedShape>& out) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
 
     friend bool operator==(const CoreBars&, const CoreBars&) = default;
 };

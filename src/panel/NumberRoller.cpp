@@ -3,14 +3,6 @@
 #include <QSet>
 
 namespace trovimo {
-namespace {
-
-double easeOut(double t) {
-    const double inverse = 1.0 - t;
-    return 1.0 - inverse * inverse * inverse;
-}
-
-} // namespace
 
 void NumberRoller::observe(const std::vector<PanelElement>& elements, bool animate,
                            Clock::time_point now) {
@@ -59,7 +51,7 @@ std::optional<NumberRoller::Roll> NumberRoller::roll(const QString& id,
         return std::nullopt;
     }
     const double t = std::chrono::duration<double>(elapsed) / duration;
-    return Roll{found->from, easeOut(t)};
+    return Roll{found->from, easing_.valueForProgress(t)};
 }
 
 bool NumberRoller::isRecent(const QString& id, Clock::time_point now,

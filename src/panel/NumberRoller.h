@@ -2,6 +2,7 @@
 
 #include "panel/PanelLayout.h"
 
+#include <QEasingCurve>
 #include <QHash>
 #include <QString>
 
@@ -43,6 +44,7 @@ private:
         bool rolling = false;
     };
     QHash<QString, Entry> entries_;
+    QEasingCurve easing_{QEasingCurve::OutCubic};
 };
 
 } // namespace trovimo

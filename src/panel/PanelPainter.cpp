@@ -1,7 +1,7 @@
 #include "panel/PanelPainter.h"
 
 #include "panel/LineBreaking.h"
-#include "panel/raster/PaintCache.h"
+#include "panel/PaintCache.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -130,6 +130,14 @@ void paintFrame(QPainter& painter, const QRectF& outer, const Theme& theme) {
     painter.restore();
 }
 
+template <typename Gauge>
+void paintAnyGauge(QPainter& painter, const Gauge& gauge, const QRectF& rect, const Theme& theme,
+                   PaintCache& cache) {
+    if (!cache.raster.paint(painter, gauge, rect, theme)) {
+        gauge.paint(painter, rect, theme); // the reference
+    }
+}
+
 } // namespace
 
 QRegion outline(const QSizeF& size) {
@@ -236,14 +244,34 @@ void paintElement(QPainter& painter, const PanelElement& element, const Theme& t
             QRectF(divider->rect.left(), top / ratio, divider->rect.width(), rows / ratio),
             theme.color(ColorRole::separator));
     } else if (const auto* bar = std::get_if<CapacityBarElement>(&element)) {
-        bar->gauge.paint(painter, bar->rect, theme, cache);
+        paintGauge(painter, bar->gauge, bar->rect, theme, cache);
     } else if (const auto* segmented = std::get_if<SegmentedBarElement>(&element)) {
-        segmented->gauge.paint(painter, segmented->rect, theme, cache);
+        paintGauge(painter, segmented->gauge, segmented->rect, theme, cache);
     } else if (const auto* cores = std::get_if<CoreBarsElement>(&element)) {
-        cores->gauge.paint(painter, cores->rect, theme, cache);
+        paintGauge(painter, cores->gauge, cores->rect, theme, cache);
     } else if (const auto* sparkline = std::get_if<SparklineElement>(&element)) {
-        sparkline->gauge.paint(painter, sparkline->rect, theme, cache);
+        paintGauge(painter, sparkline->gauge, sparkline->rect, theme, cache);
     }
+}
+
+void paintGauge(QPainter& painter, const CapacityBar& gauge, const QRectF& rect, const Theme& theme,
+                PaintCache& cache) {
+    paintAnyGauge(painter, gauge, rect, theme, cache);
+}
+
+void paintGauge(QPainter& painter, const SegmentedBar& gauge, const QRectF& rect,
+                const Theme& theme, PaintCache& cache) {
+    paintAnyGauge(painter, gauge, rect, theme, cache);
+}
+
+void paintGauge(QPainter& painter, const CoreBars& gauge, const QRectF& rect, const Theme& theme,
+                PaintCache& cache) {
+    paintAnyGauge(painter, gauge, rect, theme, cache);
+}
+
+void paintGauge(QPainter& painter, const Sparkline& gauge, const QRectF& rect, const Theme& theme,
+                PaintCache& cache) {
+    paintAnyGauge(painter, gauge, rect, theme, cache);
 }
 
 void paintText(QPainter& painter, const TextElement& text, const Theme& theme, PaintCache& cache,

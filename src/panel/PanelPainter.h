@@ -32,6 +32,16 @@ void paintElement(QPainter& painter, const PanelElement& element, const Theme& t
                   NumberRoller::Clock::time_point now = {});
 void paintText(QPainter& painter, const TextElement& text, const Theme& theme, PaintCache& cache,
                const NumberRoller::Roll* roll = nullptr);
+// A gauge through the panel's pixel code, or with QPainter where that does not take it (or
+// is switched off in `cache`).
+void paintGauge(QPainter& painter, const CapacityBar& gauge, const QRectF& rect, const Theme& theme,
+                PaintCache& cache);
+void paintGauge(QPainter& painter, const SegmentedBar& gauge, const QRectF& rect,
+                const Theme& theme, PaintCache& cache);
+void paintGauge(QPainter& painter, const CoreBars& gauge, const QRectF& rect, const Theme& theme,
+                PaintCache& cache);
+void paintGauge(QPainter& painter, const Sparkline& gauge, const QRectF& rect, const Theme& theme,
+                PaintCache& cache);
 
 } // namespace panelPainter
 } // namespace trovimo

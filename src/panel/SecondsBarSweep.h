@@ -9,7 +9,10 @@ namespace trovimo {
 
 // The clock's seconds bar moving linearly from where it stood to its new fraction over the
 // second that follows, one frame per device pixel of travel. The view repaints the bar on
-// each `frameDue` and asks `fraction` what to draw.
+// each `frameDue` and asks `fraction` what to draw. A QVariantAnimation would step at Qt's
+// animation rate, about 60 times a second, all the time values animate: tried, a second of
+// the animated panel cost 1.6 times the instructions and woke the program 72 times instead
+// of 13.
 class SecondsBarSweep : public QObject {
     Q_OBJECT
 public:

@@ -1,7 +1,6 @@
 #include "panel/SegmentedBar.h"
 
 #include "panel/CapsuleTrack.h"
-#include "panel/raster/PaintCache.h"
 
 #include <algorithm>
 
@@ -22,22 +21,22 @@ std::vector<SegmentedBar::PlacedSegment> SegmentedBar::layout(double trackWidth)
     return placed;
 }
 
-void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
-                         PaintCache& cache) const {
+void SegmentedBar::shapes(const QRectF& rect, const Theme& theme,
+                          std::vector<RoundedShape>& out) const {
     const double radius = rect.height() / 2.0;
-    const std::vector<PlacedSegment> placed = layout(rect.width());
+    out.push_back(capsuleTrack(rect, theme));
     // Shares adding up to more than the track run on past its end.
-    QRectF area = rect;
-    for (const PlacedSegment& segment : placed) {
-        area = area.united(segment.rect.translated(rect.topLeft()));
-    }
-    ShapeLayer layer(painter, area, cache.shapes);
-    paintCapsuleTrack(layer, rect, theme);
-    for (const PlacedSegment& segment : placed) {
+    for (const PlacedSegment& segment : layout(rect.width())) {
         const QRectF shape = segment.rect.translated(rect.topLeft());
-        layer.fillRoundedRect(shape, std::min(radius, shape.width() / 2.0), radius,
-                              theme.color(segment.color));
+        out.push_back(
+            {shape, std::min(radius, shape.width() / 2.0), radius, theme.color(segment.color)});
     }
+}
+
+void SegmentedBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+    std::vector<RoundedShape> all;
+    shapes(rect, theme, all);
+    paintRoundedShapes(painter, all);
 }
 
 } // namespace trovimo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/RoundedShape.h"
 #include "panel/Theme.h"
 
 #include <QRectF>
@@ -9,8 +10,6 @@
 class QPainter;
 
 namespace trovimo {
-
-struct PaintCache;
 
 // Several coloured shares side by side in one capsule track, left to right. Shares are not
 // rescaled to fit; each one's width depends on its own fraction alone.
@@ -35,7 +34,9 @@ struct SegmentedBar {
     // The visible segments' rectangles in a track of `trackWidth`, origin at the track's
     // top-left corner.
     [[nodiscard]] std::vector<PlacedSegment> layout(double trackWidth) const;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
+    // The track and the visible segments in `rect`, back to front, appended to `out`.
+    void shapes(const QRectF& rect, const Theme& theme, std::vector<RoundedShape>& out) const;
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
 
     friend bool operator==(const SegmentedBar&, const SegmentedBar&) = default;
 };

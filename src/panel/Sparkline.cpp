@@ -1,7 +1,8 @@
 #include "panel/Sparkline.h"
 
-#include "panel/raster/PaintCache.h"
-#include "panel/raster/SparklineRaster.h"
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,43 @@ namespace {
 
 // How far a sharp turn's mitre may reach, in half line widths.
 constexpr double miterCap = 4.0;
+
+// The area under the line and the line itself, in frame coordinates.
+void paintSeries(QPainter& painter, const Sparkline& sparkline, const QSizeF& size,
+                 const Theme& theme) {
+    const std::vector<QPointF> line = sparkline.points(size);
+    if (line.size() < 2) {
+        return;
+    }
+    const QColor series = theme.color(sparkline.color);
+    QLinearGradient gradient(QPointF(0.0, 0.0), QPointF(0.0, size.height()));
+    QColor top = series;
+    top.setAlphaF(static_cast<float>(series.alphaF() * Sparkline::areaTopOpacity));
+    QColor bottom = series;
+    bottom.setAlphaF(static_cast<float>(series.alphaF() * Sparkline::areaBottomOpacity));
+    gradient.setColorAt(0.0, top);
+    gradient.setColorAt(1.0, bottom);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    // The area's only slanted edge lies under the opaque line drawn next, so it needs no
+    // antialiasing of its own, which is most of the cost of filling it.
+    const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.drawPolygon(sparkline.area(size));
+    painter.setRenderHint(QPainter::Antialiasing, antialiased);
+
+    const QPolygonF outline = Sparkline::ribbon(line, Sparkline::lineWidth / 2.0);
+    if (!outline.isEmpty()) {
+        painter.setBrush(series);
+        painter.drawPolygon(outline, Qt::WindingFill);
+    } else {
+        QPen stroke(series, Sparkline::lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
+        stroke.setMiterLimit(10.0);
+        painter.setPen(stroke);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    }
+}
 
 } // namespace
 
@@ -96,9 +134,46 @@ QPolygonF Sparkline::outline(const QSizeF& size) const {
     return line.empty() ? QPolygonF() : ribbon(line, lineWidth / 2.0);
 }
 
-void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme,
-                      PaintCache& cache) const {
-    paintSparkline(painter, *this, rect, theme, cache.sparklines);
+void Sparkline::paintTrack(QPainter& painter, const QRectF& frame, const Theme& theme) {
+    const QColor track = theme.color(ColorRole::quaternary);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(track);
+    painter.setOpacity(0.3);
+    painter.drawRoundedRect(frame, cornerRadius, cornerRadius);
+    painter.setOpacity(1.0);
+
+    // A point wide, on whole device rows (the frame starts on one): a line across two rows
+    // would show as two at half strength (a 14-point graph's middle at 1x is a pixel edge).
+    const double ratio = painter.deviceTransform().m22();
+    const double rows = std::max(1.0, std::round(ratio));
+    const double top = std::round(frame.height() / 2.0 * ratio - rows / 2.0);
+    const double width = rows / ratio;
+    QPen dashed(track, width, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+    dashed.setMiterLimit(10.0);
+    // Qt measures dash lengths in pen widths: 2 points on, 3 off.
+    dashed.setDashPattern({2.0 / width, 3.0 / width});
+    dashed.setDashOffset(0.0);
+    painter.setPen(dashed);
+    painter.setBrush(Qt::NoBrush);
+    const double middle = (top + rows / 2.0) / ratio;
+    painter.drawLine(QPointF(0.0, middle), QPointF(frame.width(), middle));
+}
+
+void Sparkline::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The frame starts on a whole device pixel: the dashed mid-line stays crisp.
+    const QTransform& device = painter.deviceTransform();
+    const QPointF corner = device.map(rect.topLeft());
+    painter.translate(
+        device.inverted().map(QPointF(std::round(corner.x()), std::round(corner.y()))));
+    const QRectF frame(QPointF(0, 0), rect.size());
+    QPainterPath clip;
+    clip.addRoundedRect(frame, cornerRadius, cornerRadius);
+    painter.setClipPath(clip, Qt::IntersectClip);
+    paintTrack(painter, frame, theme);
+    paintSeries(painter, *this, frame.size(), theme);
+    painter.restore();
 }
 
 } // namespace trovimo

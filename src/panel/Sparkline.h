@@ -12,12 +12,14 @@ class QPainter;
 
 namespace trovimo {
 
-struct PaintCache;
-
 // A history drawn as a filled line graph over a faint background with a dashed mid-line.
 struct Sparkline {
     static constexpr double cornerRadius = 3.0;
     static constexpr double lineWidth = 1.5;
+    // The area under the line: the series colour at these opacities on the frame's top and
+    // bottom edges, in a vertical gradient.
+    static constexpr double areaTopOpacity = 0.3;
+    static constexpr double areaBottomOpacity = 0.02;
 
     std::vector<double> values; // oldest first
     double maxValue = 1.0;      // the value drawn at the top edge
@@ -31,7 +33,10 @@ struct Sparkline {
     // The line as an outline to fill (winding rule), `lineWidth` thick with mitred joins;
     // empty without points or where two points coincide.
     [[nodiscard]] QPolygonF outline(const QSizeF& size) const;
-    void paint(QPainter& painter, const QRectF& rect, const Theme& theme, PaintCache& cache) const;
+    // The track, the area and the line in `rect`, cut to the rounded frame.
+    void paint(QPainter& painter, const QRectF& rect, const Theme& theme) const;
+    // The faint rounded track with its dashed mid-line in `frame` (at the origin).
+    static void paintTrack(QPainter& painter, const QRectF& frame, const Theme& theme);
 
     // The polyline `line` as a filled outline reaching `halfWidth` to each side, each vertex
     // pushed out along its mitre, very sharp turns capped like a stroker's mitre limit;

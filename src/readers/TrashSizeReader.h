@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/UniqueFd.h"
 #include "model/TrashSource.h"
-#include "readers/UniqueFd.h"
 
 #include <chrono>
 #include <cstdint>

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QRegion>
 #include <QWindow>
 
 #include <algorithm>
@@ -62,6 +61,60 @@ xcb_get_property_cookie_t askProperty(xcb_connection_t* connection, xcb_window_t
 constexpr std::uint32_t iconicState = 3;
 constexpr std::uint32_t stackingLimit = 4096;
 
+// The frames of our window and of those stacked above it (`stacking` runs bottom to top),
+// in one more round trip.
+void gatherAbove(X11VisibilityFacts& facts, xcb_window_t window, XcbWindowSystem& x,
+                 const std::vector<std::uint32_t>& stacking) {
+    using Atom = XcbWindowSystem::Atom;
+    xcb_connection_t* connection = x.connection();
+    struct Pending {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_translate_coordinates_cookie_t origin;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_get_property_cookie_t state;
+        xcb_get_property_cookie_t desktop;
+        xcb_get_property_cookie_t extents;
+    };
+    const auto ours = std::find(stacking.begin(), stacking.end(), window);
+    std::vector<Pending> pending;
+    pending.reserve(static_cast<std::size_t>(std::distance(ours, stacking.end())));
+    for (auto candidate = ours; candidate != stacking.end(); ++candidate) {
+        pending.push_back({
+            xcb_get_window_attributes(connection, *candidate),
+            xcb_translate_coordinates(connection, *candidate, x.root(), 0, 0),
+            xcb_get_geometry(connection, *candidate),
+            askProperty(connection, *candidate, x.atom(Atom::netWmState), 64),
+            askProperty(connection, *candidate, x.atom(Atom::netWmDesktop), 1),
+            askProperty(connection, *candidate, x.atom(Atom::netFrameExtents), 4),
+        });
+    }
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        const auto attributes =
+            take(xcb_get_window_attributes_reply, connection, pending[i].attributes);
+        const auto origin = take(xcb_translate_coordinates_reply, connection, pending[i].origin);
+        const auto geometry = take(xcb_get_geometry_reply, connection, pending[i].geometry);
+        const auto state = values32(take(xcb_get_property_reply, connection, pending[i].state));
+        const auto desktop = first32(take(xcb_get_property_reply, connection, pending[i].desktop));
+        const auto extents = values32(take(xcb_get_property_reply, connection, pending[i].extents));
+        if (!attributes || !origin || !geometry) {
+            continue; // gone meanwhile
+        }
+        const QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+        if (i == 0) {
+            facts.frame = frame; // frameless: what is drawn is the client window itself
+            continue;
+        }
+        X11VisibilityFacts::Above above{frame, attributes->map_state == XCB_MAP_STATE_VIEWABLE,
+                                        contains(state, x.atom(Atom::netWmStateHidden)), desktop,
+                                        std::nullopt};
+        if (extents.size() == 4) { // left, right, top, bottom
+            above.extents = QMargins(static_cast<int>(extents[0]), static_cast<int>(extents[2]),
+                                     static_cast<int>(extents[1]), static_cast<int>(extents[3]));
+        }
+        facts.above.push_back(above);
+    }
+}
+
 } // namespace
 
 MainWindowVisibility::MainWindowVisibility(QObject* parent) : QObject(parent) {
@@ -84,20 +137,6 @@ void MainWindowVisibility::setWindow(QWidget* window) {
     mainWindow_ = window;
 }
 
-bool MainWindowVisibility::isFullyCovered(const QRect& ours, std::span<const QRect> above) {
-    if (ours.isEmpty()) {
-        return false;
-    }
-    QRegion uncovered(ours);
-    for (const QRect& frame : above) {
-        uncovered -= frame;
-        if (uncovered.isEmpty()) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool MainWindowVisibility::isMainWindowVisible() {
     QWidget* window = mainWindow_ ? mainWindow_->window() : nullptr;
     if (window == nullptr) {
@@ -116,8 +155,6 @@ bool MainWindowVisibility::isMainWindowVisible() {
 }
 
 bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
-    using Atom = XcbWindowSystem::Atom;
-    xcb_connection_t* connection = x.connection();
     const auto id = static_cast<xcb_window_t>(window.winId());
     if (id != trackedWindow_) {
         trackedWindow_ = id;
@@ -128,8 +165,16 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
         ++cachedAnswers_;
         return true;
     }
-    answerHolds_ = false;
     cachedAnswers_ = 0;
+    const VisibilityAnswer answer = decideVisibility(gatherFacts(id, x), source_);
+    answerHolds_ = answer.holds;
+    return answer.visible;
+}
+
+X11VisibilityFacts MainWindowVisibility::gatherFacts(std::uint32_t window, XcbWindowSystem& x) {
+    using Atom = XcbWindowSystem::Atom;
+    xcb_connection_t* connection = x.connection();
+    const auto id = static_cast<xcb_window_t>(window);
 
     // Everything asked at once: one round trip per tick.
     const auto attributesCookie = xcb_get_window_attributes(connection, id);
@@ -150,12 +195,14 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
     const auto attributes = take(xcb_get_window_attributes_reply, connection, attributesCookie);
     const auto wmState = first32(take(xcb_get_property_reply, connection, wmStateCookie));
     const auto netState = values32(take(xcb_get_property_reply, connection, netStateCookie));
-    const auto desktop = first32(take(xcb_get_property_reply, connection, desktopCookie));
-    const auto current = first32(take(xcb_get_property_reply, connection, currentCookie));
+    X11VisibilityFacts facts;
+    facts.desktop = first32(take(xcb_get_property_reply, connection, desktopCookie));
+    facts.currentDesktop = first32(take(xcb_get_property_reply, connection, currentCookie));
     const auto compositor = take(xcb_get_selection_owner_reply, connection, compositorCookie);
     const auto geometry = take(xcb_get_geometry_reply, connection, geometryCookie);
     const auto stacking = values32(take(xcb_get_property_reply, connection, stackingCookie));
     const auto root = take(xcb_get_window_attributes_reply, connection, rootCookie);
+
     // Root property changes (stacking list, workspace) end a held answer; ask for them once
     // (our event mask on the root is ours alone, other clients keep theirs).
     const bool rootWatched = root && (root->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0;
@@ -164,116 +211,32 @@ bool MainWindowVisibility::isVisibleOnX11(QWidget& window, XcbWindowSystem& x) {
         xcb_change_window_attributes(connection, x.root(), XCB_CW_EVENT_MASK, &mask);
         xcb_flush(connection);
     }
-
-    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
-        return false; // minimised or on another workspace, for most window managers
-    }
+    facts.viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
     // Qt selects no VisibilityChange and drops whatever it did not select itself when its
     // window flags change: select it again whenever it is missing. What happened meanwhile
     // was not reported, so the old answer no longer holds.
-    if ((attributes->your_event_mask & XCB_EVENT_MASK_VISIBILITY_CHANGE) == 0) {
+    if (facts.viewable && (attributes->your_event_mask & XCB_EVENT_MASK_VISIBILITY_CHANGE) == 0) {
         const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
         xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(connection);
         fullyObscured_ = false;
     }
-    // Compositing window managers keep minimised windows mapped for their previews.
-    if (wmState == iconicState || contains(netState, x.atom(Atom::netWmStateHidden))) {
-        return false;
+    facts.fullyObscured = fullyObscured_;
+    facts.iconic = wmState == iconicState || contains(netState, x.atom(Atom::netWmStateHidden));
+    facts.compositing = compositor && compositor->owner != XCB_WINDOW_NONE;
+    facts.redirected = !geometry || geometry->depth != x.rootDepth();
+    if (!stacking.empty() && stacking.back() == id) {
+        facts.stacking = X11VisibilityFacts::Stacking::onTop;
+    } else if (contains(stacking, id)) {
+        facts.stacking = X11VisibilityFacts::Stacking::under;
     }
-    if (desktop && current && *desktop != XcbWindowSystem::allDesktops && *desktop != *current) {
-        return false;
+    facts.watched = rootWatched && attributes &&
+                    (attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0 &&
+                    (attributes->your_event_mask & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
+    if (stackingDecides(facts, source_)) {
+        gatherAbove(facts, id, x, stacking);
     }
-
-    // The server reports no covering for a redirected window, and it redirects more than
-    // a compositor's windows: a translucent (32-bit) window inside the window manager's
-    // 24-bit frame is redirected implicitly, compositor or not.
-    const bool compositing = compositor && compositor->owner != XCB_WINDOW_NONE;
-    const bool redirected = !geometry || geometry->depth != x.rootDepth();
-    const bool useStacking = source_ == OcclusionSource::stacking ||
-                             (source_ == OcclusionSource::automatic && (compositing || redirected));
-    // The answer may be held while the window is visible with nothing stacked above it and
-    // every change that could cover it is reported to us.
-    const bool onTop = !stacking.empty() && stacking.back() == id;
-    const bool watched = rootWatched &&
-                         (attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0 &&
-                         (attributes->your_event_mask & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
-    bool visible = true;
-    if (useStacking) {
-        visible = !isCoveredByStacking(id, x, current.value_or(0), stacking);
-    } else {
-        visible = !fullyObscured_;
-    }
-    answerHolds_ = visible && onTop && watched;
-    return visible;
-}
-
-bool MainWindowVisibility::isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x,
-                                               std::uint32_t currentDesktop,
-                                               const std::vector<std::uint32_t>& stacking) {
-    using Atom = XcbWindowSystem::Atom;
-    xcb_connection_t* connection = x.connection();
-    const auto ours = std::find(stacking.begin(), stacking.end(), window);
-    if (ours == stacking.end()) {
-        return false; // not managed (yet), or no such list: nothing to go by
-    }
-    if (std::next(ours) == stacking.end()) {
-        return false; // on top of everything (the pinned panel's usual place)
-    }
-
-    // The list runs from bottom to top: what follows ours lies above it.
-    struct Pending {
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_translate_coordinates_cookie_t origin;
-        xcb_get_geometry_cookie_t geometry;
-        xcb_get_property_cookie_t state;
-        xcb_get_property_cookie_t desktop;
-        xcb_get_property_cookie_t extents;
-    };
-    std::vector<xcb_window_t> candidates(ours, stacking.end());
-    std::vector<Pending> pending;
-    pending.reserve(candidates.size());
-    for (const xcb_window_t candidate : candidates) {
-        pending.push_back({
-            xcb_get_window_attributes(connection, candidate),
-            xcb_translate_coordinates(connection, candidate, x.root(), 0, 0),
-            xcb_get_geometry(connection, candidate),
-            askProperty(connection, candidate, x.atom(Atom::netWmState), 64),
-            askProperty(connection, candidate, x.atom(Atom::netWmDesktop), 1),
-            askProperty(connection, candidate, x.atom(Atom::netFrameExtents), 4),
-        });
-    }
-
-    QRect ourFrame;
-    std::vector<QRect> frames;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-        const auto attributes =
-            take(xcb_get_window_attributes_reply, connection, pending[i].attributes);
-        const auto origin = take(xcb_translate_coordinates_reply, connection, pending[i].origin);
-        const auto geometry = take(xcb_get_geometry_reply, connection, pending[i].geometry);
-        const auto state = values32(take(xcb_get_property_reply, connection, pending[i].state));
-        const auto desktop = first32(take(xcb_get_property_reply, connection, pending[i].desktop));
-        const auto extents = values32(take(xcb_get_property_reply, connection, pending[i].extents));
-        if (!attributes || !origin || !geometry) {
-            continue; // gone meanwhile
-        }
-        QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        if (i == 0) {
-            ourFrame = frame; // frameless: what is drawn is the client window itself
-            continue;
-        }
-        if (attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
-            contains(state, x.atom(Atom::netWmStateHidden)) ||
-            (desktop && *desktop != XcbWindowSystem::allDesktops && *desktop != currentDesktop)) {
-            continue;
-        }
-        if (extents.size() == 4) { // left, right, top, bottom
-            frame.adjust(-static_cast<int>(extents[0]), -static_cast<int>(extents[2]),
-                         static_cast<int>(extents[1]), static_cast<int>(extents[3]));
-        }
-        frames.push_back(frame);
-    }
-    return isFullyCovered(ourFrame, frames);
+    return facts;
 }
 
 bool MainWindowVisibility::nativeEventFilter(const QByteArray& eventType, void* message,

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "window/X11VisibilityFacts.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QPointer>
-#include <QRect>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
-#include <span>
-#include <vector>
 
 namespace trovimo {
 
@@ -21,12 +20,7 @@ class XcbWindowSystem;
 class MainWindowVisibility : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
-    // How being covered is found out on X11. The X server reports it (VisibilityNotify)
-    // only for windows drawn straight to the screen; a redirected window (every window
-    // under a compositor, and a translucent window in any case) never gets the report,
-    // so the frames of the windows stacked above are compared instead. `automatic`
-    // picks by the window's depth and the compositor's presence.
-    enum class OcclusionSource { automatic, visibilityEvents, stacking };
+    using OcclusionSource = trovimo::OcclusionSource;
 
     explicit MainWindowVisibility(QObject* parent = nullptr);
     ~MainWindowVisibility() override;
@@ -40,16 +34,13 @@ public:
 
     void setOcclusionSource(OcclusionSource source) noexcept { source_ = source; }
 
-    // Whether the rectangles together cover `ours` completely.
-    [[nodiscard]] static bool isFullyCovered(const QRect& ours, std::span<const QRect> above);
-
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     bool isVisibleOnX11(QWidget& window, XcbWindowSystem& x);
-    // `stacking`: the window manager's client list, bottom to top.
-    bool isCoveredByStacking(std::uint32_t window, XcbWindowSystem& x, std::uint32_t currentDesktop,
-                             const std::vector<std::uint32_t>& stacking);
+    // What the server says now, in one round trip (two where the stacking order decides);
+    // keeps the events that end a held answer selected.
+    X11VisibilityFacts gatherFacts(std::uint32_t window, XcbWindowSystem& x);
 
     OcclusionSource source_ = OcclusionSource::automatic;
     QPointer<QWidget> mainWindow_;

@@ -1,9 +1,10 @@
 #include "panel/CapacityBar.h"
 #include "panel/CoreBars.h"
+#include "panel/PaintCache.h"
+#include "panel/PanelPainter.h"
 #include "panel/PanelTestSupport.h"
 #include "panel/SegmentedBar.h"
 #include "panel/Sparkline.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QImage>
 #include <QPainter>
@@ -71,8 +72,8 @@ TEST(CoreBars, BarHeightsFollowLoadsWithTwoPointMinimum) {
 }
 
 // Busy and idle cores alternate, so a core whose bar bleeds into its neighbour's pixels or
-// is lost between them shows up, at every scale; a fractional strip top, as the panel's
-// text rows leave it, for good measure.
+// is lost between them shows up, at every scale and by both ways of painting; a fractional
+// strip top, as the panel's text rows leave it, for good measure.
 class CoreBarsCount : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(CoreBarsCount, EveryCoreShowsInPixelsOfItsOwnInsideTheStrip) {
@@ -83,34 +84,39 @@ TEST_P(CoreBarsCount, EveryCoreShowsInPixelsOfItsOwnInsideTheStrip) {
     const CoreBars bars{loads};
     const Theme theme = Theme::light();
     const QRectF strip(12, 30.3, 166, 20);
-    for (const double scale : {1.0, 1.5, 2.0}) {
-        SCOPED_TRACE(scale);
-        PaintCache cache;
-        const QImage image = test::canvas(
-            {190, 60}, scale, [&](QPainter& painter) { bars.paint(painter, strip, theme, cache); });
-        const QRect inside = QRectF(strip.topLeft() * scale, strip.size() * scale).toAlignedRect();
-        int outside = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                outside += !inside.contains(x, y) && qAlpha(image.pixel(x, y)) != 0 ? 1 : 0;
+    for (const bool raster : {true, false}) {
+        for (const double scale : {1.0, 1.5, 2.0}) {
+            SCOPED_TRACE(testing::Message() << scale << (raster ? "x, pixel code" : "x, QPainter"));
+            PaintCache cache;
+            cache.raster.setEnabled(raster);
+            const QImage image = test::canvas({190, 60}, scale, [&](QPainter& painter) {
+                panelPainter::paintGauge(painter, bars, strip, theme, cache);
+            });
+            const QRect inside =
+                QRectF(strip.topLeft() * scale, strip.size() * scale).toAlignedRect();
+            int outside = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    outside += !inside.contains(x, y) && qAlpha(image.pixel(x, y)) != 0 ? 1 : 0;
+                }
             }
-        }
-        EXPECT_EQ(outside, 0);
+            EXPECT_EQ(outside, 0);
 
-        const auto cells = bars.layout(strip.size(), scale, strip.topLeft() * scale);
-        ASSERT_EQ(cells.size(), loads.size());
-        int unseen = 0;
-        for (std::size_t core = 0; core < cells.size(); ++core) {
-            const QRectF track = cells[core].track.translated(strip.topLeft());
-            // The middle of the core's own columns, a quarter down its row: above an idle
-            // core's stub, inside a busy core's bar.
-            const QPoint probe(static_cast<int>(std::floor(track.center().x() * scale)),
-                               static_cast<int>((track.top() + track.height() / 4) * scale));
-            const QRgb pixel = image.pixel(probe);
-            const bool blue = qAlpha(pixel) > 200 && qBlue(pixel) > qRed(pixel) + 100;
-            unseen += blue == (loads[core] > 0.5) ? 0 : 1;
+            const auto cells = bars.layout(strip.size(), scale, strip.topLeft() * scale);
+            ASSERT_EQ(cells.size(), loads.size());
+            int unseen = 0;
+            for (std::size_t core = 0; core < cells.size(); ++core) {
+                const QRectF track = cells[core].track.translated(strip.topLeft());
+                // The middle of the core's own columns, a quarter down its row: above an idle
+                // core's stub, inside a busy core's bar.
+                const QPoint probe(static_cast<int>(std::floor(track.center().x() * scale)),
+                                   static_cast<int>((track.top() + track.height() / 4) * scale));
+                const QRgb pixel = image.pixel(probe);
+                const bool blue = qAlpha(pixel) > 200 && qBlue(pixel) > qRed(pixel) + 100;
+                unseen += blue == (loads[core] > 0.5) ? 0 : 1;
+            }
+            EXPECT_EQ(unseen, 0);
         }
-        EXPECT_EQ(unseen, 0);
     }
 }
 
@@ -137,8 +143,8 @@ TEST(Sparkline, PointsAndArea) {
 TEST(Sparkline, EmptyGraphPaintsItsTrackAndDashes) {
     PaintCache cache;
     const QImage image = test::canvas({120, 40}, 1.0, [&](QPainter& painter) {
-        Sparkline{{7}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20), Theme::light(),
-                                                   cache);
+        panelPainter::paintGauge(painter, Sparkline{{7}, 100, ColorRole::blue},
+                                 QRectF(10, 10, 100, 20), Theme::light(), cache);
     });
     EXPECT_GT(qAlpha(image.pixel(60, 15)), 0);
     int dashed = 0;
@@ -150,11 +156,11 @@ TEST(Sparkline, EmptyGraphPaintsItsTrackAndDashes) {
 }
 
 // A full graph fills its frame up to the rounded corners, which stay cut, at every scale
-// (the layer the series is drawn into follows the device pixels).
-class SparklineCorners : public ::testing::TestWithParam<double> {};
+// (the layer the series is drawn into follows the device pixels) and by both ways of painting.
+class SparklineCorners : public ::testing::TestWithParam<std::tuple<double, bool>> {};
 
 TEST_P(SparklineCorners, FullGraphIsCutAtTheRoundedCorners) {
-    const double scale = GetParam();
+    const auto [scale, raster] = GetParam();
     const Theme theme = Theme::light();
     QImage image(static_cast<int>(120 * scale), static_cast<int>(40 * scale),
                  QImage::Format_ARGB32_Premultiplied);
@@ -163,8 +169,9 @@ TEST_P(SparklineCorners, FullGraphIsCutAtTheRoundedCorners) {
         QPainter painter(&image);
         painter.scale(scale, scale);
         PaintCache cache;
-        Sparkline{{100, 100, 100}, 100, ColorRole::blue}.paint(painter, QRectF(10, 10, 100, 20),
-                                                               theme, cache);
+        cache.raster.setEnabled(raster);
+        panelPainter::paintGauge(painter, Sparkline{{100, 100, 100}, 100, ColorRole::blue},
+                                 QRectF(10, 10, 100, 20), theme, cache);
     }
     const auto at = [&](double x, double y) {
         return qAlpha(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));
@@ -180,7 +187,8 @@ TEST_P(SparklineCorners, FullGraphIsCutAtTheRoundedCorners) {
     EXPECT_EQ(at(60, 32), 0) << "below the frame";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scales, SparklineCorners, ::testing::Values(1.0, 1.5, 2.0));
+INSTANTIATE_TEST_SUITE_P(Scales, SparklineCorners,
+                         ::testing::Combine(::testing::Values(1.0, 1.5, 2.0), ::testing::Bool()));
 
 } // namespace
 } // namespace trovimo

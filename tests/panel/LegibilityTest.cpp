@@ -1,9 +1,9 @@
 // What keeps the panel legible: headline weights in every locale, Japanese line breaks,
 // small symbols on whole pixels.
+#include "panel/PaintCache.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
 #include "panel/PanelTestSupport.h"
-#include "panel/raster/PaintCache.h"
 
 #include <QFontDatabase>
 #include <QGlyphRun>

@@ -1,11 +1,8 @@
 // The shape layer writes rounded rectangles straight into pixels; these tests hold it against
 // QPainter's own antialiased drawRoundedRect of the same shapes, and keep it inside its area.
 #include "panel/raster/ShapeLayer.h"
-#include "panel/CapacityBar.h"
-#include "panel/CoreBars.h"
 #include "panel/PanelTestSupport.h"
-#include "panel/SegmentedBar.h"
-#include "panel/raster/PaintCache.h"
+#include "panel/RoundedShape.h"
 
 #include <QImage>
 #include <QPainter>
@@ -24,14 +21,7 @@ namespace {
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-struct Shape {
-    QRectF rect;
-    double xRadius;
-    double yRadius;
-    QColor color;
-    double opacity;
-};
-using Shapes = std::vector<Shape>;
+using Shapes = std::vector<RoundedShape>;
 using Draw = std::function<void(QPainter&)>;
 
 // A `size` canvas at `scale` filled with `background`, painted by `draw` moved by `offset`.
@@ -45,26 +35,16 @@ QImage canvas(QSizeF size, double scale, QRgb background, QPointF offset, const 
         background);
 }
 
-// As the bars used to paint them: one antialiased drawRoundedRect each.
-void paintDirectly(QPainter& painter, const Shapes& shapes) {
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    for (const Shape& shape : shapes) {
-        painter.setBrush(shape.color);
-        painter.setOpacity(shape.opacity);
-        painter.drawRoundedRect(shape.rect, shape.xRadius, shape.yRadius);
-    }
-}
-
 ShapeLayer::Pixels& pixels() {
     static ShapeLayer::Pixels kept;
     return kept;
 }
 
-void paintLayered(QPainter& painter, const QRectF& area, const Shapes& shapes, bool layered) {
+void paintLayered(QPainter& painter, const QRectF& area, const Shapes& shapes,
+                  bool declined = false) {
     ShapeLayer layer(painter, area, pixels());
-    EXPECT_EQ(layer.layered(), layered);
-    for (const Shape& shape : shapes) {
+    EXPECT_EQ(layer.declined(), declined);
+    for (const RoundedShape& shape : shapes) {
         layer.fillRoundedRect(shape.rect, shape.xRadius, shape.yRadius, shape.color, shape.opacity);
     }
 }
@@ -77,11 +57,11 @@ void paintLayered(QPainter& painter, const QRectF& area, const Shapes& shapes, b
 void expectAlike(const QImage& layered, const QImage& direct, const Shapes& shapes, QSizeF size,
                  double scale, QPointF offset) {
     std::vector<std::pair<QImage, QImage>> masks; // each shape's coverage: rounded, square
-    for (const Shape& shape : shapes) {
+    for (const RoundedShape& shape : shapes) {
         const auto mask = [&](double radius) {
             return canvas(size, scale, 0, offset, [&](QPainter& p) {
-                paintDirectly(p, {{shape.rect, radius * shape.xRadius, radius * shape.yRadius,
-                                   Qt::black, 1.0}});
+                paintRoundedShapes(p, Shapes{{shape.rect, radius * shape.xRadius,
+                                              radius * shape.yRadius, Qt::black, 1.0}});
             });
         };
         masks.emplace_back(mask(1.0), mask(0.0));
@@ -156,9 +136,9 @@ TEST_P(ShapeLayerRaster, MatchesQPainterRoundedRects) {
     const QSizeF size = c.area + QSizeF(2, 2);
     for (const QRgb background : {QRgb(0), qRgb(236, 236, 236)}) {
         const QImage direct = canvas(size, scale, background, offset,
-                                     [&](QPainter& p) { paintDirectly(p, c.shapes); });
+                                     [&](QPainter& p) { paintRoundedShapes(p, c.shapes); });
         const QImage layered = canvas(size, scale, background, offset, [&](QPainter& p) {
-            paintLayered(p, QRectF(QPointF(0, 0), c.area), c.shapes, true);
+            paintLayered(p, QRectF(QPointF(0, 0), c.area), c.shapes);
         });
         expectAlike(layered, direct, c.shapes, size, scale, offset);
     }
@@ -170,30 +150,26 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ShapeLayerRaster,
                                             ::testing::Values(QPointF(1, 1), QPointF(1.37, 0.61))));
 
 // Under a rotation or a shear, for an outsized area, or while another layer is open, the
-// shapes go to the painter as they are.
-TEST(ShapeLayerFallback, PaintsStraightThroughThePainter) {
-    const Shapes& shapes = rasterCases[2].shapes;
-    const auto expectSame = [&](const Draw& prepare, const QRectF& area, bool nested) {
-        const QImage direct = canvas({100, 100}, 1.0, 0, {}, [&](QPainter& p) {
+// layer declines and draws nothing: the shapes are left to QPainter.
+TEST(ShapeLayerFallback, DeclinesWhatItCannotDrawAsQPainterWould) {
+    const auto expectDeclined = [](const Draw& prepare, const QRectF& area, bool nested) {
+        const QImage painted = canvas({100, 100}, 1.0, 0, {}, [&](QPainter& p) {
             prepare(p);
-            paintDirectly(p, shapes);
+            ShapeLayer outer(p, QRectF(0, 0, 100, 100), pixels());
+            if (!nested) {
+                outer.finish();
+            }
+            paintLayered(p, area, rasterCases[2].shapes, true);
         });
-        EXPECT_EQ(canvas({100, 100}, 1.0, 0, {},
-                         [&](QPainter& p) {
-                             prepare(p);
-                             ShapeLayer outer(p, QRectF(0, 0, 100, 100), pixels());
-                             if (!nested) {
-                                 outer.finish();
-                             }
-                             paintLayered(p, area, shapes, false);
-                         }),
-                  direct);
+        EXPECT_EQ(painted, canvas({100, 100}, 1.0, 0, {}, [](QPainter&) {}));
     };
     const QRectF area(0, 0, 42, 20);
-    expectSame([](QPainter& p) { p.setTransform(QTransform(0, 1, -1, 0, 90, 5)); }, area, false);
-    expectSame([](QPainter& p) { p.setTransform(QTransform(1, 0, 0.2, 1, 10, 5)); }, area, false);
-    expectSame([](QPainter&) {}, QRectF(0, 0, 5000, 20), false);
-    expectSame([](QPainter&) {}, area, true);
+    expectDeclined([](QPainter& p) { p.setTransform(QTransform(0, 1, -1, 0, 90, 5)); }, area,
+                   false);
+    expectDeclined([](QPainter& p) { p.setTransform(QTransform(1, 0, 0.2, 1, 10, 5)); }, area,
+                   false);
+    expectDeclined([](QPainter&) {}, QRectF(0, 0, 5000, 20), false);
+    expectDeclined([](QPainter&) {}, area, true);
 }
 
 // Whatever the shape, nothing lands outside the area's device pixels (nor, under the address
@@ -228,7 +204,7 @@ TEST(ShapeLayerBounds, StaysInsideItsArea) {
         for (const QRectF& rect : rects) {
             for (const auto& [rx, ry] : radii) {
                 const QImage painted = canvas({40, 20}, scale, sentinel, {}, [&](QPainter& p) {
-                    paintLayered(p, area, {{rect, rx, ry, Qt::white, 1.0}}, true);
+                    paintLayered(p, area, {{rect, rx, ry, Qt::white, 1.0}});
                 });
                 const bool undefined = std::isnan(rect.x()) || std::isnan(rect.y()) ||
                                        std::isnan(rect.right()) || std::isnan(rect.bottom()) ||
@@ -250,59 +226,11 @@ TEST(ShapeLayerBounds, StaysInsideItsArea) {
     }
     for (const QRectF& empty : {QRectF(4, 4, 0, 10), QRectF(4, 4, 10, -3), QRectF(nan, 4, 9, 9)}) {
         const QImage painted = canvas({40, 20}, 1.0, sentinel, {}, [&](QPainter& p) {
-            paintLayered(p, empty, {{QRectF(0, 0, 40, 20), 3, 3, Qt::white, 1.0}}, false);
+            paintLayered(p, empty, {{QRectF(0, 0, 40, 20), 3, 3, Qt::white, 1.0}});
         });
         EXPECT_EQ(painted.pixel(20, 10), sentinel);
     }
 }
-
-// The bars keep their look: the shapes and colours they painted one by one before.
-class ShapeLayerGauges : public ::testing::TestWithParam<double> {};
-
-TEST_P(ShapeLayerGauges, PaintTheirShapesAsBefore) {
-    const double scale = GetParam();
-    const Theme theme = Theme::light();
-    const QColor track = theme.color(ColorRole::quaternary);
-    const QPointF at(3.5, 2.25);
-    const QRectF cell(at, QSizeF(86, 20));
-    const QRectF capsule(at, QSizeF(90, 6));
-    const CoreBars cores{{0.0, 0.45, 1.0, 0.13}};
-    const SegmentedBar segmented{
-        {{0.5, ColorRole::blue}, {0.01, ColorRole::teal}, {0.2, ColorRole::orange}}};
-
-    Shapes coreShapes;
-    for (const CoreBars::Cell& c : cores.layout(cell.size())) {
-        coreShapes.push_back({c.track.translated(at), 1.5, 1.5, track, 0.5});
-        coreShapes.push_back({c.bar.translated(at), 1.5, 1.5, theme.color(ColorRole::blue), 1});
-    }
-    Shapes segmentShapes = {{capsule, 3, 3, track, 0.5}};
-    for (const SegmentedBar::PlacedSegment& s : segmented.layout(capsule.width())) {
-        const QRectF rect = s.rect.translated(at);
-        segmentShapes.push_back(
-            {rect, std::min(3.0, rect.width() / 2), 3, theme.color(s.color), 1});
-    }
-    const Shapes stubShapes = {{capsule, 3, 3, track, 0.5},
-                               {QRectF(at, QSizeF(4, 6)), 2, 3, theme.color(ColorRole::red), 1}};
-
-    PaintCache cache;
-    const std::tuple<const char*, Shapes, Draw> gauges[] = {
-        {"core bars", coreShapes, [&](QPainter& p) { cores.paint(p, cell, theme, cache); }},
-        {"segmented bar", segmentShapes,
-         [&](QPainter& p) { segmented.paint(p, capsule, theme, cache); }},
-        {"capacity stub", stubShapes, [&](QPainter& p) {
-             CapacityBar{0.01, CapacityLevel::critical}.paint(p, capsule, theme, cache);
-         }}};
-    const QRgb background = theme.background().rgba();
-    for (const auto& [name, shapes, paint] : gauges) {
-        SCOPED_TRACE(name);
-        const QImage direct = canvas({100, 26}, scale, background, {},
-                                     [&](QPainter& p) { paintDirectly(p, shapes); });
-        const QImage layered = canvas({100, 26}, scale, background, {}, paint);
-        expectAlike(layered, direct, shapes, {100, 26}, scale, {});
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Scales, ShapeLayerGauges, ::testing::Values(1.0, 1.5, 2.0));
 
 } // namespace
 } // namespace trovimo

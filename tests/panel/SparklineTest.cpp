@@ -1,11 +1,10 @@
-// The sparkline writes its area and line straight into pixels; these tests hold that raster
-// against Qt's own fills of the same area polygon and line outline.
+// The pixel code writes a sparkline's area and line straight into pixels; these tests hold
+// that raster against the graph's own QPainter drawing and keep it inside its frame.
 #include "panel/Sparkline.h"
 #include "panel/PanelTestSupport.h"
-#include "panel/raster/PaintCache.h"
+#include "panel/raster/Rasterizer.h"
 
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -24,6 +23,13 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
 using test::canvas;
+
+// The pixel code, whatever the environment asks for.
+Rasterizer pixelCode() {
+    Rasterizer raster;
+    raster.setEnabled(true);
+    return raster;
+}
 
 std::vector<double> values(int count, const std::function<double(int)>& value) {
     std::vector<double> result;
@@ -46,37 +52,31 @@ void PrintTo(const RasterCase& c, std::ostream* out) {
 
 class SparklineRaster : public ::testing::TestWithParam<RasterCase> {};
 
-// Inside the rounded frame every pixel matches Qt's fills: closely where no edge of the line
+// TROVIMO_PAINTER=qpainter leaves everything to QPainter.
+TEST(PixelCodeSwitch, TheEnvironmentTurnsItOff) {
+    const QByteArray before = qgetenv("TROVIMO_PAINTER");
+    qputenv("TROVIMO_PAINTER", "qpainter");
+    const Rasterizer off;
+    qputenv("TROVIMO_PAINTER", "");
+    const Rasterizer on;
+    qputenv("TROVIMO_PAINTER", before);
+    EXPECT_FALSE(off.enabled());
+    EXPECT_TRUE(on.enabled());
+}
+
+// Inside the rounded frame every pixel matches QPainter's: closely where no edge of the line
 // passes (track, gradient, the line's solid middle), more loosely on the line's antialiased
 // edges, where the two rasterisers round partial coverage differently.
-TEST_P(SparklineRaster, MatchesQtFillsOfTheAreaAndTheLine) {
+TEST_P(SparklineRaster, MatchesQPainter) {
     const RasterCase& c = GetParam();
     const Theme theme = Theme::light();
     const Sparkline sparkline{c.values, 100, ColorRole::blue};
     const QRectF frame(QPointF(0, 0), c.frame);
     const QImage direct = canvas(c.frame, c.scale, [&](QPainter& p) {
-        PaintCache cache;
-        sparkline.paint(p, frame, theme, cache);
+        EXPECT_TRUE(pixelCode().paint(p, sparkline, frame, theme));
     });
-    // The track alone, then the area and the line as Qt fills them.
-    const QImage reference = canvas(c.frame, c.scale, [&](QPainter& p) {
-        PaintCache cache;
-        Sparkline{{}, 100, ColorRole::blue}.paint(p, frame, theme, cache);
-        const QColor series = theme.color(ColorRole::blue);
-        QColor top = series;
-        top.setAlphaF(series.alphaF() * 0.3f);
-        QColor bottom = series;
-        bottom.setAlphaF(series.alphaF() * 0.02f);
-        QLinearGradient gradient(QPointF(0, 0), QPointF(0, c.frame.height()));
-        gradient.setColorAt(0.0, top);
-        gradient.setColorAt(1.0, bottom);
-        p.setPen(Qt::NoPen);
-        p.setBrush(gradient);
-        p.drawPolygon(sparkline.area(c.frame));
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(series);
-        p.drawPolygon(sparkline.outline(c.frame), Qt::WindingFill);
-    });
+    const QImage reference =
+        canvas(c.frame, c.scale, [&](QPainter& p) { sparkline.paint(p, frame, theme); });
     // Qt's coverage by the line, and by the rounded frame (its corners are left out).
     const auto covered = [&](const QPolygonF& shape) {
         return canvas(c.frame, c.scale, [&](QPainter& p) {
@@ -153,8 +153,7 @@ TEST_P(SparklineSteepJump, LeavesNoGaps) {
     const double scale = GetParam();
     const Sparkline sparkline{{0, 0, 0, 0, 100, 100, 100, 100, 100}, 100, ColorRole::orange};
     const QImage jump = canvas(QSizeF(40, 30), scale, [&](QPainter& p) {
-        PaintCache cache;
-        sparkline.paint(p, QRectF(0, 0, 40, 30), Theme::light(), cache);
+        pixelCode().paint(p, sparkline, QRectF(0, 0, 40, 30), Theme::light());
     });
     const auto alpha = [&](int x, int y) { return qAlpha(jump.pixel(x, y)); };
     ASSERT_LT(alpha(static_cast<int>(30 * scale), static_cast<int>(20 * scale)), 160)
@@ -202,9 +201,8 @@ TEST(SparklineBounds, StaysInsideItsFrame) {
                 for (const double limit : {100.0, 1e-300, 1e300, inf, nan}) {
                     const QImage painted = canvas(frame + QSizeF(8, 8), scale, [&](QPainter& p) {
                         p.fillRect(QRectF(-1, -1, 1e4, 1e4), QColor(sentinel));
-                        PaintCache cache;
-                        Sparkline{set, limit, ColorRole::green}.paint(
-                            p, QRectF(QPointF(4, 4), frame), Theme::light(), cache);
+                        pixelCode().paint(p, Sparkline{set, limit, ColorRole::green},
+                                          QRectF(QPointF(4, 4), frame), Theme::light());
                     });
                     int outside = 0;
                     for (int y = 0; y < painted.height(); ++y) {

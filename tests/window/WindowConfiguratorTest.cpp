@@ -14,8 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace trovimo {
 namespace {
 
@@ -121,26 +119,6 @@ TEST(ConfiguredSnapping, TakingHoldOfTheWindowStopsASnapInProgress) {
     QTest::qWait(200);
     QTest::mouseRelease(&panel, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(panel.pos(), held);
-}
-
-// The union of the frames above must cover all of ours.
-TEST(Coverage, OnlyWhatCoversEverythingCounts) {
-    const std::tuple<const char*, std::vector<QRect>, bool> cases[] = {
-        {"nothing above", {}, false},
-        {"one larger window", {QRect(0, 0, 800, 600)}, true},
-        {"exactly our frame", {QRect(100, 100, 190, 300)}, true},
-        {"two halves", {QRect(0, 0, 195, 600), QRect(195, 0, 400, 600)}, true},
-        {"one pixel column left", {QRect(0, 0, 195, 600), QRect(196, 0, 400, 600)}, false},
-        {"beside us", {QRect(300, 100, 400, 300)}, false},
-    };
-    for (const auto& [name, above, covered] : cases) {
-        EXPECT_EQ(MainWindowVisibility::isFullyCovered(QRect(100, 100, 190, 300), above), covered)
-            << name;
-    }
-}
-
-TEST(CoverageOfNothing, AnEmptyFrameIsNeverCovered) {
-    EXPECT_FALSE(MainWindowVisibility::isFullyCovered(QRect(), std::vector{QRect(0, 0, 8, 6)}));
 }
 
 } // namespace

@@ -20,7 +20,7 @@
 namespace trovimo {
 namespace {
 
-// Larger layers (in device pixels a side) go the direct way.
+// Larger layers (in device pixels a side) are left to QPainter.
 constexpr double largestSide = 4096.0;
 // A layer bigger than this (in pixels) is not kept for the next paint.
 constexpr qsizetype keptPixels = 1 << 18;
@@ -301,11 +301,7 @@ ShapeLayer::ShapeLayer(QPainter& painter, const QRectF& area, Pixels& pixels) : 
         topLeft_ = QPointF((left - device.dx()) / ratio, (top - device.dy()) / ratio);
         return;
     }
-    mode_ = Mode::direct;
-    opacity_ = painter.opacity();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
+    mode_ = Mode::declined;
 }
 
 ShapeLayer::~ShapeLayer() {
@@ -314,7 +310,7 @@ ShapeLayer::~ShapeLayer() {
 
 void ShapeLayer::fillRoundedRect(const QRectF& rect, double xRadius, double yRadius,
                                  const QColor& color, double opacity) {
-    if (mode_ != Mode::layered && mode_ != Mode::direct) {
+    if (mode_ != Mode::layered) {
         return;
     }
     double x0 = rect.left();
@@ -337,12 +333,6 @@ void ShapeLayer::fillRoundedRect(const QRectF& rect, double xRadius, double yRad
         rx = std::min(xRadius, (x1 - x0) / 2.0);
         ry = std::min(yRadius, (y1 - y0) / 2.0);
     }
-    if (mode_ == Mode::direct) {
-        painter_.setBrush(color);
-        painter_.setOpacity(opacity_ * (opacity > 0.0 ? std::min(opacity, 1.0) : 0.0));
-        painter_.drawRoundedRect(QRectF(x0, y0, x1 - x0, y1 - y0), rx, ry);
-        return;
-    }
     const QRgb pixel = brushPixel(color, opacity);
     if (pixel == 0) {
         return;
@@ -359,12 +349,7 @@ void ShapeLayer::fillRoundedRect(const QRectF& rect, double xRadius, double yRad
 }
 
 void ShapeLayer::finish() {
-    const Mode mode = std::exchange(mode_, Mode::finished);
-    if (mode == Mode::direct) {
-        painter_.restore();
-        return;
-    }
-    if (mode != Mode::layered) {
+    if (std::exchange(mode_, Mode::finished) != Mode::layered) {
         return;
     }
     const QRect written = pixels_->written;

@@ -16,11 +16,11 @@ namespace trovimo {
 // rounded rectangle as a curved path through its antialiasing rasteriser, a few thousand
 // instructions even for a bar a handful of pixels tall; the bars redrawn every refresh are
 // a dozen of them. Under a transform other than a scale and a shift, for an outsized area,
-// or while another layer on the same pixels is open, the shapes go to the painter as they
-// are.
+// or while another layer on the same pixels is open, it declines: the shapes are left to
+// QPainter.
 class ShapeLayer {
 public:
-    // The layer's pixels, kept from one paint to the next (see PaintCache), and what has been
+    // The layer's pixels, kept from one paint to the next (see Rasterizer), and what has been
     // written to them.
     class Pixels {
     public:
@@ -59,19 +59,19 @@ public:
 
     // Source-over, in order. Radii are clamped to half the width and height, as QPainter
     // does (a radius at or below zero gives square corners); `opacity` multiplies the
-    // colour's alpha. A rectangle or radius that is NaN draws nothing.
+    // colour's alpha. A rectangle or radius that is NaN draws nothing. Nothing at all once
+    // declined.
     void fillRoundedRect(const QRectF& rect, double xRadius, double yRadius, const QColor& color,
                          double opacity = 1.0);
     // Copies the layer onto the painter; called by the destructor if not before. Nothing is
     // drawn after it.
     void finish();
 
-    // Whether the shapes go into the layer (false: straight to the painter, or nowhere for
-    // an empty area).
-    [[nodiscard]] bool layered() const noexcept { return mode_ == Mode::layered; }
+    // Whether the shapes are left to QPainter.
+    [[nodiscard]] bool declined() const noexcept { return mode_ == Mode::declined; }
 
 private:
-    enum class Mode { layered, direct, nothing, finished };
+    enum class Mode { layered, declined, nothing, finished };
 
     QPainter& painter_;
     Mode mode_ = Mode::nothing;
@@ -79,7 +79,6 @@ private:
     double ratio_ = 1.0;       // device pixels per unit
     QPointF shift_;            // device position of the painter's origin, relative to the layer
     QPointF topLeft_;          // the layer's top-left pixel in the painter's coordinates
-    double opacity_ = 1.0;     // the painter's own, for the direct way
 };
 
 } // namespace trovimo

@@ -212,7 +212,7 @@ QRgb* pixelAt(uchar* bits, qsizetype bytesPerLine, int column, int row) {
     return reinterpret_cast<QRgb*>(bits + row * bytesPerLine) + column;
 }
 
-// Writes the track into `layer` (`ratio` device pixels per point) with what paintSeries
+// Writes the track into `layer` (`ratio` device pixels per point) with what Sparkline::paint()
 // draws over it, column by column and without a painter: the area as Qt fills a polygon
 // without antialiasing (the pixels whose centres lie under the line take their colour from
 // the cached area image), the line as Qt fills its outline with antialiasing.
@@ -330,21 +330,20 @@ void cutCorners(QImage& layer, const SparklineTrack& track) {
 
 } // namespace
 
-void paintSparkline(QPainter& painter, const Sparkline& sparkline, const QRectF& rect,
+bool paintSparkline(QPainter& painter, const Sparkline& sparkline, const QRectF& rect,
                     const Theme& theme, SparklineImages& images) {
     const double ratio = (painter.device() ? painter.device()->devicePixelRatioF() : 1.0) *
                          painter.worldTransform().m22();
     const double columns = std::ceil(rect.width() * ratio);
     const double rows = std::ceil(rect.height() * ratio);
-    // Anything but a plain scale (a rotation, a shear) or an outlandish size goes the
-    // direct way.
+    // Anything but a plain scale (a rotation, a shear) or an outlandish size is left to
+    // QPainter.
     const QTransform& transform = painter.worldTransform();
     const bool layered = transform.isAffine() && transform.m12() == 0.0 && transform.m21() == 0.0 &&
                          transform.m11() == transform.m22() && ratio > 0.0 && columns >= 1.0 &&
                          columns <= 4096.0 && rows >= 1.0 && rows <= 4096.0;
     if (!layered) {
-        paintSparklineClipped(painter, sparkline, rect, theme);
-        return;
+        return false;
     }
     const QSize pixels(static_cast<int>(columns), static_cast<int>(rows));
     const QColor series = theme.color(sparkline.color);
@@ -363,6 +362,7 @@ void paintSparkline(QPainter& painter, const Sparkline& sparkline, const QRectF&
     rasterSeries(layer, cached, kept, sparkline, rect.size(), ratio, series);
     cutCorners(layer, cached);
     painter.drawImage(rect.topLeft(), layer);
+    return true;
 }
 
 } // namespace trovimo

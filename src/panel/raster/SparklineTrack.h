@@ -38,9 +38,4 @@ const SparklineTrack& sparklineTrack(std::vector<SparklineTrack>& kept, const QS
                                      double ratio, const QSizeF& size, const Theme& theme,
                                      const QColor& series);
 
-// The graph with its rounded corners cut by an antialiased clip path, straight onto the
-// painter: slow (Qt fills through a clip mask), for what a layer of pixels does not take.
-void paintSparklineClipped(QPainter& painter, const Sparkline& sparkline, const QRectF& rect,
-                           const Theme& theme);
-
 } // namespace trovimo
