@@ -237,8 +237,9 @@ protected:
     }
 
     // The red of the panel with the clock and the changing sections off and `settings` added,
-    // once `ready` holds and the panel painted. With `alert`, until red shows (or 15 s
-    // passed); without, a second later: what should not show has had its chance to.
+    // once `ready` holds (or 30 s passed) and the panel painted. With `alert`, until red shows
+    // (or 30 s more passed: a loaded machine may take that long to start the panel and its
+    // feed helper); without, a second later: what should not show has had its chance to.
     QImage alertWith(const QByteArray& settings, const std::function<bool()>& ready, bool alert) {
         writeSettings("[General]\nshowClock=false\nshowCPU=false\nshowGPU=false\n"
                       "showMemory=false\nshowNetwork=false\n" +
@@ -247,15 +248,16 @@ protected:
         expectCleanExit(runProgram(0, [&](qint64 pid) {
             QElapsedTimer waited;
             waited.start();
-            while (!ready() && waited.elapsed() < 15000) {
+            while (!ready() && waited.elapsed() < 30000) {
                 QTest::qWait(100);
             }
             if (!alert) {
                 QTest::qWait(1000);
             }
+            waited.restart();
             do {
                 ink = redInk(panelImage(pid));
-            } while (alert && ink.isNull() && waited.elapsed() < 15000);
+            } while (alert && ink.isNull() && waited.elapsed() < 30000);
         }));
         return ink;
     }
