@@ -9,6 +9,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -379,6 +380,20 @@ void ContentView::contextMenuEvent(QContextMenuEvent* event) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
     event->accept();
+}
+
+void ContentView::keyPressEvent(QKeyEvent* event) {
+    // The menu key and Shift+F10 open the context menu, as they do for other desktop windows:
+    // the menu's commands (settings, quit) then need no pointer.
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (!menuKey) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const QPoint centre = rect().center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, centre, mapToGlobal(centre));
+    contextMenuEvent(&menuEvent);
 }
 
 void ContentView::changeEvent(QEvent* event) {

@@ -44,3 +44,14 @@ add_test(NAME WindowTexts.UnderJapaneseLocale
 set_tests_properties(WindowTexts.UnderJapaneseLocale PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;LANGUAGE=ja"
     LABELS app)
+
+# End to end on the compositors users run, each started headless with XWayland (and sway
+# without it, "wayland"). One at a time: each renders in software on the CPUs.
+foreach(_compositor gnome-shell mutter kwin sway weston wayland)
+    string(REPLACE "-" "_" _name "${_compositor}")
+    add_test(NAME app_compositor_${_name}
+             COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/compositor_e2e.sh" ${_compositor}
+                     $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo_window_host>)
+    set_tests_properties(app_compositor_${_name} PROPERTIES
+        TIMEOUT 300 LABELS "app;e2e;compositor" RESOURCE_LOCK compositor)
+endforeach()
