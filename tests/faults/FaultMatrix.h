@@ -164,7 +164,9 @@ protected:
                    QStringLiteral("%1 search --sync --onlyvisible --pid %2 --name ^Trovimo$ %3")
                        .arg(before, QString::number(pid), after)
                        .split(QLatin1Char(' '), Qt::SkipEmptyParts));
-        if (!tool.waitForFinished(10000)) {
+        // The events go on meanwhile (a feed server in this process answers), and a loaded
+        // machine may take long to show a panel starting cold.
+        if (!QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 60000)) {
             tool.kill(); // a panel that never shows
             tool.waitForFinished();
         }
@@ -183,6 +185,9 @@ protected:
     static QImage panelImage(qint64 pid) {
         const auto window =
             static_cast<xcb_window_t>(xdotool(QStringLiteral("mousemove 0 799"), pid).toUInt());
+        if (window == 0) {
+            return QImage();
+        }
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
         const auto grab = [&] {
             QImage pixels;
@@ -237,28 +242,31 @@ protected:
     }
 
     // The red of the panel with the clock and the changing sections off and `settings` added,
-    // once `ready` holds (or 30 s passed) and the panel painted. With `alert`, until red shows
-    // (or 30 s more passed: a loaded machine may take that long to start the panel and its
-    // feed helper); without, a second later: what should not show has had its chance to.
+    // once `ready` holds and the panel painted. With `alert`, until red shows; without, a
+    // second after `ready`: what should not show has had its chance to. A loaded machine may
+    // take long to start the panel cold and its feed helper: each wait ends after a minute.
     QImage alertWith(const QByteArray& settings, const std::function<bool()>& ready, bool alert) {
         writeSettings("[General]\nshowClock=false\nshowCPU=false\nshowGPU=false\n"
                       "showMemory=false\nshowNetwork=false\n" +
                       settings);
         QImage ink;
-        expectCleanExit(runProgram(0, [&](qint64 pid) {
-            QElapsedTimer waited;
-            waited.start();
-            while (!ready() && waited.elapsed() < 30000) {
-                QTest::qWait(100);
-            }
+        QImage panel;
+        const Outcome outcome = runProgram(0, [&](qint64 pid) {
+            (void)QTest::qWaitFor(ready, 60000); // said below when it never held
             if (!alert) {
                 QTest::qWait(1000);
             }
-            waited.restart();
+            QElapsedTimer waited;
+            waited.start();
             do {
-                ink = redInk(panelImage(pid));
-            } while (alert && ink.isNull() && waited.elapsed() < 30000);
-        }));
+                panel = panelImage(pid);
+                ink = redInk(panel);
+            } while ((panel.isNull() || (alert && ink.isNull())) && waited.elapsed() < 60000);
+        });
+        expectCleanExit(outcome);
+        EXPECT_FALSE(panel.isNull() || (alert && ink.isNull()))
+            << (panel.isNull() ? "the panel never showed" : "no alert")
+            << (ready() ? "" : ", never ready") << "; its log: " << outcome.errors.toStdString();
         return ink;
     }
 
