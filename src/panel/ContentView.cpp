@@ -3,6 +3,7 @@
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
+#include "panel/FramePlan.h"
 #include "panel/PanelAccessibility.h"
 #include "panel/PanelPainter.h"
 #include "update/UpdateStore.h"
@@ -41,12 +42,6 @@ int millisecondsToNext(std::chrono::system_clock::time_point now,
     return static_cast<int>(std::max<std::int64_t>(1, (period - remainder).count()));
 }
 
-// The pixels an element may touch: glyphs and antialiased edges reach a little past the
-// laid-out rectangle, and rolling digits slide up to 2 points beyond it.
-QRect damageRect(const PanelElement& element) {
-    return elementRect(element).adjusted(-2, -3, 2, 3).toAlignedRect();
-}
-
 } // namespace
 
 ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore& settings,
@@ -68,7 +63,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     connect(&commands_, &PanelCommands::quitRequested, this, &ContentView::quitRequested);
 
     storeConnections_ = {
-        connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
+        connect(&stats_, &StatsStore::published, this, &ContentView::relayout),
         connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
     };
     if (updates_ != nullptr) {
@@ -148,7 +143,7 @@ void ContentView::setOpaqueBackground(bool opaque) {
 
 PanelInputs ContentView::gatherInputs() const {
     PanelInputs inputs;
-    inputs.stats = StatsSnapshot::capture(stats_);
+    inputs.stats = stats_.snapshot();
     inputs.settings = settings_.display();
     inputs.update = commands_.updateStatus();
     inputs.hovering = hovering_;
@@ -158,40 +153,20 @@ PanelInputs ContentView::gatherInputs() const {
 
 void ContentView::relayout() {
     const PanelInputs inputs = gatherInputs();
-    PanelLayoutResult next = layoutPanel(inputs, theme_);
-    const bool animate = inputs.settings.animateValues;
+    apply(planFrame(layout_, inputs, theme_), inputs.settings.animateValues);
+}
+
+void ContentView::apply(FramePlan plan, bool animate) {
     const auto now = NumberRoller::Clock::now();
-    roller_.observe(next.elements, animate, now);
+    roller_.observe(plan.frame.elements, animate, now);
     if (roller_.isRolling(now) && !rollTimer_.isActive()) {
         rollTimer_.start();
     }
-    lastSettings_ = inputs.settings;
+    animateValues_ = animate;
     const double barBefore = secondsBarFraction();
-
-    // Most refreshes change a few numbers and the graphs; the labels, units and dividers
-    // stay. Repaint only where an element changed, or everything when the arrangement did.
-    QRegion damage;
-    const bool rearranged = next.size != layout_.size || next.blocks != layout_.blocks ||
-                            next.elements.size() != layout_.elements.size();
-    bool changed = rearranged;
-    if (!rearranged) {
-        for (std::size_t index = 0; index < next.elements.size(); ++index) {
-            if (next.elements[index] != layout_.elements[index]) {
-                changed = true;
-                // Uniting regions costs in proportion to their rectangles; a changed value
-                // mostly keeps its place.
-                const QRect before = damageRect(layout_.elements[index]);
-                const QRect after = damageRect(next.elements[index]);
-                damage += before;
-                if (after != before) {
-                    damage += after;
-                }
-            }
-        }
-    }
-    const bool resized = next.size != layout_.size;
+    const bool resized = plan.frame.size != layout_.size;
     const bool hadSecondsBar = layout_.secondsBar.has_value();
-    layout_ = std::move(next);
+    layout_ = std::move(plan.frame);
     if (resized) {
         // With the new layout in place: what a resize sets off may ask for the size hint.
         setFixedSize(layout_.size.toSize());
@@ -207,7 +182,7 @@ void ContentView::relayout() {
             scheduleMinute();
         }
         const auto& bar = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
-        if (rearranged || !hadSecondsBar) {
+        if (plan.rearranged || !hadSecondsBar) {
             sweepSecondsBar(bar.gauge.fraction, 0);
         } else if (bar.gauge.fraction != barBefore) {
             sweepSecondsBar(barBefore, static_cast<int>(std::lround(bar.gauge.fraction * 60.0)));
@@ -217,12 +192,12 @@ void ContentView::relayout() {
         minuteTimer_.stop();
         secondsBarSweep_.stop();
     }
-    if (rearranged) {
+    if (plan.rearranged) {
         update();
-    } else if (changed) {
-        update(damage);
+    } else if (plan.changed) {
+        update(plan.damage);
     }
-    if (changed) {
+    if (plan.changed) {
         emit layoutChanged();
     }
 }
@@ -265,7 +240,7 @@ void ContentView::sweepSecondsBar(double before, int second) {
     const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
     secondsBarSweep_.start(before, element.gauge.fraction, second,
                            element.rect.width() * std::max(1.0, devicePixelRatioF()),
-                           lastSettings_.animateValues);
+                           animateValues_);
 }
 
 double ContentView::secondsBarFraction() const {

@@ -1,15 +1,24 @@
-#include "panel/Sections.h"
+#include "panel/DiskActivitySection.h"
 
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
 namespace trovimo {
+namespace {
+
+constexpr std::string_view diskActivityLabel = "ディスクの読み書き";
+// One character each: they lead the rate rows in the width of the network's arrows.
+constexpr std::string_view readLabel = "読";
+constexpr std::string_view writeLabel = "書";
+
+} // namespace
 
 SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
                                         double width) {
     using namespace sections;
     constexpr double rowSpacing = 4.0;
-    const StatsSnapshot& stats = inputs.stats;
+    const StatsSnapshot& stats = *inputs.stats;
     SectionLayout out;
 
     std::optional<TextElement> device;
@@ -20,12 +29,12 @@ SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& 
         text.color = ColorRole::secondary;
         device = std::move(text);
     }
-    double y = appendSectionHeader(out, theme, 0.0, width, qtext(texts::diskActivityLabel),
-                                   std::move(device));
+    double y =
+        appendSectionHeader(out, theme, 0.0, width, qtext(diskActivityLabel), std::move(device));
 
     // The rates and graphs in the network rows' columns, a character in the arrows' place.
-    const QString read = qtext(texts::readLabel);
-    const QString write = qtext(texts::writeLabel);
+    const QString read = qtext(readLabel);
+    const QString write = qtext(writeLabel);
     constexpr double leadWidth = rateArrowWidth;
     // Before the first sample (and on a home without a disk of its own) both rows read 0 B/s.
     const double readRate = stats.diskActivity ? stats.diskActivity->readBytesPerSecond : 0.0;

@@ -1,37 +1,29 @@
 #include "panel/PanelAccessibility.h"
 
 #include "panel/ContentView.h"
+#include "panel/Sections.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QPointer>
 #include <QStringList>
 
-#include <array>
 #include <optional>
 #include <span>
 
 namespace trovimo {
 namespace {
 
-bool isMeasurementSection(PanelBlock block) {
-    switch (block) {
-    case PanelBlock::cpu:
-    case PanelBlock::gpu:
-    case PanelBlock::memory:
-    case PanelBlock::network:
-    case PanelBlock::disk:
-    case PanelBlock::sensors:
-    case PanelBlock::battery:
-    case PanelBlock::diskActivity:
-    case PanelBlock::self:
-        return true;
-    case PanelBlock::updateBadge:
-    case PanelBlock::clock:
-    case PanelBlock::emptyState:
-        return false;
+// The place of `block` among the measurement sections, if it is one.
+std::optional<std::size_t> sectionIndex(const PanelBlock& block) {
+    const auto* shown = std::get_if<Block>(&block);
+    const std::span<const SectionRow> sections = sectionTable();
+    for (std::size_t index = 0; shown != nullptr && index < sections.size(); ++index) {
+        if (sections[index].block == *shown) {
+            return index;
+        }
     }
-    return false;
+    return std::nullopt;
 }
 
 // The rate rows say their direction with an arrow only; a listener needs it in words.
@@ -46,7 +38,7 @@ QString directionPrefix(Symbol symbol) {
     }
 }
 
-AccessibleSection describe(PanelBlock block, std::span<const PanelElement> elements) {
+AccessibleSection describe(Block block, std::span<const PanelElement> elements) {
     AccessibleSection section;
     section.block = block;
     QStringList values;
@@ -68,12 +60,7 @@ AccessibleSection describe(PanelBlock block, std::span<const PanelElement> eleme
     return section;
 }
 
-constexpr std::array sectionBlocks{
-    PanelBlock::cpu,     PanelBlock::gpu,          PanelBlock::memory,
-    PanelBlock::network, PanelBlock::disk,         PanelBlock::sensors,
-    PanelBlock::battery, PanelBlock::diskActivity, PanelBlock::self};
-
-std::optional<AccessibleSection> currentSection(const ContentView* view, PanelBlock block) {
+std::optional<AccessibleSection> currentSection(const ContentView* view, Block block) {
     if (view == nullptr) {
         return std::nullopt;
     }
@@ -88,7 +75,7 @@ std::optional<AccessibleSection> currentSection(const ContentView* view, PanelBl
 // One section: a read-only text with no children of its own.
 class AccessibleSectionInterface : public QAccessibleInterface {
 public:
-    AccessibleSectionInterface(ContentView* view, PanelBlock block) : view_(view), block_(block) {}
+    AccessibleSectionInterface(ContentView* view, Block block) : view_(view), block_(block) {}
 
     bool isValid() const override { return !view_.isNull(); }
     QObject* object() const override { return nullptr; }
@@ -143,11 +130,11 @@ public:
         return state;
     }
 
-    PanelBlock block() const noexcept { return block_; }
+    Block block() const noexcept { return block_; }
 
 private:
     QPointer<ContentView> view_;
-    PanelBlock block_;
+    Block block_;
 };
 
 // The panel with its shown sections as children. Qt owns it (created through the factory,
@@ -155,9 +142,9 @@ private:
 class AccessiblePanel : public QAccessibleWidget {
 public:
     explicit AccessiblePanel(ContentView* view) : QAccessibleWidget(view, QAccessible::Client) {
-        for (std::size_t index = 0; index < sectionBlocks.size(); ++index) {
-            auto* child = new AccessibleSectionInterface(view, sectionBlocks[index]);
-            childIds_[index] = QAccessible::registerAccessibleInterface(child);
+        for (const SectionRow& section : sectionTable()) {
+            auto* child = new AccessibleSectionInterface(view, section.block);
+            childIds_.push_back(QAccessible::registerAccessibleInterface(child));
         }
         announced_ = accessibleSections(view->currentLayout());
         QObject::connect(view, &ContentView::layoutChanged, view, [this] { announceChanges(); });
@@ -177,14 +164,14 @@ public:
 
     int childCount() const override { return static_cast<int>(shown().size()); }
     QAccessibleInterface* child(int index) const override {
-        const std::vector<PanelBlock> blocks = shown();
+        const std::vector<Block> blocks = shown();
         if (index < 0 || index >= static_cast<int>(blocks.size())) {
             return nullptr;
         }
         return childFor(blocks[static_cast<std::size_t>(index)]);
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        const std::vector<PanelBlock> blocks = shown();
+        const std::vector<Block> blocks = shown();
         for (std::size_t index = 0; index < blocks.size(); ++index) {
             if (childFor(blocks[index]) == child) {
                 return static_cast<int>(index);
@@ -205,23 +192,19 @@ public:
 private:
     ContentView* view() const { return static_cast<ContentView*>(widget()); }
 
-    std::vector<PanelBlock> shown() const {
-        std::vector<PanelBlock> blocks;
-        for (const PanelBlock block : view()->currentLayout().blocks) {
-            if (isMeasurementSection(block)) {
-                blocks.push_back(block);
+    std::vector<Block> shown() const {
+        std::vector<Block> blocks;
+        for (const PanelBlock& block : view()->currentLayout().blocks) {
+            if (const std::optional<std::size_t> index = sectionIndex(block)) {
+                blocks.push_back(sectionTable()[*index].block);
             }
         }
         return blocks;
     }
 
-    QAccessibleInterface* childFor(PanelBlock block) const {
-        for (std::size_t index = 0; index < sectionBlocks.size(); ++index) {
-            if (sectionBlocks[index] == block) {
-                return QAccessible::accessibleInterface(childIds_[index]);
-            }
-        }
-        return nullptr;
+    QAccessibleInterface* childFor(Block block) const {
+        const std::optional<std::size_t> index = sectionIndex(block);
+        return index ? QAccessible::accessibleInterface(childIds_.at(*index)) : nullptr;
     }
 
     // Tells a listening screen reader what changed since the last layout pass.
@@ -231,7 +214,7 @@ private:
             return;
         }
         std::vector<AccessibleSection> current = accessibleSections(view()->currentLayout());
-        const auto previous = [this](PanelBlock block) -> const AccessibleSection* {
+        const auto previous = [this](Block block) -> const AccessibleSection* {
             for (const AccessibleSection& section : announced_) {
                 if (section.block == block) {
                     return &section;
@@ -258,7 +241,7 @@ private:
         announced_ = std::move(current);
     }
 
-    std::array<QAccessible::Id, sectionBlocks.size()> childIds_{};
+    std::vector<QAccessible::Id> childIds_; // one per section, in sectionTable()'s order
     std::vector<AccessibleSection> announced_;
 };
 
@@ -275,15 +258,16 @@ std::vector<AccessibleSection> accessibleSections(const PanelLayoutResult& layou
     std::vector<AccessibleSection> sections;
     const std::span<const PanelElement> elements(layout.elements);
     for (std::size_t index = 0; index < layout.blocks.size(); ++index) {
-        const PanelBlock block = layout.blocks[index];
-        if (!isMeasurementSection(block) || index >= layout.blockElements.size()) {
+        const std::optional<std::size_t> section = sectionIndex(layout.blocks[index]);
+        if (!section || index >= layout.blockElements.size()) {
             continue;
         }
         const auto [begin, end] = layout.blockElements[index];
         if (begin > end || end > elements.size()) {
             continue;
         }
-        sections.push_back(describe(block, elements.subspan(begin, end - begin)));
+        sections.push_back(
+            describe(sectionTable()[*section].block, elements.subspan(begin, end - begin)));
     }
     return sections;
 }

@@ -12,7 +12,7 @@ namespace trovimo {
 // What a screen reader hears of one measurement section: the section's label as the name
 // and everything else it shows, in reading order, as the value ("CPU", "45%").
 struct AccessibleSection {
-    PanelBlock block = PanelBlock::cpu;
+    Block block = Block::cpu;
     QString name;
     QString value;
     QRectF rect; // panel coordinates

@@ -5,6 +5,7 @@
 #include "model/StatsStore.h"
 #include "panel/ContentView.h"
 #include "panel/PanelTestSupport.h"
+#include "support/LocalSources.h"
 #include "support/TestSupport.h"
 
 #include <QAccessible>
@@ -23,8 +24,8 @@ class EnglishLocale : public test::EnglishLocaleTest {};
 
 PanelInputs busyMachine() {
     PanelInputs inputs;
-    inputs.settings.showSelf = true;
-    StatsSnapshot& s = inputs.stats;
+    inputs.settings.shown.set(Block::self, true);
+    StatsSnapshot& s = test::stats(inputs);
     s.cpu = CPULoad{0.452, {0.452}};
     s.memory = MemoryStats{11 * gb, 16 * gb,       8 * gb,        2 * gb,
                            1 * gb,  1'200'000'000, 2'100'000'000, MemoryPressure::normal};
@@ -32,8 +33,7 @@ PanelInputs busyMachine() {
     s.networkInfo = NetworkInfo{"wlp2s0", "Wi-Fi", std::string("Home"), std::string("Wi-Fi 6")};
     s.disk = DiskUsage{950'000'000'000, 1000'000'000'000, 40'000'000'000, 30'000'000'000};
     s.selfStats = SelfStats{0.008, 41'200'000};
-    inputs.settings.showSensors = inputs.settings.showBattery = true;
-    inputs.settings.showDiskActivity = true;
+    inputs.settings.shown = BlockSet::all();
     s.sensors = SensorReadings{Temperature{52.4}, std::nullopt, std::nullopt, 1200};
     s.battery = BatteryStatus{76.0, BatteryState::charging, std::nullopt, std::nullopt};
     s.diskActivity = DiskActivity{12'300'000, 0, "nvme0n1"};
@@ -50,22 +50,22 @@ TEST_F(PanelAccessibilityTexts, EachShownSectionReadsWhatItShows) {
     const std::vector<AccessibleSection> sections = accessibleSections(layout);
 
     struct Expected {
-        PanelBlock block;
+        Block block;
         const char* name;
         const char* value;
     };
     const Expected expected[] = {
-        {PanelBlock::cpu, "CPU", "45%"},
-        {PanelBlock::gpu, "GPU", "—"},
-        {PanelBlock::memory, "メモリ",
+        {Block::cpu, "CPU", "45%"},
+        {Block::gpu, "GPU", "—"},
+        {Block::memory, "メモリ",
          "11.0 GB / 16.0 GB、App 8.0G、固定 2.0G、圧縮 1.0G、スワップ 1.2G/2.1G、圧力 正常"},
-        {PanelBlock::network, "ネットワーク", "Wi-Fi 6 · Home、↓ 1.2 MB/s、↑ 48.0 KB/s"},
-        {PanelBlock::disk, "ディスク",
+        {Block::network, "ネットワーク", "Wi-Fi 6 · Home、↓ 1.2 MB/s、↑ 48.0 KB/s"},
+        {Block::disk, "ディスク",
          "残り 50.0 GB、OS 40G、データ 880G、解放可 30G、使用率がしきい値（90%）を超えています"},
-        {PanelBlock::sensors, "温度", "52°C、CPU、52°C、ファン、1,200 rpm"},
-        {PanelBlock::battery, "バッテリー", "76%、充電中"},
-        {PanelBlock::diskActivity, "ディスクの読み書き", "nvme0n1、読、12.3 MB/s、書、0 B/s"},
-        {PanelBlock::self, "Trovimo", "CPU 0.8%・41.2 MB"},
+        {Block::sensors, "温度", "52°C、CPU、52°C、ファン、1,200 rpm"},
+        {Block::battery, "バッテリー", "76%、充電中"},
+        {Block::diskActivity, "ディスクの読み書き", "nvme0n1、読、12.3 MB/s、書、0 B/s"},
+        {Block::self, "Trovimo", "CPU 0.8%・41.2 MB"},
     };
     ASSERT_EQ(sections.size(), std::size(expected)); // neither the badge nor the clock
     double previousBottom = 0.0;
@@ -81,12 +81,11 @@ TEST_F(PanelAccessibilityTexts, EachShownSectionReadsWhatItShows) {
         previousBottom = rect.bottom();
     }
 
-    inputs.settings.showGPU = false;
-    inputs.settings.showClock = false;
+    inputs.settings.shown.set(Block::gpu, false);
+    inputs.settings.shown.set(Block::clock, false);
     EXPECT_EQ(accessibleSections(layoutPanel(inputs, theme)).size(), 8U);
     inputs.settings = DisplaySettings{};
-    inputs.settings.showCPU = inputs.settings.showGPU = inputs.settings.showMemory = false;
-    inputs.settings.showNetwork = inputs.settings.showDisk = false;
+    inputs.settings.shown = {Block::clock};
     EXPECT_TRUE(accessibleSections(layoutPanel(inputs, theme)).empty()); // the clock alone
 }
 
@@ -108,9 +107,9 @@ protected:
         settings = std::make_unique<SettingsStore>(
             test::scratchDirectory() + QStringLiteral("/accessibility-%1.conf").arg(++counter));
         settings->registerDefaults(defaultSettings());
-        StatsReaders readers;
-        readers.cpu = std::make_unique<ScriptedCPU>(&cpuTotal);
-        stats = std::make_unique<StatsStore>(*settings, std::move(readers));
+        stats = std::make_unique<StatsStore>(
+            *settings, test::localSource(readEveryTick(Block::cpu, &Figures::cpu,
+                                                       std::make_unique<ScriptedCPU>(&cpuTotal))));
         view = std::make_unique<ContentView>(*stats, nullptr, *settings);
     }
 
@@ -142,8 +141,8 @@ TEST_F(PanelAccessibilityView, PresentsSectionsAsChildrenThatFollowThePanel) {
     EXPECT_EQ(cpu->text(QAccessible::Description), QStringLiteral("50%"));
 
     // Switching sections on and off changes the children at once.
-    settings->setBool(QString::fromLatin1(keys::showCPU), false);
-    settings->setBool(QString::fromLatin1(keys::showSelf), true);
+    settings->setBool(shownKey(Block::cpu), false);
+    settings->setBool(shownKey(Block::self), true);
     ASSERT_EQ(panel->childCount(), 5);
     EXPECT_EQ(panel->child(0)->text(QAccessible::Name), QStringLiteral("GPU"));
     EXPECT_EQ(panel->child(4)->text(QAccessible::Name), QStringLiteral("Trovimo"));

@@ -51,8 +51,8 @@ PanelInputs busyMachine() {
     PanelInputs inputs;
     inputs.now = afternoon;
     inputs.clock = &japaneseClock();
-    inputs.settings.showSelf = true;
-    StatsSnapshot& s = inputs.stats;
+    inputs.settings.shown.set(Block::self, true);
+    StatsSnapshot& s = test::stats(inputs);
     s.cpu = CPULoad{0.452, {0.9, 0.1, 0.45, 0.7, 0.2, 0.05, 0.6, 0.62}};
     s.cpuHistory = wave(0.4, 0.3, 1.0);
     s.gpu = 0.18;
@@ -223,10 +223,10 @@ TEST_P(PanelSnapshot, PaintsFrameTextsAndGauges) {
 // A disk past its threshold, memory under pressure, a long Wi-Fi name.
 TEST_P(PanelSnapshot, AlertingMachine) {
     PanelInputs inputs = busyMachine();
-    inputs.stats.memory =
+    test::stats(inputs).memory =
         MemoryStats{14 * gb, 16 * gb,       10 * gb,       3 * gb,
                     1 * gb,  3'400'000'000, 4'300'000'000, MemoryPressure::critical};
-    inputs.stats.networkInfo = NetworkInfo{
+    test::stats(inputs).networkInfo = NetworkInfo{
         "wlp2s0", "Wi-Fi", std::string("Cafe Bellevue Guest Network 5G"), std::string("Wi-Fi 6")};
     const PanelLayoutResult layout = layoutPanel(inputs, theme());
     const QImage image = render(layout, theme(), std::get<1>(GetParam()), name("sections-alert"));
@@ -255,11 +255,12 @@ TEST_P(PanelSnapshot, AlertingMachine) {
 // A disk in its warning band, swap unused, wired Ethernet (its kind in the reader's words).
 TEST_P(PanelSnapshot, WarningMachine) {
     PanelInputs inputs = busyMachine();
-    inputs.stats.gpu = 0.27;
-    inputs.stats.memory =
+    test::stats(inputs).gpu = 0.27;
+    test::stats(inputs).memory =
         MemoryStats{9 * gb, 16 * gb, 6 * gb, 2 * gb, 1 * gb, 0, 0, MemoryPressure::warning};
-    inputs.stats.networkInfo = NetworkInfo{"enp3s0", "イーサネット", std::nullopt, std::nullopt};
-    inputs.stats.disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
+    test::stats(inputs).networkInfo =
+        NetworkInfo{"enp3s0", "イーサネット", std::nullopt, std::nullopt};
+    test::stats(inputs).disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
     const PanelLayoutResult layout = layoutPanel(inputs, theme());
     const QImage image = render(layout, theme(), std::get<1>(GetParam()), name("sections-warning"));
 
@@ -277,8 +278,8 @@ TEST_P(PanelSnapshot, WarningMachine) {
 TEST_P(PanelSnapshot, OptionalBlocks) {
     PanelInputs inputs = busyMachine();
     DisplaySettings& shown = inputs.settings;
-    shown.showSensors = shown.showBattery = shown.showDiskActivity = true;
-    StatsSnapshot& s = inputs.stats;
+    shown.shown = BlockSet::all();
+    StatsSnapshot& s = test::stats(inputs);
     s.sensors =
         SensorReadings{Temperature{52.0}, Temperature{88.0, 85.0, 100.0}, Temperature{38.0}, 1200};
     s.cpuTemperatureHistory = wave(0.5, 0.1, 100.0);
@@ -309,8 +310,7 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
     fresh.now = afternoon;
     fresh.clock = &japaneseClock();
     PanelInputs empty = fresh;
-    empty.settings.showClock = empty.settings.showCPU = empty.settings.showGPU = false;
-    empty.settings.showMemory = empty.settings.showNetwork = empty.settings.showDisk = false;
+    empty.settings.shown = {};
     const PanelLayoutResult emptyLayout = layoutPanel(empty, theme());
     const QImage emptyImage = render(emptyLayout, theme(), std::get<1>(GetParam()), name("empty"));
     const QRgb background = pixelAt(emptyImage, {95, emptyLayout.size.height() - 4});
@@ -318,12 +318,14 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
         count(emptyImage, QRectF(12, 12, 166, emptyLayout.size.height() - 24), ink(background)),
         100);
 
-    fresh.settings.showSelf = fresh.settings.showSensors = fresh.settings.showBattery = true;
-    fresh.settings.showDiskActivity = true;
+    fresh.settings.shown.set(Block::self, true);
+    fresh.settings.shown.set(Block::sensors, true);
+    fresh.settings.shown.set(Block::battery, true);
+    fresh.settings.shown.set(Block::diskActivity, true);
     const PanelLayoutResult startup = layoutPanel(fresh, theme());
     const QImage startupImage = render(startup, theme(), std::get<1>(GetParam()), name("startup"));
-    const auto elementsOf = [&](PanelBlock block) {
-        const auto at = std::find(startup.blocks.begin(), startup.blocks.end(), block);
+    const auto elementsOf = [&](Block block) {
+        const auto at = std::find(startup.blocks.begin(), startup.blocks.end(), PanelBlock{block});
         const auto [first, last] =
             startup.blockElements.at(static_cast<std::size_t>(at - startup.blocks.begin()));
         return std::span(startup.elements).subspan(first, last - first);
@@ -331,14 +333,14 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
     // No sensors: a line that says so and no graph waiting for ever; no battery: a track
     // without the blue stub that reads as an almost empty battery.
     EXPECT_NE(test::findText(startup, QStringLiteral("センサーが見つかりません")), nullptr);
-    for (const PanelBlock block : {PanelBlock::sensors, PanelBlock::battery}) {
+    for (const Block block : {Block::sensors, Block::battery}) {
         for (const PanelElement& element : elementsOf(block)) {
             EXPECT_FALSE(std::holds_alternative<SparklineElement>(element));
             EXPECT_EQ(count(startupImage, elementRect(element), blueish), 0);
         }
     }
     // The disk's rate rows in the network rows' columns: texts and graphs start alike.
-    const auto columns = [&](PanelBlock block) {
+    const auto columns = [&](Block block) {
         std::vector<double> lefts;
         for (const PanelElement& element : elementsOf(block)) {
             if (std::holds_alternative<SparklineElement>(element) ||
@@ -349,7 +351,7 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
         }
         return lefts;
     };
-    EXPECT_EQ(columns(PanelBlock::diskActivity), columns(PanelBlock::network));
+    EXPECT_EQ(columns(Block::diskActivity), columns(Block::network));
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, PanelSnapshot,
@@ -442,7 +444,7 @@ TEST(PanelSnapshotRoll, RollingDigitsPaintBetweenOldAndNewText) {
     const NumberRoller::Clock::time_point start{};
     NumberRoller roller;
     roller.observe(layoutPanel(inputs, theme).elements, true, start);
-    inputs.stats.cpu->total = 0.47;
+    test::stats(inputs).cpu->total = 0.47;
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
     roller.observe(layout.elements, true, start);
 
