@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> exitStatus = commandLine.answer()) {
         return *exitStatus;
     }
+    commandLine.exportDisplayOptions();
     // Without any display Qt would abort with a core dump; say what is missing instead.
     if (!isSet("QT_QPA_PLATFORM") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
         std::fputs("Trovimo: ディスプレイがありません（DISPLAY も WAYLAND_DISPLAY も設定されて"

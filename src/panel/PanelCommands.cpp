@@ -58,7 +58,9 @@ QMenu* PanelCommands::contextMenu(QWidget* parent) {
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(item.title);
+        // A title may carry outside text (a feed's version, an application's name): an "&"
+        // in it is shown as it stands, not taken for a shortcut's mark.
+        QAction* action = menu->addAction(QString(item.title).replace(u'&', QStringLiteral("&&")));
         if (item.kind == ContextMenuItem::Kind::toggle) {
             action->setCheckable(true);
             action->setChecked(item.checked);

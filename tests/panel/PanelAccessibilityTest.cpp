@@ -64,7 +64,7 @@ TEST_F(PanelAccessibilityTexts, EachShownSectionReadsWhatItShows) {
          "残り 50.0 GB、OS 40G、データ 880G、解放可 30G、使用率がしきい値（90%）を超えています"},
         {Block::sensors, "温度", "52°C、CPU、52°C、ファン、1,200 rpm"},
         {Block::battery, "バッテリー", "76%、充電中"},
-        {Block::diskActivity, "ディスクの読み書き", "nvme0n1、読み、12.3 MB/s、書き、0 B/s"},
+        {Block::diskActivity, "ディスクの読み書き", "nvme0n1、読、12.3 MB/s、書、0 B/s"},
         {Block::self, "Trovimo", "CPU 0.8%・41.2 MB"},
     };
     ASSERT_EQ(sections.size(), std::size(expected)); // neither the badge nor the clock
