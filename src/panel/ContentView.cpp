@@ -7,9 +7,7 @@
 #include "panel/PanelPainter.h"
 #include "update/UpdateStore.h"
 
-#include <QContextMenuEvent>
 #include <QHelpEvent>
-#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -59,6 +57,8 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setMouseTracking(true);
+    // Reached from the keyboard too (a second start brings it forward with the focus).
+    setFocusPolicy(Qt::StrongFocus);
     // A desktop panel is hardly ever the active window; its controls' tooltips show anyway.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     connect(&commands_, &PanelCommands::openSettingsRequested, this,
@@ -156,7 +156,7 @@ PanelInputs ContentView::gatherInputs() const {
 }
 
 void ContentView::relayout() {
-    const PanelInputs inputs = gatherInputs();
+    PanelInputs inputs = gatherInputs();
     PanelLayoutResult next = layoutPanel(inputs, theme_);
     const bool animate = inputs.settings.animateValues;
     const auto now = NumberRoller::Clock::now();
@@ -164,7 +164,6 @@ void ContentView::relayout() {
     if (roller_.isRolling(now) && !rollTimer_.isActive()) {
         rollTimer_.start();
     }
-    lastSettings_ = inputs.settings;
     const double barBefore = secondsBarFraction();
 
     // Most refreshes change a few numbers and the graphs; the labels, units and dividers
@@ -191,6 +190,10 @@ void ContentView::relayout() {
     const bool resized = next.size != layout_.size;
     const bool hadSecondsBar = layout_.secondsBar.has_value();
     layout_ = std::move(next);
+    inputs_ = std::move(inputs);
+    if (rearranged && focus_.setItems(panelItems(layout_)) && hasFocus()) {
+        emit keyboardFocusChanged();
+    }
     if (resized) {
         // With the new layout in place: what a resize sets off may ask for the size hint.
         setFixedSize(layout_.size.toSize());
@@ -264,7 +267,7 @@ void ContentView::sweepSecondsBar(double before, int second) {
     const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
     secondsBarSweep_.start(before, element.gauge.fraction, second,
                            element.rect.width() * std::max(1.0, devicePixelRatioF()),
-                           lastSettings_.animateValues);
+                           inputs_.settings.animateValues);
 }
 
 double ContentView::secondsBarFraction() const {
@@ -368,17 +371,6 @@ bool ContentView::event(QEvent* event) {
         return true;
     }
     return QWidget::event(event);
-}
-
-QMenu* ContentView::buildContextMenu(QWidget* parent) {
-    return commands_.contextMenu(parent);
-}
-
-void ContentView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu* menu = buildContextMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
-    event->accept();
 }
 
 void ContentView::changeEvent(QEvent* event) {

@@ -4,10 +4,12 @@
 #include "panel/NumberRoller.h"
 #include "panel/PaintCache.h"
 #include "panel/PanelCommands.h"
+#include "panel/PanelFocus.h"
 #include "panel/PanelLayout.h"
 #include "panel/SecondsBarSweep.h"
 #include "panel/Theme.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-class QMenu;
+#include <QMenu>
 
 namespace trovimo {
 
@@ -27,7 +29,8 @@ class UpdateStore;
 // The main window's content: one custom-painted panel. Every change of the store, the
 // update status, a setting or the hover state recomputes the layout; the widget repaints
 // only when the layout actually changed, and the clock's seconds bar repaints only its own
-// rectangle once a second.
+// rectangle once a second. With keyboard focus the arrow keys move through its blocks and
+// controls (nothing is drawn for that: a screen reader follows, see PanelAccessibility).
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -49,6 +52,11 @@ public:
     void setOpaqueBackground(bool opaque);
 
     [[nodiscard]] const PanelLayoutResult& currentLayout() const noexcept { return layout_; }
+    // What the current layout was computed from.
+    [[nodiscard]] const PanelInputs& currentInputs() const noexcept { return inputs_; }
+    [[nodiscard]] const PanelFocus& keyboardFocus() const noexcept { return focus_; }
+    // The context menu while it is open.
+    [[nodiscard]] QMenu* openMenu() const noexcept { return menu_; }
     [[nodiscard]] bool isHovering() const noexcept { return hovering_; }
     // Builds the context menu as it would open now; the caller owns it.
     [[nodiscard]] QMenu* buildContextMenu(QWidget* parent);
@@ -58,6 +66,13 @@ public:
     // Recomputes the layout now (normally driven by the signals it watches).
     void relayout();
     void setHovering(bool hovering);
+    // What a click on the item does (nothing for a block that only shows).
+    void pressItem(const PanelItem& item);
+    // Moves the keyboard to the item and the keyboard focus to the panel.
+    void focusItem(const PanelItem& item);
+    // Opens the context menu at `globalPosition`; opened from the keyboard, its first item
+    // is selected.
+    void openContextMenu(QPoint globalPosition, bool fromKeyboard);
 
     [[nodiscard]] QSize sizeHint() const override;
 
@@ -67,6 +82,10 @@ signals:
     void quitRequested();
     // After a layout pass that changed what is drawn.
     void layoutChanged();
+    // The keyboard moved to another item, or the panel took or lost the keyboard focus.
+    void keyboardFocusChanged();
+    // Escape: the keyboard focus is to go back to the window that had it.
+    void focusReturnRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -74,11 +93,16 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
     [[nodiscard]] PanelInputs gatherInputs() const;
+    void openKeyboardMenu();
     void scheduleMinute();
     void onSecond();
     void repaintRolling();
@@ -99,7 +123,9 @@ private:
     bool opaqueBackground_ = false;
     bool hovering_ = false;
     PanelLayoutResult layout_;
-    DisplaySettings lastSettings_;
+    PanelInputs inputs_;
+    PanelFocus focus_;
+    QPointer<QMenu> menu_;
     NumberRoller roller_;
     QTimer minuteTimer_;
     QTimer secondTimer_;

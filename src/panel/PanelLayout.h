@@ -21,6 +21,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -242,6 +243,10 @@ struct PanelMetrics {
 };
 
 [[nodiscard]] PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme);
+
+// The settings and pin controls at the top-right corner, drawn while the pointer is over the
+// panel: where they are, what they do and their tooltips.
+[[nodiscard]] std::array<HitRegion, 2> hoverControls(bool alwaysOnTop);
 
 // ---- Shared section conventions ---------------------------------------------------------
 
