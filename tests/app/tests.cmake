@@ -36,3 +36,10 @@ add_test(NAME app_instance_cli_e2e
                  $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo-sample>)
 set_tests_properties(app_instance_cli_e2e PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
+
+# End to end with a screen reader's client: the panel and the settings through AT-SPI and the
+# keyboard, on buses of the test's own.
+add_test(NAME app_accessibility_e2e
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility_e2e.sh" $<TARGET_FILE:trovimo>)
+set_tests_properties(app_accessibility_e2e PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 240 LABELS "app;e2e")
