@@ -154,6 +154,9 @@ bool TrovimoApp::eventFilter(QObject* watched, QEvent* event) {
     if (panel_ && watched == panel_.get() && event->type() == QEvent::Show) {
         runStartupTask();
     }
+    if (panel_ && watched == panel_.get() && event->type() == QEvent::WindowDeactivate) {
+        handover_.forget();
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -19,6 +19,8 @@ public:
     // Gives the keyboard to the window noted last, or, when that one is gone, to the topmost
     // other window on this desktop that is not minimised.
     void giveBack();
+    // The panel lost the keyboard: the window noted is no longer the one that had it before.
+    void forget() noexcept { previous_.reset(); }
 
 private:
     std::optional<std::uint32_t> previous_;
