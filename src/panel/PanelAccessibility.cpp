@@ -130,8 +130,8 @@ private:
         }
     }
 
-    // Tells a listening screen reader what changed since the last layout pass: a value's text,
-    // the pin's state, items that came or went.
+    // Tells a listening screen reader what changed since the last layout pass: a value, the
+    // pin's state, items that came or went.
     void announceChanges() {
         if (!QAccessible::isActive()) {
             announced_.clear();
@@ -162,7 +162,10 @@ private:
                 changed.checked = true;
                 QAccessibleStateChangeEvent state(iface, changed);
                 QAccessible::updateAccessibility(&state);
-            } else {
+            } else if (iface->state().focused) {
+                // Where a screen reader may say it: text events carry the new text, which Qt
+                // 6.4's description event does not. Elsewhere the description event alone
+                // keeps a client's cache true, at a third of the messages.
                 QAccessibleTextUpdateEvent text(iface, 0, before, value);
                 QAccessible::updateAccessibility(&text);
             }

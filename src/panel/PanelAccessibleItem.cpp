@@ -60,9 +60,7 @@ QString PanelAccessibleItem::text(QAccessible::Text kind) const {
                 return QStringLiteral("設定ウィンドウを開きます");
             }
             // The tooltip a pointer shows over it, which says where the panel is now.
-            return hoverControls(view_->currentInputs().settings.alwaysOnTop)
-                .at(*control == PanelControl::settings ? 0 : 1)
-                .toolTip;
+            return hoverControls(view_->currentInputs().settings.alwaysOnTop).back().toolTip;
         }
         return value();
     case QAccessible::Value:
