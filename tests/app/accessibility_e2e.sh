@@ -22,6 +22,9 @@ pids+=($!)
 wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     fail "openbox did not start"
 
+mkdir -p "$work/home" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 # A session bus of our own: nobody else's screen reader, settings or applications on it.
 dbus-daemon --config-file="$(dirname "$0")/../support/session-bus.conf" --nofork \
     --print-address=4 4>"$work/bus" >"$work/dbus.log" 2>&1 &
@@ -29,9 +32,10 @@ pids+=($!)
 wait_for 15 grep -qs . "$work/bus" || fail "no session bus"
 export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 # The accessibility bus beside it, in a process group of its own (the launcher starts the bus
-# and the registry): the whole group ends with the test. Without DISPLAY, because the
+# and the registry): the whole group ends with the test. Its socket lies in our runtime
+# folder, its settings in memory, never in the user's dconf. Without DISPLAY, because the
 # launcher would also name the bus on the X root window, which Qt takes for "switched on"
-# whatever the status says. Its settings in memory, never in the user's dconf.
+# whatever the status says.
 env -u DISPLAY GSETTINGS_BACKEND=memory setsid "$launcher" --launch-immediately \
     >"$work/launcher.log" 2>&1 &
 launcher_group=$!
@@ -43,9 +47,6 @@ registry() {
 }
 wait_for 15 registry || fail "no accessibility bus"
 
-mkdir -p "$work/home" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 export QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="trovimo.app.debug=true"
 # Desktop integration a real session has, none of which may reach outside the test.
 unset XDG_CURRENT_DESKTOP SESSION_MANAGER AT_SPI_BUS_ADDRESS QT_LINUX_ACCESSIBILITY_ALWAYS_ON
