@@ -13,6 +13,7 @@ Q_LOGGING_CATEGORY(logUpdate, "trovimo.update", QtWarningMsg)
 Q_LOGGING_CATEGORY(logReaders, "trovimo.readers", QtWarningMsg)
 Q_LOGGING_CATEGORY(logWindow, "trovimo.window", QtWarningMsg)
 Q_LOGGING_CATEGORY(logApp, "trovimo.app", QtWarningMsg)
+Q_LOGGING_CATEGORY(logRemote, "trovimo.remote", QtWarningMsg)
 
 namespace {
 

@@ -14,6 +14,7 @@ Q_DECLARE_LOGGING_CATEGORY(logUpdate)  // trovimo.update: the version feed check
 Q_DECLARE_LOGGING_CATEGORY(logReaders) // trovimo.readers: reading /proc, /sys and netlink
 Q_DECLARE_LOGGING_CATEGORY(logWindow)  // trovimo.window: the panel window and its drawing
 Q_DECLARE_LOGGING_CATEGORY(logApp)     // trovimo.app: start-up, settings, launcher
+Q_DECLARE_LOGGING_CATEGORY(logRemote)  // trovimo.remote: other machines' node exporters
 
 // One line per background failure, logged as a warning of `category`: to the system log
 // (journald collects syslog) with the warning priority, and to stderr. The line starts with

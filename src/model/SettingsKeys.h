@@ -24,6 +24,8 @@ inline constexpr const char* updateInterval = "updateInterval";
 inline constexpr const char* alwaysOnTop = "alwaysOnTop";
 // Not registered, set by no window: replaces the built-in version feed location.
 inline constexpr const char* updateFeedURL = "updateFeedURL";
+// A group: the other machines a panel can show, as size and 1/name, 1/url, 1/credentialFile...
+inline constexpr const char* remoteMachines = "machines";
 
 } // namespace trovimo::keys
 

@@ -189,6 +189,25 @@ void SettingsStore::remove(const QString& key) {
     persist(key, present);
 }
 
+void SettingsStore::replaceGroup(const QString& group, const QVariantMap& values) {
+    const QString prefix = group + QLatin1Char('/');
+    if (file_) {
+        file_->remove(group);
+    } else {
+        for (auto it = unsaved_.begin(); it != unsaved_.end();) {
+            it = it.key().startsWith(prefix) ? unsaved_.erase(it) : std::next(it);
+        }
+    }
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (file_) {
+            file_->setValue(prefix + it.key(), it.value());
+        } else {
+            unsaved_.insert(prefix + it.key(), it.value());
+        }
+    }
+    persist(group, true);
+}
+
 void SettingsStore::persist(const QString& key, bool fileChanges) {
     display_.reset();
     if (fileChanges && !writeFile()) {

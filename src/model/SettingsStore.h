@@ -49,6 +49,9 @@ public:
     void setString(const QString& key, const QString& value);
     void setValue(const QString& key, const QVariant& value);
     void remove(const QString& key);
+    // Every key under `group/` replaced by `values` (keys relative to the group), in one write
+    // and one announcement of `group`.
+    void replaceGroup(const QString& group, const QVariantMap& values);
 
     [[nodiscard]] QString filePath() const { return filePath_; }
 

@@ -60,14 +60,7 @@ bool parseProcStatInto(std::string_view text, std::vector<NumberedCPUTicks>& cor
         if (count < 4) {
             return false;
         }
-        NumberedCPUTicks core;
-        core.cpu = *number;
-        core.ticks.user = column[0];
-        core.ticks.nice = column[1];
-        core.ticks.system =
-            saturatingAdd(saturatingAdd(column[2], column[5]), saturatingAdd(column[6], column[7]));
-        core.ticks.idle = saturatingAdd(column[3], column[4]);
-        cores.push_back(core);
+        cores.push_back(NumberedCPUTicks{*number, cpuTicksFromColumns(column)});
     }
     return true;
 }
@@ -78,6 +71,16 @@ std::optional<std::vector<NumberedCPUTicks>> parseProcStat(std::string_view text
         return std::nullopt;
     }
     return cores;
+}
+
+CPUTicks cpuTicksFromColumns(std::span<const std::uint64_t, statColumns> column) noexcept {
+    CPUTicks ticks;
+    ticks.user = column[0];
+    ticks.nice = column[1];
+    ticks.system =
+        saturatingAdd(saturatingAdd(column[2], column[5]), saturatingAdd(column[6], column[7]));
+    ticks.idle = saturatingAdd(column[3], column[4]);
+    return ticks;
 }
 
 double busyFraction(const CPUTicks& previous, const CPUTicks& current) noexcept {

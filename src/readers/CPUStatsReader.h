@@ -32,6 +32,10 @@ struct NumberedCPUTicks {
 [[nodiscard]] bool parseProcStatInto(std::string_view text, std::vector<NumberedCPUTicks>& cores);
 [[nodiscard]] std::optional<std::vector<NumberedCPUTicks>> parseProcStat(std::string_view text);
 
+// The ten /proc/stat columns of one core (user nice system idle iowait irq softirq steal guest
+// guest_nice, in any one unit) folded into our four counters as the parser folds them.
+[[nodiscard]] CPUTicks cpuTicksFromColumns(std::span<const std::uint64_t, 10> column) noexcept;
+
 // The busy fraction of every core present in both samples, matched by core number; a core
 // that went offline or came online in between is left out. Absent when no core matches.
 [[nodiscard]] std::optional<CPULoad> cpuLoadBetween(std::span<const NumberedCPUTicks> previous,

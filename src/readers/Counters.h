@@ -9,6 +9,7 @@
 //   saturatingSub(a, b)                 a - b, not below 0
 //   saturatingAdd(a, b)                 a + b, not past the type's largest value
 //   checkedProduct<T>(a, b)             a × b as a T; absent when it does not fit
+//   counterRate(previous, current, s)   how far a counter moved per second; 0 when s <= 0
 //   wrapping32Delta(previous, current)  the one exception: a 32-bit hardware counter that
 //                                       wraps (Intel's GPU idle residency)
 //
@@ -49,6 +50,16 @@ template <std::integral Result, std::integral A, std::integral B>
         return std::nullopt;
     }
     return product;
+}
+
+// The counter's movement per second over `seconds`, times `unit` (512 for sectors): 0 when no
+// time passed or the counter went back.
+[[nodiscard]] constexpr double counterRate(std::uint64_t previous, std::uint64_t current,
+                                           double seconds, double unit = 1.0) noexcept {
+    if (!(seconds > 0.0)) {
+        return 0.0;
+    }
+    return static_cast<double>(counterDelta(previous, current)) * unit / seconds;
 }
 
 // i915's rc6_residency_ms comes from a 32-bit register and wraps after about 49 days: a later

@@ -337,10 +337,8 @@ std::optional<DiskActivity> DiskActivityReader::read(TimePoint now) {
         const double seconds = std::chrono::duration<double>(now - previous_->second).count();
         if (seconds > 0.0) {
             activity = DiskActivity{
-                static_cast<double>(counterDelta(previous_->first.read, totals->read)) *
-                    bytesPerSector / seconds,
-                static_cast<double>(counterDelta(previous_->first.written, totals->written)) *
-                    bytesPerSector / seconds,
+                counterRate(previous_->first.read, totals->read, seconds, bytesPerSector),
+                counterRate(previous_->first.written, totals->written, seconds, bytesPerSector),
                 disks_->name};
         }
     }

@@ -132,9 +132,14 @@ std::optional<MemoryPressure> parseMemoryPressure(std::string_view text) {
     if (!some) {
         return std::nullopt;
     }
-    // The kernel's level numbering of the pressure states, mapped as everywhere else.
-    const int level = full >= 10.0 ? 4 : (*some >= 10.0 ? 2 : 1);
-    return memoryPressureFromLevel(level);
+    return memoryPressureFromAverages(*some, full);
+}
+
+MemoryPressure memoryPressureFromAverages(double someAvg10, double fullAvg10) noexcept {
+    if (fullAvg10 >= 10.0) {
+        return MemoryPressure::critical;
+    }
+    return someAvg10 >= 10.0 ? MemoryPressure::warning : MemoryPressure::normal;
 }
 
 std::optional<std::uint64_t> parseZramMemoryUsed(std::string_view text) {

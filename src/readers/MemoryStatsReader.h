@@ -40,9 +40,14 @@ struct MeminfoFigures {
 // Absent when MemTotal is missing or 0, or a line we use has no number or one too large.
 [[nodiscard]] std::optional<MeminfoFigures> parseMeminfo(std::string_view text);
 
-// /proc/pressure/memory: critical when full avg10 >= 10 %, else warning when some avg10 >=
-// 10 %, else normal. Absent on a malformed file.
+// /proc/pressure/memory: the state of its avg10 figures (below). Absent on a malformed file.
 [[nodiscard]] std::optional<MemoryPressure> parseMemoryPressure(std::string_view text);
+
+// The pressure state from the ten-second averages of the share of time some task (`some`) and
+// every task (`full`) stalled on memory, in percent: critical when full >= 10 %, else warning
+// when some >= 10 %, else normal.
+[[nodiscard]] MemoryPressure memoryPressureFromAverages(double someAvg10,
+                                                        double fullAvg10) noexcept;
 
 // /sys/block/zramN/mm_stat: the third column, mem_used_total, in bytes.
 [[nodiscard]] std::optional<std::uint64_t> parseZramMemoryUsed(std::string_view text);

@@ -102,15 +102,10 @@ std::optional<NetworkSpeed> NetworkStatsReader::read(BoottimeClock::time_point n
     std::optional<NetworkSpeed> speed;
     if (previous_ && previous_->key == key) {
         const double dt = std::chrono::duration<double>(now - previous_->time).count();
-        speed = NetworkSpeed{};
         // A counter that went backwards (interface recreated, left the "en*" sum) gives 0 for
         // that direction this once; the next sample starts from the new value.
-        if (dt > 0) {
-            speed->download =
-                static_cast<double>(counterDelta(previous_->counters.rx, counters->rx)) / dt;
-            speed->upload =
-                static_cast<double>(counterDelta(previous_->counters.tx, counters->tx)) / dt;
-        }
+        speed = NetworkSpeed{counterRate(previous_->counters.rx, counters->rx, dt),
+                             counterRate(previous_->counters.tx, counters->tx, dt)};
     }
     if (!previous_) {
         previous_ = Previous{std::string(key), *counters, now};

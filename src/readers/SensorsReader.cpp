@@ -9,10 +9,8 @@ namespace trovimo {
 
 namespace {
 
-constexpr double defaultHigh = 85.0;
-constexpr double defaultCritical = 95.0;
-// Ranks of a thermal zone: below every hwmon CPU sensor, so it counts only without one.
-constexpr int thermalZoneRank = 9;
+constexpr double defaultHigh = Temperature{}.high;
+constexpr double defaultCritical = Temperature{}.critical;
 
 // Slots of the readings: the three temperature kinds, then the fans.
 constexpr std::size_t fanSlot = 3;
@@ -39,28 +37,76 @@ std::string_view channelOf(std::string_view file, std::string_view kind) {
 
 } // namespace
 
-std::optional<double> parseMillidegrees(std::string_view text) noexcept {
-    const auto value = kerneltext::parseSysfsInteger(text);
-    if (!value || *value < -40'000 || *value > 200'000) {
+std::optional<double> plausibleCelsius(double celsius) noexcept {
+    if (!(celsius >= -40.0 && celsius <= 200.0)) {
         return std::nullopt;
     }
-    return static_cast<double>(*value) / 1000.0;
+    return celsius;
+}
+
+std::optional<double> parseMillidegrees(std::string_view text) noexcept {
+    const auto value = kerneltext::parseSysfsInteger(text);
+    return value ? plausibleCelsius(static_cast<double>(*value) / 1000.0) : std::nullopt;
+}
+
+std::optional<double> plausibleTemperatureLimit(double celsius) noexcept {
+    if (!(celsius > 0.0 && celsius <= 200.0)) {
+        return std::nullopt;
+    }
+    return celsius;
 }
 
 std::optional<double> parseTemperatureLimit(std::string_view text) noexcept {
     const auto value = kerneltext::parseSysfsInteger(text);
-    if (!value || *value <= 0 || *value > 200'000) {
+    return value ? plausibleTemperatureLimit(static_cast<double>(*value) / 1000.0) : std::nullopt;
+}
+
+std::optional<std::uint32_t> plausibleFanRpm(double rpm) noexcept {
+    if (!(rpm >= 0.0 && rpm < 65535.0) || rpm != static_cast<double>(static_cast<int>(rpm))) {
         return std::nullopt;
     }
-    return static_cast<double>(*value) / 1000.0;
+    return static_cast<std::uint32_t>(rpm);
 }
 
 std::optional<std::uint32_t> parseFanRpm(std::string_view text) noexcept {
     const auto value = kerneltext::parseSysfsInteger(text);
+    // Far outside the range, an integer need not fit a double exactly; it is refused anyway.
     if (!value || *value < 0 || *value >= 65535) {
         return std::nullopt;
     }
-    return static_cast<std::uint32_t>(*value);
+    return plausibleFanRpm(static_cast<double>(*value));
+}
+
+Temperature temperatureWithLimits(double celsius, std::optional<double> high,
+                                  std::optional<double> critical) noexcept {
+    const double criticalOrDefault = critical.value_or(defaultCritical);
+    return Temperature{celsius, std::min(high.value_or(defaultHigh), criticalOrDefault),
+                       criticalOrDefault};
+}
+
+void SensorPick::addTemperature(SensorRole role, const Temperature& temperature) noexcept {
+    std::optional<Ranked>& best =
+        role.kind == SensorKind::cpu ? cpu_ : (role.kind == SensorKind::gpu ? gpu_ : ssd_);
+    if (!best || role.rank < best->rank ||
+        (role.rank == best->rank && temperature.celsius > best->temperature.celsius)) {
+        best = Ranked{temperature, role.rank};
+    }
+}
+
+void SensorPick::addFan(std::uint32_t rpm, bool labelled) noexcept {
+    if (rpm > 0 || labelled) {
+        fan_ = std::max(fan_.value_or(0), rpm);
+    }
+}
+
+std::optional<SensorReadings> SensorPick::readings() const noexcept {
+    if (!cpu_ && !gpu_ && !ssd_ && !fan_) {
+        return std::nullopt;
+    }
+    const auto temperature = [](const std::optional<Ranked>& ranked) {
+        return ranked ? std::optional<Temperature>(ranked->temperature) : std::nullopt;
+    };
+    return SensorReadings{temperature(cpu_), temperature(gpu_), temperature(ssd_), fan_};
 }
 
 std::optional<SensorRole> hwmonTemperatureRole(std::string_view chip,
@@ -151,8 +197,7 @@ std::optional<SensorReadings> SensorsReader::read() {
         const auto status = gate.file.text();
         gate.suspended = status && kerneltext::trimmed(*status) == "suspended";
     }
-    std::array<std::optional<Temperature>, fanSlot> hottest;
-    std::optional<std::uint32_t> fastest;
+    SensorPick pick;
     for (Source& source : sources_) {
         if (!source.plan.gate.empty() && gates_[source.gate].suspended) {
             continue;
@@ -162,22 +207,17 @@ std::optional<SensorReadings> SensorsReader::read() {
             continue;
         }
         if (source.plan.slot == fanSlot) {
-            if (const auto rpm = parseFanRpm(*text); rpm && (*rpm > 0 || source.plan.labelled)) {
-                fastest = std::max(fastest.value_or(0), *rpm);
+            if (const auto rpm = parseFanRpm(*text)) {
+                pick.addFan(*rpm, source.plan.labelled);
             }
             continue;
         }
-        const auto celsius = parseMillidegrees(*text);
-        auto& best = hottest[source.plan.slot];
-        if (celsius && (!best || *celsius > best->celsius)) {
-            best = Temperature{*celsius, source.plan.high, source.plan.critical};
+        if (const auto celsius = parseMillidegrees(*text)) {
+            pick.addTemperature({static_cast<SensorKind>(source.plan.slot), source.plan.rank},
+                                {*celsius, source.plan.high, source.plan.critical});
         }
     }
-    if (!hottest[0] && !hottest[1] && !hottest[2] && !fastest) {
-        return std::nullopt;
-    }
-    return SensorReadings{hottest[slotOf(SensorKind::cpu)], hottest[slotOf(SensorKind::gpu)],
-                          hottest[slotOf(SensorKind::ssd)], fastest};
+    return pick.readings();
 }
 
 std::vector<std::string> SensorsReader::tickFiles() const {
@@ -279,14 +319,14 @@ void SensorsReader::discoverHwmon(std::vector<Plan>& plans) {
                     !text || !parseMillidegrees(*text)) {
                     continue; // a channel that does not answer (yet) is left for the next search
                 }
-                if (const auto text = discoveryFile_.read(base + std::string(channel) + "_crit")) {
-                    plan.critical = parseTemperatureLimit(*text).value_or(defaultCritical);
-                }
-                if (const auto text = discoveryFile_.read(base + std::string(channel) + "_max")) {
-                    plan.high = parseTemperatureLimit(*text).value_or(defaultHigh);
-                }
-                // A drive whose critical limit lies below 85 °C turns red before orange else.
-                plan.high = std::min(plan.high, plan.critical);
+                const auto limit = [&](const char* suffix) {
+                    const auto text = discoveryFile_.read(base + std::string(channel) + suffix);
+                    return text ? parseTemperatureLimit(*text) : std::nullopt;
+                };
+                const Temperature limits =
+                    temperatureWithLimits(0.0, limit("_max"), limit("_crit"));
+                plan.high = limits.high;
+                plan.critical = limits.critical;
                 plans.push_back(std::move(plan));
             } else if (const auto fan = channelOf(file, "fan"); !fan.empty()) {
                 // Boards list every fan header; an unlabelled one at 0 rpm has nothing on it

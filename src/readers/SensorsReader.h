@@ -14,18 +14,27 @@
 
 namespace trovimo {
 
-// A temperature file of hwmon or a thermal zone ("48500\n", millidegrees) in °C. Absent on
-// anything else and outside -40 … 200 °C, where no working sensor reads: drivers pass off
-// error codes and "no sensor" markers as such values.
+// A temperature in °C as a sensor reports it; absent outside -40 … 200 °C, where no working
+// sensor reads: drivers pass off error codes and "no sensor" markers as such values.
+[[nodiscard]] std::optional<double> plausibleCelsius(double celsius) noexcept;
+// A temperature file of hwmon or a thermal zone ("48500\n", millidegrees) in °C, as above.
 [[nodiscard]] std::optional<double> parseMillidegrees(std::string_view text) noexcept;
 
 // A temperature limit (temp*_max, temp*_crit) in °C; absent unless above 0 and at most 200 °C:
 // NVMe drives without a limit report -273.15 °C or 65261.85 °C (0xffff kelvin).
+[[nodiscard]] std::optional<double> plausibleTemperatureLimit(double celsius) noexcept;
 [[nodiscard]] std::optional<double> parseTemperatureLimit(std::string_view text) noexcept;
 
-// A fan*_input in rpm; absent on anything else, below 0 and from 65535 on (a stalled tach
-// line reads as all ones on some chips).
+// A fan speed in rpm; absent below 0 and from 65535 on (a stalled tach line reads as all ones
+// on some chips), and for what is not a whole number.
+[[nodiscard]] std::optional<std::uint32_t> plausibleFanRpm(double rpm) noexcept;
 [[nodiscard]] std::optional<std::uint32_t> parseFanRpm(std::string_view text) noexcept;
+
+// A reading with its sensor's limits, each where the sensor names none at its default; the
+// high limit no higher than the critical one (a drive whose critical limit lies below 85 °C
+// would turn red before orange).
+[[nodiscard]] Temperature temperatureWithLimits(double celsius, std::optional<double> high,
+                                                std::optional<double> critical) noexcept;
 
 enum class SensorKind { cpu, gpu, ssd };
 
@@ -47,6 +56,28 @@ struct SensorRole {
 // The CPU temperature of boards without a CPU hwmon driver (ARM boards, Intel without
 // coretemp): thermal zones of these types, "-" and "_" alike ("cpu-thermal", "soc_thermal").
 [[nodiscard]] bool isCpuThermalZone(std::string_view type) noexcept;
+// A CPU thermal zone's rank: below every hwmon CPU sensor, so it counts only without one.
+inline constexpr int thermalZoneRank = 9;
+
+// The readings of one pass over the sensors: of each kind, the hottest of the channels of the
+// best (lowest) rank, and the fastest fan. An unlabelled fan at 0 rpm is an empty header.
+class SensorPick {
+public:
+    void addTemperature(SensorRole role, const Temperature& temperature) noexcept;
+    void addFan(std::uint32_t rpm, bool labelled) noexcept;
+    // Absent when no sensor was added.
+    [[nodiscard]] std::optional<SensorReadings> readings() const noexcept;
+
+private:
+    struct Ranked {
+        Temperature temperature;
+        int rank = 0;
+    };
+    std::optional<Ranked> cpu_;
+    std::optional<Ranked> gpu_;
+    std::optional<Ranked> ssd_;
+    std::optional<std::uint32_t> fan_;
+};
 
 // CPU, GPU and NVMe temperatures and the fastest fan, from /sys/class/hwmon, with the CPU's
 // thermal zone in /sys/class/thermal when no hwmon driver reports the CPU.

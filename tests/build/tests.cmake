@@ -4,7 +4,7 @@
 # it builds and links on its own. Written at configure time; the test reads no build output.
 set(_graph "${CMAKE_BINARY_DIR}/link-graph.cmake")
 set(_text "")
-foreach(_folder core model readers update fetch window panel app tools)
+foreach(_folder core model readers remote update fetch window panel app tools)
     get_target_property(_links trovimo_${_folder} LINK_LIBRARIES)
     string(APPEND _text "set(library_${_folder} \"${_links}\")\n")
     list(APPEND _libraries ${_folder})
@@ -16,7 +16,7 @@ string(APPEND _text "set(libraries \"${_libraries}\")\n")
 set(_exact trovimo trovimo-feed-fetch trovimo-sample)
 set(_programs ${_exact} trovimo_fault_tests trovimo_netns_tests trovimo_clockstep_tests
     trovimo_soak trovimo_window_host)
-foreach(_folder core model readers panel window app update tools)
+foreach(_folder core model readers remote panel window app update tools)
     list(APPEND _programs trovimo_${_folder}_tests)
 endforeach()
 foreach(_program ${_programs})

@@ -69,8 +69,15 @@ void LocalHttpServer::onReadable(QTcpSocket* socket) {
     }
     requests_.append(request);
 
-    const Response response = routes_.value(request.path, json("not found", 404));
+    const QByteArray path = request.path.left(request.path.indexOf('?'));
+    const Response response =
+        routes_.value(request.path, routes_.value(path, json("not found", 404)));
     if (response.silent) {
+        return;
+    }
+    if (!response.raw.isEmpty()) {
+        socket->write(response.raw);
+        socket->disconnectFromHost();
         return;
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Canned\r\n";

@@ -28,6 +28,8 @@ public:
         // After the headers, keep sending this chunk every few milliseconds until the
         // client goes away; no Content-Length.
         QByteArray endlessChunk;
+        // Sent as it is instead of a response (bytes that are not HTTP).
+        QByteArray raw;
     };
     struct Request {
         QByteArray method;
@@ -37,6 +39,7 @@ public:
 
     LocalHttpServer();
 
+    // A route for a path answers it with any query unless the path with that query has one.
     void route(const QByteArray& path, Response response) { routes_.insert(path, response); }
     [[nodiscard]] QUrl url(const QString& path) const;
     [[nodiscard]] const QList<Request>& requests() const { return requests_; }
