@@ -76,9 +76,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tsukimi-labs.jp/trovimo/")
 
 # The shared libraries the programs link come from dpkg-shlibdeps (dpkg-dev). Qt loads the
-# X11 platform plugin and the SVG icon engine at run time, which no linker sees, and the panel
-# loads libssl when it first reads another machine over https.
-set(_runtime_plugins "qt6-qpa-plugins, libqt6svg6, libssl3")
+# X11 and Wayland platform plugins and the SVG icon engine at run time, which no linker sees
+# (without the Wayland one a session with no XWayland could not show the panel at all), and
+# the panel loads libssl when it first reads another machine over https.
+set(_runtime_plugins "qt6-qpa-plugins, qt6-wayland, libqt6svg6, libssl3")
 find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
 if(DPKG_SHLIBDEPS_PROGRAM)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -70,9 +70,8 @@ public:
     void pressItem(const PanelItem& item);
     // Moves the keyboard to the item and the keyboard focus to the panel.
     void focusItem(const PanelItem& item);
-    // Opens the context menu at `globalPosition`; opened from the keyboard, its first item
-    // is selected.
-    void openContextMenu(QPoint globalPosition, bool fromKeyboard);
+    // Opens the context menu at `globalPosition`.
+    void openContextMenu(QPoint globalPosition);
 
     [[nodiscard]] QSize sizeHint() const override;
 
@@ -102,7 +101,6 @@ protected:
 
 private:
     [[nodiscard]] PanelInputs gatherInputs() const;
-    void openKeyboardMenu();
     void scheduleMinute();
     void onSecond();
     void repaintRolling();

@@ -11,35 +11,18 @@ QMenu* ContentView::buildContextMenu(QWidget* parent) {
     return commands_.contextMenu(parent);
 }
 
-void ContentView::openContextMenu(QPoint globalPosition, bool fromKeyboard) {
+void ContentView::openContextMenu(QPoint globalPosition) {
     QMenu* menu = buildContextMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu_ = menu;
     menu->popup(globalPosition);
-    if (fromKeyboard) {
-        for (QAction* action : menu->actions()) {
-            if (!action->isSeparator() && action->isEnabled()) {
-                menu->setActiveAction(action);
-                break;
-            }
-        }
-    }
-}
-
-void ContentView::openKeyboardMenu() {
-    // Below the item the keyboard is on, as a pointer would open it there.
-    const std::optional<PanelItem> item = focus_.current();
-    const QRectF itemRect = item ? panelItemRect(*item, layout_) : QRectF();
-    const QPointF at = itemRect.isEmpty() ? QRectF(rect()).center() : itemRect.bottomLeft();
-    openContextMenu(mapToGlobal(at.toPoint()), true);
 }
 
 void ContentView::contextMenuEvent(QContextMenuEvent* event) {
-    if (event->reason() == QContextMenuEvent::Keyboard) {
-        openKeyboardMenu();
-    } else {
-        openContextMenu(event->globalPos(), false);
-    }
+    // From the keyboard (the menu key, Shift+F10): at the panel's centre, as for other
+    // desktop windows.
+    openContextMenu(event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(rect().center())
+                                                                   : event->globalPos());
     event->accept();
 }
 
@@ -81,7 +64,7 @@ void ContentView::keyPressEvent(QKeyEvent* event) {
         }
         break;
     case PanelKeyCommand::openMenu:
-        openKeyboardMenu();
+        openContextMenu(mapToGlobal(rect().center()));
         break;
     case PanelKeyCommand::giveBack:
         emit focusReturnRequested();

@@ -4,8 +4,12 @@
 
 #include <xcb/xcb.h>
 
+#include <QDir>
+#include <QLibraryInfo>
 #include <QString>
+#include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +66,24 @@ bool canReachCompositor(const std::optional<std::string>& waylandDisplay) {
     return reachable;
 }
 
+// Where Qt looks for its platform plugins, in its order; the Wayland plugins come from
+// qt6-wayland, which a system without it (or a build installed by hand) may lack.
+bool waylandPluginInstalled() {
+    QStringList folders;
+    if (const auto path = environmentValue("QT_QPA_PLATFORM_PLUGIN_PATH")) {
+        folders << QString::fromLocal8Bit(path->c_str());
+    }
+    if (const auto paths = environmentValue("QT_PLUGIN_PATH")) {
+        for (const QString& path : QString::fromLocal8Bit(paths->c_str()).split(QLatin1Char(':'))) {
+            folders << path + QStringLiteral("/platforms");
+        }
+    }
+    folders << QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+    return std::any_of(folders.begin(), folders.end(), [](const QString& folder) {
+        return !QDir(folder).entryList({QStringLiteral("libqwayland-*.so")}, QDir::Files).isEmpty();
+    });
+}
+
 // QT_QPA_PLATFORM may list platforms to try in turn ("wayland;xcb"), each with options
 // after a colon.
 template <typename Visit> bool anyPlatform(std::string_view list, Visit visit) {
@@ -91,7 +113,7 @@ PlatformChoice choosePlatform(const PlatformEnvironment& environment) {
                 return environment.xServerReachable;
             }
             if (name.rfind("wayland", 0) == 0) {
-                return environment.compositorReachable;
+                return environment.compositorReachable && environment.waylandPluginInstalled;
             }
             return true; // offscreen, vnc, a framebuffer: Qt needs nothing from the session
         });
@@ -104,11 +126,13 @@ PlatformChoice choosePlatform(const PlatformEnvironment& environment) {
         return choice;
     }
     choice.windowBehaviourAvailable = false;
-    if (environment.waylandDisplay && environment.compositorReachable) {
+    const bool compositor = environment.waylandDisplay && environment.compositorReachable;
+    if (compositor && environment.waylandPluginInstalled) {
         // Left to itself, Qt may still try the X server that does not answer.
         choice.forcedPlatform = "wayland";
     } else {
         choice.displayReachable = false;
+        choice.waylandPluginMissing = compositor;
     }
     return choice;
 }
@@ -123,9 +147,17 @@ bool selectPlatform() {
     if ((environment.waylandDisplay && !environment.xServerReachable) ||
         environment.qpaPlatform.value_or("").find("wayland") != std::string::npos) {
         environment.compositorReachable = canReachCompositor(environment.waylandDisplay);
+        environment.waylandPluginInstalled = waylandPluginInstalled();
     }
 
     const PlatformChoice choice = choosePlatform(environment);
+    if (choice.waylandPluginMissing) {
+        std::fputs("Trovimo: Wayland で表示するための Qt のプラグインがありません（Debian では "
+                   "qt6-wayland パッケージ）。インストールするか、XWayland のある"
+                   "セッションで起動してください。\n",
+                   stderr);
+        return false;
+    }
     if (!choice.displayReachable) {
         std::string tried;
         for (const auto& [name, value] :

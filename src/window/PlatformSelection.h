@@ -12,6 +12,7 @@ struct PlatformEnvironment {
     std::optional<std::string> display;        // DISPLAY
     bool xServerReachable = false;             // a connection to DISPLAY succeeds
     bool compositorReachable = false;          // a connection to the Wayland socket succeeds
+    bool waylandPluginInstalled = true;        // Qt's Wayland platform plugin (qt6-wayland)
 };
 
 struct PlatformChoice {
@@ -21,6 +22,8 @@ struct PlatformChoice {
     bool windowBehaviourAvailable = true;
     // False when no platform Qt would try can reach its display: Qt would abort.
     bool displayReachable = true;
+    // A compositor answers, but Qt could not talk to it: its Wayland plugin is missing.
+    bool waylandPluginMissing = false;
 };
 
 // The panel places itself, stays above or below other windows and shows on every

@@ -41,6 +41,9 @@ public:
 
     // Leaves the window where it is now, as when the user takes hold of it mid-snap.
     void stopAnimation() { animation_.stop(); }
+    [[nodiscard]] bool isAnimating() const {
+        return animation_.state() == QAbstractAnimation::Running;
+    }
 
     // The snapping step: moves the window when one of its edges is near the work area's.
     void snapIfNeeded();

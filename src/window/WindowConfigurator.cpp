@@ -1,5 +1,6 @@
 #include "window/WindowConfigurator.h"
 
+#include "core/SystemLog.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "window/XcbWindowSystem.h"
@@ -45,7 +46,12 @@ WindowConfigurator::WindowConfigurator(SettingsStore& settings,
       autosave_(settings, QString::fromLatin1(frameAutosaveName)) {
     // A snap still animating would otherwise drag the window back out of the user's hand.
     connect(&dragger_, &WindowDragger::dragStarted, &snap_, &SnapController::stopAnimation);
-    connect(&dragger_, &WindowDragger::dragStarted, &autosave_, &FrameAutosave::noteUserMove);
+    connect(&dragger_, &WindowDragger::dragStarted, this, [this] {
+        if (!compositorPlaces()) {
+            userMoved_ = true;
+            autosave_.noteUserMove();
+        }
+    });
 }
 
 WindowConfigurator::~WindowConfigurator() {
@@ -59,7 +65,7 @@ WindowConfigurator::~WindowConfigurator() {
 
 void WindowConfigurator::apply(QWidget& panel, bool alwaysOnTop, bool snapToEdges) {
     // Takes effect for the next move even when the configuration below changes nothing.
-    snap_.setEnabled(snapToEdges);
+    snap_.setEnabled(snapToEdges && !compositorPlaces_);
     QWidget* window = panel.window();
     configure(*window, alwaysOnTop);
     snap_.attach(*window);
@@ -192,11 +198,67 @@ void WindowConfigurator::writeHintsBeforeMapping(QWidget& window) {
     x->flush();
 }
 
+bool WindowConfigurator::compositorPlaces() {
+    if (!compositorPlaces_) {
+        XcbWindowSystem* x = XcbWindowSystem::instance();
+        compositorPlaces_ = x != nullptr && x->windowManagerPlacesWindows();
+        if (compositorPlaces_) {
+            snap_.setEnabled(false);
+            snap_.stopAnimation();
+            systemLog(logWindow(),
+                      QStringLiteral("WindowConfigurator: ウィンドウマネージャが作業領域を公開して"
+                                     "いないため、配置はコンポジタに任せます（端へのスナップと"
+                                     "位置の保存はしません）"));
+        }
+    }
+    return compositorPlaces_;
+}
+
+void WindowConfigurator::onWindowMoved(QWidget& window) {
+    // Moves of a hidden window, the snap's own steps and the echoes of the place the window
+    // was shown at are the program's. Whatever else moves it is the window manager: a
+    // keyboard move, a move from its menu or by another program, taken as the user's.
+    if (userMoved_ || !placedAt_ || snap_.isAnimating() || window.pos() == *placedAt_) {
+        return;
+    }
+    // The small window managers of some compositors place a window only after it maps: its
+    // first move there is theirs, not the user's.
+    if (compositorPlaces()) {
+        return;
+    }
+    // While a window manager takes the window over, Qt can briefly take the position inside
+    // the new frame (0, 0) for the window's: the server tells where it really stands.
+    if (XcbWindowSystem* x = XcbWindowSystem::instance()) {
+        const auto shown = x->rootPositionOf(static_cast<xcb_window_t>(window.winId()));
+        if (!shown || QPoint(shown->first, shown->second) == *placedAt_) {
+            return;
+        }
+    }
+    userMoved_ = true;
+    autosave_.noteUserMove();
+}
+
 bool WindowConfigurator::eventFilter(QObject* watched, QEvent* event) {
-    // Our own show (not the window manager's restore from a minimised state) comes right
-    // before Qt maps the window.
-    if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous()) {
-        writeHintsBeforeMapping(*window_);
+    if (watched == window_) {
+        switch (event->type()) {
+        case QEvent::Show:
+            // Our own show (not the window manager's restore from a minimised state) comes
+            // right before Qt maps the window; the snap has already settled it by then.
+            if (!event->spontaneous()) {
+                writeHintsBeforeMapping(*window_);
+            }
+            compositorPlaces();
+            placedAt_ = window_->pos();
+            break;
+        case QEvent::Hide:
+            placedAt_.reset();
+            break;
+        case QEvent::Move:
+            onWindowMoved(*window_);
+            break;
+        default:
+            break;
+        }
     }
     if (watched == followed_ && event->type() == QEvent::Resize) {
         applyFollowed();

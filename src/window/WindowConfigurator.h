@@ -55,6 +55,12 @@ private:
     void configure(QWidget& window, bool alwaysOnTop);
     void applyWindowManagerHints(QWidget& window, bool alwaysOnTop);
     void writeHintsBeforeMapping(QWidget& window);
+    // A move the program did not make itself (the window manager's, for the user) is kept
+    // like a drag.
+    void onWindowMoved(QWidget& window);
+    // True, and said once in the log, where the compositor places the window: the panel
+    // then neither snaps nor saves where the compositor put it.
+    bool compositorPlaces();
 
     SettingsStore& settings_;
     SnapController snap_;
@@ -62,6 +68,10 @@ private:
     WindowDragger dragger_;
     QPointer<QWidget> window_;
     bool alwaysOnTop_ = true;
+    bool compositorPlaces_ = false;
+    bool userMoved_ = false;
+    // Where the program put the window when it was last shown; unset while it is hidden.
+    std::optional<QPoint> placedAt_;
     // The panel follow() watches, and what it was last configured with: configuring costs
     // round trips to the X server, so it is redone only when one of these changed.
     struct Followed {

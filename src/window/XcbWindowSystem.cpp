@@ -95,6 +95,7 @@ XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, int screenNumber)
         "_NET_FRAME_EXTENTS",
         compositor.c_str(),
         "_NET_SUPPORTED",
+        "_NET_WORKAREA",
     };
     std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -199,6 +200,18 @@ std::optional<std::uint32_t> XcbWindowSystem::desktopOf(xcb_window_t window) {
     return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
 }
 
+std::optional<std::pair<int, int>> XcbWindowSystem::rootPositionOf(xcb_window_t window) {
+    const auto cookie = xcb_translate_coordinates(connection_, window, root_, 0, 0);
+    xcb_generic_error_t* error = nullptr;
+    ReplyPtr<xcb_translate_coordinates_reply_t> reply(
+        xcb_translate_coordinates_reply(connection_, cookie, &error));
+    std::free(error);
+    if (!reply) {
+        return std::nullopt;
+    }
+    return std::pair<int, int>(reply->dst_x, reply->dst_y);
+}
+
 bool XcbWindowSystem::supports(xcb_atom_t hint) {
     // Asked until a window manager has published its list, then kept.
     if (supported_.empty()) {
@@ -214,6 +227,10 @@ bool XcbWindowSystem::supports(xcb_atom_t hint) {
         }
     }
     return std::find(supported_.begin(), supported_.end(), hint) != supported_.end();
+}
+
+bool XcbWindowSystem::windowManagerPlacesWindows() {
+    return !supports(atom(Atom::netWorkarea)) && !supported_.empty();
 }
 
 bool XcbWindowSystem::addEventMask(xcb_window_t window, std::uint32_t mask) {

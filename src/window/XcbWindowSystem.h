@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace trovimo {
@@ -32,6 +33,7 @@ public:
         netFrameExtents,
         compositorSelection,
         netSupported,
+        netWorkarea,
         count
     };
 
@@ -67,8 +69,16 @@ public:
     // The window manager's clients, bottom to top.
     [[nodiscard]] std::vector<xcb_window_t> clientStacking();
 
+    // Where the server shows the window, in root coordinates; none when it is gone.
+    [[nodiscard]] std::optional<std::pair<int, int>> rootPositionOf(xcb_window_t window);
+
     // Whether the running window manager lists the hint in _NET_SUPPORTED.
     [[nodiscard]] bool supports(xcb_atom_t hint);
+    // Whether a window manager runs that publishes no work area (_NET_WORKAREA is not in
+    // its _NET_SUPPORTED): the small X11 window managers inside Wayland compositors such as
+    // sway and weston, which place X11 windows themselves and ignore where a client asks
+    // to be. False while no window manager has published its list.
+    [[nodiscard]] bool windowManagerPlacesWindows();
 
     // Adds bits to the window's event mask, keeping what Qt selected. True when it had to.
     bool addEventMask(xcb_window_t window, std::uint32_t mask);

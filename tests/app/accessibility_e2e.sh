@@ -38,9 +38,7 @@ export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 # whatever the status says.
 env -u DISPLAY GSETTINGS_BACKEND=memory setsid "$launcher" --launch-immediately \
     >"$work/launcher.log" 2>&1 &
-launcher_group=$!
-pids+=("$launcher_group")
-trap 'kill -- -"$launcher_group" 2>/dev/null; cleanup' EXIT
+groups+=($!)
 registry() {
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
         >/dev/null 2>&1

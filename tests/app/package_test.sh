@@ -43,7 +43,7 @@ pass "built $(basename "$deb")"
 
 [ "$(dpkg-deb -f "$deb" Package)" = trovimo ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dependency in libqt6widgets6 libqt6svg6 libqt6network6 qt6-qpa-plugins libnl-genl-3-200; do
+for dependency in libqt6widgets6 libqt6svg6 libqt6network6 qt6-qpa-plugins qt6-wayland libnl-genl-3-200; do
     grep -q "\b$dependency\b" <<<"$depends" || fail "Depends lacks $dependency: $depends"
 done
 pass "Depends: $depends"

@@ -43,3 +43,14 @@ add_test(NAME app_accessibility_e2e
          COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility_e2e.sh" $<TARGET_FILE:trovimo>)
 set_tests_properties(app_accessibility_e2e PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 240 LABELS "app;e2e")
+
+# End to end on the compositors users run, each started headless with XWayland (and sway
+# without it, "wayland"). One at a time: each renders in software on the CPUs.
+foreach(_compositor gnome-shell mutter kwin sway weston wayland)
+    string(REPLACE "-" "_" _name "${_compositor}")
+    add_test(NAME app_compositor_${_name}
+             COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/compositor_e2e.sh" ${_compositor}
+                     $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo_window_host>)
+    set_tests_properties(app_compositor_${_name} PROPERTIES
+        TIMEOUT 300 LABELS "app;e2e;compositor" RESOURCE_LOCK compositor)
+endforeach()

@@ -1,41 +1,6 @@
-# Shared by the end-to-end scripts: a scratch folder, skip/fail/pass reporting, polling,
-# and an X server (Xvfb) of the test's own. Source it, then call start_x_server.
-#   skip: exit 77, which CTest reports as skipped (SKIP_RETURN_CODE).
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    exec 3>&- 2>/dev/null
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-fail() {
-    echo "FAIL: $*"
-    for log in "$work"/*.log "$work"/*.out "$work"/*.err; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 40 "$log"; }
-    done
-    exit 1
-}
-pass() { echo "ok: $*"; }
-
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-    local limit=$1
-    shift
-    local deadline=$((SECONDS + limit))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
+# Shared by the X11 end-to-end scripts: what e2e-common.sh gives, and an X server (Xvfb) of
+# the test's own. Source it, then call start_x_server.
+source "$(dirname "${BASH_SOURCE[0]}")/e2e-common.sh"
 
 for tool in Xvfb openbox xdotool xprop xwininfo; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/deps test)"

@@ -25,12 +25,24 @@ TEST(PlatformChoice, PicksX11WhereThePanelNeedsIt) {
         {"user chose wayland", {"wayland", "wayland-0", ":0", true, true}, std::nullopt, false},
         {"user listed xcb after wayland", {"wayland;xcb:x=1", {}, ":0", true}, {}, false},
         {"user chose xcb", {"xcb", "wayland-0", ":0", true}, std::nullopt, true},
+        {"Wayland without X or Qt's plugin",
+         {{}, "wayland-0", {}, false, true, false},
+         {},
+         false,
+         false},
+        {"user listed wayland first, no plugin",
+         {"wayland;xcb", "wayland-0", ":0", true, true, false},
+         {},
+         false},
     };
     for (const PlatformCase& c : cases) {
         const PlatformChoice choice = choosePlatform(c.environment);
         EXPECT_EQ(choice.forcedPlatform, c.forced) << c.name;
         EXPECT_EQ(choice.windowBehaviourAvailable, c.available) << c.name;
         EXPECT_EQ(choice.displayReachable, c.reachable) << c.name;
+        EXPECT_EQ(choice.waylandPluginMissing,
+                  !c.environment.waylandPluginInstalled && !c.reachable)
+            << c.name;
     }
 }
 

@@ -83,7 +83,7 @@ TEST_F(Configured, DraggedByItsSurfaceButNotByControls) {
     QTest::mousePress(&panel, Qt::LeftButton, {}, grab);
     QTest::mouseMove(&panel, grab + QPoint(30, 20));
     QTest::mouseRelease(&panel, Qt::LeftButton, {}, grab + QPoint(30, 20));
-    QTRY_COMPARE(panel.pos(), origin + QPoint(30, 20));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.pos() == origin + QPoint(30, 20); }));
 
     const QPoint moved = panel.pos();
     QTest::mousePress(button, Qt::LeftButton, {}, button->rect().center());
@@ -113,12 +113,43 @@ TEST(ConfiguredSnapping, TakingHoldOfTheWindowStopsASnapInProgress) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
 
     timer->fire(); // 23 px from the left edge: a slow animated snap begins
-    QTRY_VERIFY(panel.pos().x() < start.x());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.pos().x() < start.x(); }));
     QTest::mousePress(&panel, Qt::LeftButton, {}, QPoint(20, 20));
     const QPoint held = panel.pos();
     QTest::qWait(200);
     QTest::mouseRelease(&panel, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(panel.pos(), held);
+}
+
+// A move the program did not make (the window manager's: a keyboard move, another program)
+// is kept like a drag and snapped the same way; the program's own placement is not saved.
+TEST(ConfiguredSnapping, AMoveByTheWindowManagerIsSnappedAndSaved) {
+    QTemporaryDir directory;
+    SettingsStore settings(directory.filePath(QStringLiteral("settings.conf")));
+    auto manual = std::make_unique<test::ManualWakeTimer>();
+    test::ManualWakeTimer* timer = manual.get();
+    WindowConfigurator configurator(settings, std::move(manual));
+    configurator.snapController().setAnimationDuration(1);
+    const QString key = FrameAutosave::settingsKey(QStringLiteral("TrovimoMain"));
+    QWidget panel;
+    panel.setFixedSize(190, 200);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    panel.move(area.topLeft() + QPoint(100, 10)); // settled to 8 px from the top when shown
+    configurator.apply(panel, true, true);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    EXPECT_EQ(panel.pos(), area.topLeft() + QPoint(100, 8));
+    timer->fire();
+    configurator.frameAutosave().save();
+    EXPECT_FALSE(settings.contains(key)) << "the program's own placement";
+
+    panel.move(area.topLeft() + QPoint(15, 300));
+    timer->fire();
+    const QPoint snapped = area.topLeft() + QPoint(8, 300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.pos() == snapped; })) << panel.pos().x();
+    const QString saved = FrameAutosave::formatFrame(QRect(snapped, panel.frameGeometry().size()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.stringValue(key) == saved; }))
+        << settings.stringValue(key).value_or(QStringLiteral("(none)")).toStdString();
 }
 
 } // namespace
