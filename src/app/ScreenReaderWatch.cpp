@@ -39,7 +39,8 @@ ScreenReaderWatch::ScreenReaderWatch(QObject* parent) : QObject(parent) {
 void ScreenReaderWatch::statusChanged(const QString& interface, const QVariantMap& changed,
                                       const QStringList& /*invalidated*/) {
     // With the bridge on already, Qt follows by itself.
-    if (!QAccessible::isActive() && turnsOn(interface, changed)) {
+    if (!switchedOn_ && !QAccessible::isActive() && turnsOn(interface, changed)) {
+        switchedOn_ = true; // a screen reader sets both properties, one signal each
         qCDebug(logApp).noquote() << QStringLiteral(
             "ScreenReaderWatch: 支援技術がオンになりました。読み上げに応じるため起動し直します");
         emit switchedOn();

@@ -23,6 +23,9 @@ signals:
 private slots:
     void statusChanged(const QString& interface, const QVariantMap& changed,
                        const QStringList& invalidated);
+
+private:
+    bool switchedOn_ = false;
 };
 
 } // namespace trovimo
