@@ -30,7 +30,9 @@ std::vector<double> history(double top) {
 PanelInputs defaultPanel() {
     PanelInputs inputs;
     inputs.now = std::chrono::system_clock::time_point{1796562330s};
-    StatsSnapshot& s = inputs.stats;
+    auto stats = std::make_shared<StatsSnapshot>();
+    inputs.stats = stats;
+    StatsSnapshot& s = *stats;
     s.cpu = CPULoad{0.45, std::vector<double>(16, 0.4)};
     s.cpuHistory = history(1.0);
     s.gpu = 0.2;

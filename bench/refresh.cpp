@@ -3,6 +3,12 @@
 // the offscreen platform. The figures of an idle desktop change a little every second.
 // Beside it, a second with animated values (the refresh, the rolls and the seconds bar's
 // sweep), and what the clock alone repaints: counters of the repainted area.
+#include "model/DiskActivitySampler.h"
+#include "model/DiskSampler.h"
+#include "model/History.h"
+#include "model/LocalSource.h"
+#include "model/NetworkSampler.h"
+#include "model/ReaderSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -195,31 +201,39 @@ public:
         if (animate) {
             settings_.setBool(QLatin1String(keys::animateValues), true);
         }
-        StatsReaders readers;
-        readers.cpu = std::make_unique<IdleCPU>();
+        const BlockSampler::Clock clock = [this] { return now; };
+        std::vector<std::unique_ptr<BlockSampler>> samplers;
+        samplers.push_back(readEveryTick(Block::cpu, &Figures::cpu, std::make_unique<IdleCPU>()));
         if (gpu) {
-            readers.gpu = std::make_unique<IdleGPU>();
+            samplers.push_back(
+                readEveryTick(Block::gpu, &Figures::gpu, std::make_unique<IdleGPU>()));
         }
-        readers.memory = std::make_unique<IdleMemory>();
-        readers.network = std::make_unique<IdleNetwork>();
-        readers.networkInfo = std::make_unique<FixedNetworkInfo>();
-        readers.disk = std::make_unique<FixedDisk>();
+        samplers.push_back(
+            readEveryTick(Block::memory, &Figures::memory, std::make_unique<IdleMemory>()));
+        samplers.push_back(std::make_unique<NetworkSampler>(
+            std::make_unique<FixedNetworkInfo>(), std::make_unique<IdleNetwork>(), clock));
+        samplers.push_back(
+            std::make_unique<DiskSampler>(std::make_unique<FixedDisk>(), nullptr, clock));
         if (blocks) {
-            for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
-                settings_.setBool(QLatin1String(key), true);
+            for (const Block block : {Block::sensors, Block::battery, Block::diskActivity}) {
+                settings_.setBool(QLatin1String(shownKey(block)), true);
             }
-            readers.sensors = std::make_unique<WarmSensors>();
-            readers.battery = std::make_unique<DischargingBattery>();
-            readers.diskActivity = std::make_unique<QuietDisk>();
+            samplers.push_back(
+                readEveryTick(Block::sensors, &Figures::sensors, std::make_unique<WarmSensors>()));
+            samplers.push_back(readEveryTick(Block::battery, &Figures::battery,
+                                             std::make_unique<DischargingBattery>()));
+            samplers.push_back(
+                std::make_unique<DiskActivitySampler>(std::make_unique<QuietDisk>(), clock));
         }
-        store_ = std::make_unique<StatsStore>(
-            settings_, std::move(readers), std::make_unique<ManualTimer>(), [this] { return now; });
+        store_ = std::make_unique<StatsStore>(settings_,
+                                              std::make_unique<LocalSource>(std::move(samplers)),
+                                              std::make_unique<ManualTimer>());
         view_ = std::make_unique<ContentView>(*store_, nullptr, settings_);
         view_->show();
         store_->start(); // as the application does once the panel shows
-        for (int second = 0; second < 2 * StatsStore::historyCapacity; ++second) {
+        for (std::size_t second = 0; second < 2 * historyCapacity; ++second) {
             refresh(*store_, now);
-            store_->awaitDiskReads(1s, false);
+            store_->awaitFigures(1s, false);
         }
     }
 
@@ -312,7 +326,7 @@ void BM_RepaintAfterClockStep(benchmark::State& state) {
     QTemporaryDir folder;
     SettingsStore settings(folder.filePath(QStringLiteral("Trovimo.conf")));
     settings.registerDefaults(defaultSettings());
-    StatsStore store(settings, StatsReaders{}, std::make_unique<ManualTimer>());
+    StatsStore store(settings, nullptr, std::make_unique<ManualTimer>());
     ContentView view(store, nullptr, settings);
     auto wall = std::chrono::system_clock::time_point{1796562330s + 400ms};
     view.setWallClock([&wall] { return wall; });

@@ -1,10 +1,16 @@
 // The panel with every section switched on: what one refresh after a new sample costs, and
 // what each section's layout step costs on its own.
 #include "panel/Sections.h"
+#include "panel/CPUSection.h"
 #include "panel/ClockFormatter.h"
+#include "panel/DiskSection.h"
+#include "panel/GPUSection.h"
+#include "panel/MemorySection.h"
+#include "panel/NetworkSection.h"
 #include "panel/PaintCache.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelPainter.h"
+#include "panel/SelfSection.h"
 
 #include <QApplication>
 #include <QImage>
@@ -33,8 +39,10 @@ std::vector<double> history(double top, double phase) {
 PanelInputs everySection() {
     PanelInputs inputs;
     inputs.now = std::chrono::system_clock::time_point{1796562330s};
-    inputs.settings.showSelf = true;
-    StatsSnapshot& s = inputs.stats;
+    inputs.settings.shown.set(Block::self, true);
+    auto stats = std::make_shared<StatsSnapshot>();
+    inputs.stats = stats;
+    StatsSnapshot& s = *stats;
     s.cpu = CPULoad{0.45, std::vector<double>(16, 0.4)};
     s.cpuHistory = history(1.0, 0.0);
     s.gpu = 0.2;
@@ -67,7 +75,6 @@ void BM_LayoutAndPaintEverySection(benchmark::State& state) {
 }
 BENCHMARK(BM_LayoutAndPaintEverySection)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
-using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, double);
 constexpr SectionFunction sectionFunctions[] = {layoutCPUSection,    layoutGPUSection,
                                                 layoutMemorySection, layoutNetworkSection,
                                                 layoutDiskSection,   layoutSelfSection};

@@ -73,9 +73,11 @@ void ensureApplication() {
 PanelInputs decode(Bytes& bytes) {
     PanelInputs inputs;
     DisplaySettings& settings = inputs.settings;
-    settings.showCoreBars = bytes.flag();
+    settings.detailed.set(Block::cpu, bytes.flag());
     settings.diskAlertThreshold = bytes.take<double>();
-    StatsSnapshot& s = inputs.stats;
+    auto stats = std::make_shared<StatsSnapshot>();
+    inputs.stats = stats;
+    StatsSnapshot& s = *stats;
     if (bytes.flag()) {
         s.cpu = CPULoad{bytes.take<double>(), bytes.doubles(64)};
     }
@@ -135,11 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const Theme theme = Theme::light();
     constexpr double width = PanelMetrics::columnWidth;
 
-    using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, double);
-    for (const SectionFunction section :
-         {layoutCPUSection, layoutGPUSection, layoutMemorySection, layoutNetworkSection,
-          layoutDiskSection, layoutSelfSection}) {
-        const SectionLayout out = section(inputs, theme, width);
+    for (const SectionRow& section : sectionTable()) {
+        const SectionLayout out = section.layout(inputs, theme, width);
         if (!std::isfinite(out.height) || out.height < 0.0) {
             std::fprintf(stderr, "section height %g\n", out.height);
             std::abort();
@@ -157,12 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     PanelInputs all = inputs;
-    all.settings.showSelf = true;
+    all.settings.shown.set(Block::self, true);
     const PanelLayoutResult layout = layoutPanel(all, theme);
     // What a screen reader hears of each block: hostile figures must still read as words.
-    for (const PanelBlock block : layout.blocks) {
+    for (std::size_t index = 0; index < layout.blocks.size(); ++index) {
+        const PanelBlock& block = layout.blocks[index];
         if (spoken::blockName(block).isEmpty() || spoken::blockValue(block, all).isEmpty()) {
-            std::fprintf(stderr, "block %d reads nothing\n", static_cast<int>(block));
+            std::fprintf(stderr, "block %zu of the column reads nothing\n", index);
             std::abort();
         }
     }

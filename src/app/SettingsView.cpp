@@ -84,9 +84,9 @@ int SettingsView::intervalChoiceIndex(double seconds) {
     return -1;
 }
 
-QCheckBox* SettingsView::addSwitch(QBoxLayout& layout, const QString& label, const char* key,
-                                   bool DisplaySettings::*shown, bool indented) {
-    auto* box = new QCheckBox(label, this);
+QCheckBox* SettingsView::addSwitch(QBoxLayout& layout, const char* label, const char* key,
+                                   SwitchState state, bool indented) {
+    auto* box = new QCheckBox(QString::fromUtf8(label), this);
     box->setObjectName(QLatin1String(key));
     if (indented) {
         auto* row = new QHBoxLayout;
@@ -96,7 +96,7 @@ QCheckBox* SettingsView::addSwitch(QBoxLayout& layout, const QString& label, con
     } else {
         layout.addWidget(box);
     }
-    switches_.at(switchCount_++) = {box, shown};
+    switches_.emplace_back(box, std::move(state));
     connect(box, &QCheckBox::toggled, this, [this, key](bool checked) {
         if (!refreshing_) {
             settings_.setBool(QLatin1String(key), checked);
@@ -110,28 +110,20 @@ void SettingsView::build() {
 
     auto* shown = new QGroupBox(QStringLiteral("表示項目"), this);
     auto* shownLayout = new QVBoxLayout(shown);
-    showClock_ = addSwitch(*shownLayout, QStringLiteral("時刻"), keys::showClock,
-                           &DisplaySettings::showClock);
-    showClockYear_ = addSwitch(*shownLayout, QStringLiteral("年を表示"), keys::showClockYear,
-                               &DisplaySettings::showClockYear, true);
-    showCPU_ =
-        addSwitch(*shownLayout, QStringLiteral("CPU"), keys::showCPU, &DisplaySettings::showCPU);
-    showCoreBars_ = addSwitch(*shownLayout, QStringLiteral("コア別バー"), keys::showCoreBars,
-                              &DisplaySettings::showCoreBars, true);
-    addSwitch(*shownLayout, QStringLiteral("GPU"), keys::showGPU, &DisplaySettings::showGPU);
-    addSwitch(*shownLayout, QStringLiteral("メモリ"), keys::showMemory,
-              &DisplaySettings::showMemory);
-    addSwitch(*shownLayout, QStringLiteral("ネットワーク"), keys::showNetwork,
-              &DisplaySettings::showNetwork);
-    addSwitch(*shownLayout, QStringLiteral("ディスク"), keys::showDisk, &DisplaySettings::showDisk);
-    addSwitch(*shownLayout, QStringLiteral("温度とファン"), keys::showSensors,
-              &DisplaySettings::showSensors);
-    addSwitch(*shownLayout, QStringLiteral("バッテリー"), keys::showBattery,
-              &DisplaySettings::showBattery);
-    addSwitch(*shownLayout, QStringLiteral("ディスクの読み書き"), keys::showDiskActivity,
-              &DisplaySettings::showDiskActivity);
-    addSwitch(*shownLayout, QStringLiteral("Trovimo 自身の負荷"), keys::showSelf,
-              &DisplaySettings::showSelf);
+    for (const BlockRow& row : blockTable) {
+        QCheckBox* block = addSwitch(
+            *shownLayout, row.shown.label, row.shown.key,
+            [block = row.block](const DisplaySettings& settings) { return settings.shows(block); });
+        if (row.detail) {
+            QCheckBox* detail = addSwitch(
+                *shownLayout, row.detail->label, row.detail->key,
+                [block = row.block](const DisplaySettings& settings) {
+                    return settings.detailed.contains(block);
+                },
+                true);
+            details_.emplace_back(block, detail);
+        }
+    }
     root->addWidget(shown);
 
     auto* general = new QGroupBox(QStringLiteral("一般"), this);
@@ -149,8 +141,8 @@ void SettingsView::build() {
 
     auto* window = new QGroupBox(QStringLiteral("ウィンドウ"), this);
     auto* windowLayout = new QVBoxLayout(window);
-    addSwitch(*windowLayout, QStringLiteral("画面端に吸着"), keys::snapToEdges,
-              &DisplaySettings::snapToEdges);
+    addSwitch(*windowLayout, "画面端に吸着", keys::snapToEdges,
+              [](const DisplaySettings& settings) { return settings.snapToEdges; });
     root->addWidget(window);
 
     auto* alert = new QGroupBox(QStringLiteral("ディスクアラート"), this);
@@ -191,8 +183,8 @@ void SettingsView::build() {
     });
     samplingLayout->addRow(QStringLiteral("更新間隔"), interval_);
     auto* animateRow = new QVBoxLayout;
-    addSwitch(*animateRow, QStringLiteral("数値の変化をなめらかに補間"), keys::animateValues,
-              &DisplaySettings::animateValues);
+    addSwitch(*animateRow, "数値の変化をなめらかに補間", keys::animateValues,
+              [](const DisplaySettings& settings) { return settings.animateValues; });
     samplingLayout->addRow(animateRow);
     root->addWidget(sampling);
 
@@ -218,12 +210,13 @@ void SettingsView::refresh() {
     const RefreshGuard guard(refreshing_);
     // Shown before start-up registered the defaults too: DisplaySettings has its own.
     const DisplaySettings shown = settings_.display();
-    for (std::size_t i = 0; i < switchCount_; ++i) {
-        switches_.at(i).first->setChecked(shown.*switches_.at(i).second);
+    for (const auto& [box, state] : switches_) {
+        box->setChecked(state(shown));
     }
     // Greyed out, not cleared: the stored choice comes back with its parent.
-    showClockYear_->setEnabled(showClock_->isChecked());
-    showCoreBars_->setEnabled(showCPU_->isChecked());
+    for (const auto& [block, detail] : details_) {
+        detail->setEnabled(block->isChecked());
+    }
 
     // As set, even where the panel uses a clamped value: this is where it gets mended.
     threshold_->setValue(positionForThreshold(shown.diskAlertThresholdAsSet));

@@ -6,6 +6,9 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <utility>
+#include <vector>
 
 class QBoxLayout;
 class QCheckBox;
@@ -53,25 +56,23 @@ public:
 private:
     void build();
     void refresh();
-    // A check box that writes `key` when clicked and shows `shown` of the display settings.
-    QCheckBox* addSwitch(QBoxLayout& layout, const QString& label, const char* key,
-                         bool DisplaySettings::*shown, bool indented = false);
+    using SwitchState = std::function<bool(const DisplaySettings&)>;
+    // A check box that writes `key` when clicked and shows `state` of the display settings.
+    QCheckBox* addSwitch(QBoxLayout& layout, const char* label, const char* key, SwitchState state,
+                         bool indented = false);
     void launchAtLoginToggled(bool wanted);
 
     SettingsStore& settings_;
     AutostartLoginItem& autostart_;
     bool refreshing_ = false;
 
-    QCheckBox* showClock_ = nullptr;
-    QCheckBox* showClockYear_ = nullptr;
-    QCheckBox* showCPU_ = nullptr;
-    QCheckBox* showCoreBars_ = nullptr;
     QCheckBox* launchAtLogin_ = nullptr;
     QSlider* threshold_ = nullptr;
     QLabel* thresholdValue_ = nullptr;
     QComboBox* interval_ = nullptr;
-    std::array<std::pair<QCheckBox*, bool DisplaySettings::*>, 14> switches_{};
-    std::size_t switchCount_ = 0;
+    std::vector<std::pair<QCheckBox*, SwitchState>> switches_;
+    // A block's switch and its detail switch, greyed out while the block is off.
+    std::vector<std::pair<QCheckBox*, QCheckBox*>> details_;
 };
 
 } // namespace trovimo

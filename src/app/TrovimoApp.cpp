@@ -63,8 +63,8 @@ TrovimoApp::TrovimoApp(Options options, QObject* parent)
       settings_(options.settings != nullptr ? *options.settings : SettingsStore::shared()) {
     // The order is part of the contract: both stores exist before the defaults are
     // registered, and the defaults before any window reads a setting.
-    stats_ = std::make_unique<StatsStore>(settings_, options.readers ? options.readers()
-                                                                     : makeSystemReaders());
+    stats_ = std::make_unique<StatsStore>(settings_,
+                                          options.source ? options.source() : makeLocalSource());
     if (options.updateStore) {
         updates_ = options.updateStore();
     } else {
@@ -135,7 +135,7 @@ void TrovimoApp::showMainWindow() {
         // volume is read on a thread of its own: a healthy one answers within microseconds,
         // a hung network home leaves the disk section empty rather than the screen.
         stats_->tick();
-        stats_->awaitDiskReads(firstFrameDiskWait, false);
+        stats_->awaitFigures(firstFrameDiskWait, false);
     }
     bringForward(*panel_);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/StatsReaders.h"
+#include "model/StatsSource.h"
 #include "window/KeyboardHandover.h"
 
 #include <QObject>
@@ -31,8 +31,8 @@ public:
     struct Options {
         // SettingsStore::shared() when null.
         SettingsStore* settings = nullptr;
-        // The system's readers when empty.
-        std::function<StatsReaders()> readers;
+        // This machine's readers when empty.
+        std::function<std::unique_ptr<StatsSource>()> source;
         // An update store on the maker's feed when empty.
         std::function<std::unique_ptr<UpdateStore>()> updateStore;
     };

@@ -22,12 +22,12 @@ struct HomeVolume {
 // disks under the home directory change.
 //
 // Finding the home volume stats the home directory, which blocks for as long as a network
-// home does not answer, so a reader never looks for it on its own: the statistics store looks
+// home does not answer, so a reader never looks for it on its own: its sampler looks
 // on a thread of its own (`locateHome`) and hands the answer over between ticks (`setHome`).
 // Until the first answer, a read is absent.
 class DiskActivitySource {
 public:
-    // The time ThroughputSource takes, so that the store times both rates on one clock.
+    // The time ThroughputSource takes, so that both rates are timed on one clock.
     using TimePoint = BoottimeClock::time_point;
 
     virtual ~DiskActivitySource() = default;

@@ -15,18 +15,16 @@ DisplaySettings DisplaySettings::read(const SettingsStore& settings) {
     };
     flag(keys::alwaysOnTop, shown.alwaysOnTop);
     flag(keys::snapToEdges, shown.snapToEdges);
-    flag(keys::showClock, shown.showClock);
-    flag(keys::showClockYear, shown.showClockYear);
-    flag(keys::showCPU, shown.showCPU);
-    flag(keys::showCoreBars, shown.showCoreBars);
-    flag(keys::showGPU, shown.showGPU);
-    flag(keys::showMemory, shown.showMemory);
-    flag(keys::showNetwork, shown.showNetwork);
-    flag(keys::showDisk, shown.showDisk);
-    flag(keys::showSensors, shown.showSensors);
-    flag(keys::showBattery, shown.showBattery);
-    flag(keys::showDiskActivity, shown.showDiskActivity);
-    flag(keys::showSelf, shown.showSelf);
+    for (const BlockRow& row : blockTable) {
+        bool on = shown.shows(row.block);
+        flag(row.shown.key, on);
+        shown.shown.set(row.block, on);
+        if (row.detail) {
+            bool detail = shown.detailed.contains(row.block);
+            flag(row.detail->key, detail);
+            shown.detailed.set(row.block, detail);
+        }
+    }
     flag(keys::animateValues, shown.animateValues);
     shown.diskAlertThresholdAsSet = settings.doubleValue(QLatin1String(keys::diskAlertThreshold),
                                                          shown.diskAlertThresholdAsSet);

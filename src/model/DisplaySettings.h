@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Blocks.h"
+
 namespace trovimo {
 
 class SettingsStore;
@@ -10,23 +12,14 @@ inline constexpr double minimumUpdateInterval = 0.1;
 
 // What the panel shows and how often the figures are sampled. The statistics store, the
 // panel and the settings window all take these from here, so they share one set of defaults:
-// a stored value wins, then a registered one, then the initialisers below.
+// a stored value wins, then a registered one, then the initialisers below (for the blocks,
+// the block table's).
 struct DisplaySettings {
     bool alwaysOnTop = true;
     bool snapToEdges = true;
-    bool showClock = true;
-    bool showClockYear = false;
-    bool showCPU = true;
-    bool showCoreBars = true;
-    bool showGPU = true;
-    bool showMemory = true;
-    bool showNetwork = true;
-    bool showDisk = true;
-    // Off unless asked for: temperatures and fans, the battery, the home disks' reads and writes.
-    bool showSensors = false;
-    bool showBattery = false;
-    bool showDiskActivity = false;
-    bool showSelf = false;
+    BlockSet shown = shownByDefault();
+    // The blocks whose detail switch is on (the clock's year, the CPU's core bars).
+    BlockSet detailed = shownByDefault(true);
     bool animateValues = false;
     // As the settings hold them: what the settings window shows and edits.
     double diskAlertThresholdAsSet = 0.9;
@@ -35,6 +28,10 @@ struct DisplaySettings {
     // effectiveUpdateInterval.
     double diskAlertThreshold = 0.9;
     double updateInterval = 1.0;
+
+    [[nodiscard]] bool shows(Block block) const noexcept { return shown.contains(block); }
+    [[nodiscard]] bool showClockYear() const noexcept { return detailed.contains(Block::clock); }
+    [[nodiscard]] bool showCoreBars() const noexcept { return detailed.contains(Block::cpu); }
 
     [[nodiscard]] static DisplaySettings read(const SettingsStore& settings);
     friend bool operator==(const DisplaySettings&, const DisplaySettings&) = default;

@@ -4,7 +4,7 @@
 
 namespace trovimo {
 
-// What the statistics store needs of a reader: one synchronous sample, absent on failure.
+// What a block's sampler needs of a reader: one synchronous sample, absent on failure.
 template <typename Sample> class SampleSource {
 public:
     virtual ~SampleSource() = default;

@@ -7,24 +7,19 @@ namespace trovimo {
 const QVariantMap& defaultSettings() {
     static const QVariantMap table = [] {
         const DisplaySettings shown;
-        return QVariantMap{
+        QVariantMap defaults{
             {keys::diskAlertThreshold, shown.diskAlertThresholdAsSet},
             {keys::snapToEdges, shown.snapToEdges},
-            {keys::showClock, shown.showClock},
-            {keys::showClockYear, shown.showClockYear},
             {keys::animateValues, shown.animateValues},
-            {keys::showCPU, shown.showCPU},
-            {keys::showCoreBars, shown.showCoreBars},
-            {keys::showGPU, shown.showGPU},
-            {keys::showMemory, shown.showMemory},
-            {keys::showNetwork, shown.showNetwork},
-            {keys::showDisk, shown.showDisk},
-            {keys::showSensors, shown.showSensors},
-            {keys::showBattery, shown.showBattery},
-            {keys::showDiskActivity, shown.showDiskActivity},
-            {keys::showSelf, shown.showSelf},
             {keys::updateInterval, shown.updateIntervalAsSet},
         };
+        for (const BlockRow& row : blockTable) {
+            defaults.insert(QLatin1String(row.shown.key), shown.shows(row.block));
+            if (row.detail) {
+                defaults.insert(QLatin1String(row.detail->key), shown.detailed.contains(row.block));
+            }
+        }
+        return defaults;
     }();
     return table;
 }

@@ -2,6 +2,8 @@
 
 #include "core/BoottimeTimer.h"
 #include "core/SystemLog.h"
+#include "model/History.h"
+#include "model/LocalSource.h"
 #include "model/SettingsStore.h"
 
 #include <QEventLoop>
@@ -10,56 +12,20 @@
 #include <algorithm>
 
 namespace trovimo {
-namespace {
 
-template <typename Sample, typename Reader> std::optional<Sample> sampleOf(Reader& reader) {
-    return reader ? reader->read() : std::nullopt;
-}
-
-// The trash lies inside the volume's used space; it cannot take more of it than the part
-// that is not the system's reserve.
-std::int64_t purgeableShare(const DiskUsage& usage, std::int64_t trashBytes) noexcept {
-    const std::int64_t room = usage.used > usage.system ? usage.used - usage.system : 0;
-    return std::clamp<std::int64_t>(trashBytes, 0, room);
-}
-
-} // namespace
-
-StatsStore::StatsStore(SettingsStore& settings, StatsReaders readers,
-                       std::unique_ptr<WakeTimer> timer, Clock clock, QObject* parent)
-    : QObject(parent), settings_(settings), readers_(std::move(readers)),
-      timer_(timer ? std::move(timer) : std::make_unique<BoottimeTimer>()),
-      clock_(clock ? std::move(clock) : [] { return BoottimeClock::now(); }),
-      diskReader_(std::move(readers_.disk)), trashReader_(std::move(readers_.trash)),
-      diskActivityReader_(std::move(readers_.diskActivity)),
-      volumeRead_(QStringLiteral("trovimo-volume"),
-                  QStringLiteral("StatsStore: ホームのボリュームが %1 秒以内に応答しません")
-                      .arg(diskReadLimit.count()),
-                  diskReadLimit),
-      trashRead_(QStringLiteral("trovimo-trash"),
-                 QStringLiteral("StatsStore: ゴミ箱の大きさの読み取りが %1 秒以内に終わりません")
-                     .arg(trashReadLimit.count()),
-                 trashReadLimit),
-      homeRead_(QStringLiteral("trovimo-home"),
-                QStringLiteral("StatsStore: ホームディレクトリが %1 秒以内に応答しません")
-                    .arg(diskReadLimit.count()),
-                diskReadLimit) {
+StatsStore::StatsStore(SettingsStore& settings, std::unique_ptr<StatsSource> source,
+                       std::unique_ptr<WakeTimer> timer, QObject* parent)
+    : QObject(parent), settings_(settings),
+      source_(source ? std::move(source) : std::make_unique<LocalSource>()),
+      timer_(timer ? std::move(timer) : std::make_unique<BoottimeTimer>()) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
-    if (trashReader_ && trashReader_->changeDescriptor() >= 0) {
-        trashWatch_ = std::make_unique<QSocketNotifier>(trashReader_->changeDescriptor(),
-                                                        QSocketNotifier::Read);
-        connect(trashWatch_.get(), &QSocketNotifier::activated, this, [this] {
-            trashReader_->drainChanges();
-            trashChanged_ = true;
-        });
-    }
-}
-
-void StatsStore::setDiskReadLimits(std::chrono::milliseconds volume,
-                                   std::chrono::milliseconds trash) {
-    volumeRead_.setTimeLimit(volume);
-    homeRead_.setTimeLimit(volume);
-    trashRead_.setTimeLimit(trash);
+    connect(source_.get(), &StatsSource::figuresReady, this, &StatsStore::publish);
+    connect(source_.get(), &StatsSource::stateChanged, this,
+            [this] { publish(*snapshot_, false); });
+    auto first = std::make_shared<StatsSnapshot>();
+    first->sourceName = source_->name();
+    first->sourceState = source_->state();
+    snapshot_ = std::move(first);
 }
 
 const DisplaySettings& StatsStore::shown() {
@@ -109,180 +75,49 @@ void StatsStore::onTimerFired() {
 }
 
 void StatsStore::tick() {
-    sampleCPU();
-    sampleGPU();
-    sampleMemory();
-    sampleNetwork();
-    sampleDisk();
-    sampleSensors();
-    sampleBattery();
-    sampleDiskActivity();
-    sampleSelf();
-    emit ticked();
+    const DisplaySettings& settings = shown();
+    asked_ = settings.shown;
+    source_->sample(asked_, StatsSource::Interval(settings.updateInterval));
 }
 
-void StatsStore::sampleCPU() {
-    cpu_ = shown().showCPU ? sampleOf<CPULoad>(readers_.cpu) : std::nullopt;
-    if (cpu_) {
-        cpuHistory_.append(cpu_->total);
+void StatsStore::publish(const Figures& figures, bool sampled) {
+    auto next = std::make_shared<StatsSnapshot>(*snapshot_);
+    static_cast<Figures&>(*next) = figures;
+    if (sampled) {
+        appendHistories(*next);
     }
+    next->sourceName = source_->name();
+    next->sourceState = source_->state();
+    snapshot_ = std::move(next);
+    emit published();
 }
 
-void StatsStore::sampleGPU() {
-    gpu_ = shown().showGPU ? sampleOf<double>(readers_.gpu) : std::nullopt;
-    if (gpu_) {
-        gpuHistory_.append(*gpu_);
-    }
-}
-
-void StatsStore::sampleMemory() {
-    memory_ = shown().showMemory ? sampleOf<MemoryStats>(readers_.memory) : std::nullopt;
-}
-
-void StatsStore::sampleNetwork() {
-    if (!shown().showNetwork) {
-        network_.reset();
-        networkInfo_.reset();
-        return;
-    }
-    networkInfo_ = sampleOf<NetworkInfo>(readers_.networkInfo);
-    std::optional<std::string> interface;
-    if (networkInfo_) {
-        interface = networkInfo_->interfaceName;
-    }
-    const auto now = clock_();
-    network_ = readers_.network ? readers_.network->read(now, interface) : std::nullopt;
-    if (network_) {
-        downloadHistory_.append(network_->download);
-        uploadHistory_.append(network_->upload);
+void StatsStore::appendHistories(StatsSnapshot& next) const {
+    for (const HistoryRow& row : historyTable) {
+        std::vector<double>& values = next.*row.values;
+        if (!asked_.contains(row.block)) {
+            if (row.emptiedWhileHidden) {
+                values.clear();
+            }
+        } else if (const std::optional<double> point = row.point(next)) {
+            appendToHistory(values, *point);
+        }
     }
 }
 
-void StatsStore::sampleDisk() {
-    if (!shown().showDisk || !diskReader_) {
-        disk_.reset();
-        return;
-    }
-    if (volumeRead_.isRunning()) {
-        // Slow or hung: what is held stays, and no second read piles up behind it.
-        return;
-    }
-    const auto now = clock_();
-    if (disk_ && lastDiskRead_ && now - *lastDiskRead_ < diskReadSpacing) {
-        startTrashRead();
-        return;
-    }
-    lastDiskRead_ = now;
-    volumeRead_.start([this, reader = diskReader_]() -> BackgroundRead::HandBack {
-        // On the read's thread: only the sample goes back, inside the hand-back.
-        return [this, sample = reader->read()] { publishVolume(sample); };
-    });
-}
-
-void StatsStore::awaitDiskReads(std::chrono::milliseconds limit, bool withTrash) {
-    const auto underWay = [&] {
-        return volumeRead_.isRunning() || homeRead_.isRunning() ||
-               (withTrash && trashRead_.isRunning());
-    };
-    if (!underWay()) {
+void StatsStore::awaitFigures(std::chrono::milliseconds limit, bool complete) {
+    if (!source_->isAwaiting(complete)) {
         return;
     }
     QEventLoop loop;
     QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-    // Each read says when its hand-back ran; the home's publishes nothing of its own.
-    const auto check = [&] {
-        if (!underWay()) {
+    // Each read off the GUI thread says when it ended; the home's publishes nothing of its own.
+    connect(source_.get(), &StatsSource::settled, &loop, [&] {
+        if (!source_->isAwaiting(complete)) {
             loop.quit();
         }
-    };
-    for (BackgroundRead* read : {&volumeRead_, &homeRead_, &trashRead_}) {
-        connect(read, &BackgroundRead::finished, &loop, check);
-    }
-    loop.exec();
-}
-
-void StatsStore::startTrashRead() {
-    // Never beside a running volume read: on a hung home both would hang.
-    if (!trashReader_ || trashRead_.isRunning() || volumeRead_.isRunning()) {
-        return;
-    }
-    const auto now = clock_();
-    if (!trashChanged_ && lastTrashRead_ && now - *lastTrashRead_ < trashReadSpacing) {
-        return;
-    }
-    trashChanged_ = false;
-    lastTrashRead_ = now;
-    trashRead_.start([this, reader = trashReader_]() -> BackgroundRead::HandBack {
-        return [this, bytes = reader->read()] { publishTrash(bytes); };
     });
-}
-
-void StatsStore::publishVolume(std::optional<DiskUsage> sample) {
-    if (!shown().showDisk) {
-        return; // hidden while the read ran
-    }
-    if (sample) {
-        sample->purgeable = purgeableShare(*sample, trashBytes_);
-    }
-    disk_ = sample;
-    if (disk_) {
-        startTrashRead(); // before the signal, so that its listeners find it under way
-    }
-    emit ticked();
-}
-
-void StatsStore::publishTrash(std::optional<std::int64_t> bytes) {
-    // Absent when the count was cut short or the trash unreadable: the last count stands.
-    trashBytes_ = bytes.value_or(trashBytes_);
-    if (disk_ && shown().showDisk) {
-        disk_->purgeable = purgeableShare(*disk_, trashBytes_);
-    }
-    emit ticked();
-}
-
-void StatsStore::sampleSelf() {
-    selfStats_ = shown().showSelf ? sampleOf<SelfStats>(readers_.self) : std::nullopt;
-}
-
-void StatsStore::sampleSensors() {
-    if (!shown().showSensors) {
-        sensors_.reset();
-        cpuTemperatureHistory_.clear();
-        return;
-    }
-    sensors_ = sampleOf<SensorReadings>(readers_.sensors);
-    if (sensors_ && sensors_->cpu) {
-        cpuTemperatureHistory_.append(sensors_->cpu->celsius);
-    }
-}
-
-void StatsStore::sampleBattery() {
-    battery_ = shown().showBattery ? sampleOf<BatteryStatus>(readers_.battery) : std::nullopt;
-}
-
-void StatsStore::sampleDiskActivity() {
-    if (!shown().showDiskActivity || !diskActivityReader_) {
-        diskActivity_.reset();
-        diskReadHistory_.clear();
-        diskWriteHistory_.clear();
-        lastHomeRead_.reset(); // shown again: look for the home at once
-        return;
-    }
-    const auto now = clock_();
-    // The home directory is stat'ed on a thread of its own, like the volume; the rates come
-    // from /proc/diskstats, which never blocks.
-    if (!homeRead_.isRunning() &&
-        (!lastHomeRead_ || now < *lastHomeRead_ || now - *lastHomeRead_ >= homeReadSpacing)) {
-        lastHomeRead_ = now;
-        homeRead_.start([this, reader = diskActivityReader_]() -> BackgroundRead::HandBack {
-            return [this, reader, home = reader->locateHome()] { reader->setHome(home, clock_()); };
-        });
-    }
-    diskActivity_ = diskActivityReader_->read(now);
-    if (diskActivity_) {
-        diskReadHistory_.append(diskActivity_->readBytesPerSecond);
-        diskWriteHistory_.append(diskActivity_->writeBytesPerSecond);
-    }
+    loop.exec();
 }
 
 } // namespace trovimo

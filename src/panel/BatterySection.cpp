@@ -1,15 +1,20 @@
-#include "panel/Sections.h"
+#include "panel/BatterySection.h"
 
 #include "panel/AnimationKey.h"
 #include "panel/PercentFormat.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cmath>
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view batteryLabel = "バッテリー";
 
 constexpr double rowSpacing = 6.0;
 
@@ -17,7 +22,7 @@ constexpr double rowSpacing = 6.0;
 
 SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const std::optional<BatteryStatus>& battery = inputs.stats.battery;
+    const std::optional<BatteryStatus>& battery = inputs.stats->battery;
     SectionLayout out;
 
     const double fraction = battery && std::isfinite(battery->percent)
@@ -33,8 +38,7 @@ SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme
         // A desktop: no battery to speak of.
         value = largeValuePlaceholder();
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::batteryLabel), std::move(value));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(batteryLabel), std::move(value));
 
     y += rowSpacing;
     out.elements.emplace_back(CapacityBarElement{QRectF(0.0, y, width, CapacityBar::height),
@@ -57,3 +61,59 @@ SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme
 }
 
 } // namespace trovimo
+
+namespace trovimo::texts {
+
+std::string_view batteryStateText(BatteryState state) noexcept {
+    switch (state) {
+    case BatteryState::charging:
+        return "充電中";
+    case BatteryState::discharging:
+        return "放電中";
+    case BatteryState::full:
+        return "満充電";
+    case BatteryState::pluggedIn:
+        return "電源接続";
+    case BatteryState::unknown:
+        break;
+    }
+    return {};
+}
+
+std::string batteryDetailText(const BatteryStatus& battery) {
+    std::string text(batteryStateText(battery.state));
+    const auto add = [&text](const std::string& part) {
+        if (!text.empty()) {
+            text += "・";
+        }
+        text += part;
+    };
+    if (battery.timeLeft && battery.timeLeft->count() >= 0) {
+        const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(*battery.timeLeft);
+        const auto hours = minutes.count() / 60;
+        const auto rest = minutes.count() % 60;
+        add("残り " + std::to_string(hours) + (rest < 10 ? ":0" : ":") + std::to_string(rest));
+    }
+    if (battery.powerWatts && std::isfinite(*battery.powerWatts)) {
+        char buffer[32];
+        const auto [end, error] =
+            std::to_chars(buffer, buffer + sizeof buffer, std::abs(*battery.powerWatts),
+                          std::chars_format::fixed, 1);
+        if (error == std::errc{}) {
+            add(std::string(buffer, end) + " W");
+        }
+    }
+    return text;
+}
+
+CapacityLevel batteryLevel(const BatteryStatus& battery) noexcept {
+    if (battery.percent <= 10.0) {
+        return CapacityLevel::critical;
+    }
+    if (battery.percent <= 20.0 && battery.state == BatteryState::discharging) {
+        return CapacityLevel::warning;
+    }
+    return CapacityLevel::normal;
+}
+
+} // namespace trovimo::texts

@@ -3,6 +3,7 @@
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
+#include "panel/FramePlan.h"
 #include "panel/PanelAccessibility.h"
 #include "panel/PanelPainter.h"
 #include "update/UpdateStore.h"
@@ -38,12 +39,6 @@ int millisecondsToNext(std::chrono::system_clock::time_point now,
     return static_cast<int>(std::max<std::int64_t>(1, (period - remainder).count()));
 }
 
-// The pixels an element may touch: glyphs and antialiased edges reach a little past the
-// laid-out rectangle, and rolling digits slide up to 2 points beyond it.
-QRect damageRect(const PanelElement& element) {
-    return elementRect(element).adjusted(-2, -3, 2, 3).toAlignedRect();
-}
-
 } // namespace
 
 ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore& settings,
@@ -67,7 +62,7 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     connect(&commands_, &PanelCommands::quitRequested, this, &ContentView::quitRequested);
 
     storeConnections_ = {
-        connect(&stats_, &StatsStore::ticked, this, &ContentView::relayout),
+        connect(&stats_, &StatsStore::published, this, &ContentView::relayout),
         connect(&settings_, &SettingsStore::changed, this, &ContentView::relayout),
     };
     if (updates_ != nullptr) {
@@ -147,7 +142,7 @@ void ContentView::setOpaqueBackground(bool opaque) {
 
 PanelInputs ContentView::gatherInputs() const {
     PanelInputs inputs;
-    inputs.stats = StatsSnapshot::capture(stats_);
+    inputs.stats = stats_.snapshot();
     inputs.settings = settings_.display();
     inputs.update = commands_.updateStatus();
     inputs.hovering = hovering_;
@@ -157,41 +152,24 @@ PanelInputs ContentView::gatherInputs() const {
 
 void ContentView::relayout() {
     PanelInputs inputs = gatherInputs();
-    PanelLayoutResult next = layoutPanel(inputs, theme_);
-    const bool animate = inputs.settings.animateValues;
+    FramePlan plan = planFrame(layout_, inputs, theme_);
+    // In place before the frame is applied: what it sets off reads them with the layout.
+    inputs_ = std::move(inputs);
+    apply(std::move(plan), inputs_.settings.animateValues);
+}
+
+void ContentView::apply(FramePlan plan, bool animate) {
     const auto now = NumberRoller::Clock::now();
-    roller_.observe(next.elements, animate, now);
+    roller_.observe(plan.frame.elements, animate, now);
     if (roller_.isRolling(now) && !rollTimer_.isActive()) {
         rollTimer_.start();
     }
+    animateValues_ = animate;
     const double barBefore = secondsBarFraction();
-
-    // Most refreshes change a few numbers and the graphs; the labels, units and dividers
-    // stay. Repaint only where an element changed, or everything when the arrangement did.
-    QRegion damage;
-    const bool rearranged = next.size != layout_.size || next.blocks != layout_.blocks ||
-                            next.elements.size() != layout_.elements.size();
-    bool changed = rearranged;
-    if (!rearranged) {
-        for (std::size_t index = 0; index < next.elements.size(); ++index) {
-            if (next.elements[index] != layout_.elements[index]) {
-                changed = true;
-                // Uniting regions costs in proportion to their rectangles; a changed value
-                // mostly keeps its place.
-                const QRect before = damageRect(layout_.elements[index]);
-                const QRect after = damageRect(next.elements[index]);
-                damage += before;
-                if (after != before) {
-                    damage += after;
-                }
-            }
-        }
-    }
-    const bool resized = next.size != layout_.size;
+    const bool resized = plan.frame.size != layout_.size;
     const bool hadSecondsBar = layout_.secondsBar.has_value();
-    layout_ = std::move(next);
-    inputs_ = std::move(inputs);
-    if (rearranged && focus_.setItems(panelItems(layout_)) && hasFocus()) {
+    layout_ = std::move(plan.frame);
+    if (plan.rearranged && focus_.setItems(panelItems(layout_)) && hasFocus()) {
         emit keyboardFocusChanged();
     }
     if (resized) {
@@ -209,7 +187,7 @@ void ContentView::relayout() {
             scheduleMinute();
         }
         const auto& bar = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
-        if (rearranged || !hadSecondsBar) {
+        if (plan.rearranged || !hadSecondsBar) {
             sweepSecondsBar(bar.gauge.fraction, 0);
         } else if (bar.gauge.fraction != barBefore) {
             sweepSecondsBar(barBefore, static_cast<int>(std::lround(bar.gauge.fraction * 60.0)));
@@ -219,12 +197,12 @@ void ContentView::relayout() {
         minuteTimer_.stop();
         secondsBarSweep_.stop();
     }
-    if (rearranged) {
+    if (plan.rearranged) {
         update();
-    } else if (changed) {
-        update(damage);
+    } else if (plan.changed) {
+        update(plan.damage);
     }
-    if (changed) {
+    if (plan.changed) {
         emit layoutChanged();
     }
 }
@@ -267,7 +245,7 @@ void ContentView::sweepSecondsBar(double before, int second) {
     const auto& element = std::get<CapacityBarElement>(layout_.elements[*layout_.secondsBar]);
     secondsBarSweep_.start(before, element.gauge.fraction, second,
                            element.rect.width() * std::max(1.0, devicePixelRatioF()),
-                           inputs_.settings.animateValues);
+                           animateValues_);
 }
 
 double ContentView::secondsBarFraction() const {

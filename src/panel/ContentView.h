@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/ContextMenuModel.h"
+#include "panel/FramePlan.h"
 #include "panel/NumberRoller.h"
 #include "panel/PaintCache.h"
 #include "panel/PanelCommands.h"
@@ -26,11 +27,12 @@ class SettingsStore;
 class StatsStore;
 class UpdateStore;
 
-// The main window's content: one custom-painted panel. Every change of the store, the
-// update status, a setting or the hover state recomputes the layout; the widget repaints
-// only when the layout actually changed, and the clock's seconds bar repaints only its own
-// rectangle once a second. With keyboard focus the arrow keys move through its blocks and
-// controls (nothing is drawn for that: a screen reader follows, see PanelAccessibility).
+// The panel's view, the main window's content. Every change of the store, the update status,
+// a setting or the hover state plans a new frame (planFrame: the layout and what of the shown
+// one changed) and applies it, repainting only what changed; the clock's seconds bar repaints
+// only its own rectangle once a second. Drawing is PanelPainter's. With keyboard focus the
+// arrow keys move through its blocks and controls (nothing is drawn for that: a screen reader
+// follows, see PanelAccessibility).
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -63,7 +65,8 @@ public:
     // The hit region under `point`, if any.
     [[nodiscard]] const HitRegion* hitRegionAt(QPointF point) const;
 
-    // Recomputes the layout now (normally driven by the signals it watches).
+    // Plans the frame for the current inputs and applies it (normally driven by the signals it
+    // watches).
     void relayout();
     void setHovering(bool hovering);
     // What a click on the item does (nothing for a block that only shows).
@@ -101,6 +104,8 @@ protected:
 
 private:
     [[nodiscard]] PanelInputs gatherInputs() const;
+    // Shows the planned frame: the rolling digits, the size, the seconds bar, the repaint.
+    void apply(FramePlan plan, bool animate);
     void scheduleMinute();
     void onSecond();
     void repaintRolling();
@@ -121,7 +126,8 @@ private:
     bool opaqueBackground_ = false;
     bool hovering_ = false;
     PanelLayoutResult layout_;
-    PanelInputs inputs_;
+    PanelInputs inputs_;         // what `layout_` was computed from
+    bool animateValues_ = false; // as the last layout pass read it
     PanelFocus focus_;
     QPointer<QMenu> menu_;
     NumberRoller roller_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/PanelLayout.h"
+#include "panel/PanelInputs.h"
 
 #include <QIcon>
 #include <QString>

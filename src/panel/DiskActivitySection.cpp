@@ -1,5 +1,6 @@
-#include "panel/Sections.h"
+#include "panel/DiskActivitySection.h"
 
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
@@ -7,12 +8,19 @@
 #include <cmath>
 
 namespace trovimo {
+namespace {
+
+constexpr std::string_view diskActivityLabel = "ディスクの読み書き";
+constexpr std::string_view readLabel = "読み";
+constexpr std::string_view writeLabel = "書き";
+
+} // namespace
 
 SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
                                         double width) {
     using namespace sections;
     constexpr double rowSpacing = 4.0;
-    const StatsSnapshot& stats = inputs.stats;
+    const StatsSnapshot& stats = *inputs.stats;
     SectionLayout out;
 
     std::optional<TextElement> device;
@@ -23,12 +31,12 @@ SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& 
         text.color = ColorRole::secondary;
         device = std::move(text);
     }
-    double y = appendSectionHeader(out, theme, 0.0, width, qtext(texts::diskActivityLabel),
-                                   std::move(device));
+    double y =
+        appendSectionHeader(out, theme, 0.0, width, qtext(diskActivityLabel), std::move(device));
 
     // The two words share one column, so both rates start at the same place.
-    const QString read = qtext(texts::readLabel);
-    const QString write = qtext(texts::writeLabel);
+    const QString read = qtext(readLabel);
+    const QString write = qtext(writeLabel);
     const double leadWidth =
         std::ceil(std::max(theme.textWidth(read, FontSpec{}), theme.textWidth(write, FontSpec{})));
     // Before the first sample (and on a home without a disk of its own) both rows read 0 B/s.

@@ -1,7 +1,11 @@
-#include "panel/Sections.h"
+#include "panel/DiskSection.h"
+
+#include "panel/AnimationKey.h"
+#include "panel/ValueFormatting.h"
 
 #include "panel/DiskLevel.h"
 #include "panel/LineBreaking.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
@@ -9,6 +13,8 @@
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view diskLabel = "ディスク";
 
 using namespace sections;
 
@@ -33,7 +39,7 @@ void appendAlertSymbol(SectionLayout& out, const Theme& theme, std::size_t label
 } // namespace
 
 SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const std::optional<DiskUsage>& disk = inputs.stats.disk;
+    const std::optional<DiskUsage>& disk = inputs.stats->disk;
     const double threshold = inputs.settings.diskAlertThreshold;
     // Read from the settings at every layout, so moving the threshold recolours at once.
     const CapacityLevel level = diskLevel(diskUsedFraction(disk), threshold);
@@ -46,8 +52,7 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
                                   diskRemaining(*disk));
     }
     const std::size_t labelIndex = out.elements.size();
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::diskLabel), std::move(remaining));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(diskLabel), std::move(remaining));
     if (level == CapacityLevel::critical) {
         appendAlertSymbol(out, theme, labelIndex);
     }
@@ -105,3 +110,20 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
 }
 
 } // namespace trovimo
+
+namespace trovimo::texts {
+
+std::string diskRemainingText(const DiskUsage& disk) {
+    return "残り " + formatBytes(diskRemaining(disk));
+}
+
+std::string diskAlertText(double alertThreshold) {
+    return "使用率がしきい値（" + std::to_string(percentKey(alertThreshold, 0)) +
+           "%）を超えています";
+}
+
+std::string diskUsageText(const DiskUsage& disk) {
+    return formatBytes(disk.used) + " / " + formatBytes(disk.total) + " 使用中";
+}
+
+} // namespace trovimo::texts

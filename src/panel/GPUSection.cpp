@@ -1,12 +1,15 @@
-#include "panel/Sections.h"
+#include "panel/GPUSection.h"
 
 #include "panel/AnimationKey.h"
 #include "panel/PercentFormat.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view gpuLabel = "GPU";
 
 constexpr double rowSpacing = 6.0;
 constexpr double historyHeight = 24.0;
@@ -15,7 +18,7 @@ constexpr double historyHeight = 24.0;
 
 SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const auto& gpu = inputs.stats.gpu;
+    const auto& gpu = inputs.stats->gpu;
     SectionLayout out;
 
     TextElement value;
@@ -27,13 +30,12 @@ SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, do
         // No utilisation figure on this machine (or not yet): a quiet dash, not a fake 0 %.
         value = largeValuePlaceholder();
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::gpuLabel), std::move(value));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(gpuLabel), std::move(value));
 
     y += rowSpacing;
     out.elements.emplace_back(
         SparklineElement{QRectF(0.0, y, width, historyHeight),
-                         Sparkline{inputs.stats.gpuHistory, 1.0, ColorRole::blue}});
+                         Sparkline{inputs.stats->gpuHistory, 1.0, ColorRole::blue}});
     out.height = y + historyHeight;
     return out;
 }

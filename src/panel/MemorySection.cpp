@@ -1,5 +1,8 @@
-#include "panel/Sections.h"
+#include "panel/MemorySection.h"
 
+#include "panel/ValueFormatting.h"
+
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
@@ -8,6 +11,8 @@
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view memoryLabel = "メモリ";
 
 using namespace sections;
 
@@ -86,7 +91,7 @@ double appendSwapAndPressureRow(SectionLayout& out, const Theme& theme, double y
 } // namespace
 
 SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const auto& memory = inputs.stats.memory;
+    const auto& memory = inputs.stats->memory;
     SectionLayout out;
 
     std::optional<TextElement> value;
@@ -97,8 +102,7 @@ SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme,
         usage.color = ColorRole::primary;
         value = std::move(usage);
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::memoryLabel), std::move(value));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(memoryLabel), std::move(value));
     y += rowSpacing;
 
     if (!memory) {
@@ -136,3 +140,32 @@ SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme,
 }
 
 } // namespace trovimo
+
+namespace trovimo::texts {
+
+std::string memoryUsageText(const MemoryStats& memory) {
+    return formatBytes(toSignedBytes(memory.used)) + " / " +
+           formatBytes(toSignedBytes(memory.total));
+}
+
+std::optional<std::string> swapText(const MemoryStats& memory) {
+    if (memory.swapTotal == 0) {
+        return std::nullopt;
+    }
+    return "スワップ " + formatBytesCompact(toSignedBytes(memory.swapUsed)) + "/" +
+           formatBytesCompact(toSignedBytes(memory.swapTotal));
+}
+
+std::string_view pressureText(MemoryPressure pressure) noexcept {
+    switch (pressure) {
+    case MemoryPressure::normal:
+        return "圧力 正常";
+    case MemoryPressure::warning:
+        return "圧力 注意";
+    case MemoryPressure::critical:
+        return "圧力 逼迫";
+    }
+    return {};
+}
+
+} // namespace trovimo::texts

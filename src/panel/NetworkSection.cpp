@@ -1,10 +1,13 @@
-#include "panel/Sections.h"
+#include "panel/NetworkSection.h"
 
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view networkLabel = "ネットワーク";
 
 using namespace sections;
 
@@ -13,7 +16,7 @@ constexpr double rowSpacing = 4.0;
 } // namespace
 
 SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const StatsSnapshot& stats = inputs.stats;
+    const StatsSnapshot& stats = *inputs.stats;
     SectionLayout out;
 
     std::optional<TextElement> detail;
@@ -24,8 +27,7 @@ SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme
         text.color = ColorRole::secondary;
         detail = std::move(text);
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::networkLabel), std::move(detail));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(networkLabel), std::move(detail));
 
     // Before the first throughput sample both rows read 0 B/s.
     const double download = stats.network ? stats.network->download : 0.0;

@@ -82,8 +82,9 @@ QAccessible::Role PanelAccessibleItem::role() const {
     if (const auto* control = std::get_if<PanelControl>(&item_)) {
         return *control == PanelControl::pin ? QAccessible::CheckBox : QAccessible::PushButton;
     }
-    return std::get<PanelBlock>(item_) == PanelBlock::updateBadge ? QAccessible::PushButton
-                                                                  : QAccessible::StaticText;
+    return std::get<PanelBlock>(item_) == PanelBlock(PanelNotice::updateBadge)
+               ? QAccessible::PushButton
+               : QAccessible::StaticText;
 }
 
 QAccessible::State PanelAccessibleItem::state() const {

@@ -36,7 +36,7 @@ std::optional<PanelAction> panelItemAction(const PanelItem& item) {
         return *control == PanelControl::settings ? PanelAction::openSettings
                                                   : PanelAction::togglePin;
     }
-    if (std::get<PanelBlock>(item) == PanelBlock::updateBadge) {
+    if (std::get<PanelBlock>(item) == PanelBlock(PanelNotice::updateBadge)) {
         return PanelAction::openUpdatePage;
     }
     return std::nullopt;

@@ -1,9 +1,7 @@
 #include "panel/PanelLayout.h"
 
-#include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/Sections.h"
-#include "panel/ValueFormatting.h"
 
 #include <algorithm>
 
@@ -12,10 +10,6 @@ namespace {
 
 constexpr double rowSpacing = 8.0; // between the items of a row with default spacing
 constexpr double hoverSymbolSize = 9.0;
-
-std::vector<double> copyOf(const RingBuffer<double>& buffer) {
-    return buffer.storage();
-}
 
 // Appends `section` at `y` and returns the y below it.
 double place(PanelLayoutResult& result, SectionLayout section, double x, double y) {
@@ -71,7 +65,7 @@ SectionLayout layoutClock(const PanelInputs& inputs, const Theme& theme, double 
     TextElement date;
     date.rect = QRectF(0, 0, std::max(0.0, width - timeWidth - rowSpacing), rowHeight);
     date.baseline = baseline;
-    date.text = clock.dateText(inputs.now, inputs.settings.showClockYear);
+    date.text = clock.dateText(inputs.now, inputs.settings.showClockYear());
     date.font = dateFont;
     date.color = ColorRole::secondary;
     date.minimumScale = 0.8;
@@ -134,43 +128,6 @@ std::array<HitRegion, 2> hoverControls(bool alwaysOnTop) {
                           : QStringLiteral("デスクトップ張り付き中（クリックで最前面）")}}};
 }
 
-QRectF elementRect(const PanelElement& element) {
-    return std::visit([](const auto& item) { return item.rect; }, element);
-}
-
-void translateElement(PanelElement& element, QPointF offset) {
-    std::visit(
-        [offset](auto& item) {
-            item.rect.translate(offset);
-            if constexpr (std::is_same_v<std::decay_t<decltype(item)>, TextElement>) {
-                item.baseline += offset.y();
-            }
-        },
-        element);
-}
-
-StatsSnapshot StatsSnapshot::capture(const StatsStore& store) {
-    StatsSnapshot snapshot;
-    snapshot.cpu = store.cpu();
-    snapshot.cpuHistory = copyOf(store.cpuHistory());
-    snapshot.gpu = store.gpu();
-    snapshot.gpuHistory = copyOf(store.gpuHistory());
-    snapshot.memory = store.memory();
-    snapshot.network = store.network();
-    snapshot.networkInfo = store.networkInfo();
-    snapshot.downloadHistory = copyOf(store.downloadHistory());
-    snapshot.uploadHistory = copyOf(store.uploadHistory());
-    snapshot.disk = store.disk();
-    snapshot.selfStats = store.selfStats();
-    snapshot.sensors = store.sensors();
-    snapshot.cpuTemperatureHistory = copyOf(store.cpuTemperatureHistory());
-    snapshot.battery = store.battery();
-    snapshot.diskActivity = store.diskActivity();
-    snapshot.diskReadHistory = copyOf(store.diskReadHistory());
-    snapshot.diskWriteHistory = copyOf(store.diskWriteHistory());
-    return snapshot;
-}
-
 PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
     PanelLayoutResult result;
     const DisplaySettings& settings = inputs.settings;
@@ -203,55 +160,38 @@ PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
             hit.rect.translate(x, y);
             result.hitRegions.push_back(hit);
         }
-        result.blocks.push_back(PanelBlock::updateBadge);
+        result.blocks.emplace_back(PanelNotice::updateBadge);
         y = place(result, std::move(badge), x, y);
         divider();
     }
 
     bool anyShown = false;
-    if (settings.showClock) {
+    if (settings.shows(Block::clock)) {
         advance();
         std::size_t secondsBar = 0;
         SectionLayout clock = layoutClock(inputs, theme, width, secondsBar);
         result.secondsBar = result.elements.size() + secondsBar;
-        result.blocks.push_back(PanelBlock::clock);
+        result.blocks.emplace_back(Block::clock);
         y = place(result, std::move(clock), x, y);
         anyShown = true;
     }
 
-    using SectionFunction = SectionLayout (*)(const PanelInputs&, const Theme&, double);
-    struct Section {
-        bool shown;
-        PanelBlock block;
-        SectionFunction layout;
-    };
-    const Section sections[] = {
-        {settings.showCPU, PanelBlock::cpu, &layoutCPUSection},
-        {settings.showGPU, PanelBlock::gpu, &layoutGPUSection},
-        {settings.showMemory, PanelBlock::memory, &layoutMemorySection},
-        {settings.showNetwork, PanelBlock::network, &layoutNetworkSection},
-        {settings.showDisk, PanelBlock::disk, &layoutDiskSection},
-        {settings.showSensors, PanelBlock::sensors, &layoutSensorsSection},
-        {settings.showBattery, PanelBlock::battery, &layoutBatterySection},
-        {settings.showDiskActivity, PanelBlock::diskActivity, &layoutDiskActivitySection},
-        {settings.showSelf, PanelBlock::self, &layoutSelfSection},
-    };
-    for (const Section& section : sections) {
-        if (!section.shown) {
+    for (const SectionRow& section : sectionTable()) {
+        if (!settings.shows(section.block)) {
             continue;
         }
         if (anyShown) {
             divider();
         }
         advance();
-        result.blocks.push_back(section.block);
+        result.blocks.emplace_back(section.block);
         y = place(result, section.layout(inputs, theme, width), x, y);
         anyShown = true;
     }
 
     if (!anyShown) {
         advance();
-        result.blocks.push_back(PanelBlock::emptyState);
+        result.blocks.emplace_back(PanelNotice::emptyState);
         y = place(result, layoutEmptyState(theme, width), x, y);
     }
 
@@ -260,92 +200,6 @@ PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
         addHoverControls(result, settings.alwaysOnTop);
     }
     return result;
-}
-
-FontSpec sectionLabelFont() {
-    return FontSpec{TextStyle::caption, QFont::Medium};
-}
-
-double appendSectionHeader(SectionLayout& out, const Theme& theme, double y, double width,
-                           const QString& label, std::optional<TextElement> value,
-                           const FontSpec& labelFont) {
-    double baseline = theme.ascent(labelFont);
-    double bottom = baseline + theme.descent(labelFont);
-    if (value) {
-        const double valueAscent = theme.ascent(value->font);
-        baseline = std::max(baseline, valueAscent);
-        bottom =
-            std::max(baseline + theme.descent(labelFont), baseline + theme.descent(value->font));
-    }
-    const double labelWidth = std::min(width, std::ceil(theme.textWidth(label, labelFont)));
-    TextElement labelText;
-    labelText.rect = QRectF(0, y, labelWidth, bottom);
-    labelText.baseline = y + baseline;
-    labelText.text = label;
-    labelText.font = labelFont;
-    labelText.color = ColorRole::secondary;
-    out.elements.push_back(std::move(labelText));
-    if (value) {
-        const double left = labelWidth + rowSpacing;
-        value->rect = QRectF(left, y, std::max(0.0, width - left), bottom);
-        value->baseline = y + baseline;
-        value->alignment = Qt::AlignRight;
-        out.elements.push_back(std::move(*value));
-    }
-    return bottom;
-}
-
-double appendLegendItem(SectionLayout& out, const Theme& theme, QPointF origin, double rowHeight,
-                        const LegendEntry& entry, double scale) {
-    constexpr double dot = 5.0;
-    constexpr double spacing = 3.0;
-    const FontSpec font{TextStyle::caption2, QFont::Normal, true};
-    const QString text =
-        entry.label + QLatin1Char(' ') + QString::fromStdString(formatBytesCompact(entry.bytes));
-    const double textWidth = std::ceil(theme.textWidth(text, font)) * scale;
-    out.elements.push_back(DotElement{
-        QRectF(origin.x(), origin.y() + (rowHeight - dot) / 2.0, dot, dot), entry.color});
-    TextElement label;
-    label.rect = QRectF(origin.x() + dot + spacing, origin.y(), textWidth, rowHeight);
-    const double lineHeight = theme.lineHeight(font);
-    label.baseline = origin.y() + (rowHeight - lineHeight) / 2.0 + theme.ascent(font);
-    label.text = text;
-    label.font = font;
-    label.color = ColorRole::secondary;
-    label.minimumScale = 0.75;
-    out.elements.push_back(std::move(label));
-    return dot + spacing + textWidth;
-}
-
-double appendLegendRow(SectionLayout& out, const Theme& theme, double y, double width,
-                       std::span<const LegendEntry> entries) {
-    constexpr double spacing = 5.0;
-    constexpr double dot = 5.0;
-    constexpr double dotSpacing = 3.0;
-    const FontSpec font{TextStyle::caption2, QFont::Normal, true};
-    const double rowHeight = std::max(theme.lineHeight(font), dot);
-    double textTotal = 0.0;
-    double fixedTotal = 0.0;
-    for (const LegendEntry& entry : entries) {
-        const QString text = entry.label + QLatin1Char(' ') +
-                             QString::fromStdString(formatBytesCompact(entry.bytes));
-        textTotal += std::ceil(theme.textWidth(text, font));
-        fixedTotal += dot + dotSpacing;
-    }
-    if (!entries.empty()) {
-        fixedTotal += spacing * static_cast<double>(entries.size() - 1);
-    }
-    double scale = 1.0;
-    // Below three quarters the texts stop shrinking (their minimum scale) and are cut
-    // instead, so the row never reaches past the column.
-    if (textTotal > 0.0 && fixedTotal + textTotal > width) {
-        scale = std::max(0.0, (width - fixedTotal) / textTotal);
-    }
-    double x = 0.0;
-    for (const LegendEntry& entry : entries) {
-        x += appendLegendItem(out, theme, QPointF(x, y), rowHeight, entry, scale) + spacing;
-    }
-    return rowHeight;
 }
 
 } // namespace trovimo

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "panel/CapacityLevel.h"
-#include "panel/PanelLayout.h"
+#include "panel/PanelElements.h"
+#include "panel/Theme.h"
 
 #include <QString>
 
@@ -31,8 +32,8 @@ namespace trovimo::sections {
 [[nodiscard]] TextElement centredText(const Theme& theme, const QRectF& rect, QString text,
                                       const FontSpec& font, ColorRole color);
 
-// The dash a header shows in place of its large figure when there is none to show (no GPU, no
-// battery, no sensor): quiet, not a made-up 0.
+// The dash a header shows in place of its large figure when there is none to show (a machine
+// without the device, a reading that failed): quiet, not a made-up 0.
 [[nodiscard]] TextElement largeValuePlaceholder();
 
 // A value text whose changed digits roll when `key` changes.

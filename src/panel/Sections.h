@@ -1,28 +1,36 @@
 #pragma once
 
-#include "panel/PanelLayout.h"
+#include "model/Blocks.h"
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
 
-// The measurement sections of the panel, top to bottom. Each lays itself out in its own
-// coordinates, `width` wide; see PanelLayout.h for how the panel places them.
+#include <span>
+
+// The measurement sections, one per block but the clock. Each is a function in a file of its
+// own (panel/<Name>Section.h):
+//
+//     SectionLayout layoutCPUSection(const PanelInputs& in, const Theme& theme, double width);
+//
+// It reads `in.stats` and `in.settings`, and returns its elements in its own coordinates:
+// origin at the section's top-left corner, x to the right, y down, `width` wide (the content
+// column, 166), plus the section's total `height`. The panel places the section below the
+// previous block (moving every element down), draws the divider above it and leaves 10
+// between blocks. A section never draws outside [0, width] x [0, height]. The shared
+// conventions (SectionConventions.h) keep the sections alike; what a screen reader hears of a
+// section, its figures in words, is SpokenTexts.h's.
 namespace trovimo {
 
-[[nodiscard]] SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme,
-                                             double width);
-[[nodiscard]] SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme,
-                                             double width);
-[[nodiscard]] SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme,
-                                                double width);
-[[nodiscard]] SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme,
-                                                 double width);
-[[nodiscard]] SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme,
-                                              double width);
-[[nodiscard]] SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme,
-                                                 double width);
-[[nodiscard]] SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme,
-                                                 double width);
-[[nodiscard]] SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
-                                                      double width);
-[[nodiscard]] SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme,
-                                              double width);
+using SectionFunction = SectionLayout (*)(const PanelInputs& inputs, const Theme& theme,
+                                          double width);
+
+// The panel's row of the block table.
+struct SectionRow {
+    Block block;
+    SectionFunction layout;
+};
+
+// Every block but the clock (the panel's own), in the block table's order.
+[[nodiscard]] std::span<const SectionRow> sectionTable() noexcept;
 
 } // namespace trovimo

@@ -1,14 +1,23 @@
-#include "panel/Sections.h"
+#include "panel/SelfSection.h"
+
+#include "panel/ValueFormatting.h"
 
 #include "panel/AnimationKey.h"
+#include "panel/PercentFormat.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
 namespace trovimo {
+namespace {
+
+constexpr std::string_view selfLabel = "Trovimo";
+
+} // namespace
 
 SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme, double width) {
     using namespace sections;
-    const auto& self = inputs.stats.selfStats;
+    const auto& self = inputs.stats->selfStats;
     SectionLayout out;
 
     TextElement value;
@@ -24,9 +33,21 @@ SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme, d
         value.font.style = TextStyle::caption;
         value.color = ColorRole::secondary;
     }
-    out.height =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::selfLabel), std::move(value));
+    out.height = appendSectionHeader(out, theme, 0.0, width, qtext(selfLabel), std::move(value));
     return out;
 }
 
 } // namespace trovimo
+
+namespace trovimo::texts {
+
+std::string selfLoadText(const SelfStats& self, const icu::Locale& locale) {
+    return "CPU " + percentText(self.cpu, 1, locale) + "・" +
+           formatBytes(toSignedBytes(self.memory));
+}
+
+std::string selfLoadText(const SelfStats& self) {
+    return selfLoadText(self, userNumberLocale());
+}
+
+} // namespace trovimo::texts

@@ -1,6 +1,7 @@
-#include "panel/Sections.h"
+#include "panel/SensorsSection.h"
 
 #include "panel/AnimationKey.h"
+#include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
@@ -9,6 +10,9 @@
 
 namespace trovimo {
 namespace {
+
+constexpr std::string_view sensorsLabel = "温度";
+constexpr std::string_view fanLabel = "ファン";
 
 using namespace sections;
 
@@ -31,7 +35,7 @@ double appendReadingRow(SectionLayout& out, const Theme& theme, double y, double
 } // namespace
 
 SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme, double width) {
-    const std::optional<SensorReadings>& sensors = inputs.stats.sensors;
+    const std::optional<SensorReadings>& sensors = inputs.stats->sensors;
     SectionLayout out;
 
     const std::optional<Temperature> top = sensors ? texts::hottest(*sensors) : std::nullopt;
@@ -45,11 +49,10 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
         // No sensor this program knows of: a quiet dash, as for a machine without a GPU.
         value = largeValuePlaceholder();
     }
-    double y =
-        appendSectionHeader(out, theme, 0.0, width, qtext(texts::sensorsLabel), std::move(value));
+    double y = appendSectionHeader(out, theme, 0.0, width, qtext(sensorsLabel), std::move(value));
 
     y += rowSpacing + 2.0;
-    const std::vector<double>& history = inputs.stats.cpuTemperatureHistory;
+    const std::vector<double>& history = inputs.stats->cpuTemperatureHistory;
     out.elements.emplace_back(SparklineElement{
         QRectF(0.0, y, width, historyHeight),
         Sparkline{history, texts::graphTop(history, historyTop), ColorRole::blue}});
@@ -69,7 +72,7 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
         }
         if (sensors->fanRpm) {
             y += rowSpacing;
-            y += appendReadingRow(out, theme, y, width, qtext(texts::fanLabel),
+            y += appendReadingRow(out, theme, y, width, qtext(fanLabel),
                                   QString::fromStdString(texts::fanText(*sensors->fanRpm)),
                                   ColorRole::primary);
         }
@@ -79,3 +82,36 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
 }
 
 } // namespace trovimo
+
+namespace trovimo::texts {
+
+std::string temperatureText(double celsius) {
+    return std::to_string(std::lround(celsius)) + "°C";
+}
+
+CapacityLevel temperatureLevel(const Temperature& temperature) noexcept {
+    if (temperature.celsius >= temperature.critical) {
+        return CapacityLevel::critical;
+    }
+    return temperature.celsius >= temperature.high ? CapacityLevel::warning : CapacityLevel::normal;
+}
+
+std::optional<Temperature> hottest(const SensorReadings& sensors) noexcept {
+    std::optional<Temperature> result;
+    for (const auto& reading : {sensors.cpu, sensors.gpu, sensors.ssd}) {
+        if (reading && (!result || reading->celsius > result->celsius)) {
+            result = reading;
+        }
+    }
+    return result;
+}
+
+std::string fanText(std::uint32_t rpm) {
+    std::string digits = std::to_string(rpm);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    }
+    return digits + " rpm";
+}
+
+} // namespace trovimo::texts

@@ -1,9 +1,13 @@
 #include "panel/SpokenTexts.h"
 
 #include "panel/AnimationKey.h"
+#include "panel/BatterySection.h"
 #include "panel/ClockFormatter.h"
 #include "panel/DiskLevel.h"
+#include "panel/DiskSection.h"
+#include "panel/MemorySection.h"
 #include "panel/SectionTexts.h"
+#include "panel/SensorsSection.h"
 #include "panel/ValueFormatting.h"
 
 #include <QStringList>
@@ -84,13 +88,13 @@ QString degrees(const Temperature& temperature) {
 }
 
 QString cpuValue(const PanelInputs& inputs) {
-    const std::optional<CPULoad>& cpu = inputs.stats.cpu;
+    const std::optional<CPULoad>& cpu = inputs.stats->cpu;
     if (!cpu) {
         return noData;
     }
     QStringList parts{percent(cpu->total, 0)};
     // The bars show every core; in words the busiest one says what matters.
-    if (inputs.settings.showCoreBars && cpu->perCore.size() > 1) {
+    if (inputs.settings.showCoreBars() && cpu->perCore.size() > 1) {
         const double busiest = *std::max_element(cpu->perCore.begin(), cpu->perCore.end());
         parts << QStringLiteral("最も高いコア ") + percent(busiest, 0);
     }
@@ -227,7 +231,7 @@ QString selfValue(const std::optional<SelfStats>& self) {
 
 QString clockValue(const PanelInputs& inputs) {
     const ClockFormatter& clock = inputs.clock ? *inputs.clock : ClockFormatter::shared();
-    return clock.dateText(inputs.now, inputs.settings.showClockYear) + QLatin1Char(' ') +
+    return clock.dateText(inputs.now, inputs.settings.showClockYear()) + QLatin1Char(' ') +
            clock.timeText(inputs.now);
 }
 
@@ -241,62 +245,47 @@ QString percent(double fraction, int fractionDigits) {
 }
 
 QString blockName(const PanelBlock& block) {
-    switch (block) {
-    case PanelBlock::updateBadge:
+    if (const auto* shown = std::get_if<Block>(&block)) {
+        return QString::fromUtf8(blockRow(*shown).shown.label);
+    }
+    switch (std::get<PanelNotice>(block)) {
+    case PanelNotice::updateBadge:
         return QStringLiteral("要アップデート");
-    case PanelBlock::clock:
-        return QStringLiteral("時刻");
-    case PanelBlock::cpu:
-        return q(texts::cpuLabel);
-    case PanelBlock::gpu:
-        return q(texts::gpuLabel);
-    case PanelBlock::memory:
-        return q(texts::memoryLabel);
-    case PanelBlock::network:
-        return q(texts::networkLabel);
-    case PanelBlock::disk:
-        return q(texts::diskLabel);
-    case PanelBlock::sensors:
-        return QStringLiteral("温度とファン");
-    case PanelBlock::battery:
-        return q(texts::batteryLabel);
-    case PanelBlock::diskActivity:
-        return q(texts::diskActivityLabel);
-    case PanelBlock::self:
-        return QStringLiteral("Trovimo 自身の負荷");
-    case PanelBlock::emptyState:
+    case PanelNotice::emptyState:
         return QStringLiteral("表示項目がありません");
     }
     return {};
 }
 
 QString blockValue(const PanelBlock& block, const PanelInputs& inputs) {
-    const StatsSnapshot& stats = inputs.stats;
-    switch (block) {
-    case PanelBlock::updateBadge:
-        return QStringLiteral("バージョン ") + inputs.update.latestVersion;
-    case PanelBlock::clock:
+    const auto* shown = std::get_if<Block>(&block);
+    if (shown == nullptr) {
+        return std::get<PanelNotice>(block) == PanelNotice::updateBadge
+                   ? QStringLiteral("バージョン ") + inputs.update.latestVersion
+                   : QStringLiteral("メニューを開いて 設定… を選んでください");
+    }
+    const StatsSnapshot& stats = *inputs.stats;
+    switch (*shown) {
+    case Block::clock:
         return clockValue(inputs);
-    case PanelBlock::cpu:
+    case Block::cpu:
         return cpuValue(inputs);
-    case PanelBlock::gpu:
+    case Block::gpu:
         return stats.gpu ? percent(*stats.gpu, 0) : noData;
-    case PanelBlock::memory:
+    case Block::memory:
         return memoryValue(stats.memory);
-    case PanelBlock::network:
+    case Block::network:
         return networkValue(stats);
-    case PanelBlock::disk:
+    case Block::disk:
         return diskValue(stats.disk, inputs.settings.diskAlertThreshold);
-    case PanelBlock::sensors:
+    case Block::sensors:
         return sensorsValue(stats.sensors);
-    case PanelBlock::battery:
+    case Block::battery:
         return batteryValue(stats.battery);
-    case PanelBlock::diskActivity:
+    case Block::diskActivity:
         return diskActivityValue(stats.diskActivity);
-    case PanelBlock::self:
+    case Block::self:
         return selfValue(stats.selfStats);
-    case PanelBlock::emptyState:
-        return QStringLiteral("メニューを開いて 設定… を選んでください");
     }
     return {};
 }

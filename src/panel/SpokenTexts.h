@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/PanelInputs.h"
 #include "panel/PanelLayout.h"
 
 #include <QString>

@@ -12,7 +12,8 @@ namespace trovimo {
 // When a reader looks for its devices again: on its first read, then once every `spacing`.
 // Between two searches a tick only reads the files found by the last one. Measured on
 // CLOCK_BOOTTIME, which neither steps with the wall clock nor stops in a suspend, so the
-// first tick after a resume searches (a dock or a battery may have come or gone meanwhile).
+// first tick after a resume searches (a dock and what hangs on it may have come or gone
+// meanwhile).
 class DiscoverySchedule {
 public:
     // Time since boot; tests hand in their own.

@@ -60,7 +60,7 @@ std::optional<DiskUsage> DiskStatsReader::read() {
     }
     struct statvfs volume {};
     // A hung network home blocks here; there is no timeout to give statvfs, so the
-    // statistics store calls this away from the GUI thread.
+    // disk's sampler calls this away from the GUI thread.
     if (::statvfs(home_.c_str(), &volume) != 0) {
         return std::nullopt;
     }

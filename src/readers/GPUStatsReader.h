@@ -21,7 +21,7 @@ namespace trovimo {
 //  - Qualcomm's /sys/class/kgsl/kgsl-3d0/gpu_busy_percentage;
 //  - NVML devices, when no NVIDIA card shows up in /sys/class/drm (no nvidia-drm module).
 // A card whose device/power/runtime_status reads "suspended" answers 0 without being touched:
-// reading its busy figure would wake it, and a monitor must not cost battery.
+// reading its busy figure would wake it, and a monitor must not cost power.
 class GPUStatsReader final : public SampleSource<double> {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;

@@ -12,8 +12,9 @@
 namespace trovimo {
 
 // One small sysfs file that is read on every tick. It has a reader of its own, which keeps it
-// open: a reader with a dozen such files (sensors, batteries) would otherwise have them push
-// one another out of a shared reader's few open slots and open every one anew each tick.
+// open: a reader with a dozen such files (hwmon inputs, power supplies) would otherwise have
+// them push one another out of a shared reader's few open slots and open every one anew each
+// tick.
 class SysfsValueFile {
 public:
     explicit SysfsValueFile(std::string path) : path_(std::move(path)) {}

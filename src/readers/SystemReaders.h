@@ -1,10 +1,16 @@
 #pragma once
 
-#include "model/StatsReaders.h"
+#include "model/BlockSampler.h"
+#include "model/LocalSource.h"
+
+#include <memory>
+#include <string>
 
 namespace trovimo {
 
-// The readers of this machine, reading /proc and /sys below `root` ("/" normally).
-[[nodiscard]] StatsReaders makeSystemReaders(const std::string& root = "/");
+// This machine as a source: a sampler per block over the readers of /proc and /sys below
+// `root` ("/" normally), rates and spacings on `clock` (the boot-time clock when empty).
+[[nodiscard]] std::unique_ptr<LocalSource> makeLocalSource(const std::string& root = "/",
+                                                           BlockSampler::Clock clock = {});
 
 } // namespace trovimo

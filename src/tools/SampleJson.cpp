@@ -1,6 +1,6 @@
 #include "tools/SampleJson.h"
 
-#include "model/StatsStore.h"
+#include "model/Blocks.h"
 
 #include <array>
 #include <charconv>
@@ -147,9 +147,8 @@ void appendJsonNumber(std::string& out, double value) {
 
 namespace {
 
-// Everything the store publishes up to the disk block.
-void writeStore(ObjectWriter& root, const StatsStore& store) {
-    if (const auto& cpu = store.cpu()) {
+void writeCPU(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& cpu = stats.cpu) {
         ObjectWriter object(root.key("cpu"));
         object.number("total", cpu->total);
         std::string& list = object.key("perCore");
@@ -164,14 +163,18 @@ void writeStore(ObjectWriter& root, const StatsStore& store) {
     } else {
         root.null("cpu");
     }
+}
 
-    if (const auto gpu = store.gpu()) {
+void writeGPU(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto gpu = stats.gpu) {
         root.number("gpu", *gpu);
     } else {
         root.null("gpu");
     }
+}
 
-    if (const auto& memory = store.memory()) {
+void writeMemory(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& memory = stats.memory) {
         ObjectWriter object(root.key("memory"));
         object.integer("used", memory->used);
         object.integer("total", memory->total);
@@ -188,16 +191,17 @@ void writeStore(ObjectWriter& root, const StatsStore& store) {
     } else {
         root.null("memory");
     }
+}
 
-    if (const auto& network = store.network()) {
+void writeNetwork(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& network = stats.network) {
         ObjectWriter object(root.key("network"));
         object.number("download", network->download);
         object.number("upload", network->upload);
     } else {
         root.null("network");
     }
-
-    if (const auto& info = store.networkInfo()) {
+    if (const auto& info = stats.networkInfo) {
         ObjectWriter object(root.key("networkInfo"));
         object.string("interfaceName", info->interfaceName);
         object.string("bsdName", info->interfaceName); // the old key, for one release
@@ -208,8 +212,10 @@ void writeStore(ObjectWriter& root, const StatsStore& store) {
     } else {
         root.null("networkInfo");
     }
+}
 
-    if (const auto& disk = store.disk()) {
+void writeDisk(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& disk = stats.disk) {
         ObjectWriter object(root.key("disk"));
         object.integer("used", disk->used);
         object.integer("total", disk->total);
@@ -217,16 +223,6 @@ void writeStore(ObjectWriter& root, const StatsStore& store) {
         object.integer("purgeable", disk->purgeable);
     } else {
         root.null("disk");
-    }
-}
-
-void writeSelf(ObjectWriter& root, const StatsStore& store) {
-    if (const auto& self = store.selfStats()) {
-        ObjectWriter object(root.key("selfStats"));
-        object.number("cpu", self->cpu);
-        object.integer("memory", self->memory);
-    } else {
-        root.null("selfStats");
     }
 }
 
@@ -240,6 +236,22 @@ void writeTemperature(ObjectWriter& sensors, std::string_view name,
     object.number("celsius", temperature->celsius);
     object.number("high", temperature->high);
     object.number("critical", temperature->critical);
+}
+
+void writeSensors(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& sensors = stats.sensors) {
+        ObjectWriter object(root.key("sensors"));
+        writeTemperature(object, "cpu", sensors->cpu);
+        writeTemperature(object, "gpu", sensors->gpu);
+        writeTemperature(object, "ssd", sensors->ssd);
+        if (sensors->fanRpm) {
+            object.integer("fanRpm", std::uint64_t{*sensors->fanRpm});
+        } else {
+            object.null("fanRpm");
+        }
+    } else {
+        root.null("sensors");
+    }
 }
 
 std::string_view batteryStateName(BatteryState state) {
@@ -258,22 +270,8 @@ std::string_view batteryStateName(BatteryState state) {
     return "unknown";
 }
 
-void writeBlocks(ObjectWriter& root, const StatsStore& store) {
-    if (const auto& sensors = store.sensors()) {
-        ObjectWriter object(root.key("sensors"));
-        writeTemperature(object, "cpu", sensors->cpu);
-        writeTemperature(object, "gpu", sensors->gpu);
-        writeTemperature(object, "ssd", sensors->ssd);
-        if (sensors->fanRpm) {
-            object.integer("fanRpm", std::uint64_t{*sensors->fanRpm});
-        } else {
-            object.null("fanRpm");
-        }
-    } else {
-        root.null("sensors");
-    }
-
-    if (const auto& battery = store.battery()) {
+void writeBattery(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& battery = stats.battery) {
         ObjectWriter object(root.key("battery"));
         object.number("percent", battery->percent);
         object.string("state", batteryStateName(battery->state));
@@ -290,8 +288,10 @@ void writeBlocks(ObjectWriter& root, const StatsStore& store) {
     } else {
         root.null("battery");
     }
+}
 
-    if (const auto& disk = store.diskActivity()) {
+void writeDiskActivity(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& disk = stats.diskActivity) {
         ObjectWriter object(root.key("diskActivity"));
         object.number("readBytesPerSecond", disk->readBytesPerSecond);
         object.number("writeBytesPerSecond", disk->writeBytesPerSecond);
@@ -301,18 +301,107 @@ void writeBlocks(ObjectWriter& root, const StatsStore& store) {
     }
 }
 
+void writeSelf(ObjectWriter& root, const StatsSnapshot& stats) {
+    if (const auto& self = stats.selfStats) {
+        ObjectWriter object(root.key("selfStats"));
+        object.number("cpu", self->cpu);
+        object.integer("memory", self->memory);
+    } else {
+        root.null("selfStats");
+    }
+}
+
+// The sample tool's row of the block table: a block's fields, and what --help says of them.
+struct SampleFields {
+    Block block;
+    void (*write)(ObjectWriter& root, const StatsSnapshot& stats);
+    const char* help;
+};
+
+constexpr std::array<SampleFields, blockCount - 1> fields{{
+    {Block::cpu, writeCPU,
+     "  cpu.total                 load of the whole CPU, fraction 0-1\n"
+     "  cpu.perCore               load of each core in the kernel's order, fractions 0-1\n"},
+    {Block::gpu, writeGPU, "  gpu                       GPU utilisation, fraction 0-1\n"},
+    {Block::memory, writeMemory,
+     "  memory.used               in use, as free counts it: total - available, bytes\n"
+     "  memory.total              installed memory, bytes\n"
+     "  memory.app                applications' memory (anonymous pages), bytes\n"
+     "  memory.wired              the rest of used: kernel, reserves, unreclaimable caches, "
+     "bytes\n"
+     "  memory.compressed         memory held compressed (zswap, zram), bytes\n"
+     "  memory.swapUsed           swap in use, bytes (0 when unreadable)\n"
+     "  memory.swapTotal          swap space, bytes (0 when unreadable)\n"
+     "  memory.pressure           \"normal\", \"warning\" or \"critical\"\n"},
+    {Block::network, writeNetwork,
+     "  network.download          received on the primary interface, bytes per second\n"
+     "  network.upload            sent on the primary interface, bytes per second\n"
+     "  networkInfo.interfaceName kernel name of the primary interface, e.g. \"wlp2s0\"\n"
+     "  networkInfo.bsdName       the same under its old key, dropped in the next release\n"
+     "  networkInfo.displayName   kind of link, e.g. \"Wi-Fi\"; the kernel name if unknown\n"
+     "  networkInfo.ssid          Wi-Fi network name\n"
+     "  networkInfo.wifiGeneration  \"Wi-Fi 4\", \"Wi-Fi 5\" or \"Wi-Fi 6\"\n"
+     "  networkInfo.detailText    the line the panel shows under the network section\n"},
+    {Block::disk, writeDisk,
+     "  disk.used                 used on the volume holding $HOME, bytes\n"
+     "  disk.total                size of that volume, bytes\n"
+     "  disk.system               part of used that only root may fill, bytes\n"
+     "  disk.purgeable            part of used that the user's trash on that volume takes, "
+     "bytes\n"},
+    {Block::sensors, writeSensors,
+     "  sensors.cpu, sensors.gpu, sensors.ssd\n"
+     "                            hottest CPU package, GPU and NVMe drive: {\"celsius\", "
+     "\"high\",\n"
+     "                            \"critical\"}, degrees Celsius: the reading and the limits "
+     "at which\n"
+     "                            the panel shows it orange and red\n"
+     "  sensors.fanRpm            the fastest fan, revolutions per minute\n"},
+    {Block::battery, writeBattery,
+     "  battery.percent           charge of all batteries together, percent 0-100\n"
+     "  battery.state             \"charging\", \"discharging\", \"full\", \"pluggedIn\" or "
+     "\"unknown\"\n"
+     "  battery.timeLeft          until empty at the present draw, seconds (only discharging)\n"
+     "  battery.powerWatts        what the batteries give (or take, charging), watts\n"},
+    {Block::diskActivity, writeDiskActivity,
+     "  diskActivity.readBytesPerSecond   read from the disks under $HOME, bytes per second\n"
+     "  diskActivity.writeBytesPerSecond  written to them, bytes per second\n"
+     "  diskActivity.device       their kernel name, e.g. \"nvme0n1\"; the volume's over "
+     "several\n"},
+    {Block::self, writeSelf,
+     "  selfStats.cpu             this tool's CPU time per elapsed time, 1 = one core\n"
+     "  selfStats.memory          this tool's private memory, bytes\n"},
+}};
+
+constexpr bool inTableOrder() {
+    for (std::size_t index = 0; index < fields.size(); ++index) {
+        if (blockIndex(fields[index].block) != index + 1) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(inTableOrder(), "fields for every block after the clock, in the table's order");
+
 } // namespace
 
-std::string sampleJson(const StatsStore& store) {
+std::string sampleJson(const StatsSnapshot& stats) {
     std::string out;
     out.reserve(1536);
     {
         ObjectWriter root(out);
-        writeStore(root, store);
-        writeBlocks(root, store); // where the panel shows them: after the disk, before itself
-        writeSelf(root, store);
+        for (const SampleFields& block : fields) {
+            block.write(root, stats);
+        }
     } // closes the object
     return out;
+}
+
+std::string sampleFieldsHelp() {
+    std::string help;
+    for (const SampleFields& block : fields) {
+        help += block.help;
+    }
+    return help;
 }
 
 } // namespace trovimo

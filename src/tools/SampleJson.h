@@ -1,25 +1,19 @@
 #pragma once
 
+#include "model/StatsSnapshot.h"
+
 #include <string>
 #include <string_view>
 
 namespace trovimo {
 
-class StatsStore;
+// One line of JSON with a tick's figures, one object per block in the panel's order under
+// the records' field names, absent values as null and the histories left out. For scripts and
+// bug reports; sampleFieldsHelp() describes every field.
+[[nodiscard]] std::string sampleJson(const StatsSnapshot& stats);
 
-// One line of JSON with every value the store publishes, under the records' field names,
-// absent values as null and the histories left out. For scripts and bug reports. Beside the
-// figures of the default panel:
-//   sensors.cpu/gpu/ssd        {"celsius", "high", "critical"}: °C, the reading and the limits
-//                              it turns orange and red at; null without such a sensor
-//   sensors.fanRpm             the fastest fan, revolutions per minute
-//   battery.percent            charge of all packs, 0-100
-//   battery.state              "charging", "discharging", "full", "pluggedIn" or "unknown"
-//   battery.timeLeft           seconds until empty, only while discharging
-//   battery.powerWatts         the packs' draw (or charging power), watts
-//   diskActivity.readBytesPerSecond / writeBytesPerSecond   the home volume's disks, bytes/s
-//   diskActivity.device        their kernel name ("nvme0n1"), or the volume's over several
-[[nodiscard]] std::string sampleJson(const StatsStore& store);
+// The fields' descriptions for --help, one or more lines per field.
+[[nodiscard]] std::string sampleFieldsHelp();
 
 // `text` as a JSON string literal, quotes included. Bytes that are not UTF-8 (a network
 // name can be any 32 bytes) become U+FFFD, so the output is always valid JSON.

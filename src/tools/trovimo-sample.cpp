@@ -2,6 +2,8 @@
 // Its options and every field of the output are described by --help and trovimo-sample(1).
 
 #include "BuildInfo.h"
+#include "model/Blocks.h"
+#include "model/DiskSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -50,7 +52,7 @@ void pause(double seconds) {
     }
 }
 
-constexpr const char* helpText = R"(Usage: trovimo-sample [OPTION]...
+constexpr const char* helpHeader = R"(Usage: trovimo-sample [OPTION]...
 Prints what the Trovimo panel would show: one JSON object per line, one line per sample.
 The first line has no CPU load, throughput, disk activity or self-load yet, as those are
 differences against the previous sample.
@@ -63,44 +65,9 @@ Options:
   -v, --version           print the version and exit
 
 Fields. An object or value that cannot be read is null.
-  cpu.total                 load of the whole CPU, fraction 0-1
-  cpu.perCore               load of each core in the kernel's order, fractions 0-1
-  gpu                       GPU utilisation, fraction 0-1
-  memory.used               in use, as free counts it: total - available, bytes
-  memory.total              installed memory, bytes
-  memory.app                applications' memory (anonymous pages), bytes
-  memory.wired              the rest of used: kernel, reserves, unreclaimable caches, bytes
-  memory.compressed         memory held compressed (zswap, zram), bytes
-  memory.swapUsed           swap in use, bytes (0 when unreadable)
-  memory.swapTotal          swap space, bytes (0 when unreadable)
-  memory.pressure           "normal", "warning" or "critical"
-  network.download          received on the primary interface, bytes per second
-  network.upload            sent on the primary interface, bytes per second
-  networkInfo.interfaceName kernel name of the primary interface, e.g. "wlp2s0"
-  networkInfo.bsdName       the same under its old key, dropped in the next release
-  networkInfo.displayName   kind of link, e.g. "Wi-Fi"; the kernel name if unknown
-  networkInfo.ssid          Wi-Fi network name
-  networkInfo.wifiGeneration  "Wi-Fi 4", "Wi-Fi 5" or "Wi-Fi 6"
-  networkInfo.detailText    the line the panel shows under the network section
-  disk.used                 used on the volume holding $HOME, bytes
-  disk.total                size of that volume, bytes
-  disk.system               part of used that only root may fill, bytes
-  disk.purgeable            part of used that the user's trash on that volume takes, bytes
-  sensors.cpu, sensors.gpu, sensors.ssd
-                            hottest CPU package, GPU and NVMe drive: {"celsius", "high",
-                            "critical"}, degrees Celsius: the reading and the limits at which
-                            the panel shows it orange and red
-  sensors.fanRpm            the fastest fan, revolutions per minute
-  battery.percent           charge of all batteries together, percent 0-100
-  battery.state             "charging", "discharging", "full", "pluggedIn" or "unknown"
-  battery.timeLeft          until empty at the present draw, seconds (only discharging)
-  battery.powerWatts        what the batteries give (or take, charging), watts
-  diskActivity.readBytesPerSecond   read from the disks under $HOME, bytes per second
-  diskActivity.writeBytesPerSecond  written to them, bytes per second
-  diskActivity.device       their kernel name, e.g. "nvme0n1"; the volume's over several
-  selfStats.cpu             this tool's CPU time per elapsed time, 1 = one core
-  selfStats.memory          this tool's private memory, bytes
+)";
 
+constexpr const char* helpFooter = R"(
 Exit status: 0 when done or interrupted, 1 when the output cannot be written,
 2 for a wrong option.
 )";
@@ -138,7 +105,9 @@ Options parseOptions(int argc, char** argv) {
         fail(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
     if (parser.isSet(help)) {
-        std::fputs(helpText, stdout);
+        std::fputs(helpHeader, stdout);
+        std::fputs(trovimo::sampleFieldsHelp().c_str(), stdout);
+        std::fputs(helpFooter, stdout);
         std::exit(0);
     }
     if (parser.isSet(version)) {
@@ -182,15 +151,12 @@ int main(int argc, char** argv) {
     }
     trovimo::SettingsStore settings(scratch.filePath(QStringLiteral("settings.conf")));
     QVariantMap defaults = trovimo::defaultSettings();
-    for (const char* key :
-         {trovimo::keys::showCPU, trovimo::keys::showGPU, trovimo::keys::showMemory,
-          trovimo::keys::showNetwork, trovimo::keys::showDisk, trovimo::keys::showSensors,
-          trovimo::keys::showBattery, trovimo::keys::showDiskActivity, trovimo::keys::showSelf}) {
-        defaults.insert(QLatin1String(key), true);
+    for (const trovimo::BlockRow& row : trovimo::blockTable) {
+        defaults.insert(QLatin1String(row.shown.key), true);
     }
     settings.registerDefaults(defaults);
 
-    trovimo::StatsStore store(settings, trovimo::makeSystemReaders(options.root));
+    trovimo::StatsStore store(settings, trovimo::makeLocalSource(options.root));
     installStopHandlers();
     for (long done = 0; options.count == 0 || done < options.count; ++done) {
         if (done > 0) {
@@ -200,15 +166,15 @@ int main(int argc, char** argv) {
             break;
         }
         QCoreApplication::processEvents(); // what landed during the pause
-        const bool alreadyReading = store.isReadingDisk();
+        const bool alreadyReading = store.isAwaiting();
         store.tick();
         // The volume and the trash are read on threads of their own. Their figures belong in
-        // the line of the tick that asked for them, unless they take longer than the store
+        // the line of the tick that asked for them, unless they take longer than the sampler
         // allows a read; a read still running from an earlier tick is not waited for.
         if (!alreadyReading) {
-            store.awaitDiskReads(trovimo::StatsStore::diskReadLimit, true);
+            store.awaitFigures(trovimo::DiskSampler::readLimit, true);
         }
-        std::string line = trovimo::sampleJson(store);
+        std::string line = trovimo::sampleJson(*store.snapshot());
         line.push_back('\n');
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
             std::fflush(stdout) != 0) {

@@ -52,10 +52,14 @@ protected:
 
 TEST_F(SettingsViewTest, EverySwitchWritesItsKeyAtOnce) {
     const auto view = makeView();
-    for (const char* key :
-         {keys::showClock, keys::showClockYear, keys::showCPU, keys::showCoreBars, keys::showGPU,
-          keys::showMemory, keys::showNetwork, keys::showDisk, keys::showSensors, keys::showBattery,
-          keys::showDiskActivity, keys::showSelf, keys::snapToEdges, keys::animateValues}) {
+    std::vector<const char*> switches{keys::snapToEdges, keys::animateValues};
+    for (const BlockRow& row : blockTable) {
+        switches.push_back(row.shown.key);
+        if (row.detail) {
+            switches.push_back(row.detail->key);
+        }
+    }
+    for (const char* key : switches) {
         SCOPED_TRACE(key);
         auto* box = child<QCheckBox>(*view, key);
         ASSERT_NE(box, nullptr);
@@ -69,53 +73,39 @@ TEST_F(SettingsViewTest, EverySwitchWritesItsKeyAtOnce) {
     }
 }
 
-TEST_F(SettingsViewTest, ShownItemsInThePanelsOrder) {
-    const auto view = makeView();
-    auto* group = view->findChild<QGroupBox*>();
-    ASSERT_NE(group, nullptr);
-    QStringList labels;
-    for (const QCheckBox* box : group->findChildren<QCheckBox*>()) {
-        labels << box->text();
-    }
-    EXPECT_EQ(labels.join(QLatin1Char('/')),
-              QStringLiteral("時刻/年を表示/CPU/コア別バー/GPU/メモリ/ネットワーク/ディスク/"
-                             "温度とファン/バッテリー/ディスクの読み書き/Trovimo 自身の負荷"));
-}
-
 TEST_F(SettingsViewTest, ShowsDefaultsWithoutRegistration) {
     // Opened before start-up registered anything, the window still shows the defaults.
     SettingsStore bare(freshFolder() + QStringLiteral("/Trovimo.conf"));
     const SettingsView view(bare, autostart);
-    EXPECT_TRUE(child<QCheckBox>(view, keys::showClock)->isChecked());
-    EXPECT_FALSE(child<QCheckBox>(view, keys::showSelf)->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(view, shownKey(Block::clock))->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(view, shownKey(Block::self))->isChecked());
     EXPECT_EQ(child<QLabel>(view, "diskAlertThresholdText")->text(), QStringLiteral("90%"));
     EXPECT_EQ(child<QComboBox>(view, keys::updateInterval)->currentText(), QStringLiteral("1秒"));
 }
 
 TEST_F(SettingsViewTest, DisabledSwitchKeepsItsStoredValue) {
-    struct Case {
-        const char* parent;
-        const char* dependent;
-    };
-    for (const Case& c :
-         {Case{keys::showClock, keys::showClockYear}, Case{keys::showCPU, keys::showCoreBars}}) {
-        SCOPED_TRACE(c.dependent);
-        settings.setBool(QLatin1String(c.dependent), true);
+    for (const BlockRow& row : blockTable) {
+        if (!row.detail) {
+            continue;
+        }
+        const char* dependentKey = row.detail->key;
+        SCOPED_TRACE(dependentKey);
+        settings.setBool(QLatin1String(dependentKey), true);
         const auto view = makeView();
-        auto* parent = child<QCheckBox>(*view, c.parent);
-        auto* dependent = child<QCheckBox>(*view, c.dependent);
+        auto* parent = child<QCheckBox>(*view, row.shown.key);
+        auto* dependent = child<QCheckBox>(*view, dependentKey);
         ASSERT_TRUE(parent && dependent);
         EXPECT_TRUE(dependent->isEnabled());
 
         parent->click();
         EXPECT_FALSE(dependent->isEnabled());
         EXPECT_TRUE(dependent->isChecked());
-        EXPECT_TRUE(settings.storedValue(QLatin1String(c.dependent)).toBool());
+        EXPECT_TRUE(settings.storedValue(QLatin1String(dependentKey)).toBool());
 
         parent->click();
         EXPECT_TRUE(dependent->isEnabled());
         EXPECT_TRUE(dependent->isChecked());
-        EXPECT_TRUE(settings.storedValue(QLatin1String(c.dependent)).toBool());
+        EXPECT_TRUE(settings.storedValue(QLatin1String(dependentKey)).toBool());
     }
 }
 

@@ -2,10 +2,13 @@
 #include "app/AboutView.h"
 #include "app/SettingsView.h"
 #include "core/SystemLog.h"
+#include "model/DiskSampler.h"
+#include "model/NetworkSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ContentView.h"
+#include "support/LocalSources.h"
 #include "support/TestSupport.h"
 #include "update/UpdateStore.h"
 #include "window/FrameAutosave.h"
@@ -46,10 +49,10 @@ protected:
     }
     ~TrovimoAppTest() override { setSystemLogSink({}); }
 
-    std::unique_ptr<TrovimoApp> makeApp(std::function<StatsReaders()> readers = {}) {
+    std::unique_ptr<TrovimoApp> makeApp(std::function<std::unique_ptr<StatsSource>()> source = {}) {
         TrovimoApp::Options options;
         options.settings = &settings;
-        options.readers = readers ? std::move(readers) : [] { return StatsReaders{}; };
+        options.source = source ? std::move(source) : [] { return test::localSource(); };
         options.updateStore = [this] {
             UpdateStore::Options updateOptions;
             updateOptions.settings = &settings;
@@ -128,11 +131,12 @@ TEST_F(TrovimoAppTest, FirstFrameIsAtItsFinalPlaceWithTheFigures) {
         NetworkInfo network;
         network.interfaceName = "eth9";
         network.displayName = "テスト回線";
-        StatsReaders readers;
-        readers.memory = std::make_unique<FixedSample<MemoryStats>>(memory);
-        readers.disk = std::make_unique<FixedSample<DiskUsage>>(disk);
-        readers.networkInfo = std::make_unique<FixedSample<NetworkInfo>>(network);
-        return readers;
+        return test::localSource(
+            readEveryTick(Block::memory, &Figures::memory,
+                          std::make_unique<FixedSample<MemoryStats>>(memory)),
+            std::make_unique<DiskSampler>(std::make_unique<FixedSample<DiskUsage>>(disk), nullptr),
+            std::make_unique<NetworkSampler>(std::make_unique<FixedSample<NetworkInfo>>(network),
+                                             nullptr));
     });
     app->showMainWindow();
     // Before any event is processed: where and what the window maps with. Top right of the
@@ -141,9 +145,9 @@ TEST_F(TrovimoAppTest, FirstFrameIsAtItsFinalPlaceWithTheFigures) {
     const ContentView* panel = app->mainWindow();
     EXPECT_EQ(panel->frameGeometry().width(), PanelMetrics::width);
     EXPECT_EQ(panel->frameGeometry().topRight(), area.topRight() + QPoint(-8, 8));
-    EXPECT_TRUE(app->stats().memory());
+    EXPECT_TRUE(app->stats().snapshot()->memory);
     // The volume is read off the GUI thread (a network home may hang): it lands a moment later.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return app->stats().disk().has_value(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app->stats().snapshot()->disk.has_value(); }, 5000));
     const auto& elements = panel->currentLayout().elements;
     EXPECT_TRUE(std::any_of(elements.begin(), elements.end(), [](const PanelElement& element) {
         const auto* text = std::get_if<TextElement>(&element);

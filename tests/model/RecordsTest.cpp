@@ -1,31 +1,30 @@
+#include "model/History.h"
 #include "model/MemoryPressure.h"
 #include "model/NetworkInfo.h"
-#include "model/RingBuffer.h"
 
 #include <gtest/gtest.h>
 
 using namespace trovimo;
 
-TEST(RingBuffer, KeepsTheNewestCapacityElementsOldestFirst) {
-    RingBuffer<double> buffer(60);
+TEST(History, KeepsTheNewestCapacityValuesOldestFirst) {
+    std::vector<double> history;
     for (int value = 1; value <= 61; ++value) {
-        buffer.append(value);
+        appendToHistory(history, double(value));
     }
-    ASSERT_EQ(buffer.storage().size(), 60u);
-    EXPECT_EQ(buffer.storage().front(), 2.0);
-    EXPECT_EQ(buffer.storage().back(), 61.0);
-    const double* before = buffer.storage().data();
-    buffer.append(62);
-    EXPECT_EQ(buffer.storage().data(), before) << "appending to a full buffer must not reallocate";
+    ASSERT_EQ(history.size(), 60u);
+    EXPECT_EQ(history.front(), 2.0);
+    EXPECT_EQ(history.back(), 61.0);
+    const double* before = history.data();
+    appendToHistory(history, 62.0);
+    EXPECT_EQ(history.data(), before) << "appending to a full history must not reallocate";
+    appendToHistory(history, 63.0, 2);
+    EXPECT_EQ(history, (std::vector<double>{62.0, 63.0})) << "a shorter capacity drops the surplus";
 }
 
-TEST(RingBuffer, ZeroOrNegativeCapacityStaysEmpty) {
-    RingBuffer<int> zero(0);
-    zero.append(1);
-    EXPECT_TRUE(zero.storage().empty());
-    RingBuffer<int> negative(-3);
-    negative.append(1);
-    EXPECT_TRUE(negative.storage().empty());
+TEST(History, ZeroCapacityStaysEmpty) {
+    std::vector<int> history;
+    appendToHistory(history, 1, 0);
+    EXPECT_TRUE(history.empty());
 }
 
 TEST(MemoryPressure, OnlyTheThreeKnownLevelsMap) {

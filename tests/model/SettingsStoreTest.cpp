@@ -32,7 +32,7 @@ protected:
 TEST_F(SettingsStoreTest, RegistrationNeverReachesTheFile) {
     SettingsStore store(path());
     store.registerDefaults(defaultSettings());
-    EXPECT_TRUE(store.boolValue(keys::showCPU));
+    EXPECT_TRUE(store.boolValue(shownKey(Block::cpu)));
     EXPECT_FALSE(store.boolValue(keys::alwaysOnTop)) << "not registered: the zero value";
     EXPECT_FALSE(store.stringValue(keys::updateFeedURL).has_value());
     EXPECT_FALSE(QFile::exists(path()));
@@ -42,22 +42,22 @@ TEST_F(SettingsStoreTest, StoredValueWinsOverRegistrationAndPersists) {
     {
         SettingsStore store(path());
         store.registerDefaults(defaultSettings());
-        store.setBool(keys::showCPU, false);
+        store.setBool(shownKey(Block::cpu), false);
         store.setDouble(keys::updateInterval, 5.0);
         store.setString(keys::updateFeedURL, QStringLiteral("https://example.test/feed.json"));
-        EXPECT_FALSE(store.boolValue(keys::showCPU));
+        EXPECT_FALSE(store.boolValue(shownKey(Block::cpu)));
     }
     SettingsStore reopened(path());
     reopened.registerDefaults(defaultSettings());
-    EXPECT_FALSE(reopened.boolValue(keys::showCPU));
+    EXPECT_FALSE(reopened.boolValue(shownKey(Block::cpu)));
     EXPECT_DOUBLE_EQ(reopened.doubleValue(keys::updateInterval), 5.0);
     EXPECT_EQ(reopened.stringValue(keys::updateFeedURL),
               QStringLiteral("https://example.test/feed.json"));
     // The file holds only what was set, not the registered defaults.
-    EXPECT_FALSE(reopened.contains(keys::showGPU));
+    EXPECT_FALSE(reopened.contains(shownKey(Block::gpu)));
 
-    reopened.remove(keys::showCPU);
-    EXPECT_TRUE(reopened.boolValue(keys::showCPU));
+    reopened.remove(shownKey(Block::cpu));
+    EXPECT_TRUE(reopened.boolValue(shownKey(Block::cpu)));
 }
 
 TEST_F(SettingsStoreTest, HandEditedValuesThatDoNotParseReadAsZero) {
@@ -67,10 +67,10 @@ TEST_F(SettingsStoreTest, HandEditedValuesThatDoNotParseReadAsZero) {
     store.registerDefaults(defaultSettings());
     EXPECT_DOUBLE_EQ(store.doubleValue(keys::updateInterval), 0.0);
     EXPECT_DOUBLE_EQ(effectiveUpdateInterval(store.doubleValue(keys::updateInterval)), 1.0);
-    EXPECT_FALSE(store.boolValue(keys::showCPU));
+    EXPECT_FALSE(store.boolValue(shownKey(Block::cpu)));
     EXPECT_DOUBLE_EQ(store.doubleValue(keys::diskAlertThreshold), 0.75);
-    EXPECT_FALSE(store.boolValue(keys::showGPU));
-    EXPECT_TRUE(store.boolValue(keys::showDisk));
+    EXPECT_FALSE(store.boolValue(shownKey(Block::gpu)));
+    EXPECT_TRUE(store.boolValue(shownKey(Block::disk)));
 }
 
 TEST_F(SettingsStoreTest, BinaryGarbageFileReadsAsDefaultsWithoutCrashing) {
@@ -82,7 +82,7 @@ TEST_F(SettingsStoreTest, BinaryGarbageFileReadsAsDefaultsWithoutCrashing) {
     SettingsStore store(path());
     store.registerDefaults(defaultSettings());
     EXPECT_GE(effectiveUpdateInterval(store.doubleValue(keys::updateInterval)), 0.0);
-    (void)store.boolValue(keys::showCPU);
+    (void)store.boolValue(shownKey(Block::cpu));
 }
 
 // Each layer in turn, as the panel, the statistics store and the settings window all see it;
@@ -93,18 +93,18 @@ TEST_F(SettingsStoreTest, DisplaySettingsTakeStoredThenRegisteredThenTheirOwnDef
     SettingsStore store(path());
     const DisplaySettings& shown = store.display();
     EXPECT_TRUE(shown.alwaysOnTop);
-    EXPECT_TRUE(shown.showSelf);
-    EXPECT_FALSE(shown.showCPU) << "unparsable reads as false";
-    EXPECT_TRUE(shown.showGPU) << "nothing registered: the built-in default";
+    EXPECT_TRUE(shown.shows(Block::self));
+    EXPECT_FALSE(shown.shows(Block::cpu)) << "unparsable reads as false";
+    EXPECT_TRUE(shown.shows(Block::gpu)) << "nothing registered: the built-in default";
     EXPECT_EQ(shown.diskAlertThresholdAsSet, -5.0);
     EXPECT_EQ(shown.diskAlertThreshold, 0.0);
     EXPECT_EQ(shown.updateIntervalAsSet, 1e-9);
     EXPECT_EQ(shown.updateInterval, 0.1);
 
     QVariantMap registered = defaultSettings();
-    registered.insert(QLatin1String(keys::showGPU), false);
+    registered.insert(QLatin1String(shownKey(Block::gpu)), false);
     store.registerDefaults(registered);
-    EXPECT_FALSE(store.display().showGPU);
+    EXPECT_FALSE(store.display().shows(Block::gpu));
     store.setBool(keys::alwaysOnTop, false);
     EXPECT_FALSE(store.display().alwaysOnTop);
     EXPECT_EQ(store.display().updateIntervalAsSet, 1e-9);
@@ -147,12 +147,12 @@ TEST_F(SettingsStoreTest, UnwritableLocationIsLoggedNotFatal) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     SettingsStore store(dir.path() + QStringLiteral("/blocker/Trovimo.conf"));
-    store.setBool(keys::showCPU, false);
+    store.setBool(shownKey(Block::cpu), false);
     setSystemLogSink({});
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines.front().startsWith(QStringLiteral("SettingsStore: ")));
     // The value is still seen in this process.
-    EXPECT_FALSE(store.boolValue(keys::showCPU));
+    EXPECT_FALSE(store.boolValue(shownKey(Block::cpu)));
 }
 
 TEST(SettingsStoreShared, UsesTheXdgConfigLocation) {

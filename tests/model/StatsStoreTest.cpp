@@ -1,5 +1,10 @@
 #include "model/StatsStore.h"
 #include "core/SystemLog.h"
+#include "model/DiskActivitySampler.h"
+#include "model/DiskSampler.h"
+#include "model/LocalSource.h"
+#include "model/NetworkSampler.h"
+#include "model/ReaderSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "support/ManualWakeTimer.h"
@@ -7,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -132,39 +138,53 @@ class StatsStoreTest : public ::testing::Test {
 protected:
     StatsStoreTest() : settings(dir.path() + QStringLiteral("/Trovimo.conf")) {
         settings.registerDefaults(defaultSettings());
-        settings.setBool(keys::showSelf, true);
-        StatsReaders readers;
+        settings.setBool(shownKey(Block::self), true);
         auto make = [&](auto& raw, auto* source) {
             raw = source;
             return std::unique_ptr<std::remove_pointer_t<decltype(source)>>(source);
         };
-        readers.cpu = make(cpu, new ScriptedSource<CPULoad>("cpu", journal));
-        readers.gpu = make(gpu, new ScriptedSource<double>("gpu", journal));
-        readers.memory = make(memory, new ScriptedSource<MemoryStats>("memory", journal));
-        readers.networkInfo =
-            make(networkInfo, new ScriptedSource<NetworkInfo>("networkInfo", journal));
-        readers.network = make(network, new ScriptedThroughput(journal));
-        readers.disk = make(disk, new HeldDisk);
-        readers.trash = make(trash, new ScriptedTrash);
-        readers.self = make(self, new ScriptedSource<SelfStats>("self", journal));
-        readers.sensors = make(sensors, new ScriptedSource<SensorReadings>("sensors", journal));
-        readers.battery = make(battery, new ScriptedSource<BatteryStatus>("battery", journal));
-        readers.diskActivity = make(diskActivity, new ScriptedDiskActivity(journal));
+        const BlockSampler::Clock clock = [this] { return bootNow; };
+        std::vector<std::unique_ptr<BlockSampler>> samplers;
+        samplers.push_back(readEveryTick(Block::cpu, &Figures::cpu,
+                                         make(cpu, new ScriptedSource<CPULoad>("cpu", journal))));
+        samplers.push_back(readEveryTick(Block::gpu, &Figures::gpu,
+                                         make(gpu, new ScriptedSource<double>("gpu", journal))));
+        samplers.push_back(
+            readEveryTick(Block::memory, &Figures::memory,
+                          make(memory, new ScriptedSource<MemoryStats>("memory", journal))));
+        samplers.push_back(std::make_unique<NetworkSampler>(
+            make(networkInfo, new ScriptedSource<NetworkInfo>("networkInfo", journal)),
+            make(network, new ScriptedThroughput(journal)), clock));
+        auto volume = std::make_unique<DiskSampler>(make(disk, new HeldDisk),
+                                                    make(trash, new ScriptedTrash), clock);
+        diskSampler = volume.get();
+        samplers.push_back(std::move(volume));
+        samplers.push_back(
+            readEveryTick(Block::sensors, &Figures::sensors,
+                          make(sensors, new ScriptedSource<SensorReadings>("sensors", journal))));
+        samplers.push_back(
+            readEveryTick(Block::battery, &Figures::battery,
+                          make(battery, new ScriptedSource<BatteryStatus>("battery", journal))));
+        samplers.push_back(std::make_unique<DiskActivitySampler>(
+            make(diskActivity, new ScriptedDiskActivity(journal)), clock));
+        samplers.push_back(
+            readEveryTick(Block::self, &Figures::selfStats,
+                          make(self, new ScriptedSource<SelfStats>("self", journal))));
         auto manual = std::make_unique<test::ManualWakeTimer>();
         timer = manual.get();
-        store = std::make_unique<StatsStore>(settings, std::move(readers), std::move(manual),
-                                             [this] { return bootNow; });
+        store = std::make_unique<StatsStore>(
+            settings, std::make_unique<LocalSource>(std::move(samplers)), std::move(manual));
     }
     ~StatsStoreTest() override {
         disk->held = false;
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !store->isReadingDisk(); }));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !store->isAwaiting(); }));
     }
 
     // A tick, and the volume and trash reads it started landing.
     void tickAndWait() {
         store->tick();
-        store->awaitDiskReads(5s, true);
-        ASSERT_FALSE(store->isReadingDisk());
+        store->awaitFigures(5s, true);
+        ASSERT_FALSE(store->isAwaiting());
     }
 
     QTemporaryDir dir;
@@ -176,12 +196,14 @@ protected:
     ScriptedSource<NetworkInfo>* networkInfo = nullptr;
     ScriptedThroughput* network = nullptr;
     HeldDisk* disk = nullptr;
+    DiskSampler* diskSampler = nullptr;
     ScriptedTrash* trash = nullptr;
     ScriptedSource<SelfStats>* self = nullptr;
     ScriptedSource<SensorReadings>* sensors = nullptr;
     ScriptedSource<BatteryStatus>* battery = nullptr;
     ScriptedDiskActivity* diskActivity = nullptr;
     test::ManualWakeTimer* timer = nullptr;
+    const StatsSnapshot& stats() const { return *store->snapshot(); }
     BoottimeClock::time_point bootNow{std::chrono::hours(500)};
     std::unique_ptr<StatsStore> store;
 };
@@ -199,26 +221,26 @@ TEST_F(StatsStoreTest, TickCallsReadersInFixedOrderAndPublishesWhatTheyGive) {
     EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
     EXPECT_EQ(disk->reads.load(), 1);
     // First tick: the delta readers have nothing yet; the rest publish.
-    EXPECT_FALSE(store->cpu());
-    EXPECT_FALSE(store->network());
-    EXPECT_FALSE(store->selfStats());
-    EXPECT_EQ(store->gpu(), 0.25);
-    EXPECT_TRUE(store->memory());
-    EXPECT_TRUE(store->networkInfo());
-    EXPECT_TRUE(store->disk());
-    EXPECT_TRUE(store->cpuHistory().storage().empty());
-    EXPECT_EQ(store->gpuHistory().storage(), std::vector<double>{0.25});
+    EXPECT_FALSE(stats().cpu);
+    EXPECT_FALSE(stats().network);
+    EXPECT_FALSE(stats().selfStats);
+    EXPECT_EQ(stats().gpu, 0.25);
+    EXPECT_TRUE(stats().memory);
+    EXPECT_TRUE(stats().networkInfo);
+    EXPECT_TRUE(stats().disk);
+    EXPECT_TRUE(stats().cpuHistory.empty());
+    EXPECT_EQ(stats().gpuHistory, std::vector<double>{0.25});
     ASSERT_EQ(network->calls.size(), 1u);
     EXPECT_EQ(network->calls[0].interface, std::optional<std::string>("wlan0"));
     EXPECT_EQ(network->calls[0].now, bootNow);
 
     network->fallback = NetworkSpeed{100.0, 7.0};
     store->tick();
-    ASSERT_TRUE(store->cpu());
-    EXPECT_EQ(store->cpuHistory().storage(), std::vector<double>{0.5});
-    EXPECT_EQ(store->downloadHistory().storage(), std::vector<double>{100.0});
-    EXPECT_EQ(store->uploadHistory().storage(), std::vector<double>{7.0});
-    EXPECT_TRUE(store->selfStats());
+    ASSERT_TRUE(stats().cpu);
+    EXPECT_EQ(stats().cpuHistory, std::vector<double>{0.5});
+    EXPECT_EQ(stats().downloadHistory, std::vector<double>{100.0});
+    EXPECT_EQ(stats().uploadHistory, std::vector<double>{7.0});
+    EXPECT_TRUE(stats().selfStats);
 }
 
 TEST_F(StatsStoreTest, SwitchedOffSectionsAreNotReadAndKeepTheirHistory) {
@@ -226,30 +248,30 @@ TEST_F(StatsStoreTest, SwitchedOffSectionsAreNotReadAndKeepTheirHistory) {
     network->fallback = NetworkSpeed{1.0, 2.0};
     networkInfo->fallback = NetworkInfo{"eth0", "Ethernet", std::nullopt, std::nullopt};
     store->tick();
-    ASSERT_EQ(store->cpuHistory().storage().size(), 1u);
+    ASSERT_EQ(stats().cpuHistory.size(), 1u);
 
-    for (const char* key : {keys::showCPU, keys::showGPU, keys::showMemory, keys::showNetwork,
-                            keys::showDisk, keys::showSelf}) {
+    for (const char* key :
+         {shownKey(Block::cpu), shownKey(Block::gpu), shownKey(Block::memory),
+          shownKey(Block::network), shownKey(Block::disk), shownKey(Block::self)}) {
         settings.setBool(key, false);
     }
     journal.clear();
     store->tick();
     EXPECT_TRUE(journal.empty());
-    EXPECT_FALSE(store->cpu());
-    EXPECT_FALSE(store->gpu());
-    EXPECT_FALSE(store->memory());
-    EXPECT_FALSE(store->network());
-    EXPECT_FALSE(store->networkInfo());
-    EXPECT_FALSE(store->disk());
-    EXPECT_FALSE(store->selfStats());
-    EXPECT_EQ(store->cpuHistory().storage().size(), 1u)
-        << "a hidden section neither clears nor pads";
-    EXPECT_EQ(store->downloadHistory().storage().size(), 1u);
+    EXPECT_FALSE(stats().cpu);
+    EXPECT_FALSE(stats().gpu);
+    EXPECT_FALSE(stats().memory);
+    EXPECT_FALSE(stats().network);
+    EXPECT_FALSE(stats().networkInfo);
+    EXPECT_FALSE(stats().disk);
+    EXPECT_FALSE(stats().selfStats);
+    EXPECT_EQ(stats().cpuHistory.size(), 1u) << "a hidden section neither clears nor pads";
+    EXPECT_EQ(stats().downloadHistory.size(), 1u);
 
-    settings.setBool(keys::showCPU, true);
+    settings.setBool(shownKey(Block::cpu), true);
     store->tick();
     EXPECT_EQ(journal, Journal{"cpu"});
-    EXPECT_EQ(store->cpuHistory().storage().size(), 2u);
+    EXPECT_EQ(stats().cpuHistory.size(), 2u);
 }
 
 // Temperatures, battery and disk activity are read only while shown, after the disk and before
@@ -262,7 +284,8 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
     EXPECT_EQ(diskActivity->locates.load(), 0);
 
-    for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+    for (const char* key :
+         {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
         settings.setBool(key, true);
     }
     journal.clear();
@@ -278,21 +301,22 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     journal.clear();
     store->tick();
     EXPECT_EQ(journal.at(journal.size() - 2), "diskActivity");
-    EXPECT_EQ(store->diskActivity(), (DiskActivity{10.0, 20.0, "sda"}));
-    EXPECT_EQ(store->diskWriteHistory().storage(), (std::vector<double>{20.0}));
-    EXPECT_EQ(store->cpuTemperatureHistory().storage(), (std::vector<double>{50.0, 50.0}));
-    EXPECT_TRUE(store->battery());
+    EXPECT_EQ(stats().diskActivity, (DiskActivity{10.0, 20.0, "sda"}));
+    EXPECT_EQ(stats().diskWriteHistory, (std::vector<double>{20.0}));
+    EXPECT_EQ(stats().cpuTemperatureHistory, (std::vector<double>{50.0, 50.0}));
+    EXPECT_TRUE(stats().battery);
     EXPECT_EQ(diskActivity->locates.load(), 1) << "looked for again only after a minute";
 
-    for (const char* key : {keys::showSensors, keys::showBattery, keys::showDiskActivity}) {
+    for (const char* key :
+         {shownKey(Block::sensors), shownKey(Block::battery), shownKey(Block::diskActivity)}) {
         settings.setBool(key, false);
     }
     journal.clear();
     store->tick();
     EXPECT_EQ(journal, (Journal{"cpu", "gpu", "memory", "networkInfo", "network", "self"}));
-    EXPECT_FALSE(store->sensors() || store->battery() || store->diskActivity());
-    EXPECT_TRUE(store->cpuTemperatureHistory().storage().empty());
-    EXPECT_TRUE(store->diskReadHistory().storage().empty());
+    EXPECT_FALSE(stats().sensors || stats().battery || stats().diskActivity);
+    EXPECT_TRUE(stats().cpuTemperatureHistory.empty());
+    EXPECT_TRUE(stats().diskReadHistory.empty());
 }
 
 TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHistory) {
@@ -300,8 +324,8 @@ TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHisto
     store->tick();
     ASSERT_EQ(network->calls.size(), 1u);
     EXPECT_FALSE(network->calls[0].interface);
-    EXPECT_TRUE(store->downloadHistory().storage().empty());
-    EXPECT_TRUE(store->uploadHistory().storage().empty());
+    EXPECT_TRUE(stats().downloadHistory.empty());
+    EXPECT_TRUE(stats().uploadHistory.empty());
 }
 
 TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsAndRetriedAfterAFailure) {
@@ -326,7 +350,7 @@ TEST_F(StatsStoreTest, AHungVolumeReadLeavesTheLastSampleAndTheTicksGoOn) {
     setSystemLogSink([&](const QString& line) { logged << line; });
     // The trash is counted after each volume read; on a busy machine that count may take
     // longer than the volume's short limit here, and its own line is not this test's.
-    store->setDiskReadLimits(20ms, 10s);
+    diskSampler->setReadLimits(20ms, 10s);
     disk->answer = DiskUsage{1, 2, 0, 0};
     tickAndWait();
 
@@ -340,12 +364,12 @@ TEST_F(StatsStoreTest, AHungVolumeReadLeavesTheLastSampleAndTheTicksGoOn) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return disk->reads == 2 && !logged.isEmpty(); }));
     QTest::qWait(30);
     EXPECT_EQ(disk->reads.load(), 2) << "a second read behind the hung one";
-    EXPECT_EQ(store->disk(), (DiskUsage{1, 2, 0, 0}));
+    EXPECT_EQ(stats().disk, (DiskUsage{1, 2, 0, 0}));
     ASSERT_EQ(logged.size(), 1);
     EXPECT_TRUE(logged[0].startsWith(QStringLiteral("StatsStore: ")));
 
     disk->held = false;
-    ASSERT_TRUE(QTest::qWaitFor([this] { return store->disk() == DiskUsage{3, 4, 0, 0}; }));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return stats().disk == DiskUsage{3, 4, 0, 0}; }));
     EXPECT_EQ(logged.size(), 1);
     setSystemLogSink({});
 }
@@ -357,7 +381,7 @@ TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
     disk->answer = DiskUsage{1000, 4000, 100, 0};
     trash->bytes = 300;
     tickAndWait();
-    EXPECT_EQ(store->disk()->purgeable, 300);
+    EXPECT_EQ(stats().disk->purgeable, 300);
     EXPECT_EQ(trash->reads.load(), 1);
 
     trash->bytes = 5000;
@@ -368,20 +392,20 @@ TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
     QTest::qWait(10);
     tickAndWait();
     EXPECT_EQ(trash->reads.load(), 2);
-    EXPECT_EQ(store->disk()->purgeable, 900) << "used less the reserve";
+    EXPECT_EQ(stats().disk->purgeable, 900) << "used less the reserve";
 
     trash->bytes = -1;
     bootNow += 5min;
     tickAndWait();
     EXPECT_EQ(trash->reads.load(), 3);
-    EXPECT_EQ(store->disk()->purgeable, 900);
+    EXPECT_EQ(stats().disk->purgeable, 900);
     bootNow += 30s; // the next volume sample carries the kept count
     tickAndWait();
-    EXPECT_EQ(store->disk()->purgeable, 900);
+    EXPECT_EQ(stats().disk->purgeable, 900);
 }
 
 TEST_F(StatsStoreTest, StartTicksOnceArmsOneLoopAndRereadsTheIntervalBeforeEachSleep) {
-    QSignalSpy ticks(store.get(), &StatsStore::ticked);
+    QSignalSpy ticks(store.get(), &StatsStore::published);
     store->start();
     store->start();
     EXPECT_EQ(ticks.count(), 1);
@@ -408,7 +432,7 @@ TEST_F(StatsStoreTest, StartTicksOnceArmsOneLoopAndRereadsTheIntervalBeforeEachS
     setSystemLogSink([&lines](const QString& line) { lines << line; });
     settings.setDouble(keys::updateInterval, 1e-9);
     timer->fire();
-    settings.setBool(keys::showGPU, false); // read again, but named only once
+    settings.setBool(shownKey(Block::gpu), false); // read again, but named only once
     timer->fire();
     setSystemLogSink({});
     EXPECT_EQ(timer->armed.back(), 100ms);
@@ -425,25 +449,80 @@ TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {
     timer->fire();
     EXPECT_TRUE(journal.empty());
     EXPECT_EQ(timer->armed.size(), 2u);
-    EXPECT_TRUE(store->cpuHistory().storage().empty());
+    EXPECT_TRUE(stats().cpuHistory.empty());
 
     visible = true;
     timer->fire();
     EXPECT_EQ(journal.size(), 6u);
-    EXPECT_EQ(store->cpuHistory().storage().size(), 1u);
+    EXPECT_EQ(stats().cpuHistory.size(), 1u);
 }
 
 TEST(StatsStoreDefaults, MissingReadersPublishAbsentValues) {
     QTemporaryDir dir;
     SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
     settings.registerDefaults(defaultSettings());
-    StatsStore store(settings, StatsReaders{});
+    StatsStore store(settings, nullptr);
     EXPECT_TRUE(store.isMainWindowVisible());
     store.tick();
-    EXPECT_FALSE(store.cpu());
-    EXPECT_FALSE(store.gpu());
-    EXPECT_FALSE(store.memory());
-    EXPECT_FALSE(store.disk());
+    EXPECT_FALSE(store.snapshot()->cpu);
+    EXPECT_FALSE(store.snapshot()->gpu);
+    EXPECT_FALSE(store.snapshot()->memory);
+    EXPECT_FALSE(store.snapshot()->disk);
+}
+
+// Another machine's source answers a tick later, on the GUI thread: the store publishes then,
+// the histories take the answer, the snapshot carries the source's name and state, and a tool
+// that waits for the tick's figures waits for the answer.
+class LaterSource final : public StatsSource {
+public:
+    QString name() const override { return QStringLiteral("build-server"); }
+    SourceState state() const override { return state_; }
+    void sample(BlockSet shown, Interval /*interval*/) override { asked.push_back(shown); }
+    bool isAwaiting(bool /*complete*/) const override { return asked.size() > answers; }
+    void answer(const Figures& figures) {
+        ++answers;
+        emit figuresReady(figures, true);
+        emit settled();
+    }
+    void setState(SourceState state) {
+        state_ = state;
+        emit stateChanged();
+    }
+    std::vector<BlockSet> asked;
+    std::size_t answers = 0;
+
+private:
+    SourceState state_ = SourceState::connecting;
+};
+
+TEST(StatsStoreSources, AnAnswerThatComesLaterIsPublishedWithItsStateAndAwaited) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
+    auto* source = new LaterSource;
+    StatsStore store(settings, std::unique_ptr<StatsSource>(source));
+    QSignalSpy published(&store, &StatsStore::published);
+    EXPECT_EQ(store.snapshot()->sourceName, QStringLiteral("build-server"));
+    EXPECT_EQ(store.snapshot()->sourceState, SourceState::connecting);
+
+    store.tick();
+    ASSERT_EQ(source->asked.size(), 1U);
+    EXPECT_EQ(source->asked[0], DisplaySettings{}.shown);
+    EXPECT_EQ(published.count(), 0);
+
+    Figures figures;
+    figures.cpu = CPULoad{0.5, {0.5}};
+    QTimer::singleShot(10ms, source, [&] {
+        source->setState(SourceState::fresh);
+        source->answer(figures);
+    });
+    store.awaitFigures(10s, true);
+    EXPECT_EQ(published.count(), 2);
+    EXPECT_EQ(store.snapshot()->sourceState, SourceState::fresh);
+    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5});
+
+    source->setState(SourceState::unreachable);
+    EXPECT_EQ(store.snapshot()->sourceState, SourceState::unreachable);
+    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5}) << "no answer, no point";
 }
 
 } // namespace

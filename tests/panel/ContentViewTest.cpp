@@ -32,7 +32,7 @@ protected:
         settings->registerDefaults(defaultSettings());
         // The store refreshes when a test says so; a refresh on its own timer would repaint
         // at a moment no test can predict.
-        stats = std::make_unique<StatsStore>(*settings, StatsReaders{},
+        stats = std::make_unique<StatsStore>(*settings, nullptr,
                                              std::make_unique<test::ManualWakeTimer>());
         view = std::make_unique<ContentView>(*stats, nullptr, *settings);
     }
@@ -131,7 +131,7 @@ TEST_F(ContentViewTest, SizeFollowsBlocksAndUnchangedInputsDoNotRedraw) {
     view->relayout();
     EXPECT_EQ(changed.count(), 0);
 
-    settings->setBool(QString::fromLatin1(keys::showCPU), false);
+    settings->setBool(shownKey(Block::cpu), false);
     EXPECT_EQ(changed.count(), 1);
     EXPECT_LT(view->height(), full.height());
     EXPECT_EQ(view->width(), full.width());
@@ -199,7 +199,7 @@ public:
     explicit ChangeSettingOnHide(SettingsStore& settings) : settings_(settings) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Hide) {
-            settings_.setBool(QString::fromLatin1(keys::showCPU), false);
+            settings_.setBool(shownKey(Block::cpu), false);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -217,7 +217,7 @@ TEST_F(ContentViewTest, DestroyingAShownViewIgnoresWhatHidingSetsOff) {
     view->installEventFilter(&filter);
     view.reset();
     EXPECT_EQ(layouts, 0);
-    EXPECT_FALSE(settings->boolValue(QString::fromLatin1(keys::showCPU)));
+    EXPECT_FALSE(settings->boolValue(shownKey(Block::cpu)));
     stats->tick(); // nothing listens any more
 }
 

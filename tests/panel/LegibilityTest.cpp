@@ -24,8 +24,8 @@ namespace {
 // lighter one asked for more. CTest runs this once more under a Japanese locale.
 TEST(HeadlineFonts, SemiboldTextsComeFromFacesWithTheWeight) {
     PanelInputs inputs;
-    inputs.stats.cpu = CPULoad{0.452, {0.5}};
-    inputs.stats.gpu = 0.18;
+    test::stats(inputs).cpu = CPULoad{0.452, {0.5}};
+    test::stats(inputs).gpu = 0.18;
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
     int checked = 0;
@@ -68,8 +68,8 @@ class DiskAlertLines : public ::testing::TestWithParam<std::tuple<double, bool>>
 TEST_P(DiskAlertLines, PaintAsPlacedWithoutAnOrphan) {
     const auto [scale, year] = GetParam();
     PanelInputs inputs;
-    inputs.settings.showClockYear = year;
-    inputs.stats.disk = DiskUsage{999'000'000'000, 1'000'000'000'000, 0, 0};
+    inputs.settings.detailed.set(Block::clock, year);
+    test::stats(inputs).disk = DiskUsage{999'000'000'000, 1'000'000'000'000, 0, 0};
     const Theme theme = Theme::light();
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
     const TextElement* alert = nullptr;

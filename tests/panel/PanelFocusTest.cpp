@@ -24,9 +24,9 @@ TEST(PanelFocus, KeysOnlyWithoutOtherModifiers) {
 }
 
 TEST(PanelFocus, StaysOnItsItemWhileBlocksComeAndGo) {
-    const PanelItem clock = PanelBlock::clock;
-    const PanelItem cpu = PanelBlock::cpu;
-    const PanelItem gpu = PanelBlock::gpu;
+    const PanelItem clock = Block::clock;
+    const PanelItem cpu = Block::cpu;
+    const PanelItem gpu = Block::gpu;
     const PanelItem pin = PanelControl::pin;
     PanelFocus focus;
     EXPECT_TRUE(focus.setItems({clock, cpu, gpu, pin}));
@@ -35,9 +35,9 @@ TEST(PanelFocus, StaysOnItsItemWhileBlocksComeAndGo) {
     EXPECT_EQ(focus.current(), cpu);
 
     // The badge appears above: still on the CPU.
-    EXPECT_FALSE(focus.setItems({PanelBlock::updateBadge, clock, cpu, gpu, pin}));
+    EXPECT_FALSE(focus.setItems({PanelNotice::updateBadge, clock, cpu, gpu, pin}));
     // The CPU is switched off: the block that took its place.
-    EXPECT_TRUE(focus.setItems({PanelBlock::updateBadge, clock, gpu, pin}));
+    EXPECT_TRUE(focus.setItems({PanelNotice::updateBadge, clock, gpu, pin}));
     EXPECT_EQ(focus.current(), gpu);
 
     // The ends hold.

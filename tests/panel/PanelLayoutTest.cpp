@@ -3,6 +3,7 @@
 #include "model/SettingsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/ContextMenuModel.h"
+#include "panel/FramePlan.h"
 #include "panel/PanelTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -34,8 +35,7 @@ PanelInputs inputsWith(DisplaySettings settings) {
 
 DisplaySettings allOff() {
     DisplaySettings settings;
-    settings.showClock = settings.showCPU = settings.showGPU = settings.showMemory = false;
-    settings.showNetwork = settings.showDisk = settings.showSelf = false;
+    settings.shown = {};
     return settings;
 }
 
@@ -53,41 +53,26 @@ bool hasText(const PanelLayoutResult& layout, const QString& wanted) {
     return test::findText(layout, wanted) != nullptr;
 }
 
-// Every combination of the ten block switches: blocks in the fixed order, one divider
-// between consecutive shown blocks (never above the first, never at the bottom), the empty
-// state exactly when nothing is on. showCoreBars flips along and must change nothing.
+// Every combination of the block switches: blocks in the table's order, one divider between
+// consecutive shown blocks (never above the first, never at the bottom), the empty state exactly
+// when nothing is on. The core bars' switch flips along and must change nothing.
 TEST(PanelLayout, BlocksAndDividersForEveryCombination) {
     const Theme theme = Theme::light();
-    for (int mask = 0; mask < 1024; ++mask) {
+    for (unsigned mask = 0; mask < 1U << blockCount; ++mask) {
         SCOPED_TRACE(mask);
         DisplaySettings settings = allOff();
-        settings.showClock = mask & 1;
-        settings.showCPU = mask & 2;
-        settings.showGPU = mask & 4;
-        settings.showMemory = mask & 8;
-        settings.showNetwork = mask & 16;
-        settings.showDisk = mask & 32;
-        settings.showSelf = mask & 64;
-        settings.showSensors = mask & 128;
-        settings.showBattery = mask & 256;
-        settings.showDiskActivity = mask & 512;
-        settings.showCoreBars = mask % 3 == 0;
-        const PanelLayoutResult layout = layoutPanel(inputsWith(settings), theme);
-
         std::vector<PanelBlock> expected;
-        // In the order they are shown, by the bit that switches each.
-        const std::pair<PanelBlock, int> order[] = {
-            {PanelBlock::clock, 0},   {PanelBlock::cpu, 1},     {PanelBlock::gpu, 2},
-            {PanelBlock::memory, 3},  {PanelBlock::network, 4}, {PanelBlock::disk, 5},
-            {PanelBlock::sensors, 7}, {PanelBlock::battery, 8}, {PanelBlock::diskActivity, 9},
-            {PanelBlock::self, 6}};
-        for (const auto& [block, bit] : order) {
-            if (mask & (1 << bit)) {
-                expected.push_back(block);
+        for (const BlockRow& row : blockTable) {
+            const bool shown = (mask & (1U << blockIndex(row.block))) != 0;
+            settings.shown.set(row.block, shown);
+            if (shown) {
+                expected.emplace_back(row.block);
             }
         }
+        settings.detailed.set(Block::cpu, mask % 3 == 0);
+        const PanelLayoutResult layout = layoutPanel(inputsWith(settings), theme);
         if (expected.empty()) {
-            expected.push_back(PanelBlock::emptyState);
+            expected.emplace_back(PanelNotice::emptyState);
         }
         EXPECT_EQ(layout.blocks, expected);
         const auto lines = dividers(layout);
@@ -98,7 +83,7 @@ TEST(PanelLayout, BlocksAndDividersForEveryCombination) {
         }
         EXPECT_EQ(hasText(layout, QStringLiteral("表示項目がありません\n右クリック → 設定…")),
                   mask == 0);
-        EXPECT_EQ(layout.secondsBar.has_value(), settings.showClock);
+        EXPECT_EQ(layout.secondsBar.has_value(), settings.shows(Block::clock));
     }
 }
 
@@ -109,7 +94,7 @@ TEST(PanelLayout, RequiredUpdateBadgeSitsAboveEmptyStateWithItsDivider) {
                      QUrl(QStringLiteral("https://example.org/update"))};
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
     EXPECT_EQ(layout.blocks,
-              (std::vector<PanelBlock>{PanelBlock::updateBadge, PanelBlock::emptyState}));
+              (std::vector<PanelBlock>{PanelNotice::updateBadge, PanelNotice::emptyState}));
     ASSERT_EQ(dividers(layout).size(), 1u);
     EXPECT_TRUE(hasText(layout, QStringLiteral("要アップデート v2.0")));
     const auto badge =
@@ -121,7 +106,7 @@ TEST(PanelLayout, RequiredUpdateBadgeSitsAboveEmptyStateWithItsDivider) {
 
     inputs.update.kind = PanelUpdateStatus::Kind::optional;
     const PanelLayoutResult optional = layoutPanel(inputs, theme);
-    EXPECT_EQ(optional.blocks, std::vector<PanelBlock>{PanelBlock::emptyState});
+    EXPECT_EQ(optional.blocks, std::vector<PanelBlock>{PanelNotice::emptyState});
     EXPECT_TRUE(dividers(optional).empty());
 }
 
@@ -158,7 +143,7 @@ TEST(PanelLayout, HoverControlsFollowHoverAndAlwaysOnTop) {
 TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
     const Theme theme = Theme::light();
     DisplaySettings settings = allOff();
-    settings.showClock = true;
+    settings.shown.set(Block::clock, true);
     PanelInputs inputs = inputsWith(settings);
     PanelLayoutResult layout = layoutPanel(inputs, theme);
     EXPECT_TRUE(hasText(layout, QStringLiteral("Sun, Dec 6")));
@@ -173,7 +158,7 @@ TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
     EXPECT_DOUBLE_EQ(
         std::get<CapacityBarElement>(layout.elements[*layout.secondsBar]).gauge.fraction, 0.0);
 
-    inputs.settings.showClockYear = true;
+    inputs.settings.detailed.set(Block::clock, true);
     layout = layoutPanel(inputs, theme);
     EXPECT_TRUE(hasText(layout, QStringLiteral("Sun, Dec 6, 2026")));
 }
@@ -181,7 +166,7 @@ TEST(PanelLayout, ClockShowsLocaleTextsAndSecondsBar) {
 TEST(PanelLayout, TextsStayInsideTheColumn) {
     const Theme theme = Theme::dark();
     PanelInputs inputs = inputsWith(DisplaySettings{});
-    inputs.settings.showSelf = true;
+    inputs.settings.shown.set(Block::self, true);
     inputs.update = {PanelUpdateStatus::Kind::required, QStringLiteral("10.20.30-beta.1"), {}};
     inputs.hovering = true;
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
@@ -242,16 +227,44 @@ TEST(ContextMenu, ItemsFollowTheUpdateTheSettingsAndTheLauncher) {
     EXPECT_EQ(contextMenuItems({}, settings, {}).size(), 7u) << "up to date: no update item";
 }
 
+// The plan repaints nothing for the same inputs, only a changed value's own area when a figure
+// moves, and everything when a block comes or goes.
+TEST(FramePlan, RepaintsWhatChanged) {
+    const Theme theme = Theme::light();
+    PanelInputs inputs = inputsWith(DisplaySettings{});
+    test::stats(inputs).cpu = CPULoad{0.45, {0.45}};
+    const PanelLayoutResult shown = layoutPanel(inputs, theme);
+    const FramePlan same = planFrame(shown, inputs, theme);
+    EXPECT_FALSE(same.changed || same.rearranged);
+    EXPECT_TRUE(same.damage.isEmpty());
+
+    test::stats(inputs).cpu = CPULoad{0.47, {0.47}};
+    const FramePlan moved = planFrame(shown, inputs, theme);
+    EXPECT_TRUE(moved.changed);
+    EXPECT_FALSE(moved.rearranged);
+    const TextElement* before = test::findText(shown, QStringLiteral("45%"));
+    ASSERT_NE(before, nullptr);
+    EXPECT_TRUE(moved.damage.contains(before->rect.center().toPoint()));
+    const TextElement* memory = test::findText(shown, QStringLiteral("メモリ"));
+    ASSERT_NE(memory, nullptr);
+    EXPECT_FALSE(moved.damage.intersects(memory->rect.toAlignedRect()));
+
+    inputs.settings.shown.erase(Block::gpu);
+    const FramePlan fewer = planFrame(shown, inputs, theme);
+    EXPECT_TRUE(fewer.rearranged && fewer.changed);
+    EXPECT_LT(fewer.frame.size.height(), shown.size.height());
+}
+
 TEST(DisplaySettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
     SettingsStore store(test::scratchDirectory() + QStringLiteral("/panel-settings.conf"));
     EXPECT_TRUE(DisplaySettings::read(store).alwaysOnTop);
     store.setBool(QString::fromLatin1(keys::alwaysOnTop), false);
-    store.setBool(QString::fromLatin1(keys::showSelf), true);
+    store.setBool(shownKey(Block::self), true);
     store.registerDefaults(defaultSettings());
     const DisplaySettings read = DisplaySettings::read(store);
     EXPECT_FALSE(read.alwaysOnTop);
-    EXPECT_TRUE(read.showSelf);
-    EXPECT_TRUE(read.showClock);
+    EXPECT_TRUE(read.shows(Block::self));
+    EXPECT_TRUE(read.shows(Block::clock));
     EXPECT_DOUBLE_EQ(read.diskAlertThreshold, 0.9);
 }
 

@@ -49,8 +49,8 @@ PanelInputs busyMachine() {
     PanelInputs inputs;
     inputs.now = afternoon;
     inputs.clock = &japaneseClock();
-    inputs.settings.showSelf = true;
-    StatsSnapshot& s = inputs.stats;
+    inputs.settings.shown.set(Block::self, true);
+    StatsSnapshot& s = test::stats(inputs);
     s.cpu = CPULoad{0.452, {0.9, 0.1, 0.45, 0.7, 0.2, 0.05, 0.6, 0.62}};
     s.cpuHistory = wave(0.4, 0.3, 1.0);
     s.gpu = 0.18;
@@ -221,10 +221,10 @@ TEST_P(PanelSnapshot, PaintsFrameTextsAndGauges) {
 // A disk past its threshold, memory under pressure, a long Wi-Fi name.
 TEST_P(PanelSnapshot, AlertingMachine) {
     PanelInputs inputs = busyMachine();
-    inputs.stats.memory =
+    test::stats(inputs).memory =
         MemoryStats{14 * gb, 16 * gb,       10 * gb,       3 * gb,
                     1 * gb,  3'400'000'000, 4'300'000'000, MemoryPressure::critical};
-    inputs.stats.networkInfo = NetworkInfo{
+    test::stats(inputs).networkInfo = NetworkInfo{
         "wlp2s0", "Wi-Fi", std::string("Cafe Bellevue Guest Network 5G"), std::string("Wi-Fi 6")};
     const PanelLayoutResult layout = layoutPanel(inputs, theme());
     const QImage image = render(layout, theme(), std::get<1>(GetParam()), name("sections-alert"));
@@ -253,11 +253,11 @@ TEST_P(PanelSnapshot, AlertingMachine) {
 // A disk in its warning band, swap unused, wired Ethernet.
 TEST_P(PanelSnapshot, WarningMachine) {
     PanelInputs inputs = busyMachine();
-    inputs.stats.gpu = 0.27;
-    inputs.stats.memory =
+    test::stats(inputs).gpu = 0.27;
+    test::stats(inputs).memory =
         MemoryStats{9 * gb, 16 * gb, 6 * gb, 2 * gb, 1 * gb, 0, 0, MemoryPressure::warning};
-    inputs.stats.networkInfo = NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
-    inputs.stats.disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
+    test::stats(inputs).networkInfo = NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
+    test::stats(inputs).disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
     const PanelLayoutResult layout = layoutPanel(inputs, theme());
     const QImage image = render(layout, theme(), std::get<1>(GetParam()), name("sections-warning"));
 
@@ -275,8 +275,8 @@ TEST_P(PanelSnapshot, WarningMachine) {
 TEST_P(PanelSnapshot, OptionalBlocks) {
     PanelInputs inputs = busyMachine();
     DisplaySettings& shown = inputs.settings;
-    shown.showSensors = shown.showBattery = shown.showDiskActivity = true;
-    StatsSnapshot& s = inputs.stats;
+    shown.shown = BlockSet::all();
+    StatsSnapshot& s = test::stats(inputs);
     s.sensors =
         SensorReadings{Temperature{52.0}, Temperature{88.0, 85.0, 100.0}, Temperature{38.0}, 1200};
     s.cpuTemperatureHistory = wave(0.5, 0.1, 100.0);
@@ -307,8 +307,7 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
     fresh.now = afternoon;
     fresh.clock = &japaneseClock();
     PanelInputs empty = fresh;
-    empty.settings.showClock = empty.settings.showCPU = empty.settings.showGPU = false;
-    empty.settings.showMemory = empty.settings.showNetwork = empty.settings.showDisk = false;
+    empty.settings.shown = {};
     const PanelLayoutResult emptyLayout = layoutPanel(empty, theme());
     const QImage emptyImage = render(emptyLayout, theme(), std::get<1>(GetParam()), name("empty"));
     const QRgb background = pixelAt(emptyImage, {95, emptyLayout.size.height() - 4});
@@ -316,7 +315,7 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
         count(emptyImage, QRectF(12, 12, 166, emptyLayout.size.height() - 24), ink(background)),
         100);
 
-    fresh.settings.showSelf = true;
+    fresh.settings.shown.set(Block::self, true);
     (void)render(layoutPanel(fresh, theme()), theme(), std::get<1>(GetParam()), name("startup"));
 }
 
@@ -381,7 +380,7 @@ TEST(PanelSnapshotRoll, RollingDigitsPaintBetweenOldAndNewText) {
     const NumberRoller::Clock::time_point start{};
     NumberRoller roller;
     roller.observe(layoutPanel(inputs, theme).elements, true, start);
-    inputs.stats.cpu->total = 0.47;
+    test::stats(inputs).cpu->total = 0.47;
     const PanelLayoutResult layout = layoutPanel(inputs, theme);
     roller.observe(layout.elements, true, start);
 

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 namespace trovimo::test {
 
@@ -30,6 +31,15 @@ protected:
 private:
     QLocale saved_;
 };
+
+// The snapshot of `inputs` for a test to fill in: a copy of its own, so that inputs that shared
+// the one before keep theirs.
+inline StatsSnapshot& stats(PanelInputs& inputs) {
+    auto own = std::make_shared<StatsSnapshot>(*inputs.stats);
+    StatsSnapshot& editable = *own;
+    inputs.stats = std::move(own);
+    return editable;
+}
 
 // The first text element of a laid-out panel or section that shows exactly `text`, or null.
 template <typename Layout> const TextElement* findText(const Layout& layout, const QString& text) {

@@ -1,6 +1,12 @@
+#include "panel/CPUSection.h"
+#include "panel/DiskSection.h"
+#include "panel/GPUSection.h"
+#include "panel/MemorySection.h"
+#include "panel/NetworkSection.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelTestSupport.h"
 #include "panel/Sections.h"
+#include "panel/SelfSection.h"
 
 #include <QLocale>
 
@@ -115,37 +121,37 @@ TEST_F(SectionLayoutTest, BeforeTheFirstSample) {
 
 TEST_F(SectionLayoutTest, CPUFollowsTheLocale) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    inputs.stats.cpu = CPULoad{0.452, {0.452}};
+    test::stats(inputs).cpu = CPULoad{0.452, {0.452}};
     EXPECT_NE(findText(layout(layoutCPUSection), "45\u00A0%"), nullptr);
 }
 
 TEST_F(SectionLayoutTest, CPUCoreBarsFollowTheSetting) {
-    inputs.stats.cpu = CPULoad{0.5, {0.2, 0.8, 0.5, 0.5}};
-    inputs.stats.cpuHistory = {0.1, 0.5};
+    test::stats(inputs).cpu = CPULoad{0.5, {0.2, 0.8, 0.5, 0.5}};
+    test::stats(inputs).cpuHistory = {0.1, 0.5};
 
-    inputs.settings.showCoreBars = true;
+    inputs.settings.detailed.set(Block::cpu, true);
     SectionLayout out = layout(layoutCPUSection);
     const auto sparkline = all<SparklineElement>(out).at(0);
-    EXPECT_EQ(sparkline.gauge.values, inputs.stats.cpuHistory);
+    EXPECT_EQ(sparkline.gauge.values, inputs.stats->cpuHistory);
     const auto bars = all<CoreBarsElement>(out);
     ASSERT_EQ(bars.size(), 1U);
-    EXPECT_EQ(bars[0].gauge.values, inputs.stats.cpu->perCore);
+    EXPECT_EQ(bars[0].gauge.values, inputs.stats->cpu->perCore);
     EXPECT_GT(bars[0].rect.top(), bottomOf(sparkline.rect));
     EXPECT_EQ(out.height, bottomOf(bars[0].rect));
 
-    inputs.settings.showCoreBars = false;
+    inputs.settings.detailed.set(Block::cpu, false);
     out = layout(layoutCPUSection);
     EXPECT_TRUE(all<CoreBarsElement>(out).empty());
     EXPECT_EQ(out.height, bottomOf(all<SparklineElement>(out).at(0).rect));
 }
 
 TEST_F(SectionLayoutTest, GPUWithoutAValueKeepsItsHistory) {
-    inputs.stats.gpuHistory = {0.3, 0.4};
+    test::stats(inputs).gpuHistory = {0.3, 0.4};
     SectionLayout out = layout(layoutGPUSection);
     EXPECT_NE(findText(out, "—"), nullptr);
-    EXPECT_EQ(all<SparklineElement>(out).at(0).gauge.values, inputs.stats.gpuHistory);
+    EXPECT_EQ(all<SparklineElement>(out).at(0).gauge.values, inputs.stats->gpuHistory);
 
-    inputs.stats.gpu = 0.304;
+    test::stats(inputs).gpu = 0.304;
     out = layout(layoutGPUSection);
     const TextElement* value = findText(out, "30%");
     ASSERT_NE(value, nullptr);
@@ -167,7 +173,7 @@ MemoryStats sixteenGigabytes() {
 }
 
 TEST_F(SectionLayoutTest, MemoryBreakdownAndLegend) {
-    inputs.stats.memory = sixteenGigabytes();
+    test::stats(inputs).memory = sixteenGigabytes();
     const SectionLayout out = layout(layoutMemorySection);
     EXPECT_EQ(fractions(out), (std::vector<double>{0.5, 0.125, 0.0625}));
     EXPECT_EQ(texts(out),
@@ -193,7 +199,7 @@ TEST_F(SectionLayoutTest, MemorySwapAndPressureRow) {
         MemoryStats memory = sixteenGigabytes();
         memory.swapTotal = c.swapTotal;
         memory.pressure = c.pressure;
-        inputs.stats.memory = memory;
+        test::stats(inputs).memory = memory;
         const SectionLayout out = layout(layoutMemorySection);
         const auto dots = all<DotElement>(out); // three legend dots, then the indicator
         const TextElement* swap = findText(out, "スワップ 1.2G/2.1G");
@@ -218,7 +224,7 @@ TEST_F(SectionLayoutTest, MemoryLongSwapTextShrinksWithinTheRow) {
     memory.swapUsed = 123'400'000'000;
     memory.swapTotal = 987'600'000'000;
     memory.pressure = MemoryPressure::critical;
-    inputs.stats.memory = memory;
+    test::stats(inputs).memory = memory;
     const SectionLayout out = layout(layoutMemorySection);
     const TextElement* swap = findText(out, "スワップ 123G/988G");
     ASSERT_NE(swap, nullptr);
@@ -232,7 +238,7 @@ TEST_F(SectionLayoutTest, MemoryCorruptCountsStayInsideTheColumn) {
     memory.used = memory.total = memory.app = memory.wired = memory.compressed = memory.swapUsed =
         memory.swapTotal = std::numeric_limits<std::uint64_t>::max();
     memory.pressure = MemoryPressure::critical;
-    inputs.stats.memory = memory;
+    test::stats(inputs).memory = memory;
     const SectionLayout out = layout(layoutMemorySection);
     for (const TextElement& text : all<TextElement>(out)) {
         EXPECT_LE(text.rect.right(), width + 0.01) << text.text.toStdString();
@@ -251,8 +257,8 @@ TEST_F(SectionLayoutTest, NetworkScalesEachDirectionOnItsOwn) {
         {{5000.0, 2'000'000.0}, {300.0, 40'000.0}, 2'000'000.0, 40'000.0},
     };
     for (const Case& c : cases) {
-        inputs.stats.downloadHistory = c.download;
-        inputs.stats.uploadHistory = c.upload;
+        test::stats(inputs).downloadHistory = c.download;
+        test::stats(inputs).uploadHistory = c.upload;
         const auto sparklines = all<SparklineElement>(layout(layoutNetworkSection));
         ASSERT_EQ(sparklines.size(), 2U);
         EXPECT_EQ(sparklines[0].gauge.maxValue, c.downloadScale);
@@ -262,8 +268,8 @@ TEST_F(SectionLayoutTest, NetworkScalesEachDirectionOnItsOwn) {
 }
 
 TEST_F(SectionLayoutTest, NetworkRatesAndIdentity) {
-    inputs.stats.network = NetworkSpeed{1'234'567.0, 950.0};
-    inputs.stats.networkInfo =
+    test::stats(inputs).network = NetworkSpeed{1'234'567.0, 950.0};
+    test::stats(inputs).networkInfo =
         NetworkInfo{"wlp2s0", "Wi-Fi", "A very long network name that cannot fit", "Wi-Fi 6"};
     const SectionLayout out = layout(layoutNetworkSection);
     const TextElement* download = findText(out, "1.2 MB/s");
@@ -297,7 +303,7 @@ TEST_F(SectionLayoutTest, DiskLevelsColourTheRemainingSpaceAndPickTheFooter) {
         {500 * GB, 0.9, ColorRole::primary, false, "500 GB / 1.0 TB 使用中", ColorRole::secondary},
     };
     for (const Case& c : cases) {
-        inputs.stats.disk = DiskUsage{c.used, 1000 * GB, 40 * GB, 30 * GB};
+        test::stats(inputs).disk = DiskUsage{c.used, 1000 * GB, 40 * GB, 30 * GB};
         inputs.settings.diskAlertThreshold = c.threshold;
         const SectionLayout out = layout(layoutDiskSection);
         const std::string remaining = "残り " + std::string(c.used == 950 * GB   ? "50.0 GB"
@@ -322,7 +328,7 @@ TEST_F(SectionLayoutTest, DiskLevelsColourTheRemainingSpaceAndPickTheFooter) {
 }
 
 TEST_F(SectionLayoutTest, DiskAlertWrapsInsteadOfBeingCut) {
-    inputs.stats.disk = DiskUsage{950 * GB, 1000 * GB, 0, 0};
+    test::stats(inputs).disk = DiskUsage{950 * GB, 1000 * GB, 0, 0};
     const SectionLayout out = layoutDiskSection(inputs, theme, 70.0);
     const TextElement* footer = findText(out, "使用率がしきい値（90%）を超えています");
     ASSERT_NE(footer, nullptr);
@@ -334,7 +340,7 @@ TEST_F(SectionLayoutTest, DiskAlertWrapsInsteadOfBeingCut) {
 }
 
 TEST_F(SectionLayoutTest, DiskBreakdownAndLegend) {
-    inputs.stats.disk = DiskUsage{500 * GB, 1000 * GB, 40 * GB, 30 * GB};
+    test::stats(inputs).disk = DiskUsage{500 * GB, 1000 * GB, 40 * GB, 30 * GB};
     const SectionLayout out = layout(layoutDiskSection);
     EXPECT_EQ(fractions(out), (std::vector<double>{0.04, 0.43, 0.03}));
     EXPECT_NE(findText(out, "OS 40G"), nullptr);
@@ -350,7 +356,7 @@ TEST_F(SectionLayoutTest, DiskWithoutASampleAlertsOnlyAtAThresholdOfZero) {
 }
 
 TEST_F(SectionLayoutTest, OwnLoadRow) {
-    inputs.stats.selfStats = SelfStats{0.012, 45'300'000};
+    test::stats(inputs).selfStats = SelfStats{0.012, 45'300'000};
     const SectionLayout out = layout(layoutSelfSection);
     const TextElement* value = findText(out, "CPU 1.2%・45.3 MB");
     ASSERT_NE(value, nullptr);

@@ -1,7 +1,10 @@
 #include "panel/SectionTexts.h"
 #include "panel/AnimationKey.h"
 #include "panel/DiskLevel.h"
+#include "panel/DiskSection.h"
+#include "panel/MemorySection.h"
 #include "panel/PercentFormat.h"
+#include "panel/SelfSection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,17 @@
 // How the sections follow change: which value changes roll their digits, and that the disk
 // alert follows its threshold without waiting for a new sample.
+#include "model/DiskSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
+#include "panel/CPUSection.h"
 #include "panel/ContentView.h"
+#include "panel/DiskSection.h"
+#include "panel/NetworkSection.h"
 #include "panel/NumberRoller.h"
-#include "panel/Sections.h"
 #include "panel/PanelTestSupport.h"
+#include "panel/SelfSection.h"
+#include "support/LocalSources.h"
 #include "support/TestSupport.h"
 
 #include <QLocale>
@@ -46,33 +51,33 @@ private:
 TEST_F(SectionUpdateTest, OnlyAChangeOfTheShownFigureRolls) {
     PanelInputs inputs;
     Evaluations cpu(layoutCPUSection);
-    inputs.stats.cpu = CPULoad{0.452, {0.452}};
+    test::stats(inputs).cpu = CPULoad{0.452, {0.452}};
     cpu.rollsAfter(inputs);
-    inputs.stats.cpu = CPULoad{0.449, {0.449}};
+    test::stats(inputs).cpu = CPULoad{0.449, {0.449}};
     EXPECT_FALSE(cpu.rollsAfter(inputs)); // still 45 %
-    inputs.stats.cpu = CPULoad{0.47, {0.47}};
+    test::stats(inputs).cpu = CPULoad{0.47, {0.47}};
     EXPECT_TRUE(cpu.rollsAfter(inputs));
 
     Evaluations network(layoutNetworkSection);
-    inputs.stats.network = NetworkSpeed{1'210'000, 0};
+    test::stats(inputs).network = NetworkSpeed{1'210'000, 0};
     network.rollsAfter(inputs);
-    inputs.stats.network = NetworkSpeed{1'240'000, 0}; // both read 1.2 MB/s
+    test::stats(inputs).network = NetworkSpeed{1'240'000, 0}; // both read 1.2 MB/s
     EXPECT_FALSE(network.rollsAfter(inputs));
-    inputs.stats.network = NetworkSpeed{1'260'000, 0};
+    test::stats(inputs).network = NetworkSpeed{1'260'000, 0};
     EXPECT_TRUE(network.rollsAfter(inputs));
 
     Evaluations self(layoutSelfSection);
-    inputs.stats.selfStats = SelfStats{0.0081, 41'200'000};
+    test::stats(inputs).selfStats = SelfStats{0.0081, 41'200'000};
     self.rollsAfter(inputs);
-    inputs.stats.selfStats = SelfStats{0.0079, 41'300'000}; // CPU 0.8 % either way
+    test::stats(inputs).selfStats = SelfStats{0.0079, 41'300'000}; // CPU 0.8 % either way
     EXPECT_FALSE(self.rollsAfter(inputs));
-    inputs.stats.selfStats = SelfStats{0.0125, 41'300'000};
+    test::stats(inputs).selfStats = SelfStats{0.0125, 41'300'000};
     EXPECT_TRUE(self.rollsAfter(inputs));
 
     Evaluations disk(layoutDiskSection);
-    inputs.stats.disk = DiskUsage{500, 1000, 0, 0};
+    test::stats(inputs).disk = DiskUsage{500, 1000, 0, 0};
     disk.rollsAfter(inputs);
-    inputs.stats.disk = DiskUsage{501, 1000, 0, 0};
+    test::stats(inputs).disk = DiskUsage{501, 1000, 0, 0};
     EXPECT_TRUE(disk.rollsAfter(inputs)); // keyed on the free bytes themselves
 }
 
@@ -94,12 +99,12 @@ TEST_F(SectionUpdateTest, DiskAlertFollowsTheThresholdWithoutANewSample) {
     SettingsStore settings(test::scratchDirectory() + QStringLiteral("/disk-threshold.conf"));
     settings.registerDefaults(defaultSettings());
     int reads = 0;
-    StatsReaders readers;
-    readers.disk = std::make_unique<CountingDisk>(&reads);
-    StatsStore stats(settings, std::move(readers));
+    StatsStore stats(settings, test::localSource(std::make_unique<DiskSampler>(
+                                   std::make_unique<CountingDisk>(&reads), nullptr)));
     ContentView view(stats, nullptr, settings);
     stats.tick();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stats.disk().has_value(); })); // read off-thread
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return stats.snapshot()->disk.has_value(); })); // read off-thread
     ASSERT_EQ(reads, 1);
 
     const TextElement* remaining = findText(view.currentLayout(), QStringLiteral("残り 150 GB"));

@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     QTemporaryDir scratch;
     trovimo::SettingsStore settings(scratch.path() + QStringLiteral("/Trovimo.conf"));
     settings.registerDefaults(trovimo::defaultSettings());
-    settings.setBool(trovimo::keys::showSelf, true);
-    trovimo::StatsStore store(settings, trovimo::makeSystemReaders(root));
+    settings.setBool(trovimo::shownKey(trovimo::Block::self), true);
+    trovimo::StatsStore store(settings, trovimo::makeLocalSource(root));
 
     const long reports = 20;
     const long warmUpTicks = ticks / 10;

@@ -1,13 +1,7 @@
 #include "tools/SampleJson.h"
 
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
-#include "model/StatsStore.h"
-#include "support/TestSupport.h"
-
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -16,15 +10,6 @@
 
 namespace trovimo {
 namespace {
-
-template <typename Sample> class Fixed final : public SampleSource<Sample> {
-public:
-    explicit Fixed(std::optional<Sample> sample) : sample_(std::move(sample)) {}
-    std::optional<Sample> read() override { return sample_; }
-
-private:
-    std::optional<Sample> sample_;
-};
 
 TEST(AppendJsonString, EscapesAndRepairsBytes) {
     struct Case {
@@ -67,23 +52,15 @@ TEST(AppendJsonNumber, ShortestFormAndNullForNonFinite) {
 }
 
 TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
-    SettingsStore settings(test::scratchDirectory() + QStringLiteral("/sample-json.conf"));
-    QVariantMap defaults = defaultSettings();
-    defaults.insert(QLatin1String(keys::showSelf), true);
-    settings.registerDefaults(defaults);
+    StatsSnapshot stats;
+    stats.memory = MemoryStats{300, 1000, 100, 150, 50, 7, 70, MemoryPressure::warning};
+    stats.networkInfo =
+        NetworkInfo{"wlp2s0", "Wi-Fi", std::string("caf\xE9"), std::string("Wi-Fi 6")};
+    stats.disk = DiskUsage{600, 1000, 100, 0};
+    stats.selfStats = SelfStats{0.015, 4096};
+    stats.cpuHistory = {0.5};
 
-    MemoryStats memory{300, 1000, 100, 150, 50, 7, 70, MemoryPressure::warning};
-    NetworkInfo info{"wlp2s0", "Wi-Fi", std::string("caf\xE9"), std::string("Wi-Fi 6")};
-    StatsReaders readers;
-    readers.memory = std::make_unique<Fixed<MemoryStats>>(memory);
-    readers.networkInfo = std::make_unique<Fixed<NetworkInfo>>(info);
-    readers.disk = std::make_unique<Fixed<DiskUsage>>(DiskUsage{600, 1000, 100, 0});
-    readers.self = std::make_unique<Fixed<SelfStats>>(SelfStats{0.015, 4096});
-    StatsStore store(settings, std::move(readers));
-    store.tick();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store.disk().has_value(); })); // read off-thread
-
-    const std::string line = sampleJson(store);
+    const std::string line = sampleJson(stats);
     EXPECT_EQ(line.find('\n'), std::string::npos);
     QJsonParseError error{};
     const QJsonObject json =
@@ -120,18 +97,13 @@ TEST(SampleJson, EveryFieldUnderItsRecordNameWithAbsentAsNull) {
 }
 
 TEST(SampleJson, OptionalBlocksBeforeTheSelfLoad) {
-    SettingsStore settings(test::scratchDirectory() + QStringLiteral("/sample-json-blocks.conf"));
-    settings.setBool(keys::showSensors, true);
-    settings.setBool(keys::showBattery, true);
-    StatsReaders readers;
-    readers.sensors = std::make_unique<Fixed<SensorReadings>>(
-        SensorReadings{Temperature{52.5, 100.0, 100.0}, std::nullopt, std::nullopt, 2400});
-    readers.battery = std::make_unique<Fixed<BatteryStatus>>(
-        BatteryStatus{71.5, BatteryState::pluggedIn, std::chrono::seconds(12300), std::nullopt});
-    StatsStore store(settings, std::move(readers));
-    store.tick();
+    StatsSnapshot stats;
+    stats.sensors =
+        SensorReadings{Temperature{52.5, 100.0, 100.0}, std::nullopt, std::nullopt, 2400};
+    stats.battery =
+        BatteryStatus{71.5, BatteryState::pluggedIn, std::chrono::seconds(12300), std::nullopt};
 
-    const std::string line = sampleJson(store);
+    const std::string line = sampleJson(stats);
     EXPECT_LT(line.find("\"diskActivity\""), line.find("\"selfStats\""));
     const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
     const QJsonObject sensors = json.value("sensors").toObject();

@@ -29,7 +29,7 @@ struct Context {
 
 // A DRM card's runtime power management, from its device/power folder. Reading these files
 // does not wake a suspended card; reading its busy figure would, and a monitor must not cost
-// battery.
+// power.
 struct RuntimePower {
     std::string statusPath; // device/power/runtime_status; empty when there is none
     bool managed = false;   // device/power/control is "auto": the kernel suspends it when idle

@@ -4,11 +4,13 @@
 // caller in it (std::chrono::system_clock, Qt, our readers) sees the step; the other clocks
 // pass through to the kernel.
 #include "ScratchProcTree.h"
+#include "model/NetworkSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "readers/NetworkStatsReader.h"
 #include "readers/SelfStatsReader.h"
+#include "support/LocalSources.h"
 #include "support/ManualWakeTimer.h"
 
 #include <gtest/gtest.h>
@@ -53,13 +55,16 @@ TEST(ClockSteps, RatesAndSpacingsIgnoreWallClockSteps) {
     };
     count();
 
-    StatsReaders readers;
-    readers.network = std::make_unique<NetworkStatsReader>(tree.root());
-    readers.self = std::make_unique<SelfStatsReader>();
     SettingsStore settings(test::scratchDirectory() + QStringLiteral("/clock-steps.conf"));
     settings.registerDefaults(defaultSettings());
-    settings.setBool(keys::showSelf, true);
-    StatsStore store(settings, std::move(readers), std::make_unique<test::ManualWakeTimer>());
+    settings.setBool(shownKey(Block::self), true);
+    StatsStore store(
+        settings,
+        test::localSource(
+            std::make_unique<NetworkSampler>(nullptr,
+                                             std::make_unique<NetworkStatsReader>(tree.root())),
+            readEveryTick(Block::self, &Figures::selfStats, std::make_unique<SelfStatsReader>())),
+        std::make_unique<test::ManualWakeTimer>());
 
     // Measured on a clock of the test's own, so that the bound holds whatever the store uses.
     auto previousTick = std::chrono::steady_clock::now();
@@ -76,9 +81,9 @@ TEST(ClockSteps, RatesAndSpacingsIgnoreWallClockSteps) {
         const double bound =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - previousTick).count();
         previousTick = tickStart;
-        ASSERT_TRUE(store.network()) << step;
-        EXPECT_GE(store.network()->download, 1e6 / bound) << step;
-        EXPECT_TRUE(store.selfStats()) << step;
+        ASSERT_TRUE(store.snapshot()->network) << step;
+        EXPECT_GE(store.snapshot()->network->download, 1e6 / bound) << step;
+        EXPECT_TRUE(store.snapshot()->selfStats) << step;
     }
     wallStepSeconds = 0;
 }

@@ -6,6 +6,8 @@
 // With --cover X,Y,W,H it shows an ordinary opaque window there instead (kept above other
 // windows with --above). With --pixels "X,Y X,Y ..." it prints the screen's colour at each
 // point ("pixel X Y #rrggbb") and quits.
+#include "model/LocalSource.h"
+#include "model/ReaderSampler.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -99,9 +101,11 @@ int main(int argc, char* argv[]) {
     settings.registerDefaults(trovimo::defaultSettings());
     settings.setDouble(QString::fromLatin1(trovimo::keys::updateInterval), 0.2);
 
-    trovimo::StatsReaders readers;
-    readers.cpu = std::make_unique<ScriptedCPU>();
-    trovimo::StatsStore stats(settings, std::move(readers));
+    std::vector<std::unique_ptr<trovimo::BlockSampler>> samplers;
+    samplers.push_back(trovimo::readEveryTick(trovimo::Block::cpu, &trovimo::Figures::cpu,
+                                              std::make_unique<ScriptedCPU>()));
+    trovimo::StatsStore stats(settings,
+                              std::make_unique<trovimo::LocalSource>(std::move(samplers)));
 
     trovimo::MainWindowVisibility visibility;
     const QString occlusion = parser.value(QStringLiteral("occlusion"));
@@ -136,7 +140,7 @@ int main(int argc, char* argv[]) {
     });
 
     int ticks = 0;
-    QObject::connect(&stats, &trovimo::StatsStore::ticked, &panel,
+    QObject::connect(&stats, &trovimo::StatsStore::published, &panel,
                      [&] { say(QStringLiteral("tick %1").arg(++ticks)); });
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "panel/PanelElements.h"
+#include "panel/PanelInputs.h"
+#include "panel/Theme.h"
+
+namespace trovimo {
+
+// The CPU: its load as a large figure, its one-minute history and, when asked for, a bar per core.
+[[nodiscard]] SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme,
+                                             double width);
+
+} // namespace trovimo
