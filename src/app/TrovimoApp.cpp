@@ -4,6 +4,7 @@
 #include "app/AutostartLoginItem.h"
 #include "app/CompanionAppLauncher.h"
 #include "app/SettingsView.h"
+#include "app/WindowAccessibility.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -72,6 +73,8 @@ TrovimoApp::TrovimoApp(Options options, QObject* parent)
         updates_ = std::make_unique<UpdateStore>(std::move(updateOptions));
     }
     settings_.registerDefaults(defaultSettings());
+    // Before either window is made and asked for its accessible interface.
+    installWindowAccessibility();
 }
 
 TrovimoApp::~TrovimoApp() {
@@ -119,6 +122,8 @@ void TrovimoApp::createMainWindow() {
     connect(panel_.get(), &ContentView::openSettingsRequested, this, [this] { openSettings(); });
     connect(panel_.get(), &ContentView::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    connect(panel_.get(), &ContentView::focusReturnRequested, this,
+            [this] { handover_.giveBack(); });
 }
 
 void TrovimoApp::showMainWindow() {
@@ -135,9 +140,22 @@ void TrovimoApp::showMainWindow() {
     bringForward(*panel_);
 }
 
+void TrovimoApp::callMainWindow() {
+    handover_.rememberActiveWindow();
+    showMainWindow();
+    // From the top each time, where a required update is announced.
+    if (const std::vector<PanelItem>& items = panel_->keyboardFocus().items(); !items.empty()) {
+        panel_->focusItem(items.front());
+    }
+    handover_.takeFocus(*panel_);
+}
+
 bool TrovimoApp::eventFilter(QObject* watched, QEvent* event) {
     if (panel_ && watched == panel_.get() && event->type() == QEvent::Show) {
         runStartupTask();
+    }
+    if (panel_ && watched == panel_.get() && event->type() == QEvent::WindowDeactivate) {
+        handover_.forget();
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/StatsSource.h"
+#include "window/KeyboardHandover.h"
 
 #include <QObject>
 #include <QPointer>
@@ -44,6 +45,9 @@ public:
     // work area unless a saved position is restored. Each time it is shown the sampling
     // and the update check are started; both start only once.
     void showMainWindow();
+    // The user asked for the panel again (a second start, often from a keyboard shortcut):
+    // shown, and the keyboard on it until Escape gives it back.
+    void callMainWindow();
     // Opens the window, or brings forward the one already open.
     AboutView& openAbout();
     SettingsView& openSettings();
@@ -77,6 +81,7 @@ private:
     std::unique_ptr<AutostartLoginItem> autostart_;
     QPointer<AboutView> about_;
     QPointer<SettingsView> settingsWindow_;
+    KeyboardHandover handover_;
 };
 
 } // namespace trovimo
