@@ -91,7 +91,7 @@ public:
 class FixedNetworkInfo final : public SampleSource<NetworkInfo> {
 public:
     std::optional<NetworkInfo> read() override {
-        return NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
+        return NetworkInfo{"enp3s0", "イーサネット", std::nullopt, std::nullopt};
     }
 };
 

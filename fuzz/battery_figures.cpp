@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::size_t count = field == 0 ? 0 : (field - 1) / 9 + 1;
     if (const auto status = trovimo::batteryStatusFrom(std::span(packs.data(), count))) {
-        if (!(status->percent >= 0.0 && status->percent <= 100.0) ||
+        if ((status->percent && !(*status->percent >= 0.0 && *status->percent <= 100.0)) ||
             (status->timeLeft &&
              (status->timeLeft->count() < 0 || status->timeLeft->count() > 100 * 3600)) ||
             (status->powerWatts &&

@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (figures.memory && figures.memory->total == 0) {
         std::abort();
     }
-    if (figures.battery &&
-        !(figures.battery->percent >= 0.0 && figures.battery->percent <= 100.0)) {
+    if (figures.battery && figures.battery->percent &&
+        !(*figures.battery->percent >= 0.0 && *figures.battery->percent <= 100.0)) {
         std::abort();
     }
     return 0;

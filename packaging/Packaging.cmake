@@ -87,7 +87,7 @@ if(DPKG_SHLIBDEPS_PROGRAM)
 else()
     # Debian 12's names, for a build machine without dpkg-dev.
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6network6, \
+        "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6network6, libqt6dbus6, \
 libqt6svg6, libicu72, libnl-3-200, libnl-genl-3-200, libglib2.0-0, libxcb1, ${_runtime_plugins}")
 endif()
 # The panel's Japanese text needs a Japanese font; most Japanese desktops already have one.

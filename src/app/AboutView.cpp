@@ -111,12 +111,7 @@ AboutView::AboutView(const Info& info, QWidget* parent) : QWidget(parent) {
     divider->setFrameShadow(QFrame::Sunken);
     column->addWidget(divider);
 
-    // Fixed text: it speaks of one second whatever interval the user chose.
-    auto* description = label(
-        QStringLiteral("CPU（全体・コア別）、GPU、メモリ、ネットワーク、ディスクの状況を 1 "
-                       "秒間隔で表示します。モニター自身がシステムの負荷にならないよう軽量な計測 "
-                       "API のみを使い、ウィンドウが完全に隠れている間は計測を自動停止します。"),
-        textstyle::callout(), this);
+    auto* description = label(QString(), textstyle::callout(), this);
     description->setWordWrap(true);
     column->addWidget(description);
 
@@ -125,11 +120,11 @@ AboutView::AboutView(const Info& info, QWidget* parent) : QWidget(parent) {
     licenceLayout->setSpacing(4);
     const QMargins frame = licenceLayout->contentsMargins();
     licenceLayout->setContentsMargins(frame.left(), 2, frame.right(), 2);
-    auto* copyright = label(copyrightText(info), textstyle::caption(), licence);
+    auto* copyright = label(QString(), textstyle::caption(), licence);
     copyright->setObjectName(QStringLiteral("copyright"));
     copyright->setWordWrap(true);
     licenceLayout->addWidget(copyright);
-    auto* libraries = label(librariesNote(), textstyle::caption(), licence);
+    auto* libraries = label(QString(), textstyle::caption(), licence);
     libraries->setObjectName(QStringLiteral("libraries"));
     libraries->setWordWrap(true);
     textstyle::makeSecondary(*libraries);
@@ -147,6 +142,15 @@ AboutView::AboutView(const Info& info, QWidget* parent) : QWidget(parent) {
     column->addWidget(link);
 
     setFixedWidth(columnWidth);
+    column->activate();
+    // Fixed text: it speaks of one second whatever interval the user chose.
+    textstyle::setEvenlyWrappedText(
+        *description,
+        QStringLiteral("CPU（全体・コア別）、GPU、メモリ、ネットワーク、ディスクの状況を 1 "
+                       "秒間隔で表示します。モニター自身がシステムの負荷にならないよう軽量な計測 "
+                       "API のみを使い、ウィンドウが完全に隠れている間は計測を自動停止します。"));
+    textstyle::setEvenlyWrappedText(*copyright, copyrightText(info));
+    textstyle::setEvenlyWrappedText(*libraries, librariesNote());
     column->activate();
     setFixedHeight(column->hasHeightForWidth() ? column->totalHeightForWidth(columnWidth)
                                                : column->totalSizeHint().height());

@@ -82,6 +82,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     if (parser.isSet(QStringLiteral("display"))) {
         result.display = parser.value(QStringLiteral("display"));
     }
+    if (parser.isSet(QStringLiteral("platform"))) {
+        result.platform = parser.value(QStringLiteral("platform"));
+    }
     return result;
 }
 
@@ -109,6 +112,15 @@ std::optional<int> CommandLine::answer() const {
         return 2;
     }
     return std::nullopt;
+}
+
+void CommandLine::exportDisplayOptions() const {
+    if (display) {
+        ::setenv("DISPLAY", display->toLocal8Bit().constData(), 1);
+    }
+    if (platform) {
+        ::setenv("QT_QPA_PLATFORM", platform->toLocal8Bit().constData(), 1);
+    }
 }
 
 QString CommandLine::displayName() const {

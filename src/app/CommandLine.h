@@ -21,6 +21,8 @@ struct CommandLine {
     // --machine's value: the panel shows that machine of the settings' list, beside this
     // machine's own panel.
     std::optional<QString> machine;
+    // -platform's value, the platform plugin (and its options) Qt is to use.
+    std::optional<QString> platform;
 
     [[nodiscard]] static CommandLine parse(const QStringList& arguments);
     [[nodiscard]] static CommandLine parse(int argc, const char* const* argv);
@@ -28,6 +30,10 @@ struct CommandLine {
     // For help, version and error: prints what was asked for (the error to stderr) and
     // gives the exit status. None for `run`.
     [[nodiscard]] std::optional<int> answer() const;
+    // Puts -display into DISPLAY and -platform into QT_QPA_PLATFORM, where Qt would take
+    // them from without the options: the checks made before the application object exists
+    // then look at the display Qt will open.
+    void exportDisplayOptions() const;
     // The display the panel goes to: -display, else the session's DISPLAY or
     // WAYLAND_DISPLAY; empty when none is set.
     [[nodiscard]] QString displayName() const;

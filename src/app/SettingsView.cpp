@@ -189,11 +189,7 @@ void SettingsView::build() {
     samplingLayout->addRow(animateRow);
     root->addWidget(sampling);
 
-    auto* footer = captionLabel(
-        QStringLiteral("補間をオンにすると CPU 負荷が大きく上がります（約1% → "
-                       "10%前後）。間隔を長くするほど消費電力は下がります。ウィンドウが完全に隠れ"
-                       "ている間は自動的に計測を停止します。"),
-        this);
+    auto* footer = captionLabel(QString(), this);
     footer->setObjectName(QStringLiteral("footer"));
     footer->setWordWrap(true);
     root->addWidget(footer);
@@ -204,6 +200,11 @@ void SettingsView::build() {
     connect(&settings_, &SettingsStore::changed, this, &SettingsView::refresh);
 
     setFixedWidth(formWidth);
+    root->activate();
+    textstyle::setEvenlyWrappedText(
+        *footer, QStringLiteral("補間をオンにすると CPU 負荷が大きく上がります（約1% → "
+                                "10%前後）。間隔を長くするほど消費電力は下がります。ウィンドウが"
+                                "完全に隠れている間は自動的に計測を停止します。"));
     root->activate();
     setFixedHeight(root->hasHeightForWidth() ? root->totalHeightForWidth(formWidth)
                                              : root->totalSizeHint().height());

@@ -21,7 +21,7 @@
 namespace trovimo {
 namespace {
 
-// Keeps the socket's path well inside sockaddr_un's 108 bytes.
+// Keeps the file names short: the socket's path must fit sockaddr_un's 108 bytes.
 constexpr std::size_t maximumKeyLength = 48;
 constexpr int pendingRequests = 8;
 
@@ -29,8 +29,8 @@ QString errorText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// Owned by us and closed to everyone else, as XDG_RUNTIME_DIR is required to be. Under
-// /tmp a symbolic link planted by someone else must not count, hence lstat there.
+// Owned by us and closed to everyone else, as XDG_RUNTIME_DIR is required to be. The
+// fallback is looked at with lstat: a symbolic link in its place must not count.
 bool isPrivateDirectory(const std::string& path, bool followLinks) {
     struct stat status {};
     const int result = followLinks ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
@@ -38,14 +38,24 @@ bool isPrivateDirectory(const std::string& path, bool followLinks) {
            (status.st_mode & 077) == 0;
 }
 
-bool socketAddress(const std::string& path, sockaddr_un& address) {
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
+bool fitsSocketAddress(const std::string& path) {
+    return path.size() < sizeof(sockaddr_un::sun_path);
+}
+
+// A folder of ours that nobody else may enter, made if missing, with its parent (a cache
+// directory not made yet) but nothing above: a home that does not exist stays so.
+bool makePrivateDirectory(const std::string& path) {
+    ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
         return false;
     }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
+    struct stat status {};
+    // A folder of ours that someone loosened is closed again.
+    if (::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+        status.st_uid == ::geteuid() && (status.st_mode & 077) != 0) {
+        ::chmod(path.c_str(), 0700);
+    }
+    return isPrivateDirectory(path, false);
 }
 
 bool isKeyCharacter(char c) {
@@ -116,37 +126,57 @@ std::string SingleInstance::displayKey(std::string_view display) {
     return key;
 }
 
-std::optional<std::string> SingleInstance::lockDirectory(const std::string& runtime) {
-    if (!runtime.empty() && isPrivateDirectory(runtime, true)) {
-        return runtime;
-    }
-    const std::string fallback = "/tmp/trovimo-" + std::to_string(::geteuid());
-    if (::mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) {
+std::optional<std::string> SingleInstance::fallbackDirectory() {
+    // Relative values are to be ignored, as the base directory specification says.
+    std::string cache;
+    if (const char* value = std::getenv("XDG_CACHE_HOME"); value != nullptr && value[0] == '/') {
+        cache = value;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        cache = std::string(home) + "/.cache";
+    } else {
         return std::nullopt;
     }
-    if (!isPrivateDirectory(fallback, false)) {
-        return std::nullopt;
+    const std::string folder = cache + "/trovimo";
+    return makePrivateDirectory(folder) ? std::optional<std::string>(folder) : std::nullopt;
+}
+
+bool SingleInstance::openLock(const std::string& directory) {
+    lockPath_ = directory + "/trovimo-" + key_ + ".lock";
+    socketPath_ = directory + "/trovimo-" + key_ + ".socket";
+    // Close-on-exec: a program started from the panel must not inherit the lock and keep
+    // it after the panel ends.
+    lock_ = UniqueFd(::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock_) {
+        return false;
     }
-    return fallback;
+    if (!fitsSocketAddress(socketPath_)) {
+        directory_ = UniqueFd(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return true;
 }
 
 SingleInstance::Role SingleInstance::claim(std::chrono::milliseconds patience) {
-    const std::optional<std::string> directory = lockDirectory(runtimeDirectory_);
-    if (!directory) {
+    // The runtime directory while it is ours and writable, else the fallback: every start
+    // decides alike, so all of them meet in the same folder.
+    bool locked = !runtimeDirectory_.empty() && isPrivateDirectory(runtimeDirectory_, true) &&
+                  openLock(runtimeDirectory_);
+    if (!locked) {
+        const std::optional<std::string> fallback = fallbackDirectory();
+        locked = fallback && openLock(*fallback);
+    }
+    if (!locked) {
         systemLog(logApp(),
                   QStringLiteral("SingleInstance: 二重起動の確認に使える非公開のフォルダー"
                                  "がありません（XDG_RUNTIME_DIR: %1）")
                       .arg(QString::fromLocal8Bit(runtimeDirectory_.c_str())));
         return Role::unguarded;
     }
-    lockPath_ = *directory + "/trovimo-" + key_ + ".lock";
-    socketPath_ = *directory + "/trovimo-" + key_ + ".socket";
-    // Close-on-exec: a program started from the panel must not inherit the lock and keep
-    // it after the panel ends.
-    lock_ = UniqueFd(::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!lock_) {
-        systemLog(logApp(), QStringLiteral("SingleInstance: %1 を開けません: %2")
-                                .arg(QString::fromLocal8Bit(lockPath_.c_str()), errorText()));
+    if (sockaddr_un address{}; !socketAddress(address)) {
+        // Neither a path nor the folder's descriptor reaches the socket: asking could only
+        // wait in vain.
+        systemLog(logApp(), QStringLiteral("SingleInstance: ソケットのパスが長すぎます: %1")
+                                .arg(QString::fromLocal8Bit(socketPath_.c_str())));
+        lock_.reset();
         return Role::unguarded;
     }
 
@@ -181,11 +211,28 @@ SingleInstance::Role SingleInstance::claim(std::chrono::milliseconds patience) {
     }
 }
 
+// The socket's path, or for a folder too deep for sockaddr_un the same file reached through
+// the folder's descriptor ("/proc/self/fd/N/name"), which the kernel resolves like the path.
+bool SingleInstance::socketAddress(sockaddr_un& address) const {
+    std::string path = socketPath_;
+    if (!fitsSocketAddress(path)) {
+        if (!directory_) {
+            return false;
+        }
+        path = "/proc/self/fd/" + std::to_string(directory_.get()) + path.substr(path.rfind('/'));
+    }
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (!fitsSocketAddress(path)) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
 bool SingleInstance::startServer() {
     sockaddr_un address{};
-    if (!socketAddress(socketPath_, address)) {
-        systemLog(logApp(), QStringLiteral("SingleInstance: ソケットのパスが長すぎます: %1")
-                                .arg(QString::fromLocal8Bit(socketPath_.c_str())));
+    if (!socketAddress(address)) {
         return false;
     }
     // Left behind by a panel that was killed; no live panel owns it while we hold the lock.
@@ -204,7 +251,7 @@ bool SingleInstance::startServer() {
 
 bool SingleInstance::askRunningInstance() const {
     sockaddr_un address{};
-    if (!socketAddress(socketPath_, address)) {
+    if (!socketAddress(address)) {
         return false;
     }
     // The connection is the request: it is queued by the kernel even before the running

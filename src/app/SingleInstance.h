@@ -10,6 +10,7 @@
 #include <string_view>
 
 class QSocketNotifier;
+struct sockaddr_un;
 
 namespace trovimo {
 
@@ -28,7 +29,7 @@ public:
     enum class Role {
         first,      // this process holds the lock and runs the panel
         handedOver, // another panel runs and was asked to come forward
-        unguarded,  // no usable runtime directory: run, without the guard
+        unguarded,  // no usable private folder: run, without the guard
         unanswered, // the lock is held, but its holder never listened
     };
 
@@ -50,18 +51,21 @@ public:
     // "host:number" of an X display without its screen; other names with unsafe bytes
     // replaced. Part of the lock's file name.
     [[nodiscard]] static std::string displayKey(std::string_view display);
-    // The runtime directory if it is a private directory of ours; otherwise a private
-    // folder under /tmp, made if missing. None when neither can be trusted.
-    [[nodiscard]] static std::optional<std::string> lockDirectory(const std::string& runtime);
+    // Where the lock and the socket live when the runtime directory is unset, not ours or
+    // read-only: a private folder in the user's own cache directory, made if missing. Not
+    // under /tmp, where another user could make the folder first and so switch the guard off.
+    // None when it cannot be made private.
+    [[nodiscard]] static std::optional<std::string> fallbackDirectory();
 
 signals:
     // A later start asked for the panel.
     void activationRequested();
 
 private:
-    bool tryLock();
+    bool openLock(const std::string& directory);
     bool startServer();
     bool askRunningInstance() const;
+    [[nodiscard]] bool socketAddress(struct sockaddr_un& address) const;
     void acceptPending();
     void stopListening();
 
@@ -69,6 +73,7 @@ private:
     std::string key_;
     std::string lockPath_;
     std::string socketPath_;
+    UniqueFd directory_; // the lock's folder, for a socket path too long to name directly
     UniqueFd lock_;
     UniqueFd server_;
     QSocketNotifier* notifier_ = nullptr;

@@ -4,6 +4,7 @@
 #include "app/AutostartLoginItem.h"
 #include "app/CompanionAppLauncher.h"
 #include "app/SettingsView.h"
+#include "app/WindowAccessibility.h"
 #include "core/SystemLog.h"
 #include "model/RemoteMachine.h"
 #include "model/SettingsKeys.h"
@@ -85,6 +86,8 @@ TrovimoApp::TrovimoApp(Options options, QObject* parent)
         updates_ = std::make_unique<UpdateStore>(std::move(updateOptions));
     }
     settings_.registerDefaults(defaultSettings());
+    // Before either window is made and asked for its accessible interface.
+    installWindowAccessibility();
 }
 
 TrovimoApp::~TrovimoApp() {
@@ -181,6 +184,8 @@ void TrovimoApp::createMainWindow() {
     // Queued: the menu that asked is still on the stack, and the source it reads goes.
     connect(panel_.get(), &ContentView::showMachineRequested, this, &TrovimoApp::showMachine,
             Qt::QueuedConnection);
+    connect(panel_.get(), &ContentView::focusReturnRequested, this,
+            [this] { handover_.giveBack(); });
 }
 
 void TrovimoApp::showMainWindow() {
@@ -197,9 +202,22 @@ void TrovimoApp::showMainWindow() {
     bringForward(*panel_);
 }
 
+void TrovimoApp::callMainWindow() {
+    handover_.rememberActiveWindow();
+    showMainWindow();
+    // From the top each time, where a required update is announced.
+    if (const std::vector<PanelItem>& items = panel_->keyboardFocus().items(); !items.empty()) {
+        panel_->focusItem(items.front());
+    }
+    handover_.takeFocus(*panel_);
+}
+
 bool TrovimoApp::eventFilter(QObject* watched, QEvent* event) {
     if (panel_ && watched == panel_.get() && event->type() == QEvent::Show) {
         runStartupTask();
+    }
+    if (panel_ && watched == panel_.get() && event->type() == QEvent::WindowDeactivate) {
+        handover_.forget();
     }
     return QObject::eventFilter(watched, event);
 }

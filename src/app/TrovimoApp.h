@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/StatsSource.h"
+#include "window/KeyboardHandover.h"
 
 #include <QObject>
 #include <QPointer>
@@ -52,6 +53,9 @@ public:
     // The panel shows `machine` from now on (a name of the settings' list; empty: this machine),
     // as chosen in its menu. This machine's own panel keeps the choice for the next start.
     void showMachine(const QString& machine);
+    // The user asked for the panel again (a second start, often from a keyboard shortcut):
+    // shown, and the keyboard on it until Escape gives it back.
+    void callMainWindow();
     // Opens the window, or brings forward the one already open.
     AboutView& openAbout();
     SettingsView& openSettings();
@@ -91,6 +95,7 @@ private:
     std::unique_ptr<AutostartLoginItem> autostart_;
     QPointer<AboutView> about_;
     QPointer<SettingsView> settingsWindow_;
+    KeyboardHandover handover_;
 };
 
 } // namespace trovimo

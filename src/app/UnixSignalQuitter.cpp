@@ -59,7 +59,14 @@ UnixSignalQuitter::UnixSignalQuitter(QObject* parent) : QObject(parent) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < handledSignals.size(); ++i) {
-        sigaction(handledSignals[i], &action, &previousActions[i]);
+        sigaction(handledSignals[i], nullptr, &previousActions[i]);
+        // Ignored when we were started (nohup, a shell's background job): that was asked
+        // for, and stays so, as every Unix program that handles these signals keeps it.
+        if ((previousActions[i].sa_flags & SA_SIGINFO) == 0 &&
+            previousActions[i].sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaction(handledSignals[i], &action, nullptr);
     }
     installed_ = true;
 }
@@ -90,6 +97,13 @@ void UnixSignalQuitter::drain() {
         return;
     }
     emit signalReceived(last);
+    // A signal during start-up may be taken by a nested event loop (the first frame waiting
+    // for the disk figures), which quit() ends; the main loop starts afresh after it and
+    // would run on. So the quit is asked for again until the main loop has ended too.
+    if (!requeue_.isActive()) {
+        connect(&requeue_, &QTimer::timeout, this, [] { QCoreApplication::quit(); });
+        requeue_.start(50);
+    }
     QCoreApplication::quit();
 }
 

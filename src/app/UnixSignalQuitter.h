@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 
@@ -10,7 +11,8 @@ namespace trovimo {
 
 // Ends the program on SIGINT, SIGTERM and SIGHUP through the application's ordinary quit, so
 // windows close and save their frames as on any other quit. The handler only writes the signal
-// number into a pipe (the one thing safe in a handler); the GUI thread reads it.
+// number into a pipe (the one thing safe in a handler); the GUI thread reads it. A signal that
+// was ignored when the program started (nohup, a background job of a script) stays ignored.
 class UnixSignalQuitter : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +34,7 @@ private:
 
     std::array<int, 2> pipe_{-1, -1};
     QSocketNotifier* notifier_ = nullptr;
+    QTimer requeue_;
     bool installed_ = false;
 };
 

@@ -83,7 +83,10 @@ void DiskSampler::startTrashRead() {
         return;
     }
     const auto now = clock_();
-    if (!trashChanged_ && lastTrashRead_ && now - *lastTrashRead_ < trashReadSpacing) {
+    if (lastTrashRead_ &&
+        now - *lastTrashRead_ < (trashChanged_ ? std::max<TimePoint::duration>(
+                                                     trashChangeSpacing, 10 * lastTrashDuration_)
+                                               : trashReadSpacing)) {
         return;
     }
     trashChanged_ = false;
@@ -108,7 +111,10 @@ void DiskSampler::publishVolume(std::optional<DiskUsage> sample) {
 }
 
 void DiskSampler::publishTrash(std::optional<std::int64_t> bytes) {
-    // Absent when the count was cut short or the trash unreadable: the last count stands.
+    if (lastTrashRead_) {
+        lastTrashDuration_ = clock_() - *lastTrashRead_;
+    }
+    // Absent when the trash cannot be read, which the reader logged: the last count stands.
     trashBytes_ = bytes.value_or(trashBytes_);
     if (disk_ && shown_) {
         disk_->purgeable = purgeableShare(*disk_, trashBytes_);

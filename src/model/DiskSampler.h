@@ -22,7 +22,12 @@ namespace trovimo {
 class DiskSampler final : public BlockSampler {
 public:
     static constexpr std::chrono::seconds readSpacing{30};
+    // The trash is counted again this long after the last count, or after it changed: then
+    // no sooner than trashChangeSpacing, or ten times the last count's time, after the last
+    // count began. A trash that changes all the while (a large folder moved in file by file)
+    // is not walked over and over.
     static constexpr std::chrono::minutes trashReadSpacing{5};
+    static constexpr std::chrono::seconds trashChangeSpacing{5};
     // A read still running after this is logged; the panel goes on with what it has.
     static constexpr std::chrono::seconds readLimit{2};
     static constexpr std::chrono::seconds trashReadLimit{10};
@@ -58,8 +63,9 @@ private:
     // When the last volume and trash reads started; none means the distant past.
     std::optional<TimePoint> lastRead_;
     std::optional<TimePoint> lastTrashRead_;
+    TimePoint::duration lastTrashDuration_{};
     bool trashChanged_ = false;
-    std::int64_t trashBytes_ = 0; // the last complete count
+    std::int64_t trashBytes_ = 0; // the last count
 };
 
 } // namespace trovimo

@@ -25,24 +25,26 @@ SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme
     const std::optional<BatteryStatus>& battery = inputs.stats->battery;
     SectionLayout out;
 
-    const double fraction = battery && std::isfinite(battery->percent)
-                                ? std::clamp(battery->percent / 100.0, 0.0, 1.0)
-                                : 0.0;
+    std::optional<double> fraction;
+    if (battery && battery->percent && std::isfinite(*battery->percent)) {
+        fraction = std::clamp(*battery->percent / 100.0, 0.0, 1.0);
+    }
     const CapacityLevel level = battery ? texts::batteryLevel(*battery) : CapacityLevel::normal;
     TextElement value;
-    if (battery) {
-        const std::int64_t key = percentKey(fraction, 0);
+    if (fraction) {
+        const std::int64_t key = percentKey(*fraction, 0);
         value = animatedValue(QString::fromStdString(formatPercentKey(key, 0, userNumberLocale())),
                               largeValueFont(), levelTextColor(level), "battery.value", key);
     } else {
-        // A desktop: no battery to speak of.
+        // A desktop, no battery to speak of; or a charge the driver cannot tell.
         value = largeValuePlaceholder();
     }
     double y = appendSectionHeader(out, theme, 0.0, width, qtext(batteryLabel), std::move(value));
 
     y += rowSpacing;
-    out.elements.emplace_back(CapacityBarElement{QRectF(0.0, y, width, CapacityBar::height),
-                                                 CapacityBar{fraction, level}});
+    out.elements.emplace_back(
+        CapacityBarElement{QRectF(0.0, y, width, CapacityBar::height),
+                           CapacityBar{fraction.value_or(0.0), level, fraction.has_value()}});
     y += CapacityBar::height;
 
     const std::string detail = battery ? texts::batteryDetailText(*battery) : std::string();
@@ -107,10 +109,13 @@ std::string batteryDetailText(const BatteryStatus& battery) {
 }
 
 CapacityLevel batteryLevel(const BatteryStatus& battery) noexcept {
-    if (battery.percent <= 10.0) {
+    if (!battery.percent) {
+        return CapacityLevel::normal;
+    }
+    if (*battery.percent <= 10.0) {
         return CapacityLevel::critical;
     }
-    if (battery.percent <= 20.0 && battery.state == BatteryState::discharging) {
+    if (*battery.percent <= 20.0 && battery.state == BatteryState::discharging) {
         return CapacityLevel::warning;
     }
     return CapacityLevel::normal;

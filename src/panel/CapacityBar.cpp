@@ -30,8 +30,10 @@ void CapacityBar::shapes(const QRectF& rect, const Theme& theme,
     // The stub is wider than a very short track.
     const QRectF fill(rect.left(), rect.top(), fillWidth(rect.width()), rect.height());
     out.push_back(capsuleTrack(rect, theme));
-    out.push_back(
-        {fill, std::min(radius, fill.width() / 2.0), radius, theme.color(fillColor(level))});
+    if (filled) {
+        out.push_back(
+            {fill, std::min(radius, fill.width() / 2.0), radius, theme.color(fillColor(level))});
+    }
 }
 
 void CapacityBar::paint(QPainter& painter, const QRectF& rect, const Theme& theme) const {

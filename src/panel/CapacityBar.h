@@ -13,13 +13,15 @@ class QPainter;
 namespace trovimo {
 
 // One fraction in a capsule track, always with a visible stub so an empty bar still reads
-// as a bar.
+// as a bar. Without a figure at all (no battery) the track stands alone: a stub would read
+// as an almost empty one.
 struct CapacityBar {
     static constexpr double height = 6.0;
     static constexpr double minimumFill = 4.0;
 
     double fraction = 0.0;
     CapacityLevel level = CapacityLevel::normal;
+    bool filled = true;
 
     // Width of the fill for a track `trackWidth` wide: clamped to the track, at least the stub.
     [[nodiscard]] double fillWidth(double trackWidth) const noexcept;

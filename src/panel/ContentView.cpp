@@ -9,10 +9,7 @@
 #include "panel/PanelPainter.h"
 #include "update/UpdateStore.h"
 
-#include <QContextMenuEvent>
 #include <QHelpEvent>
-#include <QKeyEvent>
-#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -56,6 +53,8 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setMouseTracking(true);
+    // Reached from the keyboard too (a second start brings it forward with the focus).
+    setFocusPolicy(Qt::StrongFocus);
     // A desktop panel is hardly ever the active window; its controls' tooltips show anyway.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     connect(&commands_, &PanelCommands::openSettingsRequested, this,
@@ -166,8 +165,11 @@ PanelInputs ContentView::gatherInputs() const {
 }
 
 void ContentView::relayout() {
-    const PanelInputs inputs = gatherInputs();
-    apply(planFrame(layout_, inputs, theme_), inputs.settings.animateValues);
+    PanelInputs inputs = gatherInputs();
+    FramePlan plan = planFrame(layout_, inputs, theme_);
+    // In place before the frame is applied: what it sets off reads them with the layout.
+    inputs_ = std::move(inputs);
+    apply(std::move(plan), inputs_.settings.animateValues);
 }
 
 void ContentView::apply(FramePlan plan, bool animate) {
@@ -181,6 +183,9 @@ void ContentView::apply(FramePlan plan, bool animate) {
     const bool resized = plan.frame.size != layout_.size;
     const bool hadSecondsBar = layout_.secondsBar.has_value();
     layout_ = std::move(plan.frame);
+    if (plan.rearranged && focus_.setItems(panelItems(layout_)) && hasFocus()) {
+        emit keyboardFocusChanged();
+    }
     if (resized) {
         // With the new layout in place: what a resize sets off may ask for the size hint.
         setFixedSize(layout_.size.toSize());
@@ -358,31 +363,6 @@ bool ContentView::event(QEvent* event) {
         return true;
     }
     return QWidget::event(event);
-}
-
-QMenu* ContentView::buildContextMenu(QWidget* parent) {
-    return commands_.contextMenu(parent);
-}
-
-void ContentView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu* menu = buildContextMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
-    event->accept();
-}
-
-void ContentView::keyPressEvent(QKeyEvent* event) {
-    // The menu key and Shift+F10 open the context menu, as they do for other desktop windows:
-    // the menu's commands (settings, quit) then need no pointer.
-    const bool menuKey = event->key() == Qt::Key_Menu ||
-                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
-    if (!menuKey) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    const QPoint centre = rect().center();
-    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, centre, mapToGlobal(centre));
-    contextMenuEvent(&menuEvent);
 }
 
 void ContentView::changeEvent(QEvent* event) {

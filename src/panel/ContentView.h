@@ -5,10 +5,12 @@
 #include "panel/NumberRoller.h"
 #include "panel/PaintCache.h"
 #include "panel/PanelCommands.h"
+#include "panel/PanelFocus.h"
 #include "panel/PanelLayout.h"
 #include "panel/SecondsBarSweep.h"
 #include "panel/Theme.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -17,7 +19,7 @@
 #include <optional>
 #include <vector>
 
-class QMenu;
+#include <QMenu>
 
 namespace trovimo {
 
@@ -28,7 +30,9 @@ class UpdateStore;
 // The panel's view, the main window's content. Every change of the store, the update status,
 // a setting or the hover state plans a new frame (planFrame: the layout and what of the shown
 // one changed) and applies it, repainting only what changed; the clock's seconds bar repaints
-// only its own rectangle once a second. Drawing is PanelPainter's.
+// only its own rectangle once a second. Drawing is PanelPainter's. With keyboard focus the
+// arrow keys move through its blocks and controls (nothing is drawn for that: a screen reader
+// follows, see PanelAccessibility).
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -50,6 +54,11 @@ public:
     void setOpaqueBackground(bool opaque);
 
     [[nodiscard]] const PanelLayoutResult& currentLayout() const noexcept { return layout_; }
+    // What the current layout was computed from.
+    [[nodiscard]] const PanelInputs& currentInputs() const noexcept { return inputs_; }
+    [[nodiscard]] const PanelFocus& keyboardFocus() const noexcept { return focus_; }
+    // The context menu while it is open.
+    [[nodiscard]] QMenu* openMenu() const noexcept { return menu_; }
     [[nodiscard]] bool isHovering() const noexcept { return hovering_; }
     // Builds the context menu as it would open now; the caller owns it.
     [[nodiscard]] QMenu* buildContextMenu(QWidget* parent);
@@ -60,6 +69,12 @@ public:
     // watches).
     void relayout();
     void setHovering(bool hovering);
+    // What a click on the item does (nothing for a block that only shows).
+    void pressItem(const PanelItem& item);
+    // Moves the keyboard to the item and the keyboard focus to the panel.
+    void focusItem(const PanelItem& item);
+    // Opens the context menu at `globalPosition`.
+    void openContextMenu(QPoint globalPosition);
 
     [[nodiscard]] QSize sizeHint() const override;
 
@@ -71,6 +86,10 @@ signals:
     void showMachineRequested(const QString& machine);
     // After a layout pass that changed what is drawn.
     void layoutChanged();
+    // The keyboard moved to another item, or the panel took or lost the keyboard focus.
+    void keyboardFocusChanged();
+    // Escape: the keyboard focus is to go back to the window that had it.
+    void focusReturnRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,6 +98,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -106,7 +128,10 @@ private:
     bool opaqueBackground_ = false;
     bool hovering_ = false;
     PanelLayoutResult layout_;
+    PanelInputs inputs_;         // what `layout_` was computed from
     bool animateValues_ = false; // as the last layout pass read it
+    PanelFocus focus_;
+    QPointer<QMenu> menu_;
     NumberRoller roller_;
     QTimer minuteTimer_;
     QTimer secondTimer_;

@@ -4,15 +4,13 @@
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace trovimo {
 namespace {
 
 constexpr std::string_view diskActivityLabel = "ディスクの読み書き";
-constexpr std::string_view readLabel = "読み";
-constexpr std::string_view writeLabel = "書き";
+// One character each: they lead the rate rows in the width of the network's arrows.
+constexpr std::string_view readLabel = "読";
+constexpr std::string_view writeLabel = "書";
 
 } // namespace
 
@@ -34,11 +32,10 @@ SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& 
     double y =
         appendSectionHeader(out, theme, 0.0, width, qtext(diskActivityLabel), std::move(device));
 
-    // The two words share one column, so both rates start at the same place.
+    // The rates and graphs in the network rows' columns, a character in the arrows' place.
     const QString read = qtext(readLabel);
     const QString write = qtext(writeLabel);
-    const double leadWidth =
-        std::ceil(std::max(theme.textWidth(read, FontSpec{}), theme.textWidth(write, FontSpec{})));
+    constexpr double leadWidth = rateArrowWidth;
     // Before the first sample (and on a home without a disk of its own) both rows read 0 B/s.
     const double readRate = stats.diskActivity ? stats.diskActivity->readBytesPerSecond : 0.0;
     const double writeRate = stats.diskActivity ? stats.diskActivity->writeBytesPerSecond : 0.0;

@@ -1,276 +1,197 @@
 #include "panel/PanelAccessibility.h"
 
+#include "panel/AccessibleMenuToggle.h"
 #include "panel/ContentView.h"
-#include "panel/Sections.h"
+#include "panel/PanelAccessibleItem.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QPointer>
-#include <QStringList>
+#include <QMenu>
 
-#include <optional>
-#include <span>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace trovimo {
 namespace {
 
-// The place of `block` among the measurement sections, if it is one.
-std::optional<std::size_t> sectionIndex(const PanelBlock& block) {
-    const auto* shown = std::get_if<Block>(&block);
-    const std::span<const SectionRow> sections = sectionTable();
-    for (std::size_t index = 0; shown != nullptr && index < sections.size(); ++index) {
-        if (sections[index].block == *shown) {
-            return index;
-        }
-    }
-    return std::nullopt;
-}
+// Heard when the panel comes forward: how to use it without a mouse.
+const QString keysHint =
+    QStringLiteral("上下の矢印キーで項目を移動、スペースキーで押す、メニューキーでメニュー、"
+                   "Esc キーで元のウィンドウに戻る");
 
-// The rate rows say their direction with an arrow only; a listener needs it in words.
-QString directionPrefix(Symbol symbol) {
-    switch (symbol) {
-    case Symbol::download:
-        return QStringLiteral("↓ ");
-    case Symbol::upload:
-        return QStringLiteral("↑ ");
-    default:
-        return {};
-    }
-}
-
-AccessibleSection describe(Block block, std::span<const PanelElement> elements) {
-    AccessibleSection section;
-    section.block = block;
-    QStringList values;
-    QString prefix;
-    for (const PanelElement& element : elements) {
-        section.rect = section.rect.united(elementRect(element));
-        if (const auto* symbol = std::get_if<SymbolElement>(&element)) {
-            prefix = directionPrefix(symbol->symbol);
-        } else if (const auto* text = std::get_if<TextElement>(&element)) {
-            if (section.name.isEmpty()) {
-                section.name = text->text;
-            } else {
-                values << prefix + text->text;
-            }
-            prefix.clear();
-        }
-    }
-    section.value = values.join(QStringLiteral("、"));
-    return section;
-}
-
-std::optional<AccessibleSection> currentSection(const ContentView* view, Block block) {
-    if (view == nullptr) {
-        return std::nullopt;
-    }
-    for (AccessibleSection& section : accessibleSections(view->currentLayout())) {
-        if (section.block == block) {
-            return std::move(section);
-        }
-    }
-    return std::nullopt;
-}
-
-// One section: a read-only text with no children of its own.
-class AccessibleSectionInterface : public QAccessibleInterface {
-public:
-    AccessibleSectionInterface(ContentView* view, Block block) : view_(view), block_(block) {}
-
-    bool isValid() const override { return !view_.isNull(); }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override {
-        QAccessibleInterface* panel = parent();
-        return panel != nullptr ? panel->window() : nullptr;
-    }
-    QList<QPair<QAccessibleInterface*, QAccessible::Relation>>
-    relations(QAccessible::Relation /*match*/) const override {
-        return {};
-    }
-    QAccessibleInterface* focusChild() const override { return nullptr; }
-    QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
-    QAccessibleInterface* parent() const override {
-        return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
-    }
-    QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
-
-    QString text(QAccessible::Text kind) const override {
-        const std::optional<AccessibleSection> section = currentSection(view_.data(), block_);
-        if (!section) {
-            return {};
-        }
-        switch (kind) {
-        case QAccessible::Name:
-            return section->name;
-        // Bridges differ in which of the two they read for a static text; give both.
-        case QAccessible::Value:
-        case QAccessible::Description:
-            return section->value;
-        default:
-            return {};
-        }
-    }
-    void setText(QAccessible::Text /*kind*/, const QString& /*text*/) override {}
-
-    QRect rect() const override {
-        const std::optional<AccessibleSection> section = currentSection(view_.data(), block_);
-        if (!section) {
-            return {};
-        }
-        const QRect local = section->rect.toAlignedRect();
-        return QRect(view_->mapToGlobal(local.topLeft()), local.size());
-    }
-    QAccessible::Role role() const override { return QAccessible::StaticText; }
-    QAccessible::State state() const override {
-        QAccessible::State state;
-        state.readOnly = true;
-        state.invisible = view_.isNull() || !view_->isVisible();
-        return state;
-    }
-
-    Block block() const noexcept { return block_; }
-
-private:
-    QPointer<ContentView> view_;
-    Block block_;
-};
-
-// The panel with its shown sections as children. Qt owns it (created through the factory,
-// deleted with the widget); the children are registered with Qt and released here.
+// The panel's window with its items as children. Qt owns it (made through the factory, deleted
+// with the widget); the items are registered with Qt as they are first asked for and released
+// here.
 class AccessiblePanel : public QAccessibleWidget {
 public:
-    explicit AccessiblePanel(ContentView* view) : QAccessibleWidget(view, QAccessible::Client) {
-        for (const SectionRow& section : sectionTable()) {
-            auto* child = new AccessibleSectionInterface(view, section.block);
-            childIds_.push_back(QAccessible::registerAccessibleInterface(child));
+    explicit AccessiblePanel(ContentView* view) : QAccessibleWidget(view, QAccessible::Window) {
+        if (QAccessible::isActive()) {
+            announced_ = currentValues();
         }
-        announced_ = accessibleSections(view->currentLayout());
         QObject::connect(view, &ContentView::layoutChanged, view, [this] { announceChanges(); });
+        // After Qt's own focus event for the window, which would otherwise have the last word.
+        QObject::connect(
+            view, &ContentView::keyboardFocusChanged, view, [this] { announceFocus(); },
+            Qt::QueuedConnection);
     }
     ~AccessiblePanel() override {
-        for (const QAccessible::Id id : childIds_) {
+        for (const auto& [item, id] : items_) {
             QAccessible::deleteAccessibleInterface(id);
         }
     }
 
     QString text(QAccessible::Text kind) const override {
-        if (kind == QAccessible::Name) {
+        switch (kind) {
+        case QAccessible::Name:
             return QStringLiteral("Trovimo");
+        case QAccessible::Description:
+            return keysHint;
+        default:
+            return QAccessibleWidget::text(kind);
         }
-        return QAccessibleWidget::text(kind);
     }
 
-    int childCount() const override { return static_cast<int>(shown().size()); }
+    int childCount() const override {
+        return static_cast<int>(view()->keyboardFocus().items().size()) +
+               (view()->openMenu() != nullptr ? 1 : 0);
+    }
     QAccessibleInterface* child(int index) const override {
-        const std::vector<Block> blocks = shown();
-        if (index < 0 || index >= static_cast<int>(blocks.size())) {
-            return nullptr;
+        const std::vector<PanelItem>& items = view()->keyboardFocus().items();
+        if (index >= 0 && index < static_cast<int>(items.size())) {
+            return itemInterface(items[static_cast<std::size_t>(index)]);
         }
-        return childFor(blocks[static_cast<std::size_t>(index)]);
+        // The context menu's parent is the panel; while open it is the panel's last child.
+        if (index == static_cast<int>(items.size()) && view()->openMenu() != nullptr) {
+            return QAccessible::queryAccessibleInterface(view()->openMenu());
+        }
+        return nullptr;
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        const std::vector<Block> blocks = shown();
-        for (std::size_t index = 0; index < blocks.size(); ++index) {
-            if (childFor(blocks[index]) == child) {
-                return static_cast<int>(index);
+        for (int index = 0; index < childCount(); ++index) {
+            if (this->child(index) == child) {
+                return index;
             }
         }
         return -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override {
-        const QPoint local = widget()->mapFromGlobal(QPoint(x, y));
-        for (const AccessibleSection& section : accessibleSections(view()->currentLayout())) {
-            if (section.rect.contains(local)) {
-                return childFor(section.block);
+        const QPointF local = view()->mapFromGlobal(QPoint(x, y));
+        const std::vector<PanelItem>& items = view()->keyboardFocus().items();
+        // The controls lie over the first block: they are found first.
+        for (auto item = items.rbegin(); item != items.rend(); ++item) {
+            if (panelItemRect(*item, view()->currentLayout()).contains(local)) {
+                return itemInterface(*item);
             }
         }
         return nullptr;
+    }
+    QAccessible::State state() const override {
+        // The focus is on one of the items, not on the window around them.
+        QAccessible::State state = QAccessibleWidget::state();
+        state.focused = false;
+        return state;
+    }
+    QAccessibleInterface* focusChild() const override {
+        if (QMenu* menu = view()->openMenu()) {
+            return QAccessible::queryAccessibleInterface(menu);
+        }
+        const std::optional<PanelItem> item = view()->keyboardFocus().current();
+        return view()->hasFocus() && item ? itemInterface(*item) : nullptr;
     }
 
 private:
     ContentView* view() const { return static_cast<ContentView*>(widget()); }
 
-    std::vector<Block> shown() const {
-        std::vector<Block> blocks;
-        for (const PanelBlock& block : view()->currentLayout().blocks) {
-            if (const std::optional<std::size_t> index = sectionIndex(block)) {
-                blocks.push_back(sectionTable()[*index].block);
+    QAccessibleInterface* itemInterface(const PanelItem& item) const {
+        for (const auto& [known, id] : items_) {
+            if (known == item) {
+                return QAccessible::accessibleInterface(id);
             }
         }
-        return blocks;
+        auto* made = new PanelAccessibleItem(view(), item);
+        items_.emplace_back(item, QAccessible::registerAccessibleInterface(made));
+        return made;
     }
 
-    QAccessibleInterface* childFor(Block block) const {
-        const std::optional<std::size_t> index = sectionIndex(block);
-        return index ? QAccessible::accessibleInterface(childIds_.at(*index)) : nullptr;
+    std::vector<std::pair<PanelItem, QString>> currentValues() const {
+        std::vector<std::pair<PanelItem, QString>> values;
+        for (const PanelItem& item : view()->keyboardFocus().items()) {
+            values.emplace_back(item, itemInterface(item)->text(QAccessible::Description));
+        }
+        return values;
     }
 
-    // Tells a listening screen reader what changed since the last layout pass.
+    void announceFocus() {
+        const std::optional<PanelItem> item = view()->keyboardFocus().current();
+        if (QAccessible::isActive() && view()->hasFocus() && item) {
+            QAccessibleEvent event(itemInterface(*item), QAccessible::Focus);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+
+    // Tells a listening screen reader what changed since the last layout pass: a value, the
+    // pin's state, items that came or went.
     void announceChanges() {
         if (!QAccessible::isActive()) {
             announced_.clear();
             return;
         }
-        std::vector<AccessibleSection> current = accessibleSections(view()->currentLayout());
-        const auto previous = [this](Block block) -> const AccessibleSection* {
-            for (const AccessibleSection& section : announced_) {
-                if (section.block == block) {
-                    return &section;
-                }
-            }
-            return nullptr;
-        };
-        bool reordered = current.size() != announced_.size();
-        for (const AccessibleSection& section : current) {
-            const AccessibleSection* before = previous(section.block);
-            if (before == nullptr) {
-                reordered = true;
+        std::vector<std::pair<PanelItem, QString>> current = currentValues();
+        // The first pass after a screen reader came only takes note.
+        const bool first = announced_.empty();
+        bool rearranged = !first && current.size() != announced_.size();
+        for (std::size_t index = 0; index < current.size(); ++index) {
+            const auto& [item, value] = current[index];
+            QAccessibleInterface* iface = itemInterface(item);
+            if (first) {
                 continue;
             }
-            if (before->value != section.value) {
-                QAccessibleEvent event(childFor(section.block), QAccessible::DescriptionChanged);
-                QAccessible::updateAccessibility(&event);
+            if (index >= announced_.size() || announced_[index].first != item) {
+                rearranged = true;
+                QAccessibleEvent shown(iface, QAccessible::ObjectShow);
+                QAccessible::updateAccessibility(&shown);
+                continue;
             }
+            const QString& before = announced_[index].second;
+            if (before == value) {
+                continue;
+            }
+            if (item == PanelItem(PanelControl::pin)) {
+                QAccessible::State changed;
+                changed.checked = true;
+                QAccessibleStateChangeEvent state(iface, changed);
+                QAccessible::updateAccessibility(&state);
+            } else if (iface->state().focused) {
+                // Where a screen reader may say it: text events carry the new text, which Qt
+                // 6.4's description event does not. Elsewhere the description event alone
+                // keeps a client's cache true, at a third of the messages.
+                QAccessibleTextUpdateEvent text(iface, 0, before, value);
+                QAccessible::updateAccessibility(&text);
+            }
+            QAccessibleEvent description(iface, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&description);
         }
-        if (reordered) {
+        if (rearranged) {
             QAccessibleEvent event(widget(), QAccessible::ObjectReorder);
             QAccessible::updateAccessibility(&event);
         }
         announced_ = std::move(current);
     }
 
-    std::vector<QAccessible::Id> childIds_; // one per section, in sectionTable()'s order
-    std::vector<AccessibleSection> announced_;
+    // Made on first use, one per item for the panel's life.
+    mutable std::vector<std::pair<PanelItem, QAccessible::Id>> items_;
+    std::vector<std::pair<PanelItem, QString>> announced_;
 };
 
 QAccessibleInterface* panelFactory(const QString& /*className*/, QObject* object) {
     if (auto* view = qobject_cast<ContentView*>(object)) {
         return new AccessiblePanel(view);
     }
-    return nullptr;
+    return AccessibleMenuToggle::create(object);
 }
 
 } // namespace
-
-std::vector<AccessibleSection> accessibleSections(const PanelLayoutResult& layout) {
-    std::vector<AccessibleSection> sections;
-    const std::span<const PanelElement> elements(layout.elements);
-    for (std::size_t index = 0; index < layout.blocks.size(); ++index) {
-        const std::optional<std::size_t> section = sectionIndex(layout.blocks[index]);
-        if (!section || index >= layout.blockElements.size()) {
-            continue;
-        }
-        const auto [begin, end] = layout.blockElements[index];
-        if (begin > end || end > elements.size()) {
-            continue;
-        }
-        sections.push_back(
-            describe(sectionTable()[*section].block, elements.subspan(begin, end - begin)));
-    }
-    return sections;
-}
 
 void installPanelAccessibility() {
     static const bool installed = [] {

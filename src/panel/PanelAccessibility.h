@@ -1,32 +1,13 @@
 #pragma once
 
-#include "panel/PanelLayout.h"
-
-#include <QRectF>
-#include <QString>
-
-#include <vector>
-
+// The panel is painted by hand, so assistive technology sees nothing inside it unless told:
+// registers accessibility factories that present every ContentView as a window with one child
+// per item (PanelAccessibleItem: the shown blocks, then the settings and pin controls, and
+// the context menu while it is open), follow the keyboard focus and announce changed values
+// after each layout pass; and that give checkable menu items a role that says so (Qt 6.4
+// passes no "checkable" state to AT-SPI). Idempotent.
 namespace trovimo {
 
-// What a screen reader hears of one measurement section: the section's label as the name
-// and everything else it shows, in reading order, as the value ("CPU", "45%").
-struct AccessibleSection {
-    Block block = Block::cpu;
-    QString name;
-    QString value;
-    QRectF rect; // panel coordinates
-
-    friend bool operator==(const AccessibleSection&, const AccessibleSection&) = default;
-};
-
-// The shown measurement sections of a computed panel, top to bottom. The texts are taken
-// from the drawn elements, so what is read is exactly what is shown.
-[[nodiscard]] std::vector<AccessibleSection> accessibleSections(const PanelLayoutResult& layout);
-
-// The panel is painted by hand, so assistive technology sees nothing inside it unless told:
-// registers an accessibility factory that presents every ContentView with one child per
-// shown section, announcing changed texts after each layout pass. Idempotent.
 void installPanelAccessibility();
 
 } // namespace trovimo

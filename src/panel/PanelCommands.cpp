@@ -66,11 +66,14 @@ void PanelCommands::addItems(QMenu& menu, const std::vector<ContextMenuItem>& it
             menu.addSeparator();
             continue;
         }
+        // A title may carry outside text (a feed's version, an application's name, a machine's
+        // name): an "&" in it is shown as it stands, not taken for a shortcut's mark.
+        const QString title = QString(item.title).replace(u'&', QStringLiteral("&&"));
         if (item.kind == ContextMenuItem::Kind::submenu) {
-            addItems(*menu.addMenu(item.title), item.children, entries);
+            addItems(*menu.addMenu(title), item.children, entries);
             continue;
         }
-        QAction* action = menu.addAction(item.title);
+        QAction* action = menu.addAction(title);
         if (item.kind == ContextMenuItem::Kind::toggle) {
             action->setCheckable(true);
             action->setChecked(item.checked);

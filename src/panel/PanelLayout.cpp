@@ -10,6 +10,7 @@ namespace trovimo {
 namespace {
 
 constexpr double rowSpacing = 8.0; // between the items of a row with default spacing
+constexpr double hoverSymbolSize = 9.0;
 
 // Appends `section` at `y` and returns the y below it.
 double place(PanelLayoutResult& result, SectionLayout section, double x, double y) {
@@ -105,24 +106,28 @@ SectionLayout layoutEmptyState(const Theme& theme, double width) {
 }
 
 void addHoverControls(PanelLayoutResult& result, bool alwaysOnTop) {
-    constexpr double inset = 4.0;
-    constexpr double symbolSize = 9.0;
-    constexpr double side = symbolSize + 2 * 4.0; // the symbol padded by 4 on every side
-    const double top = inset;
-    const QRectF pin(PanelMetrics::width - inset - side, top, side, side);
-    const QRectF gear = pin.translated(-side, 0);
-    result.elements.push_back(
-        SymbolElement{gear, Symbol::settings, symbolSize, ColorRole::secondary});
-    result.elements.push_back(SymbolElement{pin, alwaysOnTop ? Symbol::pinned : Symbol::unpinned,
-                                            symbolSize, ColorRole::secondary});
-    result.hitRegions.push_back({gear, PanelAction::openSettings, QStringLiteral("設定")});
-    result.hitRegions.push_back(
-        {pin, PanelAction::togglePin,
-         alwaysOnTop ? QStringLiteral("最前面に表示中（クリックでデスクトップ張り付き）")
-                     : QStringLiteral("デスクトップ張り付き中（クリックで最前面）")});
+    for (HitRegion& control : hoverControls(alwaysOnTop)) {
+        const Symbol symbol = control.action == PanelAction::openSettings ? Symbol::settings
+                              : alwaysOnTop                               ? Symbol::pinned
+                                                                          : Symbol::unpinned;
+        result.elements.push_back(
+            SymbolElement{control.rect, symbol, hoverSymbolSize, ColorRole::secondary});
+        result.hitRegions.push_back(std::move(control));
+    }
 }
 
 } // namespace
+
+std::array<HitRegion, 2> hoverControls(bool alwaysOnTop) {
+    constexpr double inset = 4.0;
+    constexpr double side = hoverSymbolSize + 2 * 4.0; // the symbol padded by 4 on every side
+    const QRectF pin(PanelMetrics::width - inset - side, inset, side, side);
+    const QRectF gear = pin.translated(-side, 0);
+    return {{{gear, PanelAction::openSettings, QStringLiteral("設定")},
+             {pin, PanelAction::togglePin,
+              alwaysOnTop ? QStringLiteral("最前面に表示中（クリックでデスクトップ張り付き）")
+                          : QStringLiteral("デスクトップ張り付き中（クリックで最前面）")}}};
+}
 
 PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
     PanelLayoutResult result;

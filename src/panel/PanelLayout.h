@@ -9,6 +9,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,5 +58,9 @@ struct PanelMetrics {
 };
 
 [[nodiscard]] PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme);
+
+// The settings and pin controls at the top-right corner, drawn while the pointer is over the
+// panel: where they are, what they do and their tooltips.
+[[nodiscard]] std::array<HitRegion, 2> hoverControls(bool alwaysOnTop);
 
 } // namespace trovimo

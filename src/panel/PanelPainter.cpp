@@ -235,7 +235,14 @@ void paintElement(QPainter& painter, const PanelElement& element, const Theme& t
         painter.drawEllipse(dot->rect);
         painter.restore();
     } else if (const auto* divider = std::get_if<DividerElement>(&element)) {
-        painter.fillRect(divider->rect, theme.color(ColorRole::separator));
+        // On whole device rows at any scale, as many as make a point (1.5x: two).
+        const double ratio = (painter.device() ? painter.device()->devicePixelRatioF() : 1.0) *
+                             painter.worldTransform().m22();
+        const double top = std::round(divider->rect.top() * ratio);
+        const double rows = std::max(1.0, std::round(divider->rect.height() * ratio));
+        painter.fillRect(
+            QRectF(divider->rect.left(), top / ratio, divider->rect.width(), rows / ratio),
+            theme.color(ColorRole::separator));
     } else if (const auto* bar = std::get_if<CapacityBarElement>(&element)) {
         paintGauge(painter, bar->gauge, bar->rect, theme, cache);
     } else if (const auto* segmented = std::get_if<SegmentedBarElement>(&element)) {

@@ -96,7 +96,7 @@ double appendRateRow(SectionLayout& out, const Theme& theme, double y, double wi
         out.elements.emplace_back(SymbolElement{leadBox, *lead.arrow, arrowSize, lead.color});
     } else {
         out.elements.emplace_back(
-            centredText(theme, leadBox, lead.label, FontSpec{}, ColorRole::secondary));
+            centredText(theme, leadBox, lead.label, caption2Font(), ColorRole::secondary));
     }
     x += lead.leadWidth + itemSpacing;
 

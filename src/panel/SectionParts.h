@@ -40,8 +40,8 @@ namespace trovimo::sections {
 [[nodiscard]] TextElement animatedValue(QString text, const FontSpec& font, ColorRole color,
                                         const char* id, std::int64_t key);
 
-// What leads a rate row: an arrow (`arrow`) or a word (`label`, when there is no arrow), in a
-// box `leadWidth` wide.
+// What leads a rate row: an arrow (`arrow`) or a character (`label`, when there is no arrow),
+// in a box `leadWidth` wide.
 struct RateRowLead {
     std::optional<Symbol> arrow;
     QString label;

@@ -18,7 +18,7 @@
 // previous block (moving every element down), draws the divider above it and leaves 10
 // between blocks. A section never draws outside [0, width] x [0, height]. The shared
 // conventions (SectionConventions.h) keep the sections alike; what a screen reader hears of a
-// section is what it draws (PanelAccessibility.h).
+// section, its figures in words, is SpokenTexts.h's.
 namespace trovimo {
 
 using SectionFunction = SectionLayout (*)(const PanelInputs& inputs, const Theme& theme,

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view sensorsLabel = "温度";
 constexpr std::string_view fanLabel = "ファン";
+constexpr std::string_view noSensorsText = "センサーが見つかりません";
 
 using namespace sections;
 
@@ -51,8 +52,19 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
     }
     double y = appendSectionHeader(out, theme, 0.0, width, qtext(sensorsLabel), std::move(value));
 
-    y += rowSpacing + 2.0;
     const std::vector<double>& history = inputs.stats->cpuTemperatureHistory;
+    if (!sensors && history.empty()) {
+        // A machine that reports no temperature at all: say so once, not an empty graph
+        // that waits for ever.
+        y += rowSpacing;
+        const FontSpec font = caption2Font();
+        const double height = theme.lineHeight(font);
+        out.elements.emplace_back(centredText(theme, QRectF(0.0, y, width, height),
+                                              qtext(noSensorsText), font, ColorRole::secondary));
+        out.height = y + height;
+        return out;
+    }
+    y += rowSpacing + 2.0;
     out.elements.emplace_back(SparklineElement{
         QRectF(0.0, y, width, historyHeight),
         Sparkline{history, texts::graphTop(history, historyTop), ColorRole::blue}});

@@ -142,14 +142,20 @@ void Sparkline::paintTrack(QPainter& painter, const QRectF& frame, const Theme& 
     painter.drawRoundedRect(frame, cornerRadius, cornerRadius);
     painter.setOpacity(1.0);
 
-    QPen dashed(track, 1.0, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+    // A point wide, on whole device rows (the frame starts on one): a line across two rows
+    // would show as two at half strength (a 14-point graph's middle at 1x is a pixel edge).
+    const double ratio = painter.deviceTransform().m22();
+    const double rows = std::max(1.0, std::round(ratio));
+    const double top = std::round(frame.height() / 2.0 * ratio - rows / 2.0);
+    const double width = rows / ratio;
+    QPen dashed(track, width, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
     dashed.setMiterLimit(10.0);
-    // Qt measures dash lengths in pen widths; the width is 1, so these are points.
-    dashed.setDashPattern({2.0, 3.0});
+    // Qt measures dash lengths in pen widths: 2 points on, 3 off.
+    dashed.setDashPattern({2.0 / width, 3.0 / width});
     dashed.setDashOffset(0.0);
     painter.setPen(dashed);
     painter.setBrush(Qt::NoBrush);
-    const double middle = frame.height() / 2.0;
+    const double middle = (top + rows / 2.0) / ratio;
     painter.drawLine(QPointF(0.0, middle), QPointF(frame.width(), middle));
 }
 

@@ -283,6 +283,10 @@ QColor Theme::color(ColorRole role) const {
     return colors_[static_cast<std::size_t>(role)];
 }
 
+QString Theme::semiboldFamily() {
+    return figureFamily(false);
+}
+
 double Theme::pixelSize(TextStyle style) noexcept {
     switch (style) {
     case TextStyle::caption2:

@@ -68,6 +68,10 @@ public:
     void setOpaqueBackground(bool opaque);
 
     [[nodiscard]] static double pixelSize(TextStyle style) noexcept;
+    // The face of the large semibold figures: a Latin face that has the weight, whatever the
+    // locale (under a Japanese one the desktop's face may be a Japanese face of one weight,
+    // which draws semibold text regular). Empty when none is installed.
+    [[nodiscard]] static QString semiboldFamily();
     [[nodiscard]] QFont font(const FontSpec& spec) const;
     [[nodiscard]] const QFontMetricsF& metrics(const FontSpec& spec) const;
 

@@ -15,17 +15,25 @@ constexpr double microUnits = 1e6;
 // estimate says nothing.
 constexpr double longestTimeLeftHours = 100.0;
 
+// A flow past this is no battery's but a driver's error value (INT64_MIN µW reads as
+// 9.2e12 W).
+constexpr double mostWatts = 10'000.0;
+
 struct PackEnergy {
-    double now = 0.0;  // Wh, or Ah for a lone pack without a voltage
-    double full = 0.0; // same unit
+    std::optional<double> now; // Wh, or Ah for a lone pack without a voltage; absent when unusable
+    double full = 0.0;         // same unit
     std::optional<double> rate;
     bool inWatts = true;
 };
 
+// A pack's figures in watt-hours; each unusable one absent on its own. Absent without a full
+// charge to measure against.
 std::optional<PackEnergy> energyOf(const BatteryFigures& pack, bool alone) {
-    const auto valid = [](const std::optional<std::int64_t>& now,
-                          const std::optional<std::int64_t>& full) {
-        return now && full && *now >= 0 && *full > 0;
+    const auto amount = [](const std::optional<std::int64_t>& value) -> std::optional<double> {
+        if (!value || *value < 0) {
+            return std::nullopt;
+        }
+        return static_cast<double>(*value) / microUnits;
     };
     const auto magnitude = [](const std::optional<std::int64_t>& value) -> std::optional<double> {
         if (!value) {
@@ -34,12 +42,18 @@ std::optional<PackEnergy> energyOf(const BatteryFigures& pack, bool alone) {
         // Some drivers sign the flow: negative while discharging.
         return std::abs(static_cast<double>(*value)) / microUnits;
     };
-    if (valid(pack.energyNow, pack.energyFull)) {
-        return PackEnergy{static_cast<double>(*pack.energyNow) / microUnits,
-                          static_cast<double>(*pack.energyFull) / microUnits,
-                          magnitude(pack.powerNow), true};
+    const auto plausible = [](PackEnergy energy) {
+        if (energy.rate && !(*energy.rate <= mostWatts)) {
+            energy.rate.reset();
+        }
+        return energy;
+    };
+    if (pack.energyFull > 0) {
+        return plausible(PackEnergy{amount(pack.energyNow),
+                                    static_cast<double>(*pack.energyFull) / microUnits,
+                                    magnitude(pack.powerNow), true});
     }
-    if (!valid(pack.chargeNow, pack.chargeFull)) {
+    if (!(pack.chargeFull > 0)) {
         return std::nullopt;
     }
     const bool hasVoltage = pack.voltageNow && *pack.voltageNow > 0;
@@ -48,10 +62,12 @@ std::optional<PackEnergy> energyOf(const BatteryFigures& pack, bool alone) {
     }
     // A lone pack's percentage and time left are ratios of charge: the voltage cancels out.
     const double volts = hasVoltage ? static_cast<double>(*pack.voltageNow) / microUnits : 1.0;
+    const auto now = amount(pack.chargeNow);
     const auto current = magnitude(pack.currentNow);
-    return PackEnergy{static_cast<double>(*pack.chargeNow) / microUnits * volts,
-                      static_cast<double>(*pack.chargeFull) / microUnits * volts,
-                      current ? std::optional<double>(*current * volts) : std::nullopt, hasVoltage};
+    return plausible(PackEnergy{now ? std::optional<double>(*now * volts) : std::nullopt,
+                                static_cast<double>(*pack.chargeFull) / microUnits * volts,
+                                current ? std::optional<double>(*current * volts) : std::nullopt,
+                                hasVoltage});
 }
 
 BatteryState combinedState(std::span<const BatteryFigures> packs) {
@@ -101,6 +117,7 @@ std::optional<BatteryStatus> batteryStatusFrom(std::span<const BatteryFigures> p
     double now = 0.0;
     double full = 0.0;
     double rate = 0.0;
+    bool nowKnown = true;
     bool rateKnown = true;
     bool inWatts = true;
     int measured = 0;
@@ -108,7 +125,8 @@ std::optional<BatteryStatus> batteryStatusFrom(std::span<const BatteryFigures> p
     int capacities = 0;
     for (const BatteryFigures& pack : packs) {
         if (const auto energy = energyOf(pack, packs.size() == 1)) {
-            now += energy->now;
+            now += energy->now.value_or(0.0);
+            nowKnown = nowKnown && energy->now.has_value();
             full += energy->full;
             rate += energy->rate.value_or(0.0);
             rateKnown = rateKnown && energy->rate.has_value();
@@ -121,7 +139,9 @@ std::optional<BatteryStatus> batteryStatusFrom(std::span<const BatteryFigures> p
     }
     BatteryStatus status;
     if (measured > 0) {
-        status.percent = std::clamp(100.0 * now / full, 0.0, 100.0);
+        if (nowKnown) {
+            status.percent = std::clamp(100.0 * now / full, 0.0, 100.0);
+        }
     } else if (capacities > 0) {
         status.percent = capacitySum / capacities;
         rateKnown = false;
@@ -132,7 +152,7 @@ std::optional<BatteryStatus> batteryStatusFrom(std::span<const BatteryFigures> p
     if (rateKnown && inWatts) {
         status.powerWatts = rate;
     }
-    if (rateKnown && rate > 0.0 && status.state == BatteryState::discharging) {
+    if (nowKnown && rateKnown && rate > 0.0 && status.state == BatteryState::discharging) {
         const double hours = now / rate;
         if (hours <= longestTimeLeftHours) {
             status.timeLeft = std::chrono::seconds(std::lround(hours * 3600.0));

@@ -38,7 +38,8 @@ struct BatteryFigures {
 // pack through its voltage; alone, one needs no voltage) and the percentage is the sum over the
 // full sum, the time left the remaining energy over the summed draw while discharging. Several
 // packs discharge when one does, charge when one does, and are full when all are. Absent
-// without a single pack whose charge is known.
+// without a single pack whose full charge or percentage is known. A figure no battery reports
+// (a charge below zero, a flow of kilowatts) leaves out what depends on it, nothing more.
 [[nodiscard]] std::optional<BatteryStatus>
 batteryStatusFrom(std::span<const BatteryFigures> packs) noexcept;
 

@@ -19,8 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double bytesPerSector = 512.0;
-// dm over md over dm… never goes this deep; a cycle in a broken tree must not recurse forever.
+// dm over md over dm… never goes this deep, nor has a volume this many devices beneath it;
+// a cycle or a fan-out in a broken tree must not make the walk long.
 constexpr int deepestStack = 8;
+constexpr std::size_t mostDevicesVisited = 64;
 
 std::optional<unsigned> parseDeviceNumber(std::string_view token) noexcept {
     const auto value = kerneltext::parseU64(token);
@@ -62,11 +64,19 @@ std::string textOf(const fs::path& file) {
     return contents ? std::string(kerneltext::trimmed(*contents)) : std::string();
 }
 
-// The disks beneath one block device folder of sysfs, added to `disks` once each.
-void collectDisks(fs::path device, std::vector<std::string>& disks, int depth) {
-    if (depth > deepestStack) {
+// What one walk down the stacks has seen: each device folder is visited once.
+struct DiskWalk {
+    std::vector<std::string> disks;
+    std::vector<fs::path> visited;
+};
+
+// The disks beneath one block device folder of sysfs, added to the walk's disks once each.
+void collectDisks(fs::path device, DiskWalk& walk, int depth) {
+    if (depth > deepestStack || walk.visited.size() >= mostDevicesVisited ||
+        std::find(walk.visited.begin(), walk.visited.end(), device) != walk.visited.end()) {
         return;
     }
+    walk.visited.push_back(device);
     if (kerneltext::pathExists((device / "partition").string())) {
         device = device.parent_path();
     }
@@ -74,8 +84,8 @@ void collectDisks(fs::path device, std::vector<std::string>& disks, int depth) {
     const auto below = kerneltext::entriesStartingWith(slaves, "");
     if (below.empty()) {
         std::string name = device.filename().string();
-        if (std::find(disks.begin(), disks.end(), name) == disks.end()) {
-            disks.push_back(std::move(name));
+        if (std::find(walk.disks.begin(), walk.disks.end(), name) == walk.disks.end()) {
+            walk.disks.push_back(std::move(name));
         }
         return;
     }
@@ -83,7 +93,7 @@ void collectDisks(fs::path device, std::vector<std::string>& disks, int depth) {
         std::error_code error;
         const fs::path target = fs::canonical(fs::path(slaves) / slave, error);
         if (!error) {
-            collectDisks(target, disks, depth + 1);
+            collectDisks(target, walk, depth + 1);
         }
     }
 }
@@ -223,10 +233,11 @@ std::optional<HomeDisks> resolveHomeDisks(std::string_view root, const HomeVolum
         label = std::move(volume.label);
     }
 
-    HomeDisks found;
+    DiskWalk walk;
     for (const auto& top : tops) {
-        collectDisks(top, found.disks, 0);
+        collectDisks(top, walk, 0);
     }
+    HomeDisks found{std::move(walk.disks), {}};
     if (found.disks.empty()) {
         return std::nullopt;
     }

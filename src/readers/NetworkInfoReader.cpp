@@ -17,13 +17,14 @@ using kerneltext::pathExists;
 constexpr std::uint64_t arphrdEther = 1;
 constexpr std::uint64_t arphrdPpp = 512;
 
-// uevent's DEVTYPE, as NetworkManager names the link kinds.
+// uevent's DEVTYPE, as NetworkManager names the link kinds in Japanese (Wi-Fi, VLAN, VPN and
+// Bluetooth stay as they are there).
 constexpr std::array<std::pair<std::string_view, std::string_view>, 7> deviceTypeNames{{
     {"wlan", "Wi-Fi"},
-    {"wwan", "Mobile Broadband"},
+    {"wwan", "モバイルブロードバンド"},
     {"bluetooth", "Bluetooth"},
-    {"bridge", "Bridge"},
-    {"bond", "Bond"},
+    {"bridge", "ブリッジ"},
+    {"bond", "ボンド"},
     {"vlan", "VLAN"},
     {"wireguard", "VPN"},
 }};
@@ -70,10 +71,10 @@ std::optional<std::string> interfaceDisplayName(const std::string& root, const s
         }
     }
     if (pathExists(folder + "/bridge")) {
-        return "Bridge";
+        return "ブリッジ";
     }
     if (pathExists(folder + "/bonding")) {
-        return "Bond";
+        return "ボンド";
     }
     if (pathExists(folder + "/tun_flags")) {
         return "VPN"; // tun/tap: OpenVPN, OpenConnect and the like
@@ -87,7 +88,7 @@ std::optional<std::string> interfaceDisplayName(const std::string& root, const s
     }
     // veth, ifb and dummy are type 1 too, but only real hardware has a device behind it.
     if (linkType == arphrdEther && pathExists(folder + "/device")) {
-        return "Ethernet";
+        return "イーサネット";
     }
     return std::nullopt;
 }

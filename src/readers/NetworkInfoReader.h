@@ -17,8 +17,9 @@ namespace trovimo {
 
 class RouteQuery;
 
-// The kind of a network interface in NetworkManager's words ("Wi-Fi", "Ethernet", "Bridge",
-// "Bond", "VLAN", "VPN", "Bluetooth", "Mobile Broadband"), from /sys/class/net/<name>. Absent
+// The kind of a network interface in the words of NetworkManager's Japanese catalogue
+// ("Wi-Fi", "イーサネット", "ブリッジ", "ボンド", "VLAN", "VPN", "Bluetooth",
+// "モバイルブロードバンド"), from /sys/class/net/<name>. Absent
 // for anything else (loopback, veth, ifb...), and for a name that could leave that folder.
 [[nodiscard]] std::optional<std::string> interfaceDisplayName(const std::string& root,
                                                               const std::string& name);

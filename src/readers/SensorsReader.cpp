@@ -50,7 +50,7 @@ std::optional<double> parseMillidegrees(std::string_view text) noexcept {
 }
 
 std::optional<double> plausibleTemperatureLimit(double celsius) noexcept {
-    if (!(celsius > 0.0 && celsius <= 200.0)) {
+    if (!(celsius >= 20.0 && celsius <= 200.0)) {
         return std::nullopt;
     }
     return celsius;

@@ -20,8 +20,9 @@ namespace trovimo {
 // A temperature file of hwmon or a thermal zone ("48500\n", millidegrees) in °C, as above.
 [[nodiscard]] std::optional<double> parseMillidegrees(std::string_view text) noexcept;
 
-// A temperature limit (temp*_max, temp*_crit) in °C; absent unless above 0 and at most 200 °C:
-// NVMe drives without a limit report -273.15 °C or 65261.85 °C (0xffff kelvin).
+// A temperature limit (temp*_max, temp*_crit) in °C; absent unless from 20 up to 200 °C:
+// NVMe drives without a limit report -273.15 °C or 65261.85 °C (0xffff kelvin), and a limit
+// no part is built for (1 °C from a broken firmware) would paint it red for good.
 [[nodiscard]] std::optional<double> plausibleTemperatureLimit(double celsius) noexcept;
 [[nodiscard]] std::optional<double> parseTemperatureLimit(std::string_view text) noexcept;
 

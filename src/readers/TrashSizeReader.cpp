@@ -1,6 +1,7 @@
 #include "readers/TrashSizeReader.h"
 
 #include "core/BoottimeClock.h"
+#include "core/SystemLog.h"
 #include "readers/Counters.h"
 #include "readers/DiskStatsReader.h"
 #include "readers/KernelText.h"
@@ -10,10 +11,12 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -76,7 +79,7 @@ bool isDotOrDotDot(const char* name) noexcept {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// What is left of the limits during one count.
+// What is left of the limits during one count, and whether they cut it short.
 class Budget {
 public:
     explicit Budget(const TrashCountLimits& limits)
@@ -86,25 +89,34 @@ public:
     // Takes one entry; false once the entries or the time are spent. The clock is asked
     // every 64 entries only.
     bool take() noexcept {
-        if (entries_ == 0) {
-            return false;
+        if (entries_ > 0 && (entries_ % 64 != 0 || BoottimeClock::now() < deadline_)) {
+            --entries_;
+            return true;
         }
-        --entries_;
-        return (entries_ % 64 != 0 || BoottimeClock::now() < deadline_);
+        entries_ = 0;
+        cut_ = true;
+        return false;
     }
-    [[nodiscard]] std::size_t depth() const noexcept { return depth_; }
+    [[nodiscard]] bool spent() const noexcept { return entries_ == 0; }
+    // Whether a folder `open` deep may be entered; one that may not is left out.
+    bool enter(std::size_t open) noexcept {
+        cut_ = cut_ || open >= depth_;
+        return open < depth_;
+    }
+    [[nodiscard]] bool cut() const noexcept { return cut_; }
 
 private:
     std::size_t entries_;
     std::size_t depth_;
     BoottimeClock::time_point deadline_;
+    bool cut_ = false;
 };
 
 // The allocated bytes below the folder `name` of `parent` (not the folder's own), staying on
-// the folder's file system as du -x does. Absent when the budget runs out or the nesting is
-// deeper than it allows; a folder that cannot be opened counts as empty, as du counts it.
-std::optional<std::int64_t> contentsSize(int parent, const char* name, dev_t device,
-                                         Budget& budget) {
+// the folder's file system as du -x does. Where the budget runs out or the nesting is deeper
+// than it allows, what was counted so far; a folder that cannot be opened counts as empty, as
+// du counts it.
+std::int64_t contentsSize(int parent, const char* name, dev_t device, Budget& budget) {
     std::vector<UniqueDir> open;
     if (UniqueDir top = openDirectoryAt(parent, name)) {
         open.push_back(std::move(top));
@@ -121,24 +133,30 @@ std::optional<std::int64_t> contentsSize(int parent, const char* name, dev_t dev
             continue;
         }
         if (!budget.take()) {
-            return std::nullopt;
+            break;
         }
         struct stat status {};
         if (::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;
         }
         total = saturatingAdd(total, allocatedBytes(status));
-        if (!S_ISDIR(status.st_mode) || status.st_dev != device) {
+        if (!S_ISDIR(status.st_mode) || status.st_dev != device || !budget.enter(open.size())) {
             continue;
-        }
-        if (open.size() >= budget.depth()) {
-            return std::nullopt;
         }
         if (UniqueDir child = openDirectoryAt(::dirfd(dir), entry->d_name)) {
             open.push_back(std::move(child));
         }
     }
     return total;
+}
+
+// The space in use on the file system of `fd`: no trashed folder takes more.
+std::optional<std::int64_t> usedBytes(int fd) {
+    struct statvfs volume {};
+    if (::fstatvfs(fd, &volume) != 0 || volume.f_bfree > volume.f_blocks) {
+        return std::nullopt;
+    }
+    return checkedProduct<std::int64_t>(volume.f_blocks - volume.f_bfree, volume.f_frsize);
 }
 
 const DirectorySize* findCached(const std::vector<DirectorySize>& cache, std::string_view name) {
@@ -207,15 +225,18 @@ std::optional<std::int64_t> TrashSizeReader::read() {
                                 IN_MOVE_SELF | IN_ONLYDIR);
     }
     UniqueDir dir(::opendir(files.c_str()));
-    if (!dir) {
-        return errno == ENOENT || errno == ENOTDIR ? std::optional<std::int64_t>(0) : std::nullopt;
-    }
     struct stat filesStatus {};
-    struct stat homeStatus {};
-    if (::fstat(::dirfd(dir.get()), &filesStatus) != 0) {
+    if (!dir || ::fstat(::dirfd(dir.get()), &filesStatus) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            report(Count::complete, 0);
+            return 0;
+        }
+        report(Count::failed, errno);
         return std::nullopt;
     }
+    struct stat homeStatus {};
     if (::stat(home_.c_str(), &homeStatus) == 0 && homeStatus.st_dev != filesStatus.st_dev) {
+        report(Count::complete, 0);
         return 0; // emptying it would free nothing on the home volume
     }
 
@@ -225,6 +246,9 @@ std::optional<std::int64_t> TrashSizeReader::read() {
         cacheText ? parseDirectorySizes(*cacheText) : std::vector<DirectorySize>{};
     const UniqueFd info(::open((trash_ + "/info").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::string infoName;
+    // A cached size beyond what the whole volume holds is no folder's: counted instead.
+    const std::int64_t used =
+        usedBytes(::dirfd(dir.get())).value_or(std::numeric_limits<std::int64_t>::max());
 
     Budget budget(limits_);
     std::int64_t total = 0;
@@ -233,7 +257,7 @@ std::optional<std::int64_t> TrashSizeReader::read() {
             continue;
         }
         if (!budget.take()) {
-            return std::nullopt;
+            break;
         }
         struct stat status {};
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -247,7 +271,7 @@ std::optional<std::int64_t> TrashSizeReader::read() {
         // folder was trashed under that name.
         const DirectorySize* cached = findCached(cache, entry->d_name);
         struct stat infoStatus {};
-        if (cached != nullptr && info) {
+        if (cached != nullptr && cached->bytes <= used && info) {
             infoName.assign(entry->d_name).append(".trashinfo");
             if (::fstatat(info.get(), infoName.c_str(), &infoStatus, 0) == 0 &&
                 infoStatus.st_mtim.tv_sec == cached->mtime) {
@@ -255,14 +279,35 @@ std::optional<std::int64_t> TrashSizeReader::read() {
                 continue;
             }
         }
-        const auto contents =
+        const std::int64_t contents =
             contentsSize(::dirfd(dir.get()), entry->d_name, status.st_dev, budget);
-        if (!contents) {
-            return std::nullopt;
+        total = saturatingAdd(total, saturatingAdd(allocatedBytes(status), contents));
+        if (budget.spent()) {
+            break;
         }
-        total = saturatingAdd(total, saturatingAdd(allocatedBytes(status), *contents));
     }
-    return total;
+    report(budget.cut() ? Count::cutShort : Count::complete, 0);
+    return std::min(total, used);
+}
+
+void TrashSizeReader::report(Count count, int error) {
+    if (count == lastCount_) {
+        return;
+    }
+    lastCount_ = count;
+    // Once when it starts, not on every count: the figure goes on as it is.
+    if (count == Count::cutShort) {
+        systemLog(logReaders(),
+                  QStringLiteral("TrashSizeReader: ゴミ箱の中身が多すぎるため、数えた分（%1 項目、"
+                                 "%2 階層、%3 秒まで）を解放可能な容量として表示します")
+                      .arg(limits_.entries)
+                      .arg(limits_.depth)
+                      .arg(std::chrono::duration<double>(limits_.time).count()));
+    } else if (count == Count::failed) {
+        systemLog(logReaders(), QStringLiteral("TrashSizeReader: %1 を読めません: %2")
+                                    .arg(QString::fromStdString(trash_ + "/files"),
+                                         QString::fromLocal8Bit(std::strerror(error))));
+    }
 }
 
 } // namespace trovimo

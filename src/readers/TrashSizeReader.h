@@ -35,7 +35,8 @@ struct TrashCountLimits {
 
 // The disk space of the user's trash (the freedesktop.org trash of the home volume): the
 // sizes of the entries in its files/ folder, a trashed folder's taken from directorysizes
-// while the cache still matches its .trashinfo, else counted by walking it. A file counts its
+// while the cache still matches its .trashinfo (and is no more than the volume holds), else
+// counted by walking it. Never more than the volume's space in use. A file counts its
 // allocated blocks (st_blocks × 512); hard links count once per name. 0 when the trash is
 // missing or empty, or lies on another volume than the home directory.
 class TrashSizeReader final : public TrashSource {
@@ -43,9 +44,10 @@ public:
     explicit TrashSizeReader(std::string trashDirectory = defaultTrashDirectory(),
                              std::string home = {}, TrashCountLimits limits = {});
 
-    // Absent when a limit cut the count short or files/ cannot be listed (the caller keeps
-    // the last figure). Arms the change watch on files/ first, so a trash made after start
-    // is watched from its first count on.
+    // Where a limit cuts the count short, what was counted until then: a lower bound, not
+    // 0. Absent when files/ cannot be listed. Either is logged once when it begins. Arms the
+    // change watch on files/ first, so a trash made after start is watched from its first
+    // count on.
     [[nodiscard]] std::optional<std::int64_t> read() override;
 
     [[nodiscard]] int changeDescriptor() const noexcept override { return watch_.get(); }
@@ -55,10 +57,14 @@ public:
     [[nodiscard]] static std::string defaultTrashDirectory();
 
 private:
+    enum class Count : std::uint8_t { complete, cutShort, failed };
+    void report(Count count, int error);
+
     std::string trash_;
     std::string home_;
     TrashCountLimits limits_;
     UniqueFd watch_; // inotify
+    Count lastCount_ = Count::complete;
 };
 
 } // namespace trovimo

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -32,8 +33,12 @@ std::optional<std::string_view> WholeFileReader::read(const char* path) {
         kept_.erase(kept);
         break;
     }
-    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (!fd) {
+    // Regular files only (procfs and sysfs files are): a FIFO or a device put in a file's
+    // place could block a read for good. Opening a FIFO without a writer blocks too, unless
+    // asked not to.
+    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return std::nullopt;
     }
     const auto text = readAll(fd.get());

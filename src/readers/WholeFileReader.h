@@ -26,7 +26,8 @@ public:
     explicit WholeFileReader(std::size_t initialCapacity = 4096, std::size_t limit = defaultLimit);
 
     // The file's contents, valid until the next call. Absent when the file cannot be opened
-    // or read, or is larger than the limit (a hostile or broken file must not eat memory).
+    // or read, is not a regular file (a FIFO must not block the reader), or is larger than
+    // the limit (a hostile or broken file must not eat memory).
     [[nodiscard]] std::optional<std::string_view> read(const char* path);
     [[nodiscard]] std::optional<std::string_view> read(const std::string& path) {
         return read(path.c_str());

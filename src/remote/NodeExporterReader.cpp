@@ -61,10 +61,10 @@ std::string displayNameOf(const NodeMetrics::Interface& entry) {
         return "Wi-Fi";
     }
     if (name.starts_with("ww")) {
-        return "Mobile Broadband";
+        return "モバイルブロードバンド";
     }
     if (name.starts_with("en") || name.starts_with("eth")) {
-        return "Ethernet";
+        return "イーサネット";
     }
     return std::string(name);
 }

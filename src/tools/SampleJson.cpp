@@ -277,7 +277,11 @@ std::string_view batteryStateName(BatteryState state) {
 void writeBattery(ObjectWriter& root, const StatsSnapshot& stats) {
     if (const auto& battery = stats.battery) {
         ObjectWriter object(root.key("battery"));
-        object.number("percent", battery->percent);
+        if (battery->percent) {
+            object.number("percent", *battery->percent);
+        } else {
+            object.null("percent");
+        }
         object.string("state", batteryStateName(battery->state));
         if (battery->timeLeft) {
             object.integer("timeLeft", static_cast<std::int64_t>(battery->timeLeft->count()));
@@ -362,7 +366,8 @@ constexpr std::array<SampleFields, blockCount - 1> fields{{
      "                            the panel shows it orange and red\n"
      "  sensors.fanRpm            the fastest fan, revolutions per minute\n"},
     {Block::battery, writeBattery,
-     "  battery.percent           charge of all batteries together, percent 0-100\n"
+     "  battery.percent           charge of all batteries together, percent 0-100 (null: "
+     "unusable)\n"
      "  battery.state             \"charging\", \"discharging\", \"full\", \"pluggedIn\" or "
      "\"unknown\"\n"
      "  battery.timeLeft          until empty at the present draw, seconds (only discharging)\n"

@@ -31,8 +31,24 @@ int screenNumberFromEnvironment() {
 
 constexpr std::uint32_t clientMessageEventMask =
     XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-// EWMH source indication: a normal application (not a pager).
+// EWMH source indications: a normal application, and a pager acting for the user.
 constexpr std::uint32_t sourceApplication = 1;
+constexpr std::uint32_t sourcePager = 2;
+// Far more windows than any desktop holds.
+constexpr std::uint32_t clientLimit = 4096;
+
+// The 32-bit values of a property of `type` on `window`.
+std::vector<std::uint32_t> values32(xcb_connection_t* connection, xcb_window_t window,
+                                    xcb_atom_t property, xcb_atom_t type) {
+    const auto cookie = xcb_get_property(connection, 0, window, property, type, 0, clientLimit);
+    ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr));
+    if (!reply || reply->format != 32 || reply->type != type) {
+        return {};
+    }
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    return {values, values + std::max(count, 0)};
+}
 
 } // namespace
 
@@ -75,6 +91,7 @@ XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, int screenNumber)
         "_NET_WM_DESKTOP",
         "_NET_CURRENT_DESKTOP",
         "_NET_CLIENT_LIST_STACKING",
+        "_NET_ACTIVE_WINDOW",
         "_NET_FRAME_EXTENTS",
         compositor.c_str(),
         "_NET_SUPPORTED",
@@ -128,6 +145,37 @@ void XcbWindowSystem::requestDesktop(xcb_window_t window, std::uint32_t desktop)
     event.data.data32[1] = sourceApplication;
     xcb_send_event(connection_, 0, root_, clientMessageEventMask,
                    reinterpret_cast<const char*>(&event));
+}
+
+void XcbWindowSystem::requestActivation(xcb_window_t window) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(Atom::netActiveWindow);
+    event.data.data32[0] = sourcePager;
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection_, 0, root_, clientMessageEventMask,
+                   reinterpret_cast<const char*>(&event));
+}
+
+std::optional<xcb_window_t> XcbWindowSystem::activeWindow() {
+    const std::vector<std::uint32_t> active =
+        values32(connection_, root_, atom(Atom::netActiveWindow), XCB_ATOM_WINDOW);
+    if (active.empty() || active.front() == XCB_WINDOW_NONE) {
+        return std::nullopt;
+    }
+    return active.front();
+}
+
+std::optional<std::uint32_t> XcbWindowSystem::currentDesktop() {
+    const std::vector<std::uint32_t> desktop =
+        values32(connection_, root_, atom(Atom::netCurrentDesktop), XCB_ATOM_CARDINAL);
+    return desktop.empty() ? std::nullopt : std::optional<std::uint32_t>(desktop.front());
+}
+
+std::vector<xcb_window_t> XcbWindowSystem::clientStacking() {
+    return values32(connection_, root_, atom(Atom::netClientListStacking), XCB_ATOM_WINDOW);
 }
 
 std::vector<xcb_atom_t> XcbWindowSystem::stateOf(xcb_window_t window) {

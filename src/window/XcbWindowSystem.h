@@ -29,6 +29,7 @@ public:
         netWmDesktop,
         netCurrentDesktop,
         netClientListStacking,
+        netActiveWindow,
         netFrameExtents,
         compositorSelection,
         netSupported,
@@ -55,8 +56,18 @@ public:
     void requestState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = 0);
     void requestDesktop(xcb_window_t window, std::uint32_t desktop);
 
+    // Asks the window manager to give `window` the keyboard focus, as a pager would on the
+    // user's request (window managers refuse applications that ask for themselves).
+    void requestActivation(xcb_window_t window);
+
     [[nodiscard]] std::vector<xcb_atom_t> stateOf(xcb_window_t window);
     [[nodiscard]] std::optional<std::uint32_t> desktopOf(xcb_window_t window);
+    // _NET_ACTIVE_WINDOW; none when no window has the focus or no window manager says.
+    [[nodiscard]] std::optional<xcb_window_t> activeWindow();
+    // _NET_CURRENT_DESKTOP
+    [[nodiscard]] std::optional<std::uint32_t> currentDesktop();
+    // The window manager's clients, bottom to top.
+    [[nodiscard]] std::vector<xcb_window_t> clientStacking();
 
     // Where the server shows the window, in root coordinates; none when it is gone.
     [[nodiscard]] std::optional<std::pair<int, int>> rootPositionOf(xcb_window_t window);

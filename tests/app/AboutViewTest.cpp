@@ -1,5 +1,11 @@
 #include "app/AboutView.h"
 
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QLabel>
+#include <QRawFont>
+#include <QTextLayout>
+
 #include <gtest/gtest.h>
 
 namespace trovimo {
@@ -26,6 +32,28 @@ TEST(AboutView, CopyrightFallsBackWhenMissingOrEmpty) {
               AboutView::fallbackCopyright());
     EXPECT_EQ(AboutView::copyrightText({std::nullopt, std::nullopt, QStringLiteral("© X")}),
               QStringLiteral("© X"));
+}
+
+// Semibold under a Japanese locale too, where the desktop's face may have a single weight.
+TEST(AboutView, TitleIsSemiboldUnderEveryLocale) {
+    const AboutView about;
+    int checked = 0;
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        if (label->text() != QStringLiteral("Trovimo")) {
+            continue;
+        }
+        QTextLayout shaped(label->text(), label->font());
+        shaped.beginLayout();
+        shaped.createLine();
+        shaped.endLayout();
+        for (const QGlyphRun& run : shaped.glyphRuns()) {
+            const QRawFont face = run.rawFont();
+            EXPECT_GE(QFontDatabase::weight(face.familyName(), face.styleName()), QFont::DemiBold)
+                << face.familyName().toStdString() << " " << face.styleName().toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 1);
 }
 
 } // namespace

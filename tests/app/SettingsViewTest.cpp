@@ -1,4 +1,5 @@
 #include "app/SettingsView.h"
+#include "app/AboutView.h"
 #include "app/AutostartLoginItem.h"
 #include "app/RemoteMachineDialog.h"
 #include "app/RemoteMachinesSection.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSlider>
+#include <QTextLayout>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -298,6 +300,50 @@ TEST_F(SettingsViewTest, OtherMachinesAreAddedWhenUsableAndRemoved) {
     section->removeSelected();
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(readRemoteMachines(settings).front().name, QStringLiteral("ビルド機"));
+}
+
+// The lines a word-wrapped label shows at its width; plain wrapping's without its breaks.
+QStringList shownLines(const QLabel& label, bool plain = false) {
+    QStringList lines;
+    const QString text = label.text();
+    for (const QString& paragraph :
+         plain ? QStringList{QString(text).remove(u'\n')} : text.split(u'\n')) {
+        QTextLayout layout(paragraph, label.font());
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(label.contentsRect().width());
+            lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+    }
+    return lines;
+}
+
+// Both windows break their texts as the panel breaks its alerts: in no more lines than plain
+// wrapping, never before the kana that end a word (構築されていま｜す), inside 前後, or with a
+// character or two left alone.
+TEST_F(SettingsViewTest, WrappedTextsOfBothWindowsBreakBetweenPhrasesUnderEveryLocale) {
+    const auto view = makeView();
+    const AboutView about;
+    int checked = 0;
+    for (const QWidget* window :
+         {static_cast<const QWidget*>(view.get()), static_cast<const QWidget*>(&about)}) {
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            const QStringList lines = shownLines(*label);
+            if (!label->wordWrap() || lines.size() < 2) {
+                continue;
+            }
+            ++checked;
+            SCOPED_TRACE(lines.join(u'|').toStdString());
+            EXPECT_LE(lines.size(), shownLines(*label, true).size());
+            EXPECT_GE(lines.back().size(), 3);
+            EXPECT_FALSE(lines.join(u'|').contains(QStringLiteral("前|後")));
+            for (const QString& line : lines.mid(1)) {
+                EXPECT_FALSE(line.front() >= QChar(0x3041) && line.front() <= QChar(0x309f));
+            }
+        }
+    }
+    EXPECT_GE(checked, 3); // the footer, the description, the libraries
 }
 
 } // namespace

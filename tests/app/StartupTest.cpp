@@ -76,14 +76,19 @@ TEST(SingleInstance, OnePanelPerMachineBesideThisMachinesOwn) {
     EXPECT_EQ(claimed("").second, SingleInstance::Role::handedOver);
 }
 
+// The fallback lies in the user's own cache directory, where no one else can make it first.
 TEST(SingleInstance, ARuntimeDirectoryOthersCanReadIsNotUsed) {
     QTemporaryDir runtime;
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                               QFile::ReadOther | QFile::ExeOther);
-    const auto directory = SingleInstance::lockDirectory(runtime.path().toStdString());
-    ASSERT_TRUE(directory.has_value());
-    EXPECT_EQ(QDir(QString::fromStdString(*directory)).dirName(),
-              QStringLiteral("trovimo-%1").arg(::geteuid()));
+    SingleInstance instance(":7", runtime.path().toStdString());
+    EXPECT_EQ(instance.claim(), SingleInstance::Role::first);
+    EXPECT_TRUE(QDir(runtime.path()).isEmpty());
+    const auto fallback = SingleInstance::fallbackDirectory();
+    ASSERT_TRUE(fallback.has_value());
+    EXPECT_TRUE(
+        QFile::exists(QString::fromStdString(*fallback) + QStringLiteral("/trovimo-:7.lock")));
+    EXPECT_EQ(QFile::permissions(QString::fromStdString(*fallback)) & 0x077, 0);
 }
 
 } // namespace

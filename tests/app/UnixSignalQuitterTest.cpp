@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -34,6 +35,17 @@ TEST(UnixSignalQuitter, TermIntAndHangupEndTheEventLoopNormally) {
         sigaction(signalNumber, nullptr, &after);
         EXPECT_EQ(after.sa_handler, before.sa_handler);
     }
+}
+
+// At start-up a nested event loop (the first frame waiting for the disk figures) may take the
+// signal, when quitting does nothing yet: the main loop that starts after it ends all the same.
+TEST(UnixSignalQuitter, ASignalTakenBeforeTheMainLoopStillEndsIt) {
+    UnixSignalQuitter quitter;
+    QSignalSpy received(&quitter, &UnixSignalQuitter::signalReceived);
+    std::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.count() == 1; }));
+    QTimer::singleShot(5000, &quitter, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 }
 
 TEST(UnixSignalQuitter, OnlyOneInstanceTakesTheSignals) {

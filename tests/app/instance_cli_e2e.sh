@@ -125,8 +125,23 @@ kill -TERM "$started"
 wait_for 10 exited "$started" || fail "panel did not quit on SIGTERM"
 pass "a panel killed with SIGKILL does not block the next start"
 
+# Started with nohup, or as a script's background job: the hangup and the terminal's
+# interrupt were ignored at start and stay so; SIGTERM still ends the panel.
+sh -c 'trap "" HUP INT; exec "$0"' "$program" >"$work/ignoring.log" 2>&1 &
+started=$!
+pids+=("$started")
+wait_for 20 panel_shown || fail "no panel with SIGHUP and SIGINT ignored"
+kill -HUP "$started"
+kill -INT "$started"
+sleep 1
+exited "$started" && fail "a SIGHUP or SIGINT ignored at start ended the panel"
+kill -TERM "$started"
+wait_for 10 exited "$started" || fail "panel did not quit on SIGTERM"
+pass "SIGHUP and SIGINT ignored at start stay ignored"
+
 # Two starts at once, a few times over, with and without a runtime directory (a private
-# folder under /tmp stands in). Exactly one runs the panel, the other ends with 0.
+# folder in the user's cache directory stands in). Exactly one runs the panel, the other
+# ends with 0.
 for round in 1 2 3 4; do
     [ "$round" -eq 3 ] && unset XDG_RUNTIME_DIR
     start race_a
@@ -146,9 +161,21 @@ for round in 1 2 3 4; do
     kill -TERM "$winner"
     wait_for 10 exited "$winner" || fail "round $round: panel did not quit on SIGTERM"
 done
-fallback="/tmp/trovimo-$(id -u)"
+fallback="$HOME/.cache/trovimo"
 [ "$(stat -c '%a %u' "$fallback")" = "700 $(id -u)" ] || fail "$fallback is not private"
 pass "racing starts end with one panel, also without XDG_RUNTIME_DIR ($fallback)"
+
+# A runtime directory so deep that the socket's path does not fit a socket address: the
+# second start still reaches the panel, at once.
+export XDG_RUNTIME_DIR="$work/runtime/$(printf '%0100d' 0)"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+start deep
+deep=$started
+wait_for 20 panel_shown || fail "no panel with a deep runtime directory"
+second_start deep_second
+kill -TERM "$deep"
+wait_for 10 exited "$deep" || fail "panel did not quit on SIGTERM"
+pass "a socket path longer than a socket address holds still hands over"
 
 # Log categories: silenced, and widened to their debug lines.
 export XDG_RUNTIME_DIR="$work/runtime"

@@ -37,6 +37,21 @@ add_test(NAME app_instance_cli_e2e
 set_tests_properties(app_instance_cli_e2e PROPERTIES
     SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS "app;e2e")
 
+# The settings and about windows' texts under a Japanese locale, where the desktop's face is a
+# Japanese one of a single weight.
+add_test(NAME WindowTexts.UnderJapaneseLocale
+         COMMAND trovimo_app_tests --gtest_filter=*UnderEveryLocale)
+set_tests_properties(WindowTexts.UnderJapaneseLocale PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;LANGUAGE=ja"
+    LABELS app)
+
+# End to end with a screen reader's client: the panel and the settings through AT-SPI and the
+# keyboard, on buses of the test's own.
+add_test(NAME app_accessibility_e2e
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility_e2e.sh" $<TARGET_FILE:trovimo>)
+set_tests_properties(app_accessibility_e2e PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 240 LABELS "app;e2e")
+
 # End to end on the compositors users run, each started headless with XWayland (and sway
 # without it, "wayland"). One at a time: each renders in software on the CPUs.
 foreach(_compositor gnome-shell mutter kwin sway weston wayland)

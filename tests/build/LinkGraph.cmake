@@ -13,7 +13,7 @@ macro(problem text)
 endmacro()
 
 # Headers that stand for a package in the link line.
-set(package_headers gio/ unicode/ fontconfig/ netlink/ xcb/ QSvg QNetwork dlfcn.h)
+set(package_headers gio/ unicode/ fontconfig/ netlink/ xcb/ QSvg QNetwork QDBus dlfcn.h)
 set(package_gio/ trovimo_gio_headers)
 set(package_unicode/ ICU::uc ICU::i18n)
 set(package_fontconfig/ PkgConfig::FONTCONFIG)
@@ -21,6 +21,7 @@ set(package_netlink/ PkgConfig::LIBNL)
 set(package_xcb/ PkgConfig::XCB)
 set(package_QSvg Qt6::Svg)
 set(package_QNetwork Qt6::Network)
+set(package_QDBus Qt6::DBus)
 set(package_dlfcn.h ${dl_libs})
 
 # The src folders and the package headers that `files` include. A quoted include that names

@@ -6,7 +6,9 @@
 #include "support/LocalHttpServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -161,7 +164,9 @@ protected:
                    QStringLiteral("%1 search --sync --onlyvisible --pid %2 --name ^Trovimo$ %3")
                        .arg(before, QString::number(pid), after)
                        .split(QLatin1Char(' '), Qt::SkipEmptyParts));
-        if (!tool.waitForFinished(10000)) {
+        // The events go on meanwhile (a feed server in this process answers), and a loaded
+        // machine may take long to show a panel starting cold.
+        if (!QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 60000)) {
             tool.kill(); // a panel that never shows
             tool.waitForFinished();
         }
@@ -174,14 +179,18 @@ protected:
                 QStringLiteral("mousemove --window %1 177 12 sleep 0.5 click 1 sleep 0.5"));
     }
 
-    // The panel's pixels as the X server holds them, the pointer away from it, once two
-    // grabs in a row agree (the first paint and any resize are over).
-    static QByteArray panelPixels(qint64 pid) {
+    // The panel as the X server holds it, the pointer away from it, once it has painted: two
+    // grabs in a row agree (the first paint and any resize are over) and show more than one
+    // colour (not a window still waiting for its first paint). Null if that never happens.
+    static QImage panelImage(qint64 pid) {
         const auto window =
             static_cast<xcb_window_t>(xdotool(QStringLiteral("mousemove 0 799"), pid).toUInt());
+        if (window == 0) {
+            return QImage();
+        }
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
         const auto grab = [&] {
-            QByteArray pixels;
+            QImage pixels;
             auto* geometry =
                 xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
             auto* image = geometry == nullptr
@@ -191,40 +200,74 @@ protected:
                                     xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0,
                                                   0, geometry->width, geometry->height, ~0u),
                                     nullptr);
-            if (image != nullptr) {
-                pixels = QByteArray(reinterpret_cast<const char*>(xcb_get_image_data(image)),
-                                    xcb_get_image_data_length(image));
+            if (image != nullptr && xcb_get_image_data_length(image) ==
+                                        4 * int{geometry->width} * int{geometry->height}) {
+                pixels = QImage(xcb_get_image_data(image), geometry->width, geometry->height,
+                                QImage::Format_RGB32)
+                             .copy();
             }
             std::free(image);
             std::free(geometry);
             return pixels;
         };
-        QByteArray pixels;
-        QByteArray previous;
-        for (int i = 0; i < 20 && (pixels.isEmpty() || pixels != previous); ++i) {
+        const auto painted = [](const QImage& image) {
+            const auto* first = reinterpret_cast<const QRgb*>(image.constBits());
+            return !image.isNull() && std::any_of(first, first + image.width() * image.height(),
+                                                  [&](QRgb pixel) { return pixel != *first; });
+        };
+        QImage pixels;
+        QImage previous;
+        for (int i = 0; i < 50 && !(painted(pixels) && pixels == previous); ++i) {
             QTest::qWait(300);
             previous = std::exchange(pixels, grab());
         }
         xcb_disconnect(connection);
-        return pixels;
+        return painted(pixels) ? pixels : QImage();
     }
 
-    // The panel's pixels with the clock and the changing sections off and `settings` added,
-    // taken a second after `ready` holds (or 5 s have passed).
-    QByteArray panelWith(const QByteArray& settings, const std::function<bool()>& ready) {
+    // The panel's red (the update badge, the disk alert) cropped to where it is: what an
+    // alert shows, whatever else in the panel moves from one run to the next. Null when
+    // nothing is red (orange, the warning colour, is not).
+    static QImage redInk(const QImage& panel) {
+        QRect bounds;
+        for (int y = 0; y < panel.height(); ++y) {
+            for (int x = 0; x < panel.width(); ++x) {
+                const QRgb pixel = panel.pixel(x, y);
+                if (qRed(pixel) > qGreen(pixel) + 150 && qRed(pixel) > qBlue(pixel) + 150) {
+                    bounds |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return bounds.isEmpty() ? QImage() : panel.copy(bounds);
+    }
+
+    // The red of the panel with the clock and the changing sections off and `settings` added,
+    // once `ready` holds and the panel painted. With `alert`, until red shows; without, a
+    // second after `ready`: what should not show has had its chance to. A loaded machine may
+    // take long to start the panel cold and its feed helper: each wait ends after a minute.
+    QImage alertWith(const QByteArray& settings, const std::function<bool()>& ready, bool alert) {
         writeSettings("[General]\nshowClock=false\nshowCPU=false\nshowGPU=false\n"
                       "showMemory=false\nshowNetwork=false\n" +
                       settings);
-        QByteArray pixels;
-        expectCleanExit(runProgram(0, [&](qint64 pid) {
-            for (int i = 0; i < 50 && !ready(); ++i) {
-                QTest::qWait(100);
+        QImage ink;
+        QImage panel;
+        const Outcome outcome = runProgram(0, [&](qint64 pid) {
+            (void)QTest::qWaitFor(ready, 60000); // said below when it never held
+            if (!alert) {
+                QTest::qWait(1000);
             }
-            QTest::qWait(1000);
-            pixels = panelPixels(pid);
-        }));
-        EXPECT_FALSE(pixels.isEmpty());
-        return pixels;
+            QElapsedTimer waited;
+            waited.start();
+            do {
+                panel = panelImage(pid);
+                ink = redInk(panel);
+            } while ((panel.isNull() || (alert && ink.isNull())) && waited.elapsed() < 60000);
+        });
+        expectCleanExit(outcome);
+        EXPECT_FALSE(panel.isNull() || (alert && ink.isNull()))
+            << (panel.isNull() ? "the panel never showed" : "no alert")
+            << (ready() ? "" : ", never ready") << "; its log: " << outcome.errors.toStdString();
+        return ink;
     }
 
     static void expectCleanExit(const Outcome& outcome) {

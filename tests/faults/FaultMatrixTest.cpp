@@ -6,6 +6,8 @@
 // namespace (unshare), which needs root; they skip, saying so, without it.
 #include "faults/FaultMatrix.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace trovimo::faults;
@@ -13,28 +15,32 @@ using trovimo::test::LocalHttpServer;
 
 TEST_F(FaultMatrix, UnreachableDisplayIsReportedNotAborted) {
     // As at a login before the session is ready: one line and status 1, not Qt's abort.
-    const std::tuple<const char*, QString, QString, QString> cases[] = {
-        {"nothing set", {}, {}, {}},
-        {"no X server there", QStringLiteral(":7373"), {}, {}},
-        {"no compositor there", {}, QStringLiteral("wayland-73"), {}},
-        {"Wayland chosen, none there",
-         qEnvironmentVariable("DISPLAY"),
-         {},
-         QStringLiteral("wayland")},
+    // Qt's -display names the display in DISPLAY's place, reachable or not.
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const std::tuple<const char*, QString, QString, QString, QStringList> cases[] = {
+        {"nothing set", {}, {}, {}, {}},
+        {"no X server there", QStringLiteral(":7373"), {}, {}, {}},
+        {"no compositor there", {}, QStringLiteral("wayland-73"), {}, {}},
+        {"Wayland chosen, none there", display, {}, QStringLiteral("wayland"), {}},
+        {"-display names no X server", display, {}, {}, {QStringLiteral("-display"), ":7373"}},
     };
-    for (const auto& [name, display, wayland, platform] : cases) {
+    for (const auto& [name, variable, wayland, platform, arguments] : cases) {
         SCOPED_TRACE(name);
-        extraEnvironment = {{QStringLiteral("DISPLAY"), display},
+        extraEnvironment = {{QStringLiteral("DISPLAY"), variable},
                             {QStringLiteral("WAYLAND_DISPLAY"), wayland},
                             {QStringLiteral("QT_QPA_PLATFORM"), platform},
                             {QStringLiteral("XDG_RUNTIME_DIR"), home.path()}};
-        const Outcome outcome = runProgram(1);
+        const Outcome outcome = runFor(programPath, arguments, 1);
         ASSERT_TRUE(outcome.started);
         EXPECT_FALSE(outcome.exitedBySignal);
         EXPECT_EQ(outcome.exitCode, 1);
         EXPECT_TRUE(outcome.errors.startsWith(QStringLiteral("Trovimo: ")));
         EXPECT_EQ(outcome.errors.count(QLatin1Char('\n')), 1) << outcome.errors.toStdString();
+        EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral("*.socket")}).isEmpty());
     }
+    extraEnvironment = {{QStringLiteral("DISPLAY"), QString()},
+                        {QStringLiteral("XDG_RUNTIME_DIR"), home.path()}};
+    expectCleanExit(runFor(programPath, {QStringLiteral("--display"), display}, 2));
 }
 
 TEST_F(FaultMatrix, MemoryPressureFileMissing) {
@@ -170,19 +176,69 @@ TEST_F(FaultMatrix, HostileOrAbsentUpdateFeedIsLoggedOncePerPoll) {
 }
 
 TEST_F(FaultMatrix, FeedTextIsShownCleanAndOnlyANewerVersionIsAnUpdate) {
-    const auto panelWithFeed = [this](const QByteArray& feed) {
+    // The badge as drawn (its red), once the feed was asked for.
+    const auto badgeWithFeed = [this](const QByteArray& feed, bool shown) {
         LocalHttpServer server;
         server.route("/trovimo/version.json",
                      LocalHttpServer::json(feed + R"(,"url":"https://a.test/"})"));
-        return panelWith("showDisk=false\n" + feedSetting(server),
-                         [&] { return !server.requests().isEmpty(); });
+        return alertWith(
+            "showDisk=false\n" + feedSetting(server), [&] { return !server.requests().isEmpty(); },
+            shown);
     };
-    // A right-to-left override would draw the end of the badge backwards.
-    EXPECT_TRUE(panelWithFeed(R"({"latestVersion":"99.0\u202eXevil","minimumVersion":"99")") ==
-                panelWithFeed(R"({"latestVersion":"99.0Xevil","minimumVersion":"99")"));
+    const QImage clean =
+        badgeWithFeed(R"({"latestVersion":"99.0Xevil","minimumVersion":"99")", true);
+    EXPECT_FALSE(clean.isNull());
+    // A right-to-left override would draw the end of the badge backwards, a line separator
+    // put it on a second line over the divider.
+    for (const char* hostile : {R"({"latestVersion":"99.0\u202eXevil","minimumVersion":"99")",
+                                R"({"latestVersion":"99.0\u2028Xevil","minimumVersion":"99")"}) {
+        EXPECT_TRUE(badgeWithFeed(hostile, true) == clean) << hostile;
+    }
     // "Required", but to a version older than this one.
-    EXPECT_TRUE(panelWithFeed(R"({"latestVersion":"0.0.1","minimumVersion":"99")") ==
-                panelWithFeed(R"({"latestVersion":"0.0.1")"));
+    EXPECT_TRUE(badgeWithFeed(R"({"latestVersion":"0.0.1","minimumVersion":"99")", false).isNull());
+}
+
+TEST_F(FaultMatrix, NoOtherUserCanSwitchTheSingleInstanceGuardOff) {
+    if (!isRoot()) {
+        GTEST_SKIP() << "a private /tmp and a read-only mount need a mount namespace (root)";
+    }
+    // Not under /tmp, which the first case hides.
+    const QTemporaryDir user(QStringLiteral(TROVIMO_BINARY_DIR "/faults-home-XXXXXX"));
+    const QString runtime = user.path() + QStringLiteral("/runtime");
+    QDir().mkdir(runtime);
+    const std::pair<const char*, QString> cases[] = {
+        {"a world-writable folder in /tmp where the fallback was",
+         QStringLiteral("mount -t tmpfs none /tmp && mkdir -m 777 /tmp/trovimo-$(id -u)")},
+        {"a read-only runtime folder",
+         QStringLiteral("chmod 700 %1 && mount --bind %1 %1 && mount -o remount,bind,ro %1 && "
+                        "export XDG_RUNTIME_DIR=%1")
+             .arg(runtime)},
+    };
+    // A panel, then (once it listens, or 60 s on) a second start, which must hand over and end
+    // with 0, not run a second panel unguarded. The socket a panel killed early left behind is
+    // removed first: a second start must not take it for the new one.
+    const QString starts =
+        QStringLiteral(" && rm -f ~/.cache/trovimo/*.socket && { \"$0\" & "
+                       "sock=~/.cache/trovimo/trovimo-$DISPLAY.socket;"
+                       " i=0; until [ -S $sock ] || [ $i -gt 600 ]; do sleep 0.1; i=$((i+1)); done;"
+                       " echo \"second start after $i polls\" >&2; timeout 60 \"$0\"; s=$?;"
+                       " kill $!; wait; exit $s; }");
+    extraEnvironment = {{QStringLiteral("HOME"), user.path()},
+                        {QStringLiteral("XDG_RUNTIME_DIR"), {}},
+                        {QStringLiteral("XDG_CACHE_HOME"), {}}};
+    for (const auto& [name, setup] : cases) {
+        SCOPED_TRACE(name);
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(QStringLiteral("unshare"),
+                      QStringLiteral("--mount --propagation private sh -c").split(u' ') +
+                          QStringList{setup + starts, programPath});
+        EXPECT_TRUE(process.waitForFinished(180000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        struct stat folder {};
+        ::stat(QFile::encodeName(user.path() + "/.cache/trovimo").constData(), &folder);
+        EXPECT_EQ(folder.st_mode & 07777, 0700U);
+    }
 }
 
 // Alive and not a zombie: a process reparented to an init that does not reap stays one.

@@ -31,15 +31,18 @@ TEST_F(FaultMatrix, SettingsValuesThatCannotBeHonouredAreNamedOnce) {
 }
 
 TEST_F(FaultMatrix, DiskAlertThresholdOutsideAFractionIsClamped) {
-    // No disk figures (HOME nowhere), so only the threshold decides what the panel shows.
+    // No disk figures (HOME nowhere), so only the threshold decides whether the panel alerts,
+    // and what its alert says.
     extraEnvironment = {{QStringLiteral("HOME"), QStringLiteral("/nonexistent/trovimo-home")}};
-    const auto panelWithThreshold = [this](const QByteArray& threshold) {
-        return panelWith("updateFeedURL=http://127.0.0.1:9/\ndiskAlertThreshold=" + threshold +
-                             "\n",
-                         [] { return true; });
+    const auto alertWithThreshold = [this](const QByteArray& threshold, bool alert) {
+        return alertWith(
+            "updateFeedURL=http://127.0.0.1:9/\ndiskAlertThreshold=" + threshold + "\n",
+            [] { return true; }, alert);
     };
-    EXPECT_TRUE(panelWithThreshold("-5") == panelWithThreshold("0"));
-    EXPECT_TRUE(panelWithThreshold("-inf") == panelWithThreshold("0.9"));
+    const QImage atZero = alertWithThreshold("0", true);
+    EXPECT_FALSE(atZero.isNull()) << "0 % is passed even by an empty disk";
+    EXPECT_TRUE(alertWithThreshold("-5", true) == atZero) << "-500 % reads 0 %";
+    EXPECT_TRUE(alertWithThreshold("-inf", false).isNull()) << "the default, 90 %";
 }
 
 TEST_F(FaultMatrix, SettingsFileThatCannotBeUsedIsLeftAloneAndNoChangeIsLostSilently) {

@@ -1,211 +1,20 @@
-#include "model/StatsStore.h"
+#include "model/StatsStoreFixture.h"
+
 #include "core/SystemLog.h"
-#include "model/DiskActivitySampler.h"
-#include "model/DiskSampler.h"
-#include "model/LocalSource.h"
-#include "model/NetworkSampler.h"
-#include "model/ReaderSampler.h"
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
-#include "support/ManualWakeTimer.h"
 
+#include <QPointer>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QTimer>
 
-#include <gtest/gtest.h>
+#include <poll.h>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <deque>
-#include <string>
 #include <thread>
-#include <vector>
 
 using namespace trovimo;
+using namespace trovimo::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Every reader call goes into one shared journal so the tick order can be checked.
-using Journal = std::vector<std::string>;
-
-template <typename Sample> class ScriptedSource : public SampleSource<Sample> {
-public:
-    ScriptedSource(std::string name, Journal& journal)
-        : name_(std::move(name)), journal_(journal) {}
-    std::optional<Sample> read() override {
-        journal_.push_back(name_);
-        if (script.empty()) {
-            return fallback;
-        }
-        auto next = script.front();
-        script.pop_front();
-        return next;
-    }
-    std::deque<std::optional<Sample>> script;
-    std::optional<Sample> fallback;
-
-private:
-    std::string name_;
-    Journal& journal_;
-};
-
-// The volume, read on the store's worker threads: while held, it blocks like statvfs on a
-// home whose server went away. The test sets `answer` only while no read runs.
-class HeldDisk : public SampleSource<DiskUsage> {
-public:
-    std::optional<DiskUsage> read() override {
-        ++reads;
-        while (held) {
-            std::this_thread::sleep_for(1ms);
-        }
-        return answer;
-    }
-    std::atomic<int> reads{0};
-    std::atomic<bool> held{false};
-    std::optional<DiskUsage> answer;
-};
-
-// The trash: a scripted count (below 0: cut short), and an eventfd standing in for inotify.
-class ScriptedTrash : public TrashSource {
-public:
-    std::optional<std::int64_t> read() override {
-        ++reads;
-        return bytes >= 0 ? std::optional<std::int64_t>(bytes) : std::nullopt;
-    }
-    ~ScriptedTrash() override { ::close(fd); }
-    int changeDescriptor() const noexcept override { return fd; }
-    void drainChanges() const noexcept override { ::eventfd_read(fd, nullptr); }
-    const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    std::atomic<std::int64_t> bytes{0};
-    std::atomic<int> reads{0};
-};
-
-class ScriptedThroughput : public ThroughputSource {
-public:
-    explicit ScriptedThroughput(Journal& journal) : journal_(journal) {}
-    std::optional<NetworkSpeed> read(BoottimeClock::time_point now,
-                                     const std::optional<std::string>& interface) override {
-        journal_.push_back("network");
-        calls.push_back({now, interface});
-        return fallback;
-    }
-    struct Call {
-        BoottimeClock::time_point now;
-        std::optional<std::string> interface;
-    };
-    std::vector<Call> calls;
-    std::optional<NetworkSpeed> fallback;
-
-private:
-    Journal& journal_;
-};
-
-// Disk activity: where the home lives is asked for on the store's worker thread, the rates on
-// the GUI thread; like the real reader, it reads nothing before the answer was handed over.
-class ScriptedDiskActivity : public DiskActivitySource {
-public:
-    explicit ScriptedDiskActivity(Journal& journal) : journal_(journal) {}
-    std::optional<DiskActivity> read(TimePoint /*now*/) override {
-        if (handedIn.empty()) {
-            return std::nullopt;
-        }
-        journal_.push_back("diskActivity");
-        return DiskActivity{10.0, 20.0, "sda"};
-    }
-    std::optional<HomeVolume> locateHome() const override {
-        locatedOnGuiThread = std::this_thread::get_id() == guiThread;
-        ++locates;
-        return HomeVolume{"/home/ada", 8, 1};
-    }
-    void setHome(const std::optional<HomeVolume>& home, TimePoint /*now*/) override {
-        handedIn.push_back(home);
-    }
-    std::thread::id guiThread = std::this_thread::get_id();
-    mutable std::atomic<int> locates{0};
-    mutable std::atomic<bool> locatedOnGuiThread{false};
-    std::vector<std::optional<HomeVolume>> handedIn;
-
-private:
-    Journal& journal_;
-};
-
-class StatsStoreTest : public ::testing::Test {
-protected:
-    StatsStoreTest() : settings(dir.path() + QStringLiteral("/Trovimo.conf")) {
-        settings.registerDefaults(defaultSettings());
-        settings.setBool(shownKey(Block::self), true);
-        auto make = [&](auto& raw, auto* source) {
-            raw = source;
-            return std::unique_ptr<std::remove_pointer_t<decltype(source)>>(source);
-        };
-        const BlockSampler::Clock clock = [this] { return bootNow; };
-        std::vector<std::unique_ptr<BlockSampler>> samplers;
-        samplers.push_back(readEveryTick(Block::cpu, &Figures::cpu,
-                                         make(cpu, new ScriptedSource<CPULoad>("cpu", journal))));
-        samplers.push_back(readEveryTick(Block::gpu, &Figures::gpu,
-                                         make(gpu, new ScriptedSource<double>("gpu", journal))));
-        samplers.push_back(
-            readEveryTick(Block::memory, &Figures::memory,
-                          make(memory, new ScriptedSource<MemoryStats>("memory", journal))));
-        samplers.push_back(std::make_unique<NetworkSampler>(
-            make(networkInfo, new ScriptedSource<NetworkInfo>("networkInfo", journal)),
-            make(network, new ScriptedThroughput(journal)), clock));
-        auto volume = std::make_unique<DiskSampler>(make(disk, new HeldDisk),
-                                                    make(trash, new ScriptedTrash), clock);
-        diskSampler = volume.get();
-        samplers.push_back(std::move(volume));
-        samplers.push_back(
-            readEveryTick(Block::sensors, &Figures::sensors,
-                          make(sensors, new ScriptedSource<SensorReadings>("sensors", journal))));
-        samplers.push_back(
-            readEveryTick(Block::battery, &Figures::battery,
-                          make(battery, new ScriptedSource<BatteryStatus>("battery", journal))));
-        samplers.push_back(std::make_unique<DiskActivitySampler>(
-            make(diskActivity, new ScriptedDiskActivity(journal)), clock));
-        samplers.push_back(
-            readEveryTick(Block::self, &Figures::selfStats,
-                          make(self, new ScriptedSource<SelfStats>("self", journal))));
-        auto manual = std::make_unique<test::ManualWakeTimer>();
-        timer = manual.get();
-        store = std::make_unique<StatsStore>(
-            settings, std::make_unique<LocalSource>(std::move(samplers)), std::move(manual));
-    }
-    ~StatsStoreTest() override {
-        disk->held = false;
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !store->isAwaiting(); }));
-    }
-
-    // A tick, and the volume and trash reads it started landing.
-    void tickAndWait() {
-        store->tick();
-        store->awaitFigures(5s, true);
-        ASSERT_FALSE(store->isAwaiting());
-    }
-
-    QTemporaryDir dir;
-    SettingsStore settings;
-    Journal journal;
-    ScriptedSource<CPULoad>* cpu = nullptr;
-    ScriptedSource<double>* gpu = nullptr;
-    ScriptedSource<MemoryStats>* memory = nullptr;
-    ScriptedSource<NetworkInfo>* networkInfo = nullptr;
-    ScriptedThroughput* network = nullptr;
-    HeldDisk* disk = nullptr;
-    DiskSampler* diskSampler = nullptr;
-    ScriptedTrash* trash = nullptr;
-    ScriptedSource<SelfStats>* self = nullptr;
-    ScriptedSource<SensorReadings>* sensors = nullptr;
-    ScriptedSource<BatteryStatus>* battery = nullptr;
-    ScriptedDiskActivity* diskActivity = nullptr;
-    test::ManualWakeTimer* timer = nullptr;
-    const StatsSnapshot& stats() const { return *store->snapshot(); }
-    BoottimeClock::time_point bootNow{std::chrono::hours(500)};
-    std::unique_ptr<StatsStore> store;
-};
 
 TEST_F(StatsStoreTest, TickCallsReadersInFixedOrderAndPublishesWhatTheyGive) {
     cpu->script = {std::nullopt, CPULoad{0.5, {0.4, 0.6}}};
@@ -318,6 +127,15 @@ TEST_F(StatsStoreTest, OptionalBlocksAreReadOnlyWhileShown) {
     EXPECT_TRUE(stats().diskReadHistory.empty());
 }
 
+TEST_F(StatsStoreTest, NoNetworkIdentityMeansNoInterfaceAndAbsentRateAddsNoHistory) {
+    network->fallback = std::nullopt;
+    store->tick();
+    ASSERT_EQ(network->calls.size(), 1u);
+    EXPECT_FALSE(network->calls[0].interface);
+    EXPECT_TRUE(stats().downloadHistory.empty());
+    EXPECT_TRUE(stats().uploadHistory.empty());
+}
+
 TEST_F(StatsStoreTest, DiskIsReadAtMostEveryThirtySecondsAndRetriedAfterAFailure) {
     disk->answer = std::nullopt;
     tickAndWait();
@@ -364,9 +182,9 @@ TEST_F(StatsStoreTest, AHungVolumeReadLeavesTheLastSampleAndTheTicksGoOn) {
     setSystemLogSink({});
 }
 
-// The trash is the purgeable share: counted after the volume, again when it changes or five
-// minutes on, never more than the used space outside the reserve, the last count kept when
-// one is cut short.
+// The trash is the purgeable share: counted after the volume, again when it changes (but
+// not on every change) or five minutes on, never more than the used space outside the
+// reserve, the last count kept when the trash cannot be read.
 TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
     disk->answer = DiskUsage{1000, 4000, 100, 0};
     trash->bytes = 300;
@@ -378,16 +196,26 @@ TEST_F(StatsStoreTest, TrashCountIsThePurgeableShare) {
     bootNow += 10s;
     tickAndWait();
     EXPECT_EQ(trash->reads.load(), 1) << "nothing changed";
-    ::eventfd_write(trash->fd, 1);
-    QTest::qWait(10);
+    const auto change = [this] { // until the store took the news
+        ::eventfd_write(trash->fd, 1);
+        pollfd pending{trash->fd, POLLIN, 0};
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ::poll(&pending, 1, 0) == 0; }));
+    };
+    change();
     tickAndWait();
     EXPECT_EQ(trash->reads.load(), 2);
     EXPECT_EQ(stats().disk->purgeable, 900) << "used less the reserve";
+    for (int second = 1; second <= 5; ++second) { // changing all the while
+        change();
+        bootNow += 1s;
+        tickAndWait();
+        EXPECT_EQ(trash->reads.load(), second < 5 ? 2 : 3) << second;
+    }
 
     trash->bytes = -1;
     bootNow += 5min;
     tickAndWait();
-    EXPECT_EQ(trash->reads.load(), 3);
+    EXPECT_EQ(trash->reads.load(), 4);
     EXPECT_EQ(stats().disk->purgeable, 900);
     bootNow += 30s; // the next volume sample carries the kept count
     tickAndWait();
@@ -445,6 +273,98 @@ TEST_F(StatsStoreTest, HiddenWindowSkipsSamplingButKeepsTheLoop) {
     timer->fire();
     EXPECT_EQ(journal.size(), 6u);
     EXPECT_EQ(stats().cpuHistory.size(), 1u);
+}
+
+TEST(StatsStoreDefaults, MissingReadersPublishAbsentValues) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
+    settings.registerDefaults(defaultSettings());
+    StatsStore store(settings, nullptr);
+    EXPECT_TRUE(store.isMainWindowVisible());
+    store.tick();
+    EXPECT_FALSE(store.snapshot()->cpu);
+    EXPECT_FALSE(store.snapshot()->gpu);
+    EXPECT_FALSE(store.snapshot()->memory);
+    EXPECT_FALSE(store.snapshot()->disk);
+}
+
+// Another machine's source answers a tick later, on the GUI thread: the store publishes then,
+// the histories take the answer, the snapshot carries the source's name and state, and a tool
+// that waits for the tick's figures waits for the answer.
+class LaterSource final : public StatsSource {
+public:
+    QString name() const override { return QStringLiteral("build-server"); }
+    SourceState state() const override { return state_; }
+    void sample(BlockSet shown, Interval /*interval*/) override { asked.push_back(shown); }
+    bool isAwaiting(bool /*complete*/) const override { return asked.size() > answers; }
+    void answer(const Figures& figures) {
+        ++answers;
+        emit figuresReady(figures, true);
+        emit settled();
+    }
+    void setState(SourceState state) {
+        state_ = state;
+        emit stateChanged();
+    }
+    std::vector<BlockSet> asked;
+    std::size_t answers = 0;
+
+private:
+    SourceState state_ = SourceState::connecting;
+};
+
+TEST(StatsStoreSources, AnAnswerThatComesLaterIsPublishedWithItsStateAndAwaited) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
+    auto* source = new LaterSource;
+    StatsStore store(settings, std::unique_ptr<StatsSource>(source));
+    QSignalSpy published(&store, &StatsStore::published);
+    EXPECT_EQ(store.snapshot()->sourceName, QStringLiteral("build-server"));
+    EXPECT_EQ(store.snapshot()->sourceState, SourceState::connecting);
+
+    store.tick();
+    ASSERT_EQ(source->asked.size(), 1U);
+    EXPECT_EQ(source->asked[0], DisplaySettings{}.shown);
+    EXPECT_EQ(published.count(), 0);
+
+    Figures figures;
+    figures.cpu = CPULoad{0.5, {0.5}};
+    QTimer::singleShot(10ms, source, [&] {
+        source->setState(SourceState::fresh);
+        source->answer(figures);
+    });
+    store.awaitFigures(10s, true);
+    EXPECT_EQ(published.count(), 2);
+    EXPECT_EQ(store.snapshot()->sourceState, SourceState::fresh);
+    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5});
+
+    source->setState(SourceState::unreachable);
+    EXPECT_EQ(store.snapshot()->sourceState, SourceState::unreachable);
+    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5}) << "no answer, no point";
+}
+
+// The menu's choice of machine swaps the source of a running store: the new one is asked at
+// once, the histories start afresh, and an answer the old one still had coming is not shown.
+TEST(StatsStoreSources, ASwappedSourceStartsAfreshAndTheOldOnesAnswerIsDropped) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
+    auto* first = new LaterSource;
+    StatsStore store(settings, std::unique_ptr<StatsSource>(first));
+    store.start();
+    Figures figures;
+    figures.cpu = CPULoad{0.5, {0.5}};
+    first->answer(figures);
+    ASSERT_EQ(store.snapshot()->cpuHistory.size(), 1U);
+    QPointer<LaterSource> old(first);
+
+    auto* second = new LaterSource;
+    store.setSource(std::unique_ptr<StatsSource>(second));
+    EXPECT_TRUE(old.isNull()) << "the old source goes before the new one is asked";
+    EXPECT_EQ(second->asked.size(), 1U);
+    EXPECT_TRUE(store.snapshot()->cpuHistory.empty());
+    EXPECT_FALSE(store.snapshot()->cpu);
+    second->answer(figures);
+    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5});
 }
 
 } // namespace

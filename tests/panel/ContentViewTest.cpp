@@ -126,12 +126,13 @@ TEST_F(ContentViewTest, LauncherEntriesOpenByIndex) {
     view->setLauncher(
         [] {
             return std::vector<LauncherMenuEntry>{
-                {QStringLiteral("Kumo"), QStringLiteral("天気メモ"), QIcon()}};
+                {QStringLiteral("Kumo & Sora"), QStringLiteral("天気メモ"), QIcon()}};
         },
         [&opened](int index) { opened = index; });
     const QList<QAction*> actions = menuActions();
+    // What the menu shows: an "&" of outside text stays one, not a shortcut's mark.
     const auto found = std::find_if(actions.begin(), actions.end(), [](QAction* action) {
-        return action->text() == QStringLiteral("Kumo — 天気メモ（未インストール）");
+        return action->iconText() == QStringLiteral("Kumo & Sora — 天気メモ（未インストール）");
     });
     ASSERT_NE(found, actions.end());
     EXPECT_TRUE((*found)->icon().isNull());

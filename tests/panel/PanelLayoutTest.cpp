@@ -1,11 +1,8 @@
 #include "panel/PanelLayout.h"
-#include "model/SettingsKeys.h"
-#include "model/SettingsStore.h"
 #include "panel/ClockFormatter.h"
 #include "panel/ContextMenuModel.h"
 #include "panel/FramePlan.h"
 #include "panel/PanelTestSupport.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -301,19 +298,6 @@ TEST(FramePlan, RepaintsWhatChanged) {
     const FramePlan fewer = planFrame(shown, inputs, theme);
     EXPECT_TRUE(fewer.rearranged && fewer.changed);
     EXPECT_LT(fewer.frame.size.height(), shown.size.height());
-}
-
-TEST(DisplaySettings, FallbacksApplyOnlyWhereNothingIsStoredOrRegistered) {
-    SettingsStore store(test::scratchDirectory() + QStringLiteral("/panel-settings.conf"));
-    EXPECT_TRUE(DisplaySettings::read(store).alwaysOnTop);
-    store.setBool(QString::fromLatin1(keys::alwaysOnTop), false);
-    store.setBool(shownKey(Block::self), true);
-    store.registerDefaults(defaultSettings());
-    const DisplaySettings read = DisplaySettings::read(store);
-    EXPECT_FALSE(read.alwaysOnTop);
-    EXPECT_TRUE(read.shows(Block::self));
-    EXPECT_TRUE(read.shows(Block::clock));
-    EXPECT_DOUBLE_EQ(read.diskAlertThreshold, 0.9);
 }
 
 } // namespace

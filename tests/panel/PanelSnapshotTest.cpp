@@ -16,10 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
 #include <iostream>
+#include <span>
 #include <string>
 
 namespace trovimo {
@@ -250,13 +252,14 @@ TEST_P(PanelSnapshot, AlertingMachine) {
     EXPECT_GT(count(image, graphs[3], orangeish), atLeast(40));
 }
 
-// A disk in its warning band, swap unused, wired Ethernet.
+// A disk in its warning band, swap unused, wired Ethernet (its kind in the reader's words).
 TEST_P(PanelSnapshot, WarningMachine) {
     PanelInputs inputs = busyMachine();
     test::stats(inputs).gpu = 0.27;
     test::stats(inputs).memory =
         MemoryStats{9 * gb, 16 * gb, 6 * gb, 2 * gb, 1 * gb, 0, 0, MemoryPressure::warning};
-    test::stats(inputs).networkInfo = NetworkInfo{"enp3s0", "Ethernet", std::nullopt, std::nullopt};
+    test::stats(inputs).networkInfo =
+        NetworkInfo{"enp3s0", "イーサネット", std::nullopt, std::nullopt};
     test::stats(inputs).disk = DiskUsage{850 * gb, 1000 * gb, 60 * gb, 15 * gb};
     const PanelLayoutResult layout = layoutPanel(inputs, theme());
     const QImage image = render(layout, theme(), std::get<1>(GetParam()), name("sections-warning"));
@@ -316,7 +319,39 @@ TEST_P(PanelSnapshot, EmptyAndStartUpStates) {
         100);
 
     fresh.settings.shown.set(Block::self, true);
-    (void)render(layoutPanel(fresh, theme()), theme(), std::get<1>(GetParam()), name("startup"));
+    fresh.settings.shown.set(Block::sensors, true);
+    fresh.settings.shown.set(Block::battery, true);
+    fresh.settings.shown.set(Block::diskActivity, true);
+    const PanelLayoutResult startup = layoutPanel(fresh, theme());
+    const QImage startupImage = render(startup, theme(), std::get<1>(GetParam()), name("startup"));
+    const auto elementsOf = [&](Block block) {
+        const auto at = std::find(startup.blocks.begin(), startup.blocks.end(), PanelBlock{block});
+        const auto [first, last] =
+            startup.blockElements.at(static_cast<std::size_t>(at - startup.blocks.begin()));
+        return std::span(startup.elements).subspan(first, last - first);
+    };
+    // No sensors: a line that says so and no graph waiting for ever; no battery: a track
+    // without the blue stub that reads as an almost empty battery.
+    EXPECT_NE(test::findText(startup, QStringLiteral("センサーが見つかりません")), nullptr);
+    for (const Block block : {Block::sensors, Block::battery}) {
+        for (const PanelElement& element : elementsOf(block)) {
+            EXPECT_FALSE(std::holds_alternative<SparklineElement>(element));
+            EXPECT_EQ(count(startupImage, elementRect(element), blueish), 0);
+        }
+    }
+    // The disk's rate rows in the network rows' columns: texts and graphs start alike.
+    const auto columns = [&](Block block) {
+        std::vector<double> lefts;
+        for (const PanelElement& element : elementsOf(block)) {
+            if (std::holds_alternative<SparklineElement>(element) ||
+                (std::holds_alternative<TextElement>(element) &&
+                 std::get<TextElement>(element).text.endsWith(QStringLiteral("B/s")))) {
+                lefts.push_back(elementRect(element).left());
+            }
+        }
+        return lefts;
+    };
+    EXPECT_EQ(columns(Block::diskActivity), columns(Block::network));
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, PanelSnapshot,
@@ -352,23 +387,52 @@ TEST(PanelSnapshotFrame, RepaintedPiecesAreTheWholeFrame) {
     }
 }
 
-// Crisp at 2x: the one-point divider covers exactly two device rows with hard edges.
-TEST(PanelSnapshotDivider, IsCrispAtDoubleScale) {
+// A point-wide line (a divider, a graph's dashed middle) lies on whole device rows at every
+// scale, drawn by the pixel code or by QPainter: as many rows as make a point, all of one
+// colour, no row of half strength beside them.
+TEST(PanelSnapshotLines, DividersAndMidLinesAreCrispAtEveryScale) {
     const Theme theme = Theme::dark();
-    const PanelLayoutResult layout = layoutPanel(busyMachine(), theme);
-    const QImage image = paintPanel(layout, theme, 2.0, true, nullptr, {});
-    const DividerElement* divider = nullptr;
+    PanelInputs inputs; // before the first sample: every graph shows its mid-line alone
+    inputs.now = afternoon;
+    inputs.clock = &japaneseClock();
+    const PanelLayoutResult layout = layoutPanel(inputs, theme);
+    QRectF divider; // the first of each
+    QRectF graph;
     for (const PanelElement& element : layout.elements) {
-        if ((divider = std::get_if<DividerElement>(&element))) {
-            break;
+        if (divider.isNull() && std::holds_alternative<DividerElement>(element)) {
+            divider = elementRect(element);
+        } else if (graph.isNull() && std::holds_alternative<SparklineElement>(element)) {
+            graph = elementRect(element);
         }
     }
-    ASSERT_NE(divider, nullptr);
-    const int x = 2 * 95;
-    const int row = static_cast<int>(divider->rect.top() * 2);
-    EXPECT_EQ(image.pixel(x, row), image.pixel(x, row + 1));
-    EXPECT_EQ(image.pixel(x, row - 1), image.pixel(x, row + 2));
-    EXPECT_NE(image.pixel(x, row), image.pixel(x, row - 1));
+    for (const auto& [scale, raster] : {std::pair{1.0, true},
+                                        {1.5, true},
+                                        {2.0, true},
+                                        {1.0, false},
+                                        {1.5, false},
+                                        {2.0, false}}) {
+        SCOPED_TRACE(testing::Message() << scale << (raster ? "x, pixel code" : "x, QPainter"));
+        const QImage image = paintPanel(layout, theme, scale, raster, nullptr, {});
+        // The pixels of column `x` from `top` to `bottom` that differ from column `beside`.
+        const auto lineRows = [&](double x, double beside, double top, double bottom) {
+            std::vector<QRgb> rows;
+            for (int y = static_cast<int>(top * scale); y < static_cast<int>(bottom * scale); ++y) {
+                const QRgb pixel = image.pixel(static_cast<int>(x * scale), y);
+                if (pixel != image.pixel(static_cast<int>(beside * scale), y)) {
+                    rows.push_back(pixel);
+                }
+            }
+            return rows;
+        };
+        // Dashes 2 on, 3 off from the graph's left edge: 80.5 is on, 83.5 off.
+        for (const auto& rows : {lineRows(95, 6, divider.top() - 3, divider.bottom() + 3),
+                                 lineRows(graph.left() + 80.5, graph.left() + 83.5, graph.top() + 2,
+                                          graph.bottom() - 2)}) {
+            ASSERT_EQ(rows.size(), static_cast<std::size_t>(std::round(scale)));
+            EXPECT_EQ(std::count(rows.begin(), rows.end(), rows.front()),
+                      static_cast<std::ptrdiff_t>(rows.size()));
+        }
+    }
 }
 
 // Mid-roll, the changed digits of the CPU value sit between their old and new places while

@@ -37,6 +37,8 @@ TEST(ResolveHomeDisks, FromTheHomeVolumeToThePhysicalDisks) {
         {"btrfs-two-disks", {"/media/backup/ada", 0, 39}, HomeDisks{{"sda"}, "sda"}},
         {"btrfs-two-disks", {"/srv/share/ada", 0, 52}, std::nullopt},
         {"btrfs-two-disks", {"/tank/ada", 0, 60}, std::nullopt}, // ZFS
+        // A broken stack whose device lists itself six times over: each device once.
+        {"cyclic-stack", {"/home/ada", 253, 7}, HomeDisks{{"vda"}, "vda"}},
     };
     for (const auto& [fixture, home, expected] : cases) {
         const std::string root = test::fixturePath(std::string("disk-activity/") + fixture);

@@ -201,9 +201,10 @@ TEST(DisplaySsid, ArbitraryBytesBecomeSafeDisplayText) {
         {std::string("ab\0cd", 5), "abcd"}, // an embedded NUL too
         {"\xE2\x80\xAE"
          "evil",
-         "evil"},                   // no bidirectional override
-        {"\x01\x02", std::nullopt}, // nothing printable left
-        {"", std::nullopt},         // hidden network
+         "evil"},                                   // no bidirectional override
+        {"9.9\xE2\x80\xA8X\xE2\x80\xA9Y", "9.9XY"}, // nor a line or paragraph separator
+        {"\x01\x02", std::nullopt},                 // nothing printable left
+        {"", std::nullopt},                         // hidden network
         {std::string(32, 'x'), std::string(32, 'x')},
         {std::string(33, 'x'), std::nullopt}, // longer than an SSID can be
     };

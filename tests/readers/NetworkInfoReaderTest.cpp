@@ -18,17 +18,17 @@ using Clock = BoottimeClock;
 TEST(InterfaceDisplayName, NamesTheLinkKindsAsNetworkManagerDoes) {
     const std::string root = test::fixturePath("network/kinds");
     const std::pair<const char*, std::optional<std::string>> cases[] = {
-        {"wlp2s0", "Wi-Fi"},    // phy80211 link
-        {"wlan1", "Wi-Fi"},     // DEVTYPE only
-        {"enp3s0", "Ethernet"}, // type 1 with a device behind it
-        {"br0", "Bridge"},
-        {"bond0", "Bond"},
+        {"wlp2s0", "Wi-Fi"},        // phy80211 link
+        {"wlan1", "Wi-Fi"},         // DEVTYPE only
+        {"enp3s0", "イーサネット"}, // type 1 with a device behind it
+        {"br0", "ブリッジ"},
+        {"bond0", "ボンド"},
         {"enp3s0.10", "VLAN"},
         {"wg0", "VPN"},
         {"tun0", "VPN"},
         {"ppp0", "VPN"},
         {"bnep0", "Bluetooth"},
-        {"wwan0", "Mobile Broadband"},
+        {"wwan0", "モバイルブロードバンド"},
         {"veth1", std::nullopt}, // type 1, but no hardware: not Ethernet
         {"lo", std::nullopt},
         {"missing0", std::nullopt},
@@ -136,7 +136,7 @@ TEST_F(NetworkInfoCache, WiredAndUnnamedInterfacesAskNoWifiQuestions) {
     EXPECT_EQ(reader.read(), info("veth1", "veth1")) << "no display name: the kernel name";
     useDefaultRoute("enp3s0");
     now += 1s;
-    EXPECT_EQ(reader.read(), info("enp3s0", "Ethernet"));
+    EXPECT_EQ(reader.read(), info("enp3s0", "イーサネット"));
     EXPECT_EQ(wifiLookups, 0);
 }
 
@@ -154,7 +154,7 @@ TEST_F(NetworkInfoCache, SameInterfaceWithinThirtySecondsAsksNothingANewOneRebui
     EXPECT_EQ(wifiLookups, 2);
     useDefaultRoute("enp3s0");
     now += 5s;
-    EXPECT_EQ(reader.read(), info("enp3s0", "Ethernet")) << "a new interface: rebuilt at once";
+    EXPECT_EQ(reader.read(), info("enp3s0", "イーサネット")) << "a new interface: rebuilt at once";
 }
 
 TEST_F(NetworkInfoCache, LosingThePrimaryInterfaceClearsTheCache) {

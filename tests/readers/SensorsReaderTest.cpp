@@ -19,6 +19,7 @@ TEST(SensorsParsing, DriverValuesAndTheirMarkers) {
         {"65261850\n", std::nullopt, std::nullopt, std::nullopt}, // NVMe: 0xffff kelvin
         {"-128000\n", std::nullopt, std::nullopt, std::nullopt},  // IT87: open diode
         {"0\n", 0.0, std::nullopt, 0U},
+        {"1000\n", 1.0, std::nullopt, 1000U},      // a broken firmware's limit: the defaults apply
         {"65535\n", 65.535, 65.535, std::nullopt}, // a tach reading all ones
         {"52.5\n", std::nullopt, std::nullopt, std::nullopt},
         {"", std::nullopt, std::nullopt, std::nullopt},

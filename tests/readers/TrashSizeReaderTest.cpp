@@ -1,5 +1,6 @@
 #include "readers/TrashSizeReader.h"
 
+#include "core/SystemLog.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -69,21 +70,35 @@ TEST_F(TrashTree, CountsWhatDuCountsAndTrustsOnlyACurrentCache) {
     write(QStringLiteral("files/project/src/main.cpp"), 20'000);
     write(QStringLiteral("files/cached/big.iso"), 5'000);
     write(QStringLiteral("files/stale/old.txt"), 7'000);
+    write(QStringLiteral("files/huge/small.txt"), 3'000);
     write(QStringLiteral("info/cached.trashinfo"), 10, 1700000000);
     write(QStringLiteral("info/stale.trashinfo"), 10, 1700000099); // trashed again since
+    write(QStringLiteral("info/huge.trashinfo"), 10, 1700000000);
     QFile cache(trash + QStringLiteral("/directorysizes"));
     ASSERT_TRUE(cache.open(QIODevice::WriteOnly));
-    cache.write("999999999 1700000000 cached\n1 1700000000 stale\n");
+    // The last: more than any volume holds.
+    cache.write("123456 1700000000 cached\n1 1700000000 stale\n"
+                "9223372036854775807 1700000000 huge\n");
     cache.close();
     ASSERT_TRUE(QFile::link(QStringLiteral("/usr"), trash + QStringLiteral("/files/link")));
 
-    EXPECT_EQ(reader().read(),
-              999999999 + du({QStringLiteral("photo.jpg"), QStringLiteral("project"),
-                              QStringLiteral("stale"), QStringLiteral("link")}));
-    // However large the trash, a count stays within its limits and then gives up.
-    EXPECT_FALSE(reader({.entries = 5}).read());
-    EXPECT_FALSE(reader({.depth = 1}).read()) << "project/src is two deep";
-    EXPECT_TRUE(reader({.depth = 2}).read());
+    QStringList logged;
+    setSystemLogSink([&](const QString& line) { logged << line; });
+    const auto full = reader().read();
+    EXPECT_EQ(full, 123456 + du({QStringLiteral("photo.jpg"), QStringLiteral("project"),
+                                 QStringLiteral("stale"), QStringLiteral("link"),
+                                 QStringLiteral("huge")}));
+    // However large the trash, a count stays within its limits: what it counted is a lower
+    // bound, said once in the log.
+    EXPECT_EQ(reader({.depth = 2}).read(), full);
+    auto shallow = reader({.depth = 1}); // project/src is two deep
+    const auto partial = shallow.read();
+    ASSERT_TRUE(partial && full);
+    EXPECT_LT(*partial, *full);
+    EXPECT_GT(*partial, *full - 25'000);
+    EXPECT_EQ(shallow.read(), partial);
+    EXPECT_EQ(logged.size(), 1) << logged.join(u'\n').toStdString();
+    setSystemLogSink({});
 }
 
 TEST_F(TrashTree, AFolderMadeLaterIsWatchedFromItsFirstCount) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,8 @@ TEST(WholeFileReader, GrowsPastItsFirstBufferAndStopsAtTheLimit) {
     EXPECT_EQ(reader.read(tree.root() + "/empty"), std::string_view());
     EXPECT_FALSE(reader.read(tree.root() + "/missing"));
     EXPECT_FALSE(reader.read(tree.root())); // a directory cannot be read
+    ASSERT_EQ(::mkfifo((tree.root() + "/fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(reader.read(tree.root() + "/fifo")) << "and a FIFO must not block";
 
     WholeFileReader small(64, 1000);
     EXPECT_FALSE(small.read(tree.root() + "/big"));

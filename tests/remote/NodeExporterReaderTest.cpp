@@ -146,7 +146,7 @@ TEST(NodeExporterReader, RatesUseTheExportersClockAndSurviveResets) {
         EXPECT_EQ(figures.network, speed) << second;
         ASSERT_TRUE(figures.networkInfo);
         EXPECT_EQ(figures.networkInfo->interfaceName, "eth0");
-        EXPECT_EQ(figures.networkInfo->detailText(), "Ethernet");
+        EXPECT_EQ(figures.networkInfo->detailText(), "イーサネット");
     }
 }
 
@@ -283,7 +283,7 @@ TEST(NodeExporterReader, SensorsAndBatteryMatchTheLocalReadersFigures) {
                                  Temperature{38.85, 81.85, 84.85}, 2400};
     EXPECT_EQ(figures.sensors, sensors);
     ASSERT_TRUE(figures.battery);
-    EXPECT_NEAR(figures.battery->percent, 100 * 40.75 / 57.02, 1e-9);
+    EXPECT_NEAR(figures.battery->percent.value_or(-1), 100 * 40.75 / 57.02, 1e-9);
     EXPECT_EQ(figures.battery->state, BatteryState::discharging);
     EXPECT_EQ(figures.battery->timeLeft, std::chrono::seconds(17423));
     EXPECT_EQ(figures.battery->powerWatts, 8.42);
