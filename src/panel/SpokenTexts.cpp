@@ -187,9 +187,11 @@ QString batteryValue(const std::optional<BatteryStatus>& battery) {
     if (!battery) {
         return noData;
     }
-    const double fraction =
-        std::isfinite(battery->percent) ? std::clamp(battery->percent / 100.0, 0.0, 1.0) : 0.0;
-    QStringList parts{percent(fraction, 0)};
+    // A charge no battery reports is left out; the state and the rest are still said.
+    QStringList parts;
+    if (battery->percent && std::isfinite(*battery->percent)) {
+        parts << percent(std::clamp(*battery->percent / 100.0, 0.0, 1.0), 0);
+    }
     if (const QString level = levelWord(texts::batteryLevel(*battery)); !level.isEmpty()) {
         parts << level;
     }
@@ -205,7 +207,7 @@ QString batteryValue(const std::optional<BatteryStatus>& battery) {
     if (battery->powerWatts && std::isfinite(*battery->powerWatts)) {
         parts << QString::number(std::abs(*battery->powerWatts), 'f', 1) + QStringLiteral("ワット");
     }
-    return joined(parts);
+    return parts.isEmpty() ? noData : joined(parts);
 }
 
 QString diskActivityValue(const std::optional<DiskActivity>& activity) {

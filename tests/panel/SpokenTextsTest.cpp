@@ -65,6 +65,11 @@ TEST(SpokenTexts, FiguresReadInWords) {
                  BatteryStatus{8.0, BatteryState::discharging, std::chrono::minutes(205), -8.44};
          },
          "8パーセント、警告、放電中、残り 3時間25分、8.4ワット"},
+        {"a battery whose charge nobody reports", Block::battery,
+         [](StatsSnapshot& s, PanelInputs&) {
+             s.battery = BatteryStatus{std::nullopt, BatteryState::charging, {}, {}};
+         },
+         "充電中"},
         {"reads and writes", Block::diskActivity,
          [](StatsSnapshot& s, PanelInputs&) {
              s.diskActivity = DiskActivity{12'300'000, 0, "nvme0n1"};
