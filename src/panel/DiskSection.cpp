@@ -1,6 +1,7 @@
 #include "panel/DiskSection.h"
 
 #include "panel/AnimationKey.h"
+#include "panel/SpokenTexts.h"
 #include "panel/ValueFormatting.h"
 
 #include "panel/DiskLevel.h"
@@ -114,6 +115,39 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
     }
     out.height = y;
     return out;
+}
+
+QString spokenDiskSection(const PanelInputs& inputs) {
+    const std::optional<DiskUsage>& disk = inputs.stats->disk;
+    const double threshold = inputs.settings.diskAlertThreshold;
+    const CapacityLevel level = diskLevel(diskUsedFraction(disk), threshold);
+    QStringList parts;
+    if (const QString word = spoken::levelWord(level); !word.isEmpty()) {
+        parts << word;
+    }
+    if (disk) {
+        parts << QStringLiteral("残り ") + spoken::bytes(diskRemaining(*disk));
+        if (disk->total >= 1) {
+            parts << spoken::utf8(texts::systemLegend) + QLatin1Char(' ') +
+                         spoken::bytes(disk->system)
+                  << spoken::utf8(texts::dataLegend) + QLatin1Char(' ') +
+                         spoken::bytes(diskData(*disk));
+            if (disk->purgeable) { // another machine's volume tells of no trash
+                parts << spoken::utf8(texts::purgeableLegend) + QLatin1Char(' ') +
+                             spoken::bytes(*disk->purgeable);
+            }
+        }
+    } else {
+        parts << spoken::noData();
+    }
+    if (level == CapacityLevel::critical) {
+        parts << QStringLiteral("使用率がしきい値 %1パーセントを超えています")
+                     .arg(percentKey(threshold, 0));
+    } else if (disk) {
+        parts << spoken::bytes(disk->total) + QStringLiteral("中 ") + spoken::bytes(disk->used) +
+                     QStringLiteral("使用");
+    }
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo
