@@ -13,8 +13,8 @@ class QPainter;
 namespace trovimo {
 
 // One fraction in a capsule track, always with a visible stub so an empty bar still reads
-// as a bar. Without a figure at all (a charge no pack reports) the track stands alone: a
-// stub would read as an almost empty one.
+// as a bar. Without a figure at all the track stands alone: a stub would read as an almost
+// empty one.
 struct CapacityBar {
     static constexpr double height = 6.0;
     static constexpr double minimumFill = 4.0;
