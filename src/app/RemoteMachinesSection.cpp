@@ -23,13 +23,11 @@ RemoteMachinesSection::RemoteMachinesSection(SettingsStore& settings, QWidget* p
     // A few rows high whatever it holds, so that the window keeps its size.
     list_->setFixedHeight(list_->fontMetrics().height() * 4 + 2 * list_->frameWidth() + 8);
     layout->addWidget(list_);
-    auto* hint = new QLabel(QStringLiteral("node exporter が動いている他のマシンを追加すると、"
-                                           "パネルの右クリックメニューから選んで表示できます。"),
-                            this);
-    hint->setWordWrap(true);
-    hint->setFont(textstyle::caption());
-    textstyle::makeSecondary(*hint);
-    layout->addWidget(hint);
+    hint_ = new QLabel(this);
+    hint_->setWordWrap(true);
+    hint_->setFont(textstyle::caption());
+    textstyle::makeSecondary(*hint_);
+    layout->addWidget(hint_);
     auto* buttons = new QHBoxLayout;
     auto* add = new QPushButton(QStringLiteral("追加…"), this);
     add->setObjectName(QStringLiteral("addMachine"));
@@ -50,6 +48,13 @@ RemoteMachinesSection::RemoteMachinesSection(SettingsStore& settings, QWidget* p
         }
     });
     refresh();
+}
+
+void RemoteMachinesSection::wrapTexts() {
+    textstyle::setEvenlyWrappedText(*hint_,
+                                    QStringLiteral("node exporter が動いている他のマシンを追加する"
+                                                   "と、パネルの右クリックメニューから選んで表示"
+                                                   "できます。"));
 }
 
 void RemoteMachinesSection::refresh() {

@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -22,6 +23,8 @@ public:
     void add();
     // Removes the machine selected in the list.
     void removeSelected();
+    // Breaks the hint between phrases, once the window's layout gave the section its width.
+    void wrapTexts();
 
 signals:
     // The add dialog opened. Where something listens (a test), it answers the dialog, which
@@ -33,6 +36,7 @@ private:
 
     SettingsStore& settings_;
     QListWidget* list_ = nullptr;
+    QLabel* hint_ = nullptr;
     QPushButton* remove_ = nullptr;
 };
 

@@ -194,7 +194,8 @@ void SettingsView::build() {
     footer->setWordWrap(true);
     root->addWidget(footer);
 
-    root->addWidget(new RemoteMachinesSection(settings_, this));
+    auto* machines = new RemoteMachinesSection(settings_, this);
+    root->addWidget(machines);
 
     refresh();
     connect(&settings_, &SettingsStore::changed, this, &SettingsView::refresh);
@@ -205,6 +206,7 @@ void SettingsView::build() {
         *footer, QStringLiteral("補間をオンにすると CPU 負荷が大きく上がります（約1% → "
                                 "10%前後）。間隔を長くするほど消費電力は下がります。ウィンドウが"
                                 "完全に隠れている間は自動的に計測を停止します。"));
+    machines->wrapTexts();
     root->activate();
     setFixedHeight(root->hasHeightForWidth() ? root->totalHeightForWidth(formWidth)
                                              : root->totalSizeHint().height());
