@@ -241,7 +241,9 @@ def main():
 
     # A value read twice changes: some load on a core moves the CPU figure.
     first = {name: text(item(frame, name)) for name in ("CPU", "メモリ")}
-    spinner = start(["timeout", "20", "sh", "-c", "while :; do :; done"], "spinner.log")
+    # The loop is the process itself: killing it ends the load (a `timeout` in between would
+    # die alone and leave the loop spinning for ever).
+    spinner = start(["sh", "-c", "while :; do :; done"], "spinner.log")
 
     def changed():
         now = panel(application(trovimo.pid))
