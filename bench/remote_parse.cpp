@@ -200,7 +200,7 @@ void BM_NodeExporterTick(benchmark::State& state) {
     int turn = 0;
     measure(state, [&] {
         now += std::chrono::seconds(1);
-        benchmark::DoNotOptimize(reader.read(bodies[turn ^= 1], now, RemoteBlocks{}));
+        benchmark::DoNotOptimize(reader.read(bodies[turn ^= 1], now, shownByDefault()));
     });
     state.counters["body_bytes"] = static_cast<double>(bodies[0].size());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bodies[0].size()));

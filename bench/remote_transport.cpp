@@ -107,7 +107,7 @@ public:
                 return;
             }
             (void)reader_.read(std::string_view(body.constData(), body.size()),
-                               BoottimeClock::now(), RemoteBlocks{});
+                               BoottimeClock::now(), shownByDefault());
             ++fetched_.bodies;
         });
     }
@@ -155,14 +155,15 @@ int main(int argc, char** argv) {
     const auto target = httpTargetOf(url);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         if (mode == "own") {
-            poller.poll(RemoteBlocks{}, std::chrono::seconds(1));
+            poller.poll(shownByDefault(), std::chrono::seconds(1));
         } else if (mode == "ownsync" && own && target) {
             // The same work on this thread: what the worker thread itself costs.
             std::string problem;
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
             if (own->connection.get(*target, {}, deadline, own->response, problem) &&
                 own->response.status() == 200) {
-                (void)own->reader.read(own->response.body(), BoottimeClock::now(), RemoteBlocks{});
+                (void)own->reader.read(own->response.body(), BoottimeClock::now(),
+                                       shownByDefault());
                 ++fetched.bodies;
             } else {
                 ++fetched.failures;
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
                 code == 0 ? ++fetched.bodies : ++fetched.failures;
                 NodeExporterReader reader;
                 (void)reader.read(std::string_view(body.constData(), body.size()),
-                                  BoottimeClock::now(), RemoteBlocks{});
+                                  BoottimeClock::now(), shownByDefault());
             });
             process->start(QString::fromLocal8Bit(qgetenv("TROVIMO_FEED_FETCH")),
                            {QString::fromStdString(url), QStringLiteral("800")});

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     NodeExporterReader nodes;
-    const RemoteBlocks all{true, true, true, true, true, true, true};
+    const BlockSet all = BlockSet::all();
     const auto start = NodeExporterReader::TimePoint(std::chrono::seconds(100));
     (void)nodes.read(body, start, all);
-    const RemoteFigures figures = nodes.read(body, start + std::chrono::seconds(1), all);
+    const Figures figures = nodes.read(body, start + std::chrono::seconds(1), all);
     // The same body twice: every rate is 0, every load within bounds.
     if (figures.cpu && (figures.cpu->perCore.empty() || !(figures.cpu->total >= 0.0) ||
                         figures.cpu->total > 1.0)) {

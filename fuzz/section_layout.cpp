@@ -119,6 +119,14 @@ PanelInputs decode(Bytes& bytes) {
     if (bytes.flag()) {
         s.selfStats = SelfStats{bytes.take<double>(), bytes.take<std::uint64_t>()};
     }
+    // Another machine's: its name line, and a disk without a trash share.
+    if (bytes.flag()) {
+        s.sourceName = QString::fromUtf8(bytes.text());
+        s.sourceState = static_cast<SourceState>(bytes.take<std::uint8_t>() % 4);
+        if (s.disk) {
+            s.disk->purgeable.reset();
+        }
+    }
     return inputs;
 }
 

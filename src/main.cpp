@@ -7,11 +7,14 @@
 #include "app/UnixSignalQuitter.h"
 #include "core/AppInfo.h"
 #include "core/SystemLog.h"
+#include "model/RemoteMachine.h"
+#include "model/SettingsStore.h"
 #include "window/PlatformSelection.h"
 
 #include <QApplication>
 #include <QPixmapCache>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +33,8 @@ bool isSet(const char* variable) {
 }
 
 // The panel's whole life: returns the exit status, `restart` set when it is to start again.
-int runPanel(int& argc, char** argv, trovimo::SingleInstance& instance, bool& restart) {
+int runPanel(int& argc, char** argv, const QString& machine, trovimo::SingleInstance& instance,
+             bool& restart) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(trovimo::app::name));
     QApplication::setApplicationVersion(QString::fromUtf8(trovimo::build::version));
@@ -42,7 +46,9 @@ int runPanel(int& argc, char** argv, trovimo::SingleInstance& instance, bool& re
     QApplication::setWindowIcon(trovimo::AboutView::builtInIcon());
 
     const trovimo::UnixSignalQuitter signalQuitter;
-    trovimo::TrovimoApp app;
+    trovimo::TrovimoApp::Options options;
+    options.machine = machine;
+    trovimo::TrovimoApp app(std::move(options));
     app.showMainWindow();
     QObject::connect(&instance, &trovimo::SingleInstance::activationRequested, &app,
                      &trovimo::TrovimoApp::callMainWindow);
@@ -93,9 +99,25 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
+    const QString machine = commandLine.machine.value_or(QString());
+    if (!machine.isEmpty()) {
+        const QList<trovimo::RemoteMachine> listed =
+            trovimo::readRemoteMachines(trovimo::SettingsStore::shared());
+        if (std::none_of(listed.begin(), listed.end(), [&](const trovimo::RemoteMachine& each) {
+                return each.name == machine;
+            })) {
+            std::fprintf(stderr,
+                         "trovimo: 「%s」という名前のマシンは設定の「他のマシン」にありません\n",
+                         machine.toLocal8Bit().constData());
+            return 2;
+        }
+    }
     // A second start brings the running panel forward and ends here, before it talks to
-    // the display.
+    // the display: one panel per display for this machine, and one per other machine.
     trovimo::SingleInstance instance(commandLine.displayName().toStdString());
+    if (!machine.isEmpty()) {
+        instance.keyByMachine(machine.toStdString());
+    }
     switch (instance.claim()) {
     case trovimo::SingleInstance::Role::handedOver:
         return 0;
@@ -113,7 +135,7 @@ int main(int argc, char* argv[]) {
     // Qt takes its own options (-display, -platform) out of argv; a start again needs them.
     const std::vector<std::string> arguments(argv, argv + argc);
     bool restart = false;
-    const int status = runPanel(argc, argv, instance, restart);
+    const int status = runPanel(argc, argv, machine, instance, restart);
     if (restart) {
         restartProgram(arguments);
         return 1;

@@ -4,6 +4,7 @@
 #include "core/SystemLog.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -66,9 +67,10 @@ bool expressible(const QString& text) {
 
 } // namespace
 
-AutostartLoginItem::AutostartLoginItem(QString directory, QByteArray executable)
+AutostartLoginItem::AutostartLoginItem(QString directory, QByteArray executable, QString machine)
     : directory_(directory.isEmpty() ? defaultDirectory() : std::move(directory)),
-      executable_(executable.isEmpty() ? currentExecutable() : std::move(executable)) {}
+      executable_(executable.isEmpty() ? currentExecutable() : std::move(executable)),
+      machine_(std::move(machine)) {}
 
 QString AutostartLoginItem::defaultDirectory() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -76,8 +78,16 @@ QString AutostartLoginItem::defaultDirectory() {
 }
 
 QString AutostartLoginItem::entryPath() const {
-    return directory_ + QLatin1Char('/') + QLatin1String(app::applicationId) +
-           QStringLiteral(".desktop");
+    QString name = QLatin1String(app::applicationId);
+    if (!machine_.isEmpty()) {
+        // The machine's name may hold any character; the file's name stays plain.
+        name += QStringLiteral(".machine-") +
+                QString::fromLatin1(
+                    QCryptographicHash::hash(machine_.toUtf8(), QCryptographicHash::Sha1)
+                        .toHex()
+                        .left(16));
+    }
+    return directory_ + QLatin1Char('/') + name + QStringLiteral(".desktop");
 }
 
 AutostartLoginItem::Status AutostartLoginItem::status() const {
@@ -157,20 +167,27 @@ QString AutostartLoginItem::stringValue(const QString& text) {
     return escapedString(text, true);
 }
 
-std::optional<QByteArray> AutostartLoginItem::entryText(QByteArrayView executable) {
+std::optional<QByteArray> AutostartLoginItem::entryText(QByteArrayView executable,
+                                                        const QString& machine) {
     if (!executable.startsWith('/') || !executable.isValidUtf8()) {
         return std::nullopt;
     }
     const QString program = QString::fromUtf8(executable);
-    if (!expressible(program)) {
+    const QString machineArgument = QStringLiteral("--machine=") + machine;
+    if (!expressible(program) || !expressible(machineArgument)) {
         return std::nullopt;
     }
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");
     text += QStringLiteral("Type=Application\n");
-    text += QStringLiteral("Name=Trovimo\n");
+    text += machine.isEmpty() ? QStringLiteral("Name=Trovimo\n")
+                              : QStringLiteral("Name=Trovimo (%1)\n").arg(stringValue(machine));
     text += QStringLiteral("Comment=デスクトップ常駐の小型パフォーマンスモニター\n");
-    text += QStringLiteral("Exec=") + execValue(program) + QLatin1Char('\n');
+    text += QStringLiteral("Exec=") + execValue(program);
+    if (!machine.isEmpty()) {
+        text += QLatin1Char(' ') + execValue(machineArgument);
+    }
+    text += QLatin1Char('\n');
     text += QStringLiteral("TryExec=") + stringValue(program) + QLatin1Char('\n');
     text += QStringLiteral("Icon=") + QLatin1String(app::applicationId) + QLatin1Char('\n');
     text += QStringLiteral("Terminal=false\n");
@@ -195,7 +212,7 @@ QByteArray AutostartLoginItem::currentExecutable() {
 }
 
 bool AutostartLoginItem::registerItem() {
-    const std::optional<QByteArray> text = entryText(executable_);
+    const std::optional<QByteArray> text = entryText(executable_, machine_);
     if (!text) {
         // One line whatever the path holds: what cannot be shown shows as U+FFFD.
         QString shown = QString::fromUtf8(executable_);

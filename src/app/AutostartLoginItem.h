@@ -25,8 +25,10 @@ public:
     };
 
     // `directory` defaults to the user's autostart folder, `executable` (the path's bytes as
-    // the file system holds them) to this program.
-    explicit AutostartLoginItem(QString directory = {}, QByteArray executable = {});
+    // the file system holds them) to this program. With `machine`, the entry starts the panel
+    // of that other machine (trovimo --machine) and is a file of its own beside this machine's.
+    explicit AutostartLoginItem(QString directory = {}, QByteArray executable = {},
+                                QString machine = {});
 
     [[nodiscard]] Status status() const;
     [[nodiscard]] bool isEnabled() const { return status() == Status::enabled; }
@@ -44,7 +46,8 @@ public:
     // The entry written for `executable`. None when a desktop entry cannot name that path:
     // not absolute, not UTF-8 (entries are UTF-8 text), or holding a control character that
     // string values have no escape for.
-    [[nodiscard]] static std::optional<QByteArray> entryText(QByteArrayView executable);
+    [[nodiscard]] static std::optional<QByteArray> entryText(QByteArrayView executable,
+                                                             const QString& machine = {});
     // `program` as one Exec= argument: quoted where the Desktop Entry Specification asks,
     // field-code percent signs doubled, then escaped as a desktop-file string value.
     [[nodiscard]] static QString execValue(const QString& program);
@@ -57,6 +60,7 @@ public:
 private:
     QString directory_;
     QByteArray executable_;
+    QString machine_;
 };
 
 } // namespace trovimo

@@ -39,8 +39,10 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption machine(QStringLiteral("machine"), {}, QStringLiteral("name"));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(machine);
     for (const QString& name : QString::fromLatin1(qtOptionsWithValue).split(QLatin1Char(' '))) {
         parser.addOption(QCommandLineOption(name, {}, QStringLiteral("value")));
     }
@@ -70,6 +72,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.action = Action::help;
     } else if (parser.isSet(version)) {
         result.action = Action::version;
+    }
+    if (parser.isSet(machine)) {
+        result.machine = parser.value(machine);
+        if (result.machine->isEmpty()) {
+            return fail(QStringLiteral("--machine にはマシンの名前が必要です"));
+        }
     }
     if (parser.isSet(QStringLiteral("display"))) {
         result.display = parser.value(QStringLiteral("display"));
@@ -137,6 +145,9 @@ QString CommandLine::helpText() {
         "オプション:\n"
         "  -h, --help       この説明を表示して終了します\n"
         "  -v, --version    バージョンを表示して終了します\n"
+        "      --machine=名前\n"
+        "                   設定の「他のマシン」にあるそのマシンを、このマシンのパネルの横に\n"
+        "                   もう一つのパネルで表示します（マシンとディスプレイごとに一つ）\n"
         "\n"
         "Qt の標準のオプション（-platform、-display など）も使えます。\n"
         "ログの絞り込みと終了コードは trovimo(1) を参照してください。\n");

@@ -18,6 +18,9 @@ struct CommandLine {
     QString error;
     // -display's value, which names the X display the panel goes to.
     std::optional<QString> display;
+    // --machine's value: the panel shows that machine of the settings' list, beside this
+    // machine's own panel.
+    std::optional<QString> machine;
     // -platform's value, the platform plugin (and its options) Qt is to use.
     std::optional<QString> platform;
 

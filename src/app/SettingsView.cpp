@@ -1,6 +1,7 @@
 #include "app/SettingsView.h"
 
 #include "app/AutostartLoginItem.h"
+#include "app/RemoteMachinesSection.h"
 #include "app/TextStyles.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
@@ -193,6 +194,9 @@ void SettingsView::build() {
     footer->setWordWrap(true);
     root->addWidget(footer);
 
+    auto* machines = new RemoteMachinesSection(settings_, this);
+    root->addWidget(machines);
+
     refresh();
     connect(&settings_, &SettingsStore::changed, this, &SettingsView::refresh);
 
@@ -202,6 +206,7 @@ void SettingsView::build() {
         *footer, QStringLiteral("補間をオンにすると CPU 負荷が大きく上がります（約1% → "
                                 "10%前後）。間隔を長くするほど消費電力は下がります。ウィンドウが"
                                 "完全に隠れている間は自動的に計測を停止します。"));
+    machines->wrapTexts();
     root->activate();
     setFixedHeight(root->hasHeightForWidth() ? root->totalHeightForWidth(formWidth)
                                              : root->totalSizeHint().height());

@@ -79,6 +79,19 @@ SingleInstance::~SingleInstance() {
     stopListening();
 }
 
+void SingleInstance::keyByMachine(std::string_view machine) {
+    // A name may hold any character: its hash, not the name, goes into the file's name.
+    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a: stable across runs
+    for (const char c : machine) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    static constexpr char hex[] = "0123456789abcdef";
+    key_ += "-m";
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        key_.push_back(hex[(hash >> shift) & 0xF]);
+    }
+}
+
 std::string SingleInstance::displayKey(std::string_view display) {
     std::string key(display);
     // ":0", ":0.0" and "unix:0" name one X display; the screen number only picks a screen.

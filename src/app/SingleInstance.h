@@ -39,6 +39,10 @@ public:
                             QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    // Before claim: the panel shows another machine, `machine` (its name as listed), and the
+    // guard is that machine's on this display, beside this machine's own panel.
+    void keyByMachine(std::string_view machine);
+
     // Needs no application object and opens no display.
     [[nodiscard]] Role claim(std::chrono::milliseconds patience = std::chrono::seconds(5));
     // For the first instance, once the application object exists.

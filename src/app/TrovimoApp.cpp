@@ -5,11 +5,14 @@
 #include "app/CompanionAppLauncher.h"
 #include "app/SettingsView.h"
 #include "app/WindowAccessibility.h"
+#include "core/SystemLog.h"
+#include "model/RemoteMachine.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ContentView.h"
 #include "readers/SystemReaders.h"
+#include "remote/RemoteSource.h"
 #include "update/UpdateStore.h"
 #include "window/CompositorWatch.h"
 #include "window/MainWindowVisibility.h"
@@ -19,7 +22,9 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QUrl>
 
+#include <algorithm>
 #include <chrono>
 
 namespace trovimo {
@@ -27,6 +32,8 @@ namespace {
 
 // How long the first frame waits for the home volume's figures.
 constexpr std::chrono::milliseconds firstFrameDiskWait{250};
+// Between a panel of another machine and its neighbour, when neither was moved yet.
+constexpr int panelGap = 8;
 
 // Brings a window that may be hidden, minimised or behind others to the front.
 void bringForward(QWidget& window) {
@@ -60,11 +67,17 @@ TrovimoApp::TrovimoApp(QObject* parent) : TrovimoApp(Options{}, parent) {}
 
 TrovimoApp::TrovimoApp(Options options, QObject* parent)
     : QObject(parent),
-      settings_(options.settings != nullptr ? *options.settings : SettingsStore::shared()) {
+      settings_(options.settings != nullptr ? *options.settings : SettingsStore::shared()),
+      localSource_(options.source ? std::move(options.source)
+                                  : [] { return std::unique_ptr<StatsSource>(makeLocalSource()); }),
+      panelMachine_(std::move(options.machine)) {
     // The order is part of the contract: both stores exist before the defaults are
     // registered, and the defaults before any window reads a setting.
-    stats_ = std::make_unique<StatsStore>(settings_,
-                                          options.source ? options.source() : makeLocalSource());
+    stats_ = std::make_unique<StatsStore>(
+        settings_,
+        sourceFor(panelMachine_.isEmpty()
+                      ? settings_.stringValue(QLatin1String(shownMachineKey)).value_or(QString())
+                      : panelMachine_));
     if (options.updateStore) {
         updates_ = options.updateStore();
     } else {
@@ -90,16 +103,57 @@ TrovimoApp::~TrovimoApp() {
     stats_->setVisibilityQuery({});
 }
 
+std::unique_ptr<StatsSource> TrovimoApp::sourceFor(const QString& machine) {
+    if (machine.isEmpty()) {
+        return localSource_();
+    }
+    for (const RemoteMachine& listed : readRemoteMachines(settings_)) {
+        if (listed.name == machine) {
+            return std::make_unique<RemoteSource>(listed, makePanelSamplers());
+        }
+    }
+    systemLog(logApp(),
+              QStringLiteral("TrovimoApp: 他のマシン「%1」は設定にないため、このマシンを表示します")
+                  .arg(machine));
+    return localSource_();
+}
+
+void TrovimoApp::showMachine(const QString& machine) {
+    if (panelMachine_.isEmpty()) {
+        // This machine's own panel keeps the choice; another machine's panel is named by its
+        // command line, its lock and its login entry, and shows the choice for this run.
+        if (machine.isEmpty()) {
+            settings_.remove(QLatin1String(shownMachineKey));
+        } else {
+            settings_.setString(QLatin1String(shownMachineKey), machine);
+        }
+    }
+    stats_->setSource(sourceFor(machine));
+}
+
 void TrovimoApp::createMainWindow() {
     panel_ = std::make_unique<ContentView>(*stats_, updates_.get(), settings_);
-    panel_->setWindowTitle(QString::fromUtf8(mainWindowTitle));
+    panel_->setWindowTitle(
+        panelMachine_.isEmpty()
+            ? QString::fromUtf8(mainWindowTitle)
+            : QStringLiteral("%1 — %2").arg(QString::fromUtf8(mainWindowTitle), panelMachine_));
     panel_->installEventFilter(this);
 
-    // Top-right corner of the work area (inside any panels and docks); a position saved
-    // from an earlier run replaces it as soon as the configurator attaches.
+    // Top-right corner of the work area (inside any panels and docks), another machine's
+    // panel to the left of this machine's, in the order of the list; a position saved from
+    // an earlier run replaces it as soon as the configurator attaches.
+    int place = 0;
+    if (!panelMachine_.isEmpty()) {
+        const QList<RemoteMachine> machines = readRemoteMachines(settings_);
+        place = 1;
+        while (place <= machines.size() && machines[place - 1].name != panelMachine_) {
+            ++place;
+        }
+    }
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        panel_->move(area.x() + area.width() - panel_->width(), area.y());
+        const int right = area.x() + area.width() - place * (panel_->width() + panelGap);
+        panel_->move(std::max(area.x(), right - panel_->width()), area.y());
     }
 
     // Decided before the first show, so the first frame is drawn for the desktop it lands on.
@@ -108,7 +162,12 @@ void TrovimoApp::createMainWindow() {
     connect(compositor_.get(), &CompositorWatch::compositingChanged, panel_.get(),
             [panel = panel_.get()](bool compositing) { panel->setOpaqueBackground(!compositing); });
 
-    configurator_ = std::make_unique<WindowConfigurator>(settings_);
+    // Each panel keeps its own position: another machine's under a name of its own.
+    configurator_ = std::make_unique<WindowConfigurator>(
+        settings_, nullptr, nullptr,
+        panelMachine_.isEmpty() ? QString()
+                                : QStringLiteral("TrovimoMachine-") +
+                                      QString::fromLatin1(QUrl::toPercentEncoding(panelMachine_)));
     visibility_ = std::make_unique<MainWindowVisibility>();
     visibility_->setWindow(panel_.get());
     stats_->setVisibilityQuery(visibility_->query());
@@ -121,6 +180,9 @@ void TrovimoApp::createMainWindow() {
     connect(panel_.get(), &ContentView::openAboutRequested, this, [this] { openAbout(); });
     connect(panel_.get(), &ContentView::openSettingsRequested, this, [this] { openSettings(); });
     connect(panel_.get(), &ContentView::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    // Queued: the menu that asked is still on the stack, and the source it reads goes.
+    connect(panel_.get(), &ContentView::showMachineRequested, this, &TrovimoApp::showMachine,
             Qt::QueuedConnection);
     connect(panel_.get(), &ContentView::focusReturnRequested, this,
             [this] { handover_.giveBack(); });
@@ -189,7 +251,8 @@ AboutView& TrovimoApp::openAbout() {
 SettingsView& TrovimoApp::openSettings() {
     if (!settingsWindow_) {
         if (!autostart_) {
-            autostart_ = std::make_unique<AutostartLoginItem>();
+            autostart_ =
+                std::make_unique<AutostartLoginItem>(QString(), QByteArray(), panelMachine_);
         }
         // Made afresh after each close, so the login switch shows the desktop's state now.
         settingsWindow_ = new SettingsView(settings_, *autostart_);

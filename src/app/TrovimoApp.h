@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -33,6 +34,10 @@ public:
         SettingsStore* settings = nullptr;
         // This machine's readers when empty.
         std::function<std::unique_ptr<StatsSource>()> source;
+        // The panel of another machine of the settings' list (trovimo --machine): it shows that
+        // machine, keeps its own position and has a login entry of its own. Empty: this
+        // machine's own panel, which shows the machine last chosen in its menu.
+        QString machine;
         // An update store on the maker's feed when empty.
         std::function<std::unique_ptr<UpdateStore>()> updateStore;
     };
@@ -45,6 +50,9 @@ public:
     // work area unless a saved position is restored. Each time it is shown the sampling
     // and the update check are started; both start only once.
     void showMainWindow();
+    // The panel shows `machine` from now on (a name of the settings' list; empty: this machine),
+    // as chosen in its menu. This machine's own panel keeps the choice for the next start.
+    void showMachine(const QString& machine);
     // The user asked for the panel again (a second start, often from a keyboard shortcut):
     // shown, and the keyboard on it until Escape gives it back.
     void callMainWindow();
@@ -63,6 +71,8 @@ public:
     static constexpr const char* mainWindowTitle = "Trovimo";
     static constexpr const char* aboutWindowTitle = "Trovimo について";
     static constexpr const char* settingsWindowTitle = "設定";
+    // The settings key of the machine this machine's own panel shows (absent: this machine).
+    static constexpr const char* shownMachineKey = "shownMachine";
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,8 +80,12 @@ protected:
 private:
     void createMainWindow();
     void runStartupTask();
+    // The source for `machine`; this machine's when it is empty or no longer listed.
+    [[nodiscard]] std::unique_ptr<StatsSource> sourceFor(const QString& machine);
 
     SettingsStore& settings_;
+    std::function<std::unique_ptr<StatsSource>()> localSource_;
+    QString panelMachine_;
     std::unique_ptr<StatsStore> stats_;
     std::unique_ptr<UpdateStore> updates_;
     std::unique_ptr<CompositorWatch> compositor_;

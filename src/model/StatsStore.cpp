@@ -16,9 +16,13 @@ namespace trovimo {
 StatsStore::StatsStore(SettingsStore& settings, std::unique_ptr<StatsSource> source,
                        std::unique_ptr<WakeTimer> timer, QObject* parent)
     : QObject(parent), settings_(settings),
-      source_(source ? std::move(source) : std::make_unique<LocalSource>()),
       timer_(timer ? std::move(timer) : std::make_unique<BoottimeTimer>()) {
     connect(timer_.get(), &WakeTimer::fired, this, &StatsStore::onTimerFired);
+    adopt(source ? std::move(source) : std::make_unique<LocalSource>());
+}
+
+void StatsStore::adopt(std::unique_ptr<StatsSource> source) {
+    source_ = std::move(source);
     connect(source_.get(), &StatsSource::figuresReady, this, &StatsStore::publish);
     connect(source_.get(), &StatsSource::stateChanged, this,
             [this] { publish(*snapshot_, false); });
@@ -26,6 +30,19 @@ StatsStore::StatsStore(SettingsStore& settings, std::unique_ptr<StatsSource> sou
     first->sourceName = source_->name();
     first->sourceState = source_->state();
     snapshot_ = std::move(first);
+}
+
+void StatsStore::setSource(std::unique_ptr<StatsSource> source) {
+    if (!source) {
+        return;
+    }
+    // The old source goes first: nothing it still sends reaches the new snapshot.
+    source_.reset();
+    adopt(std::move(source));
+    emit published();
+    if (started_ && isMainWindowVisible()) {
+        tick();
+    }
 }
 
 const DisplaySettings& StatsStore::shown() {

@@ -52,6 +52,9 @@ public:
         return snapshot_;
     }
     [[nodiscard]] StatsSource& source() const noexcept { return *source_; }
+    // Figures from another source from now on (the panel shows another machine): the
+    // histories start afresh, and a running loop asks the new source at once.
+    void setSource(std::unique_ptr<StatsSource> source);
 
 signals:
     // A new snapshot: after every answer of the source (once per tick for this machine's), and
@@ -59,6 +62,7 @@ signals:
     void published();
 
 private:
+    void adopt(std::unique_ptr<StatsSource> source);
     void onTimerFired();
     void armNextWake();
     void publish(const Figures& figures, bool sampled);

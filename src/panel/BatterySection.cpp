@@ -5,6 +5,7 @@
 #include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
+#include "panel/SpokenTexts.h"
 
 #include <algorithm>
 #include <charconv>
@@ -60,6 +61,34 @@ SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme
     }
     out.height = y;
     return out;
+}
+
+QString spokenBatterySection(const PanelInputs& inputs) {
+    const std::optional<BatteryStatus>& battery = inputs.stats->battery;
+    if (!battery) {
+        return spoken::noData();
+    }
+    // A charge no battery reports is left out; the state and the rest are still said.
+    QStringList parts;
+    if (battery->percent && std::isfinite(*battery->percent)) {
+        parts << spoken::percent(std::clamp(*battery->percent / 100.0, 0.0, 1.0), 0);
+    }
+    if (const QString level = spoken::levelWord(texts::batteryLevel(*battery)); !level.isEmpty()) {
+        parts << level;
+    }
+    if (const std::string_view state = texts::batteryStateText(battery->state); !state.empty()) {
+        parts << spoken::utf8(state);
+    }
+    if (battery->timeLeft && battery->timeLeft->count() >= 0) {
+        const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(*battery->timeLeft);
+        parts << QStringLiteral("残り %1時間%2分")
+                     .arg(minutes.count() / 60)
+                     .arg(minutes.count() % 60);
+    }
+    if (battery->powerWatts && std::isfinite(*battery->powerWatts)) {
+        parts << QString::number(std::abs(*battery->powerWatts), 'f', 1) + QStringLiteral("ワット");
+    }
+    return parts.isEmpty() ? spoken::noData() : spoken::joined(parts);
 }
 
 } // namespace trovimo

@@ -14,6 +14,8 @@ namespace trovimo {
 // The battery: its charge as a large figure and a bar, what it is doing, time left and draw.
 [[nodiscard]] SectionLayout layoutBatterySection(const PanelInputs& inputs, const Theme& theme,
                                                  double width);
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenBatterySection(const PanelInputs& inputs);
 
 } // namespace trovimo
 

@@ -5,6 +5,7 @@
 #include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
+#include "panel/SpokenTexts.h"
 
 namespace trovimo {
 namespace {
@@ -43,6 +44,20 @@ SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme, do
     }
     out.height = y;
     return out;
+}
+
+QString spokenCPUSection(const PanelInputs& inputs) {
+    const std::optional<CPULoad>& cpu = inputs.stats->cpu;
+    if (!cpu) {
+        return spoken::noData();
+    }
+    QStringList parts{spoken::percent(cpu->total, 0)};
+    // The bars show every core; in words the busiest one says what matters.
+    if (inputs.settings.showCoreBars() && cpu->perCore.size() > 1) {
+        const double busiest = *std::max_element(cpu->perCore.begin(), cpu->perCore.end());
+        parts << QStringLiteral("最も高いコア ") + spoken::percent(busiest, 0);
+    }
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo

@@ -10,4 +10,7 @@ namespace trovimo {
 [[nodiscard]] SectionLayout layoutCPUSection(const PanelInputs& inputs, const Theme& theme,
                                              double width);
 
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenCPUSection(const PanelInputs& inputs);
+
 } // namespace trovimo

@@ -1,5 +1,6 @@
 #include "panel/ContentView.h"
 
+#include "model/RemoteMachine.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "panel/ClockFormatter.h"
@@ -60,6 +61,19 @@ ContentView::ContentView(StatsStore& stats, UpdateStore* updates, SettingsStore&
             &ContentView::openSettingsRequested);
     connect(&commands_, &PanelCommands::openAboutRequested, this, &ContentView::openAboutRequested);
     connect(&commands_, &PanelCommands::quitRequested, this, &ContentView::quitRequested);
+    connect(&commands_, &PanelCommands::showMachineRequested, this,
+            &ContentView::showMachineRequested);
+    commands_.setMachines([this] {
+        MachineMenu menu;
+        for (const RemoteMachine& machine : readRemoteMachines(settings_)) {
+            menu.names.append(machine.name);
+        }
+        const StatsSnapshot& shown = *stats_.snapshot();
+        if (shown.sourceState != SourceState::local) {
+            menu.current = shown.sourceName;
+        }
+        return menu;
+    });
 
     storeConnections_ = {
         connect(&stats_, &StatsStore::published, this, &ContentView::relayout),

@@ -82,6 +82,8 @@ signals:
     void openSettingsRequested();
     void openAboutRequested();
     void quitRequested();
+    // Chosen in the menu: the machine to show (empty: this machine).
+    void showMachineRequested(const QString& machine);
     // After a layout pass that changed what is drawn.
     void layoutChanged();
     // The keyboard moved to another item, or the panel took or lost the keyboard focus.

@@ -1,5 +1,7 @@
 #include "panel/ContextMenuModel.h"
 
+#include "model/RemoteMachine.h"
+
 namespace trovimo {
 namespace {
 
@@ -19,12 +21,28 @@ ContextMenuItem toggle(const QString& title, ContextMenuAction what, bool checke
 
 std::vector<ContextMenuItem> contextMenuItems(const PanelUpdateStatus& update,
                                               const DisplaySettings& settings,
-                                              std::span<const LauncherMenuEntry> launcher) {
+                                              std::span<const LauncherMenuEntry> launcher,
+                                              const MachineMenu& machines) {
     std::vector<ContextMenuItem> items;
     if (update.kind != PanelUpdateStatus::Kind::upToDate) {
         items.push_back(action(QStringLiteral("新しいバージョン v") + update.latestVersion +
                                    QStringLiteral(" があります…"),
                                ContextMenuAction::openUpdatePage));
+        items.push_back(separator());
+    }
+    if (!machines.names.isEmpty()) {
+        ContextMenuItem menu{ContextMenuItem::Kind::submenu, QStringLiteral("表示するマシン")};
+        const auto choice = [&](const QString& title, const QString& machine) {
+            ContextMenuItem item =
+                toggle(title, ContextMenuAction::showMachine, machine == machines.current);
+            item.machine = machine;
+            menu.children.push_back(std::move(item));
+        };
+        choice(QString::fromUtf8(localMachineName), QString());
+        for (const QString& name : machines.names) {
+            choice(name, name);
+        }
+        items.push_back(std::move(menu));
         items.push_back(separator());
     }
     items.push_back(toggle(QStringLiteral("最前面に表示"), ContextMenuAction::toggleAlwaysOnTop,

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 
 #include <span>
 #include <vector>
@@ -18,8 +19,15 @@ struct LauncherMenuEntry {
     QIcon icon;
 };
 
+// The machines a panel can show, for its menu.
+struct MachineMenu {
+    QStringList names; // the settings' other machines, in their order; none: no menu entry
+    QString current;   // the one the panel shows; empty: this machine
+};
+
 enum class ContextMenuAction : std::uint8_t {
-    none, // separators
+    none, // separators and submenus
+    showMachine,
     openUpdatePage,
     toggleAlwaysOnTop,
     toggleSnapToEdges,
@@ -30,20 +38,23 @@ enum class ContextMenuAction : std::uint8_t {
 };
 
 struct ContextMenuItem {
-    enum class Kind : std::uint8_t { action, toggle, separator };
+    enum class Kind : std::uint8_t { action, toggle, separator, submenu };
     Kind kind = Kind::action;
     QString title;
     ContextMenuAction action = ContextMenuAction::none;
-    bool checked = false;   // toggles only
-    int launcherIndex = -1; // launchApp only: index into the launcher's entries
-    bool hasIcon = false;   // launchApp only
+    bool checked = false;                    // toggles only
+    int launcherIndex = -1;                  // launchApp only: index into the launcher's entries
+    bool hasIcon = false;                    // launchApp only
+    QString machine{};                       // showMachine only: the name, empty for this machine
+    std::vector<ContextMenuItem> children{}; // submenus only
 
     friend bool operator==(const ContextMenuItem&, const ContextMenuItem&) = default;
 };
 
-// The panel's context menu, top to bottom.
+// The panel's context menu, top to bottom. With other machines listed it offers them in
+// "表示するマシン", the one shown checked; without, the menu has no such entry.
 [[nodiscard]] std::vector<ContextMenuItem>
 contextMenuItems(const PanelUpdateStatus& update, const DisplaySettings& settings,
-                 std::span<const LauncherMenuEntry> launcher);
+                 std::span<const LauncherMenuEntry> launcher, const MachineMenu& machines = {});
 
 } // namespace trovimo

@@ -3,6 +3,7 @@
 #include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
+#include "panel/SpokenTexts.h"
 
 namespace trovimo {
 namespace {
@@ -49,6 +50,20 @@ SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& 
                        writeRate, stats.diskWriteHistory);
     out.height = y;
     return out;
+}
+
+QString spokenDiskActivitySection(const PanelInputs& inputs) {
+    const std::optional<DiskActivity>& activity = inputs.stats->diskActivity;
+    if (!activity) {
+        return spoken::noData();
+    }
+    QStringList parts;
+    if (!activity->device.empty()) {
+        parts << spoken::utf8(activity->device);
+    }
+    parts << QStringLiteral("読み込み ") + spoken::rate(activity->readBytesPerSecond)
+          << QStringLiteral("書き込み ") + spoken::rate(activity->writeBytesPerSecond);
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo

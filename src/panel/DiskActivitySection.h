@@ -10,4 +10,7 @@ namespace trovimo {
 [[nodiscard]] SectionLayout layoutDiskActivitySection(const PanelInputs& inputs, const Theme& theme,
                                                       double width);
 
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenDiskActivitySection(const PanelInputs& inputs);
+
 } // namespace trovimo

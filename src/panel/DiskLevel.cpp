@@ -41,7 +41,7 @@ std::int64_t diskRemaining(const DiskUsage& disk) noexcept {
 
 std::int64_t diskData(const DiskUsage& disk) noexcept {
     const std::int64_t data =
-        saturatingSubtract(saturatingSubtract(disk.used, disk.system), disk.purgeable);
+        saturatingSubtract(saturatingSubtract(disk.used, disk.system), disk.purgeable.value_or(0));
     return data > 0 ? data : 0;
 }
 

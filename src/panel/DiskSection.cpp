@@ -1,6 +1,7 @@
 #include "panel/DiskSection.h"
 
 #include "panel/AnimationKey.h"
+#include "panel/SpokenTexts.h"
 #include "panel/ValueFormatting.h"
 
 #include "panel/DiskLevel.h"
@@ -10,6 +11,7 @@
 #include "panel/SectionTexts.h"
 
 #include <array>
+#include <span>
 
 namespace trovimo {
 namespace {
@@ -61,18 +63,24 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
     if (disk && disk->total >= 1) {
         const double total = static_cast<double>(disk->total);
         const std::int64_t data = diskData(*disk);
-        out.elements.emplace_back(SegmentedBarElement{
-            QRectF(0.0, y, width, SegmentedBar::height),
-            SegmentedBar{{{static_cast<double>(disk->system) / total, ColorRole::gray},
-                          {static_cast<double>(data) / total, ColorRole::blue},
-                          {static_cast<double>(disk->purgeable) / total, ColorRole::teal}}}});
-        y += SegmentedBar::height + rowSpacing;
-        const std::array legend{
+        SegmentedBar bar{{{static_cast<double>(disk->system) / total, ColorRole::gray},
+                          {static_cast<double>(data) / total, ColorRole::blue}}};
+        std::array legend{
             LegendEntry{qtext(texts::systemLegend), disk->system, ColorRole::gray},
             LegendEntry{qtext(texts::dataLegend), data, ColorRole::blue},
-            LegendEntry{qtext(texts::purgeableLegend), disk->purgeable, ColorRole::teal},
+            LegendEntry{qtext(texts::purgeableLegend), disk->purgeable.value_or(0),
+                        ColorRole::teal},
         };
-        y += appendLegendRow(out, theme, y, width, legend);
+        // Another machine's volume tells nothing of a trash: no share rather than a made-up 0.
+        if (disk->purgeable) {
+            bar.segments.push_back(
+                {static_cast<double>(*disk->purgeable) / total, ColorRole::teal});
+        }
+        out.elements.emplace_back(
+            SegmentedBarElement{QRectF(0.0, y, width, SegmentedBar::height), std::move(bar)});
+        y += SegmentedBar::height + rowSpacing;
+        y +=
+            appendLegendRow(out, theme, y, width, std::span(legend).first(disk->purgeable ? 3 : 2));
     } else {
         appendEmptyCapacityBar(out, y, width);
         y += CapacityBar::height;
@@ -107,6 +115,39 @@ SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme, d
     }
     out.height = y;
     return out;
+}
+
+QString spokenDiskSection(const PanelInputs& inputs) {
+    const std::optional<DiskUsage>& disk = inputs.stats->disk;
+    const double threshold = inputs.settings.diskAlertThreshold;
+    const CapacityLevel level = diskLevel(diskUsedFraction(disk), threshold);
+    QStringList parts;
+    if (const QString word = spoken::levelWord(level); !word.isEmpty()) {
+        parts << word;
+    }
+    if (disk) {
+        parts << QStringLiteral("残り ") + spoken::bytes(diskRemaining(*disk));
+        if (disk->total >= 1) {
+            parts << spoken::utf8(texts::systemLegend) + QLatin1Char(' ') +
+                         spoken::bytes(disk->system)
+                  << spoken::utf8(texts::dataLegend) + QLatin1Char(' ') +
+                         spoken::bytes(diskData(*disk));
+            if (disk->purgeable) { // another machine's volume tells of no trash
+                parts << spoken::utf8(texts::purgeableLegend) + QLatin1Char(' ') +
+                             spoken::bytes(*disk->purgeable);
+            }
+        }
+    } else {
+        parts << spoken::noData();
+    }
+    if (level == CapacityLevel::critical) {
+        parts << QStringLiteral("使用率がしきい値 %1パーセントを超えています")
+                     .arg(percentKey(threshold, 0));
+    } else if (disk) {
+        parts << spoken::bytes(disk->total) + QStringLiteral("中 ") + spoken::bytes(disk->used) +
+                     QStringLiteral("使用");
+    }
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo

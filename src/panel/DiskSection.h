@@ -13,6 +13,8 @@ namespace trovimo {
 // The home volume: what is left, the breakdown with its legend and the alert past the threshold.
 [[nodiscard]] SectionLayout layoutDiskSection(const PanelInputs& inputs, const Theme& theme,
                                               double width);
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenDiskSection(const PanelInputs& inputs);
 
 } // namespace trovimo
 

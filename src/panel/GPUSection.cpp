@@ -5,6 +5,7 @@
 #include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
+#include "panel/SpokenTexts.h"
 
 namespace trovimo {
 namespace {
@@ -38,6 +39,10 @@ SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme, do
                          Sparkline{inputs.stats->gpuHistory, 1.0, ColorRole::blue}});
     out.height = y + historyHeight;
     return out;
+}
+
+QString spokenGPUSection(const PanelInputs& inputs) {
+    return inputs.stats->gpu ? spoken::percent(*inputs.stats->gpu, 0) : spoken::noData();
 }
 
 } // namespace trovimo

@@ -10,4 +10,7 @@ namespace trovimo {
 [[nodiscard]] SectionLayout layoutGPUSection(const PanelInputs& inputs, const Theme& theme,
                                              double width);
 
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenGPUSection(const PanelInputs& inputs);
+
 } // namespace trovimo

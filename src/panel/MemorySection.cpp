@@ -1,5 +1,6 @@
 #include "panel/MemorySection.h"
 
+#include "panel/SpokenTexts.h"
 #include "panel/ValueFormatting.h"
 
 #include "panel/SectionConventions.h"
@@ -137,6 +138,29 @@ SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme,
     y += appendSwapAndPressureRow(out, theme, y, width, *memory);
     out.height = y;
     return out;
+}
+
+QString spokenMemorySection(const PanelInputs& inputs) {
+    const std::optional<MemoryStats>& memory = inputs.stats->memory;
+    if (!memory) {
+        return spoken::noData();
+    }
+    const auto size = [](std::uint64_t count) {
+        return spoken::bytes(texts::toSignedBytes(count));
+    };
+    QStringList parts{
+        size(memory->total) + QStringLiteral("中 ") + size(memory->used) + QStringLiteral("使用"),
+        QStringLiteral("アプリ ") + size(memory->app),
+        spoken::utf8(texts::wiredLegend) + QLatin1Char(' ') + size(memory->wired),
+        spoken::utf8(texts::compressedLegend) + QLatin1Char(' ') + size(memory->compressed)};
+    if (memory->swapTotal != 0) {
+        parts << QStringLiteral("スワップ ") + size(memory->swapTotal) + QStringLiteral("中 ") +
+                     size(memory->swapUsed) + QStringLiteral("使用");
+    }
+    if (memory->pressure) {
+        parts << spoken::utf8(texts::pressureText(*memory->pressure));
+    }
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo

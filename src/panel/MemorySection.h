@@ -15,6 +15,8 @@ namespace trovimo {
 // Memory: used of total, the breakdown bar with its legend, swap and the pressure.
 [[nodiscard]] SectionLayout layoutMemorySection(const PanelInputs& inputs, const Theme& theme,
                                                 double width);
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenMemorySection(const PanelInputs& inputs);
 
 } // namespace trovimo
 

@@ -3,6 +3,7 @@
 #include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
+#include "panel/SpokenTexts.h"
 
 namespace trovimo {
 namespace {
@@ -42,6 +43,22 @@ SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme
                        upload, stats.uploadHistory);
     out.height = y;
     return out;
+}
+
+QString spokenNetworkSection(const PanelInputs& inputs) {
+    const StatsSnapshot& stats = *inputs.stats;
+    QStringList parts;
+    if (stats.networkInfo) {
+        parts << spoken::utf8(stats.networkInfo->detailText())
+                     .replace(QStringLiteral(" \u00B7 "), QStringLiteral("、"));
+    }
+    const auto direction = [&stats](const QString& word, double NetworkSpeed::*rateOf) {
+        return word + QLatin1Char(' ') +
+               (stats.network ? spoken::rate((*stats.network).*rateOf) : spoken::noData());
+    };
+    parts << direction(QStringLiteral("ダウンロード"), &NetworkSpeed::download)
+          << direction(QStringLiteral("アップロード"), &NetworkSpeed::upload);
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo

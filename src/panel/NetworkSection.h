@@ -11,4 +11,7 @@ namespace trovimo {
 [[nodiscard]] SectionLayout layoutNetworkSection(const PanelInputs& inputs, const Theme& theme,
                                                  double width);
 
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenNetworkSection(const PanelInputs& inputs);
+
 } // namespace trovimo

@@ -51,16 +51,29 @@ QMenu* PanelCommands::contextMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const std::vector<LauncherMenuEntry> entries =
         launcherEntries_ ? launcherEntries_() : std::vector<LauncherMenuEntry>{};
+    addItems(*menu,
+             contextMenuItems(updateStatus(), settings_.display(), entries,
+                              machines_ ? machines_() : MachineMenu{}),
+             entries);
+    return menu;
+}
+
+void PanelCommands::addItems(QMenu& menu, const std::vector<ContextMenuItem>& items,
+                             const std::vector<LauncherMenuEntry>& entries) {
     QPointer<PanelCommands> self(this);
-    for (const ContextMenuItem& item :
-         contextMenuItems(updateStatus(), settings_.display(), entries)) {
+    for (const ContextMenuItem& item : items) {
         if (item.kind == ContextMenuItem::Kind::separator) {
-            menu->addSeparator();
+            menu.addSeparator();
             continue;
         }
-        // A title may carry outside text (a feed's version, an application's name): an "&"
-        // in it is shown as it stands, not taken for a shortcut's mark.
-        QAction* action = menu->addAction(QString(item.title).replace(u'&', QStringLiteral("&&")));
+        // A title may carry outside text (a feed's version, an application's name, a machine's
+        // name): an "&" in it is shown as it stands, not taken for a shortcut's mark.
+        const QString title = QString(item.title).replace(u'&', QStringLiteral("&&"));
+        if (item.kind == ContextMenuItem::Kind::submenu) {
+            addItems(*menu.addMenu(title), item.children, entries);
+            continue;
+        }
+        QAction* action = menu.addAction(title);
         if (item.kind == ContextMenuItem::Kind::toggle) {
             action->setCheckable(true);
             action->setChecked(item.checked);
@@ -75,7 +88,6 @@ QMenu* PanelCommands::contextMenu(QWidget* parent) {
             }
         });
     }
-    return menu;
 }
 
 void PanelCommands::openUpdatePage() {
@@ -104,6 +116,9 @@ void PanelCommands::perform(const ContextMenuItem& item) {
     const DisplaySettings current = settings_.display();
     switch (item.action) {
     case ContextMenuAction::none:
+        break;
+    case ContextMenuAction::showMachine:
+        emit showMachineRequested(item.machine);
         break;
     case ContextMenuAction::openUpdatePage:
         openUpdatePage();

@@ -27,6 +27,8 @@ public:
     // The other-apps launcher: its entries for the menu and how to open one of them.
     void setLauncher(std::function<std::vector<LauncherMenuEntry>()> entries,
                      std::function<void(int index)> open);
+    // The machines the menu offers, asked each time it opens.
+    void setMachines(std::function<MachineMenu()> machines) { machines_ = std::move(machines); }
 
     // The update store's status as the panel shows it.
     [[nodiscard]] PanelUpdateStatus updateStatus() const;
@@ -41,14 +43,19 @@ signals:
     void openSettingsRequested();
     void openAboutRequested();
     void quitRequested();
+    // The user chose the machine to show (empty: this machine).
+    void showMachineRequested(const QString& machine);
 
 private:
     void openUpdatePage();
+    void addItems(QMenu& menu, const std::vector<ContextMenuItem>& items,
+                  const std::vector<LauncherMenuEntry>& entries);
 
     SettingsStore& settings_;
     UpdateStore* updates_;
     std::function<std::vector<LauncherMenuEntry>()> launcherEntries_;
     std::function<void(int)> launcherOpen_;
+    std::function<MachineMenu()> machines_;
 };
 
 } // namespace trovimo

@@ -2,6 +2,7 @@
 
 #include "panel/ClockFormatter.h"
 #include "panel/Sections.h"
+#include "panel/SourceLine.h"
 
 #include <algorithm>
 
@@ -151,6 +152,13 @@ PanelLayoutResult layoutPanel(const PanelInputs& inputs, const Theme& theme) {
         result.elements.push_back(DividerElement{QRectF(x, y, width, 1.0)});
         y += 1.0;
     };
+
+    if (inputs.stats->sourceState != SourceState::local) {
+        advance();
+        result.blocks.emplace_back(PanelNotice::sourceLine);
+        y = place(result, layoutSourceLine(*inputs.stats, theme, width), x, y);
+        divider();
+    }
 
     if (inputs.update.kind == PanelUpdateStatus::Kind::required) {
         advance();

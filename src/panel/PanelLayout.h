@@ -23,8 +23,9 @@
 // list. The measurement sections plug in through the section table (Sections.h).
 namespace trovimo {
 
-// What takes a place in the column: one of the blocks, or one of the two notices around them.
-enum class PanelNotice : std::uint8_t { updateBadge, emptyState };
+// What takes a place in the column: one of the blocks, or one of the notices around them (the
+// line naming another machine, the update badge, the text for an empty panel).
+enum class PanelNotice : std::uint8_t { updateBadge, emptyState, sourceLine };
 using PanelBlock = std::variant<Block, PanelNotice>;
 
 enum class PanelAction : std::uint8_t { openUpdatePage, openSettings, togglePin };

@@ -16,15 +16,15 @@ namespace trovimo {
 namespace {
 
 constexpr std::array<SectionRow, blockCount - 1> rows{{
-    {Block::cpu, &layoutCPUSection},
-    {Block::gpu, &layoutGPUSection},
-    {Block::memory, &layoutMemorySection},
-    {Block::network, &layoutNetworkSection},
-    {Block::disk, &layoutDiskSection},
-    {Block::sensors, &layoutSensorsSection},
-    {Block::battery, &layoutBatterySection},
-    {Block::diskActivity, &layoutDiskActivitySection},
-    {Block::self, &layoutSelfSection},
+    {Block::cpu, &layoutCPUSection, &spokenCPUSection},
+    {Block::gpu, &layoutGPUSection, &spokenGPUSection},
+    {Block::memory, &layoutMemorySection, &spokenMemorySection},
+    {Block::network, &layoutNetworkSection, &spokenNetworkSection},
+    {Block::disk, &layoutDiskSection, &spokenDiskSection},
+    {Block::sensors, &layoutSensorsSection, &spokenSensorsSection},
+    {Block::battery, &layoutBatterySection, &spokenBatterySection},
+    {Block::diskActivity, &layoutDiskActivitySection, &spokenDiskActivitySection},
+    {Block::self, &layoutSelfSection, &spokenSelfSection},
 }};
 
 constexpr bool inTableOrder() {

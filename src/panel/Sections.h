@@ -5,6 +5,8 @@
 #include "panel/PanelInputs.h"
 #include "panel/Theme.h"
 
+#include <QString>
+
 #include <span>
 
 // The measurement sections, one per block but the clock. Each is a function in a file of its
@@ -17,17 +19,22 @@
 // column, 166), plus the section's total `height`. The panel places the section below the
 // previous block (moving every element down), draws the divider above it and leaves 10
 // between blocks. A section never draws outside [0, width] x [0, height]. The shared
-// conventions (SectionConventions.h) keep the sections alike; what a screen reader hears of a
-// section, its figures in words, is SpokenTexts.h's.
+// conventions (SectionConventions.h) keep the sections alike. Beside it, each file has what a
+// screen reader hears of the section, its figures in words (spokenCPUSection; the words are
+// SpokenTexts.h's).
 namespace trovimo {
 
 using SectionFunction = SectionLayout (*)(const PanelInputs& inputs, const Theme& theme,
                                           double width);
 
+// What a screen reader hears of a section: its figures in words (SpokenTexts.h).
+using SpokenFunction = QString (*)(const PanelInputs& inputs);
+
 // The panel's row of the block table.
 struct SectionRow {
     Block block;
     SectionFunction layout;
+    SpokenFunction spoken;
 };
 
 // Every block but the clock (the panel's own), in the block table's order.

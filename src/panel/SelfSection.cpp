@@ -1,5 +1,6 @@
 #include "panel/SelfSection.h"
 
+#include "panel/SpokenTexts.h"
 #include "panel/ValueFormatting.h"
 
 #include "panel/AnimationKey.h"
@@ -35,6 +36,15 @@ SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme, d
     }
     out.height = appendSectionHeader(out, theme, 0.0, width, qtext(selfLabel), std::move(value));
     return out;
+}
+
+QString spokenSelfSection(const PanelInputs& inputs) {
+    const std::optional<SelfStats>& self = inputs.stats->selfStats;
+    if (!self) {
+        return spoken::noData();
+    }
+    return QStringLiteral("CPU ") + spoken::percent(self->cpu, 1) + QStringLiteral("、メモリ ") +
+           spoken::bytes(texts::toSignedBytes(self->memory));
 }
 
 } // namespace trovimo

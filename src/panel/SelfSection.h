@@ -14,6 +14,8 @@ namespace trovimo {
 // What the monitor itself costs: its CPU time and memory in one row.
 [[nodiscard]] SectionLayout layoutSelfSection(const PanelInputs& inputs, const Theme& theme,
                                               double width);
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenSelfSection(const PanelInputs& inputs);
 
 } // namespace trovimo
 

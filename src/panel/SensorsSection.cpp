@@ -4,12 +4,22 @@
 #include "panel/SectionConventions.h"
 #include "panel/SectionParts.h"
 #include "panel/SectionTexts.h"
+#include "panel/SpokenTexts.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace trovimo {
 namespace {
+
+QString degrees(const Temperature& temperature) {
+    QString text = QString::number(std::lround(temperature.celsius)) + QStringLiteral("度");
+    if (const QString level = spoken::levelWord(texts::temperatureLevel(temperature));
+        !level.isEmpty()) {
+        text += QLatin1Char(' ') + level;
+    }
+    return text;
+}
 
 constexpr std::string_view sensorsLabel = "温度";
 constexpr std::string_view fanLabel = "ファン";
@@ -91,6 +101,29 @@ SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme
     }
     out.height = y;
     return out;
+}
+
+QString spokenSensorsSection(const PanelInputs& inputs) {
+    const std::optional<SensorReadings>& sensors = inputs.stats->sensors;
+    const std::optional<Temperature> top = sensors ? texts::hottest(*sensors) : std::nullopt;
+    if (!top && !(sensors && sensors->fanRpm)) {
+        return spoken::noData();
+    }
+    QStringList parts;
+    if (top) {
+        parts << QStringLiteral("最高 ") + degrees(*top);
+    }
+    const std::pair<const char*, const std::optional<Temperature>&> rows[] = {
+        {"CPU", sensors->cpu}, {"GPU", sensors->gpu}, {"SSD", sensors->ssd}};
+    for (const auto& [label, reading] : rows) {
+        if (reading) {
+            parts << QLatin1String(label) + QLatin1Char(' ') + degrees(*reading);
+        }
+    }
+    if (sensors->fanRpm) {
+        parts << QStringLiteral("ファン 毎分%1回転").arg(*sensors->fanRpm);
+    }
+    return spoken::joined(parts);
 }
 
 } // namespace trovimo

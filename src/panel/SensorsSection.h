@@ -16,6 +16,8 @@ namespace trovimo {
 // and the fastest fan.
 [[nodiscard]] SectionLayout layoutSensorsSection(const PanelInputs& inputs, const Theme& theme,
                                                  double width);
+// What a screen reader hears of it (SpokenTexts.h).
+[[nodiscard]] QString spokenSensorsSection(const PanelInputs& inputs);
 
 } // namespace trovimo
 

@@ -3,9 +3,14 @@
 #include "panel/PanelInputs.h"
 #include "panel/PanelLayout.h"
 
-#include <QString>
+#include "panel/CapacityLevel.h"
 
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
 // What a screen reader says for each part of the panel. The panel draws arrows, dashes,
 // colours and short units ("↓ 1.2 MB/s", "—", "App 71M"); a listener hears the same figures
@@ -24,5 +29,17 @@ namespace trovimo::spoken {
 
 // "45パーセント" (0.452, whole percents), "0.8パーセント" (0.0083, one decimal).
 [[nodiscard]] QString percent(double fraction, int fractionDigits);
+
+// The words the sections' spoken texts are made of (each section's own are in its file).
+// Where the panel shows a dash, or nothing yet: "データなし".
+[[nodiscard]] const QString& noData();
+[[nodiscard]] QString utf8(std::string_view text);
+// The parts of one block's text, in reading order, between Japanese commas.
+[[nodiscard]] QString joined(const QStringList& parts);
+// "12.3メガバイト", "毎秒1.2メガバイト": the panel's figures with the unit in words.
+[[nodiscard]] QString bytes(std::int64_t count);
+[[nodiscard]] QString rate(double bytesPerSecond);
+// What the orange and the red of a figure mean ("注意", "警告"); empty for neither.
+[[nodiscard]] QString levelWord(CapacityLevel level);
 
 } // namespace trovimo::spoken

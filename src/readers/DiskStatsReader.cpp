@@ -33,7 +33,6 @@ std::optional<DiskUsage> diskUsageFrom(const VolumeFigures& figures) {
     // What the volume itself counts as used is (blocks - bfree); the rest of `used` is the
     // reserve that only root may fill.
     usage.system = *reserved;
-    usage.purgeable = 0;
     return usage;
 }
 

@@ -21,7 +21,7 @@ struct VolumeFigures {
 };
 
 // total = blocks; used = total - available; system = the root-reserved blocks (f_bfree -
-// f_bavail, which df's Used leaves out), not below 0; purgeable = 0: the file system offers
+// f_bavail, which df's Used leaves out), not below 0; purgeable absent: the file system offers
 // no space that is free only for important use (the disk's sampler puts the trash there).
 // Absent when there is no unit or the byte counts do not fit 63 bits.
 [[nodiscard]] std::optional<DiskUsage> diskUsageFrom(const VolumeFigures& figures);

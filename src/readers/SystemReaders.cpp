@@ -40,9 +40,17 @@ std::unique_ptr<LocalSource> makeLocalSource(const std::string& root, BlockSampl
         readEveryTick(Block::battery, &Figures::battery, std::make_unique<BatteryReader>(root)));
     samplers.push_back(
         std::make_unique<DiskActivitySampler>(std::make_unique<DiskActivityReader>(root), clock));
+    for (auto& sampler : makePanelSamplers(root)) {
+        samplers.push_back(std::move(sampler));
+    }
+    return std::make_unique<LocalSource>(std::move(samplers));
+}
+
+std::vector<std::unique_ptr<BlockSampler>> makePanelSamplers(const std::string& root) {
+    std::vector<std::unique_ptr<BlockSampler>> samplers;
     samplers.push_back(
         readEveryTick(Block::self, &Figures::selfStats, std::make_unique<SelfStatsReader>(root)));
-    return std::make_unique<LocalSource>(std::move(samplers));
+    return samplers;
 }
 
 } // namespace trovimo

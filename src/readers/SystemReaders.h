@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace trovimo {
 
@@ -12,5 +13,10 @@ namespace trovimo {
 // `root` ("/" normally), rates and spacings on `clock` (the boot-time clock when empty).
 [[nodiscard]] std::unique_ptr<LocalSource> makeLocalSource(const std::string& root = "/",
                                                            BlockSampler::Clock clock = {});
+
+// The samplers of the blocks that are the panel's own whichever machine it shows (its own
+// load), for a source of another machine.
+[[nodiscard]] std::vector<std::unique_ptr<BlockSampler>>
+makePanelSamplers(const std::string& root = "/");
 
 } // namespace trovimo

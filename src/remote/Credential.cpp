@@ -46,23 +46,30 @@ std::optional<std::string> authorizationFor(std::string_view secret) {
     return "Bearer " + std::string(secret);
 }
 
-std::optional<std::string> readCredential(const std::string& path, std::string& problem) {
+std::optional<std::string> readCredential(const std::string& path, std::string& problem,
+                                          CredentialFault* fault) {
+    const auto refuse = [&](CredentialFault why) {
+        if (fault != nullptr) {
+            *fault = why;
+        }
+        return std::nullopt;
+    };
     // Non-blocking, so that a FIFO in its place does not hang the read; no link followed.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         problem = std::string("cannot open the credential file: ") + std::strerror(errno);
-        return std::nullopt;
+        return refuse(CredentialFault::unreadable);
     }
     const FileCloser closer{fd};
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         problem = "the credential file is not a regular file";
-        return std::nullopt;
+        return refuse(CredentialFault::notRegularFile);
     }
     if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
         problem = "the credential file must belong to this user and be readable by nobody "
                   "else (chmod 600)";
-        return std::nullopt;
+        return refuse(CredentialFault::notPrivate);
     }
     std::array<char, largestFile + 1> buffer;
     std::size_t size = 0;
@@ -73,7 +80,7 @@ std::optional<std::string> readCredential(const std::string& path, std::string& 
         }
         if (got < 0) {
             problem = std::string("cannot read the credential file: ") + std::strerror(errno);
-            return std::nullopt;
+            return refuse(CredentialFault::unreadable);
         }
         size += static_cast<std::size_t>(got);
         if (got == 0 || size == buffer.size()) {
@@ -88,6 +95,7 @@ std::optional<std::string> readCredential(const std::string& path, std::string& 
     std::fill(buffer.begin(), buffer.end(), '\0');
     if (!authorization) {
         problem = "the credential file must hold one token or user:password on one line";
+        return refuse(CredentialFault::notOneSecret);
     }
     return authorization;
 }

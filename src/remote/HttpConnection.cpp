@@ -163,6 +163,7 @@ bool HttpConnection::connect(const HttpTarget& target, Deadline deadline, std::s
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         fd_ = fd;
+        reachedServer_ = true;
         break;
     }
     if (fd_ < 0) {
@@ -277,6 +278,7 @@ bool HttpConnection::get(const HttpTarget& target, std::string_view authorizatio
     request_.append("\r\n");
 
     const bool reused = fd_ >= 0 && connectedTo_ && connectedTo_->sameOrigin(target);
+    reachedServer_ = false;
     if (!reused) {
         close();
         if (!connect(target, deadline, problem)) {
@@ -286,8 +288,10 @@ bool HttpConnection::get(const HttpTarget& target, std::string_view authorizatio
     response.reset();
     bool nothingCame = false;
     if (exchange(request_, deadline, response, problem, nothingCame)) {
+        reachedServer_ = true;
         return true;
     }
+    reachedServer_ = reachedServer_ || !nothingCame;
     close();
     // A kept connection the server had already closed: once more on a new one.
     if (!reused || !nothingCame || left(deadline).count() <= 0) {

@@ -53,6 +53,11 @@ public:
 
     void close() noexcept;
 
+    // Whether the last GET reached the server: a connection was opened, or a kept one carried
+    // an answer. A GET that failed without reaching it (no such name, refused, no route, no
+    // answer to the connection) tells that the machine or its exporter is down.
+    [[nodiscard]] bool reachedServer() const noexcept { return reachedServer_; }
+
 private:
     [[nodiscard]] bool connect(const HttpTarget& target, Deadline deadline, std::string& problem);
     [[nodiscard]] bool exchange(std::string_view request, Deadline deadline,
@@ -66,6 +71,7 @@ private:
     std::unique_ptr<TlsLibrary::Session> tls_;
     std::optional<HttpTarget> connectedTo_;
     std::string request_; // reused
+    bool reachedServer_ = false;
 };
 
 } // namespace trovimo

@@ -1,6 +1,7 @@
 #include "remote/NodeExporterFetch.h"
 
 #include "remote/Credential.h"
+#include "remote/NodeBlocks.h"
 
 namespace trovimo {
 namespace {
@@ -58,7 +59,10 @@ NodeExporterFetch::Outcome NodeExporterFetch::get(const Request& request) {
             // The credential goes to the machine's own scheme, host and port alone.
             const std::string_view credential =
                 target.sameOrigin(*origin) ? std::string_view(authorization) : "";
-            if (!connection_.get(target, credential, deadline, response_, outcome.problem)) {
+            const bool got =
+                connection_.get(target, credential, deadline, response_, outcome.problem);
+            outcome.reached = outcome.reached || connection_.reachedServer();
+            if (!got) {
                 return outcome;
             }
             status = response_.status();
@@ -80,7 +84,7 @@ NodeExporterFetch::Outcome NodeExporterFetch::get(const Request& request) {
             outcome.problem = "HTTP status " + std::to_string(status);
             return outcome;
         }
-        RemoteFigures figures = reader_.read(response_.body(), BoottimeClock::now(), request.shown);
+        Figures figures = reader_.read(response_.body(), BoottimeClock::now(), request.shown);
         if (reader_.samplesRead() == 0) {
             outcome.problem = "the answer holds no metrics";
         } else {

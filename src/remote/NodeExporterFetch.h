@@ -1,10 +1,10 @@
 #pragma once
 
+#include "model/Blocks.h"
+#include "model/StatsSnapshot.h"
 #include "remote/HttpConnection.h"
 #include "remote/HttpResponseParser.h"
-#include "remote/NodeCollectors.h"
 #include "remote/NodeExporterReader.h"
-#include "remote/RemoteFigures.h"
 
 #include <QMetaType>
 #include <QObject>
@@ -29,12 +29,14 @@ public:
     struct Request {
         std::string url;
         std::string credentialFile; // empty: none
-        RemoteBlocks shown;
+        BlockSet shown;
         std::chrono::nanoseconds timeout{0};
     };
     struct Outcome {
-        std::optional<RemoteFigures> figures;
-        std::string problem;        // one line for the log when there are no figures
+        std::optional<Figures> figures;
+        std::string problem; // one line for the log when there are no figures
+        // A connection was made: the machine answers, whatever its exporter said.
+        bool reached = false;
         bool filterRefused = false; // the exporter answered 400 to collect[]: asked for all
     };
 

@@ -29,7 +29,7 @@ NodeExporterPoller::~NodeExporterPoller() {
     }
 }
 
-bool NodeExporterPoller::poll(const RemoteBlocks& shown, Interval interval, TimePoint now) {
+bool NodeExporterPoller::poll(BlockSet shown, Interval interval, TimePoint now) {
     if (!(interval.count() > 0.0) || !std::isfinite(interval.count())) {
         interval = std::chrono::seconds(1);
     }
@@ -75,12 +75,17 @@ void NodeExporterPoller::land(const NodeExporterFetch::Outcome& outcome) {
     if (!failingSince_) {
         failingSince_ = at;
     }
-    if (at - *failingSince_ >= quickRetries) {
+    if (!outcome.reached) {
+        // Down, or its exporter is: the next try is one more connection, every interval.
+        nextTry_.reset();
+        backOff_ = Interval(0);
+    } else if (at - *failingSince_ >= quickRetries) {
         const Interval longest = longestBackOff;
         backOff_ = std::min(backOff_.count() > 0.0 ? 2 * backOff_ : 2 * interval_, longest);
         nextTry_ = at + std::chrono::duration_cast<BoottimeClock::duration>(backOff_);
     }
     changeState(State::unreachable, QString::fromStdString(outcome.problem));
+    emit fetchFailed();
 }
 
 void NodeExporterPoller::changeState(State state, const QString& problem) {

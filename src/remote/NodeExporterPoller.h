@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/BoottimeClock.h"
+#include "model/Blocks.h"
 #include "model/RemoteMachine.h"
-#include "remote/NodeCollectors.h"
+#include "model/StatsSnapshot.h"
 #include "remote/NodeExporterFetch.h"
-#include "remote/RemoteFigures.h"
 
 #include <QObject>
 #include <QString>
@@ -28,10 +28,15 @@ namespace trovimo {
 // blocks need; one that answers 400 to that (a collector switched off there) is asked for
 // everything from then on.
 //
-// While the machine cannot be reached, every interval is tried for the first 30 seconds, so a
-// short outage ends within two intervals; then the tries back off, doubling up to one every
-// 30 seconds. Each change of state is one log line (trovimo.remote): a warning when the machine
-// becomes unreachable, with the reason, an info line when it answers again.
+// While the machine does not answer at all (no such name, the connection refused or left
+// unanswered), every interval is tried: such a try ends at the connection, costing a name
+// lookup and a few packets, and the first interval in which the machine is back brings the
+// figures. While it answers but its answer is no use (an error status, a TLS failure, a body
+// that is no exposition), every interval is tried for the first 30 seconds and then the tries
+// back off, doubling up to one every 30 seconds, so that a broken exporter is not asked for
+// its whole body every second. Each change of state is one log line (trovimo.remote): a
+// warning when the machine becomes unreachable, with the reason, an info line when it answers
+// again.
 class NodeExporterPoller : public QObject {
     Q_OBJECT
 public:
@@ -50,7 +55,7 @@ public:
     // Starts a request for the next body unless one is in flight or the back-off says not yet;
     // true when one started. A request that has not come back within two intervals makes the
     // machine unreachable meanwhile.
-    bool poll(const RemoteBlocks& shown, Interval interval, TimePoint now = BoottimeClock::now());
+    bool poll(BlockSet shown, Interval interval, TimePoint now = BoottimeClock::now());
 
     [[nodiscard]] State state() const noexcept { return state_; }
     [[nodiscard]] const QString& problem() const noexcept { return problem_; }
@@ -58,8 +63,11 @@ public:
     [[nodiscard]] bool isFetching() const noexcept { return requestStarted_.has_value(); }
 
 signals:
-    // On this object's thread, after each body that could be read.
-    void figuresArrived(const trovimo::RemoteFigures& figures);
+    // On this object's thread, after each body that could be read: the figures of the shown
+    // blocks the exporter tells.
+    void figuresArrived(const trovimo::Figures& figures);
+    // On this object's thread, after each request that brought no figures.
+    void fetchFailed();
     void stateChanged(trovimo::NodeExporterPoller::State state);
 
 private:
@@ -83,4 +91,4 @@ private:
 
 } // namespace trovimo
 
-Q_DECLARE_METATYPE(trovimo::RemoteFigures)
+Q_DECLARE_METATYPE(trovimo::Figures)

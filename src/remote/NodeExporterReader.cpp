@@ -3,7 +3,8 @@
 #include "readers/Counters.h"
 #include "readers/DiskStatsReader.h"
 #include "readers/MemoryStatsReader.h"
-#include "readers/SensorsReader.h"
+#include "remote/NodeBlocks.h"
+#include "remote/NodeMetricsPass.h"
 
 #include <algorithm>
 #include <array>
@@ -11,6 +12,8 @@
 
 namespace trovimo {
 namespace {
+
+using nodemetrics::isPlausibleName;
 
 // <linux/if_arp.h>: the link types that carry a machine's own traffic.
 constexpr std::uint32_t arphrdEther = 1; // Ethernet and Wi-Fi alike
@@ -29,14 +32,6 @@ constexpr std::array<std::string_view, 24> virtualPrefixes = {
 // two links of about the same traffic do not take turns.
 constexpr double switchFactor = 2.0;
 constexpr std::uint64_t switchMargin = 4096;
-
-// A name as the kernel allows it and the panel can show: printable, no path or quote.
-bool isPlausibleName(std::string_view name, std::size_t longest) noexcept {
-    return !name.empty() && name.size() <= longest &&
-           std::all_of(name.begin(), name.end(), [](char c) {
-               return c > ' ' && c < 0x7f && c != '/' && c != '\\' && c != '"';
-           });
-}
 
 bool carriesOwnTraffic(const NodeMetrics::Interface& entry) noexcept {
     if (!isPlausibleName(entry.name, 15) || !entry.rxBytes || !entry.txBytes ||
@@ -84,60 +79,53 @@ auto findNamed(Entries& entries, std::string_view name) -> decltype(&entries.fro
     return nullptr;
 }
 
-// "nvme0n1p2" -> "nvme0n1", "mmcblk0p1" -> "mmcblk0", "sda3" -> "sda": the exporter counts
-// whole disks only.
-std::string_view diskOfPartition(std::string_view name) noexcept {
-    std::size_t end = name.size();
-    while (end > 0 && name[end - 1] >= '0' && name[end - 1] <= '9') {
-        --end;
-    }
-    if (end == name.size() || end == 0) {
-        return name;
-    }
-    if (name[end - 1] == 'p' && end >= 2 && name[end - 2] >= '0' && name[end - 2] <= '9') {
-        --end;
-    }
-    return name.substr(0, end);
-}
-
 } // namespace
 
-RemoteFigures NodeExporterReader::read(std::string_view body, TimePoint receivedAt,
-                                       const RemoteBlocks& shown) {
-    readNodeMetrics(body, metrics_);
+NodeExporterReader::NodeExporterReader() : blockReaders_(makeNodeBlockReaders()) {}
+
+NodeExporterReader::~NodeExporterReader() = default;
+
+Figures NodeExporterReader::read(std::string_view body, TimePoint receivedAt, BlockSet shown) {
+    shownReaders_.clear();
+    for (const auto& reader : blockReaders_) {
+        if (shown.contains(reader->block())) {
+            shownReaders_.push_back(reader.get());
+        } else {
+            reader->forget(); // shown again, its rates start afresh
+        }
+    }
+    readNodeMetrics(body, metrics_, shownReaders_);
     if (previous_ && previous_->bootTime && metrics_.bootTime &&
         std::abs(*previous_->bootTime - *metrics_.bootTime) > 1.0) {
         previous_.reset();
         someAverage_.reset();
         fullAverage_.reset();
+        for (const auto& reader : blockReaders_) {
+            reader->forget();
+        }
     }
     const std::optional<double> elapsed =
         previous_ ? elapsedSince(*previous_, receivedAt) : std::nullopt;
-    RemoteFigures figures;
-    if (shown.cpu && previous_) {
+    Figures figures;
+    if (shown.contains(Block::cpu) && previous_) {
         figures.cpu = cpuLoadBetween(previous_->cores, metrics_.cores);
     }
-    if (shown.memory) {
+    if (shown.contains(Block::memory)) {
         const auto state = pressure(elapsed);
         if (metrics_.memory) {
             // zram and the ZFS ARC are not exported: compressed is zswap's pool alone.
             figures.memory = memoryStatsFrom(*metrics_.memory, 0, std::nullopt, state);
         }
     }
-    if (shown.network) {
+    if (shown.contains(Block::network)) {
         network(figures, elapsed);
     }
-    if (shown.disk) {
+    if (shown.contains(Block::disk)) {
         figures.disk = disk();
     }
-    if (shown.diskActivity) {
-        figures.diskActivity = diskActivity(elapsed);
-    }
-    if (shown.sensors) {
-        figures.sensors = sensors();
-    }
-    if (shown.battery) {
-        figures.battery = battery();
+    const NodeBody whole{metrics_, elapsed};
+    for (NodeBlockReader* reader : shownReaders_) {
+        reader->write(whole, figures);
     }
     remember(receivedAt);
     return figures;
@@ -184,7 +172,7 @@ std::optional<MemoryPressure> NodeExporterReader::pressure(std::optional<double>
     return memoryPressureFromAverages(*someAverage_, fullAverage_.value_or(0.0));
 }
 
-void NodeExporterReader::network(RemoteFigures& figures, std::optional<double> elapsed) {
+void NodeExporterReader::network(Figures& figures, std::optional<double> elapsed) {
     const auto before = [&](std::string_view name) -> const Counters* {
         return previous_ ? findNamed(previous_->interfaces, name) : nullptr;
     };
@@ -234,7 +222,7 @@ void NodeExporterReader::network(RemoteFigures& figures, std::optional<double> e
 }
 
 std::optional<DiskUsage> NodeExporterReader::disk() const {
-    const auto& filesystem = metrics_.home ? metrics_.home : metrics_.root;
+    const auto& filesystem = metrics_.homeVolume();
     if (!filesystem || filesystem->deviceError || !filesystem->size || !filesystem->free ||
         !filesystem->available) {
         return std::nullopt;
@@ -242,99 +230,6 @@ std::optional<DiskUsage> NodeExporterReader::disk() const {
     // The exporter's sizes are statvfs's block counts times the block size: in bytes, so the
     // unit is 1.
     return diskUsageFrom({*filesystem->size, *filesystem->free, *filesystem->available, 1, 1});
-}
-
-std::optional<DiskActivity> NodeExporterReader::diskActivity(std::optional<double> elapsed) const {
-    const auto& filesystem = metrics_.home ? metrics_.home : metrics_.root;
-    if (!filesystem || !elapsed || !previous_) {
-        return std::nullopt;
-    }
-    std::string_view device = filesystem->device;
-    if (!device.starts_with("/dev/")) {
-        return std::nullopt; // ZFS, a network or an overlay file system: no disk of its own
-    }
-    device.remove_prefix(5);
-    const NodeMetrics::Disk* disk = nullptr;
-    std::string_view shownName;
-    if (device.starts_with("mapper/")) {
-        const std::string_view mapped = device.substr(7);
-        for (const NodeMetrics::Disk& each : metrics_.disks) {
-            if (!mapped.empty() && each.mapperName == mapped) {
-                disk = &each;
-                shownName = mapped; // LUKS and LVM volumes by the name their tools give
-            }
-        }
-    } else {
-        disk = findNamed(metrics_.disks, device);
-        if (disk == nullptr) {
-            disk = findNamed(metrics_.disks, diskOfPartition(device));
-        }
-        shownName = disk != nullptr ? disk->name : std::string_view();
-    }
-    if (disk == nullptr || !disk->readBytes || !disk->writtenBytes ||
-        !isPlausibleName(shownName, 128)) {
-        return std::nullopt;
-    }
-    const Counters* counters = findNamed(previous_->disks, disk->name);
-    if (counters == nullptr || !(*elapsed > 0.0)) {
-        return std::nullopt;
-    }
-    return DiskActivity{counterRate(counters->rx, *disk->readBytes, *elapsed),
-                        counterRate(counters->tx, *disk->writtenBytes, *elapsed),
-                        std::string(shownName)};
-}
-
-std::optional<SensorReadings> NodeExporterReader::sensors() const {
-    SensorPick pick;
-    for (const NodeMetrics::HwmonChannel& channel : metrics_.hwmon) {
-        if (!channel.value) {
-            continue;
-        }
-        if (channel.sensor.starts_with("fan")) {
-            if (const auto rpm = plausibleFanRpm(*channel.value)) {
-                pick.addFan(*rpm, channel.labelled);
-            }
-            continue;
-        }
-        if (!channel.sensor.starts_with("temp")) {
-            continue;
-        }
-        std::string_view chipName;
-        for (const NodeMetrics::HwmonChip& chip : metrics_.hwmonChips) {
-            if (chip.chip == channel.chip) {
-                chipName = chip.name;
-                break;
-            }
-        }
-        const auto role = hwmonTemperatureRole(chipName, channel.label);
-        const auto celsius = plausibleCelsius(*channel.value);
-        if (role && celsius) {
-            const auto limit = [](std::optional<double> value) {
-                return value ? plausibleTemperatureLimit(*value) : std::nullopt;
-            };
-            pick.addTemperature(*role, temperatureWithLimits(*celsius, limit(channel.max),
-                                                             limit(channel.critical)));
-        }
-    }
-    for (const NodeMetrics::ThermalZone& zone : metrics_.thermalZones) {
-        if (const auto celsius = plausibleCelsius(zone.celsius);
-            celsius && isCpuThermalZone(zone.type)) {
-            pick.addTemperature({SensorKind::cpu, thermalZoneRank},
-                                temperatureWithLimits(*celsius, std::nullopt, std::nullopt));
-        }
-    }
-    return pick.readings();
-}
-
-std::optional<BatteryStatus> NodeExporterReader::battery() const {
-    std::vector<BatteryFigures> packs;
-    for (const NodeMetrics::PowerSupply& supply : metrics_.powerSupplies) {
-        // A mouse's or a headset's battery is not the machine's.
-        if (supply.type == "Battery" && supply.scope != "Device" && supply.present) {
-            packs.push_back(supply.figures);
-        }
-    }
-    return batteryStatusFrom(packs);
 }
 
 void NodeExporterReader::remember(TimePoint receivedAt) {
@@ -358,14 +253,6 @@ void NodeExporterReader::remember(TimePoint receivedAt) {
         }
     }
     previous.interfaces.resize(at);
-    keep(previous.disks, metrics_.disks.size());
-    at = 0;
-    for (const NodeMetrics::Disk& entry : metrics_.disks) {
-        if (entry.readBytes && entry.writtenBytes) {
-            previous.disks[at++] = {std::string(entry.name), *entry.readBytes, *entry.writtenBytes};
-        }
-    }
-    previous.disks.resize(at);
 }
 
 } // namespace trovimo

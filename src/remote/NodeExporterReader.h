@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/BoottimeClock.h"
+#include "model/Blocks.h"
+#include "model/StatsSnapshot.h"
 #include "readers/CPUStatsReader.h"
-#include "remote/NodeCollectors.h"
+#include "remote/NodeBlockReader.h"
 #include "remote/NodeMetrics.h"
-#include "remote/RemoteFigures.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,12 +25,19 @@ namespace trovimo {
 // more than half (the remote clock was set); then over the receive times, on the boot-time
 // clock. A counter that went back gives 0 for that one rate; a changed boot time (the machine
 // restarted) drops the previous body, so the first body after a restart has no rates.
+//
+// The figures are those of the shown blocks that the exporter can tell: never the GPU or the
+// panel's own load, and absent where a collector is off or the machine has no such thing.
 class NodeExporterReader {
 public:
     using TimePoint = BoottimeClock::time_point;
 
-    [[nodiscard]] RemoteFigures read(std::string_view body, TimePoint receivedAt,
-                                     const RemoteBlocks& shown);
+    NodeExporterReader();
+    ~NodeExporterReader();
+    NodeExporterReader(const NodeExporterReader&) = delete;
+    NodeExporterReader& operator=(const NodeExporterReader&) = delete;
+
+    [[nodiscard]] Figures read(std::string_view body, TimePoint receivedAt, BlockSet shown);
 
     // Samples in the last body: none means it was no exposition at all (a web page).
     [[nodiscard]] std::size_t samplesRead() const noexcept { return metrics_.samples; }
@@ -47,8 +56,7 @@ private:
         std::optional<double> sampleTime;
         std::optional<double> bootTime;
         std::vector<NumberedCPUTicks> cores;
-        std::vector<Counters> interfaces; // rx/tx bytes; for disks read/written bytes
-        std::vector<Counters> disks;
+        std::vector<Counters> interfaces; // received and sent bytes
         std::optional<double> memoryWaiting;
         std::optional<double> memoryStalled;
     };
@@ -56,14 +64,14 @@ private:
     [[nodiscard]] std::optional<double> elapsedSince(const Previous& previous,
                                                      TimePoint receivedAt) const;
     [[nodiscard]] std::optional<MemoryPressure> pressure(std::optional<double> elapsed);
-    void network(RemoteFigures& figures, std::optional<double> elapsed);
+    void network(Figures& figures, std::optional<double> elapsed);
     [[nodiscard]] std::optional<DiskUsage> disk() const;
-    [[nodiscard]] std::optional<DiskActivity> diskActivity(std::optional<double> elapsed) const;
-    [[nodiscard]] std::optional<SensorReadings> sensors() const;
-    [[nodiscard]] std::optional<BatteryStatus> battery() const;
     void remember(TimePoint receivedAt);
 
     NodeMetrics metrics_;
+    // The blocks with metric families of their own, and those of them shown now.
+    std::vector<std::unique_ptr<NodeBlockReader>> blockReaders_;
+    std::vector<NodeBlockReader*> shownReaders_;
     std::optional<Previous> previous_;
     std::optional<double> someAverage_; // percent, as the kernel's avg10
     std::optional<double> fullAverage_;

@@ -1,6 +1,7 @@
 #include "remote/NodeMetrics.h"
 
 #include "remote/Exposition.h"
+#include "remote/NodeBlockReader.h"
 #include "remote/NodeMetricsPass.h"
 
 #include <algorithm>
@@ -58,15 +59,15 @@ void readCpu(Pass& pass, const ExpositionSample& sample) {
         return;
     }
     std::vector<CoreColumns>& cores = pass.metrics.coreColumns;
-    std::vector<std::int32_t>& slots = pass.metrics.slotOfCpu;
-    if (slots.size() <= cpu) {
-        slots.resize(cpu + 1, -1);
+    std::vector<std::int32_t>& slotOf = pass.metrics.slotOfCpu;
+    if (slotOf.size() <= cpu) {
+        slotOf.resize(cpu + 1, -1);
     }
-    if (slots[cpu] < 0) {
-        slots[cpu] = static_cast<std::int32_t>(cores.size());
+    if (slotOf[cpu] < 0) {
+        slotOf[cpu] = static_cast<std::int32_t>(cores.size());
         cores.push_back(CoreColumns{cpu, {}, 0, false});
     }
-    CoreColumns& core = cores[static_cast<std::size_t>(slots[cpu])];
+    CoreColumns& core = cores[static_cast<std::size_t>(slotOf[cpu])];
     const unsigned bit = 1u << *column;
     if ((core.seen & bit) != 0) {
         return;
@@ -97,7 +98,8 @@ void readMemory(Pass& pass, std::string_view field, double value) {
     }
 }
 
-void readSample(Pass& pass, const ExpositionSample& sample) {
+void readSample(Pass& pass, std::span<NodeBlockReader* const> blocks,
+                const ExpositionSample& sample) {
     constexpr std::string_view prefix = "node_";
     if (!sample.name.starts_with(prefix)) {
         return;
@@ -128,31 +130,26 @@ void readSample(Pass& pass, const ExpositionSample& sample) {
         readNetwork(pass, rest, sample);
     } else if (after("filesystem_", rest)) {
         readFilesystem(pass, rest, sample);
-    } else if (after("disk_", rest)) {
-        readDisk(pass, rest, sample);
-    } else if (after("hwmon_", rest)) {
-        readHwmon(pass, rest, sample);
-    } else if (name == "thermal_zone_temp") {
-        if (const auto celsius = finite(sample.value);
-            celsius && metrics.thermalZones.size() < maximumEntries) {
-            metrics.thermalZones.push_back({labelOf(sample, "type"), *celsius});
+    } else {
+        for (NodeBlockReader* block : blocks) {
+            const std::span<const std::string_view> families = block->families();
+            for (std::size_t family = 0; family < families.size(); ++family) {
+                if (after(families[family], rest)) {
+                    block->take(family, rest, sample);
+                    return;
+                }
+            }
         }
-    } else if (after("power_supply_", rest)) {
-        readPowerSupply(pass, rest, sample);
     }
 }
 
 } // namespace
 
-void readNodeMetrics(std::string_view body, NodeMetrics& metrics) {
+void readNodeMetrics(std::string_view body, NodeMetrics& metrics,
+                     std::span<NodeBlockReader* const> blocks) {
     auto keepRoom = [](auto& list) { list.clear(); };
     keepRoom(metrics.cores);
     keepRoom(metrics.interfaces);
-    keepRoom(metrics.disks);
-    keepRoom(metrics.hwmon);
-    keepRoom(metrics.hwmonChips);
-    keepRoom(metrics.thermalZones);
-    keepRoom(metrics.powerSupplies);
     metrics.sampleTime.reset();
     metrics.bootTime.reset();
     metrics.memory.reset();
@@ -163,7 +160,10 @@ void readNodeMetrics(std::string_view body, NodeMetrics& metrics) {
     metrics.samples = 0;
 
     metrics.coreColumns.clear();
-    Pass pass{metrics, {}, 0, 0, 0, 0, 0};
+    Pass pass{metrics, {}, 0, 0};
+    for (NodeBlockReader* block : blocks) {
+        block->begin();
+    }
     std::optional<double> timestamp;
     ExpositionReader reader(body);
     while (const ExpositionSample* sample = reader.next()) {
@@ -171,7 +171,7 @@ void readNodeMetrics(std::string_view body, NodeMetrics& metrics) {
         if (!timestamp && sample->timestampMs) {
             timestamp = static_cast<double>(*sample->timestampMs) / 1000.0;
         }
-        readSample(pass, *sample);
+        readSample(pass, blocks, *sample);
     }
     metrics.skippedLines = reader.skippedLines();
     if (!metrics.sampleTime) {

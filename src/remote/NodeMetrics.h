@@ -1,22 +1,26 @@
 #pragma once
 
-#include "readers/BatteryReader.h"
 #include "readers/CPUStatsReader.h"
 #include "readers/MemoryStatsReader.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 namespace trovimo {
 
-// The figures of one node exporter body that the panel's blocks are made of, as the exporter
-// hands them over. Every name is a view into the body, which must outlive this record; a
-// figure the body does not carry (its collector is off, the machine has no such thing) stays
-// absent. Values that are no figure at all (NaN, infinite, a negative count) count as absent,
-// and a series that comes twice counts once, the first time.
+class NodeBlockReader;
+
+// The figures of one node exporter body that every panel reads (the exporter's clock, CPU,
+// memory, network and the file systems at / and /home), as the exporter hands them over; the
+// blocks with metric families of their own read those themselves (NodeBlockReader). Every name is a
+// view into the body, which must outlive this record; a figure the body does not carry (its
+// collector is off, the machine has no such thing) stays absent. Values that are no figure at all
+// (NaN, infinite, a negative count) count as absent, and a series that comes twice counts once, the
+// first time.
 struct NodeMetrics {
     // node_time_seconds (the exporter's wall clock when it collected), or else the timestamp a
     // sample carried, in seconds.
@@ -56,48 +60,10 @@ struct NodeMetrics {
     };
     std::optional<Filesystem> root;
     std::optional<Filesystem> home;
-
-    struct Disk {
-        std::string_view name;
-        std::optional<std::uint64_t> readBytes;
-        std::optional<std::uint64_t> writtenBytes;
-        std::string_view mapperName; // node_disk_device_mapper_info's name of a dm-N device
-    };
-    std::vector<Disk> disks;
-
-    // node_hwmon_*: one entry per chip and sensor.
-    struct HwmonChannel {
-        std::string_view chip;
-        std::string_view sensor; // "temp1", "fan2"
-        std::optional<double> value;
-        std::optional<double> max;      // temperatures only
-        std::optional<double> critical; // temperatures only
-        std::string_view label;
-        bool labelled = false;
-    };
-    std::vector<HwmonChannel> hwmon;
-    struct HwmonChip {
-        std::string_view chip;
-        std::string_view name; // chip_name: the driver's name, as hwmon's `name` file has it
-    };
-    std::vector<HwmonChip> hwmonChips;
-    struct ThermalZone {
-        std::string_view type;
-        double celsius = 0.0;
-    };
-    std::vector<ThermalZone> thermalZones;
-
-    // node_power_supply_* of every supply (the mains too: which are batteries only the info
-    // series says, and it comes in the middle of the family); figures back in the kernel's
-    // micro-units.
-    struct PowerSupply {
-        std::string_view name;
-        std::string_view type;
-        std::string_view scope;
-        bool present = true;
-        BatteryFigures figures;
-    };
-    std::vector<PowerSupply> powerSupplies;
+    // The one the panel shows: /home where it is a mount of its own, else /.
+    [[nodiscard]] const std::optional<Filesystem>& homeVolume() const noexcept {
+        return home ? home : root;
+    }
 
     // Samples in the body and lines that were not samples.
     std::size_t samples = 0;
@@ -116,9 +82,11 @@ struct NodeMetrics {
 };
 
 // Reads `body` into `metrics`, which is cleared first and keeps the room its lists had, so that
-// a steady stream of bodies allocates nothing. How much it keeps is bounded whatever the body
-// holds: `maximumCores` cores, `maximumEntries` interfaces, disks, sensors and supplies.
-void readNodeMetrics(std::string_view body, NodeMetrics& metrics);
+// a steady stream of bodies allocates nothing, and hands each sample of their families to
+// `blocks` in the same pass. How much is kept is bounded whatever the body holds:
+// `maximumCores` cores, `maximumEntries` entries of each list.
+void readNodeMetrics(std::string_view body, NodeMetrics& metrics,
+                     std::span<NodeBlockReader* const> blocks = {});
 
 inline constexpr std::uint32_t maximumCores = 8192;
 inline constexpr std::size_t maximumEntries = 512;

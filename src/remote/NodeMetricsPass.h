@@ -1,7 +1,8 @@
 #pragma once
 
-// What readNodeMetrics' pass over one body shares between the files that read its families:
-// the conversions of sample values, the lookup of an entry by name, and the pass's own state.
+// What the pass over one body shares between the files that read its families (readNodeMetrics'
+// and the blocks' own, NodeBlockReader): the conversions of sample values, the lookup of an
+// entry by name, and the pass's own state.
 
 #include "remote/Exposition.h"
 #include "remote/NodeMetrics.h"
@@ -36,6 +37,16 @@ inline std::optional<std::int64_t> microUnitsOf(double value) noexcept {
 
 inline std::optional<double> finite(double value) noexcept {
     return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+// A name as the kernel allows it and the panel can show: printable, no path or quote.
+inline bool isPlausibleName(std::string_view name, std::size_t longest) noexcept {
+    for (const char c : name) {
+        if (c <= ' ' || c >= 0x7f || c == '/' || c == '\\' || c == '"') {
+            return false;
+        }
+    }
+    return !name.empty() && name.size() <= longest;
 }
 
 inline std::string_view labelOf(const ExpositionSample& sample, std::string_view name) noexcept {
@@ -76,17 +87,11 @@ struct Pass {
     MeminfoFigures memory;
     unsigned memorySeen = 0;
     std::size_t interfaceCursor = 0;
-    std::size_t diskCursor = 0;
-    std::size_t hwmonCursor = 0;
-    std::size_t supplyCursor = 0;
 };
 
-// The families of the devices: network interfaces, file systems, disks, hardware monitors and
-// power supplies ("what" is the metric's name after the family's prefix).
+// The families of the network interfaces and the file systems ("what" is the metric's name
+// after the family's prefix).
 void readNetwork(Pass& pass, std::string_view what, const ExpositionSample& sample);
 void readFilesystem(Pass& pass, std::string_view what, const ExpositionSample& sample);
-void readDisk(Pass& pass, std::string_view what, const ExpositionSample& sample);
-void readHwmon(Pass& pass, std::string_view what, const ExpositionSample& sample);
-void readPowerSupply(Pass& pass, std::string_view what, const ExpositionSample& sample);
 
 } // namespace trovimo::nodemetrics

@@ -220,7 +220,11 @@ void writeDisk(ObjectWriter& root, const StatsSnapshot& stats) {
         object.integer("used", disk->used);
         object.integer("total", disk->total);
         object.integer("system", disk->system);
-        object.integer("purgeable", disk->purgeable);
+        if (disk->purgeable) {
+            object.integer("purgeable", *disk->purgeable);
+        } else {
+            object.null("purgeable"); // another machine's: unknown
+        }
     } else {
         root.null("disk");
     }
@@ -351,7 +355,8 @@ constexpr std::array<SampleFields, blockCount - 1> fields{{
      "  disk.total                size of that volume, bytes\n"
      "  disk.system               part of used that only root may fill, bytes\n"
      "  disk.purgeable            part of used that the user's trash on that volume takes, "
-     "bytes\n"},
+     "bytes\n"
+     "                            (null for another machine)\n"},
     {Block::sensors, writeSensors,
      "  sensors.cpu, sensors.gpu, sensors.ssd\n"
      "                            hottest CPU package, GPU and NVMe drive: {\"celsius\", "

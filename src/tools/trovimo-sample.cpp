@@ -4,24 +4,29 @@
 #include "BuildInfo.h"
 #include "model/Blocks.h"
 #include "model/DiskSampler.h"
+#include "model/RemoteMachine.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
 #include "readers/SystemReaders.h"
+#include "remote/RemoteSource.h"
 #include "tools/SampleJson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <signal.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace {
@@ -54,13 +59,16 @@ void pause(double seconds) {
 
 constexpr const char* helpHeader = R"(Usage: trovimo-sample [OPTION]...
 Prints what the Trovimo panel would show: one JSON object per line, one line per sample.
-The first line has no CPU load, throughput, disk activity or self-load yet, as those are
-differences against the previous sample.
+The first line has no loads, rates of transfer or self-load yet, as those are differences
+against the previous sample.
 
 Options:
   -i, --interval=SECONDS  seconds between samples, above 0 (default 1)
   -n, --count=N           number of samples, 0 for no end (default 0)
       --root=DIR          directory that stands for / when reading /proc and /sys
+      --machine=URL       another machine's figures, from its Prometheus node exporter
+                          (http or https, e.g. http://nas.local:9100/metrics); gpu is null,
+                          selfStats is this tool's own
   -h, --help              print this help and exit
   -v, --version           print the version and exit
 
@@ -76,6 +84,7 @@ struct Options {
     double interval = 1.0;
     long count = 0; // 0: until interrupted
     std::string root = "/";
+    std::optional<trovimo::RemoteMachine> machine;
 };
 
 [[noreturn]] void fail(const QString& problem) {
@@ -95,9 +104,10 @@ Options parseOptions(int argc, char** argv) {
     const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")}, {},
                                    QStringLiteral("n"));
     const QCommandLineOption root(QStringLiteral("root"), {}, QStringLiteral("dir"));
+    const QCommandLineOption machine(QStringLiteral("machine"), {}, QStringLiteral("url"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({interval, count, root, help, version});
+    parser.addOptions({interval, count, root, machine, help, version});
     if (!parser.parse(arguments)) {
         fail(parser.errorText());
     }
@@ -133,6 +143,17 @@ Options parseOptions(int argc, char** argv) {
     if (parser.isSet(root)) {
         options.root = parser.value(root).toStdString();
     }
+    if (parser.isSet(machine)) {
+        const QString url = parser.value(machine);
+        trovimo::RemoteMachine remote{QUrl(url).host(), url, {}};
+        if (remote.name.isEmpty()) {
+            remote.name = url.left(64);
+        }
+        if (const auto problem = trovimo::remoteMachineProblem(remote)) {
+            fail(QStringLiteral("--machine: %1").arg(*problem));
+        }
+        options.machine = std::move(remote);
+    }
     return options;
 }
 
@@ -156,7 +177,18 @@ int main(int argc, char** argv) {
     }
     settings.registerDefaults(defaults);
 
-    trovimo::StatsStore store(settings, trovimo::makeLocalSource(options.root));
+    std::unique_ptr<trovimo::StatsSource> source;
+    if (options.machine) {
+        source = std::make_unique<trovimo::RemoteSource>(*options.machine,
+                                                         trovimo::makePanelSamplers(options.root));
+    } else {
+        source = trovimo::makeLocalSource(options.root);
+    }
+    trovimo::StatsStore store(settings, std::move(source));
+    // A remote answer is given up three quarters of an interval after it was asked for.
+    const auto wait = options.machine ? std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::duration<double>(options.interval))
+                                      : trovimo::DiskSampler::readLimit;
     installStopHandlers();
     for (long done = 0; options.count == 0 || done < options.count; ++done) {
         if (done > 0) {
@@ -168,11 +200,12 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(); // what landed during the pause
         const bool alreadyReading = store.isAwaiting();
         store.tick();
-        // The volume and the trash are read on threads of their own. Their figures belong in
-        // the line of the tick that asked for them, unless they take longer than the sampler
-        // allows a read; a read still running from an earlier tick is not waited for.
+        // The volume and the trash (another machine's whole answer) are read on threads of
+        // their own. Their figures belong in the line of the tick that asked for them, unless
+        // they take longer than the reader allows; a read still running from an earlier tick
+        // is not waited for.
         if (!alreadyReading) {
-            store.awaitFigures(trovimo::DiskSampler::readLimit, true);
+            store.awaitFigures(wait, true);
         }
         std::string line = trovimo::sampleJson(*store.snapshot());
         line.push_back('\n');

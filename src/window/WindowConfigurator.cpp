@@ -41,9 +41,11 @@ void replaceLevel(std::vector<xcb_atom_t>& states, const XcbWindowSystem& x, boo
 } // namespace
 
 WindowConfigurator::WindowConfigurator(SettingsStore& settings,
-                                       std::unique_ptr<WakeTimer> snapTimer, QObject* parent)
+                                       std::unique_ptr<WakeTimer> snapTimer, QObject* parent,
+                                       const QString& autosaveName)
     : QObject(parent), settings_(settings), snap_(std::move(snapTimer)),
-      autosave_(settings, QString::fromLatin1(frameAutosaveName)) {
+      autosave_(settings,
+                autosaveName.isEmpty() ? QString::fromLatin1(frameAutosaveName) : autosaveName) {
     // A snap still animating would otherwise drag the window back out of the user's hand.
     connect(&dragger_, &WindowDragger::dragStarted, &snap_, &SnapController::stopAnimation);
     connect(&dragger_, &WindowDragger::dragStarted, this, [this] {

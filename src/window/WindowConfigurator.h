@@ -27,10 +27,11 @@ public:
     // Names the main window's saved frame.
     static constexpr const char* frameAutosaveName = "TrovimoMain";
 
-    // `snapTimer` defaults to a boot-time timer (tests pass a manual one).
+    // `snapTimer` defaults to a boot-time timer (tests pass a manual one), `autosaveName` (the
+    // name the frame is saved under) to frameAutosaveName.
     explicit WindowConfigurator(SettingsStore& settings,
                                 std::unique_ptr<WakeTimer> snapTimer = nullptr,
-                                QObject* parent = nullptr);
+                                QObject* parent = nullptr, const QString& autosaveName = {});
     ~WindowConfigurator() override;
 
     // Configures the top-level window of `panel` (the panel itself when it is one). Call it

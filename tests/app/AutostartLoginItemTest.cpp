@@ -65,6 +65,22 @@ TEST(AutostartLoginItem, RegisterWritesAnEntryTheDesktopStarts) {
     EXPECT_TRUE(item.unregisterItem()); // nothing left to remove is not a failure
 }
 
+// Another machine's panel starts at login from an entry of its own, beside this machine's.
+TEST(AutostartLoginItem, EachMachinesPanelHasAnEntryOfItsOwn) {
+    const QString folder = freshFolder();
+    AutostartLoginItem local(folder, QByteArray("/usr/bin/trovimo"));
+    AutostartLoginItem nas(folder, QByteArray("/usr/bin/trovimo"), QStringLiteral("NAS \"2\""));
+    ASSERT_TRUE(local.registerItem());
+    ASSERT_TRUE(nas.registerItem());
+    EXPECT_NE(nas.entryPath(), local.entryPath());
+    QFile entry(nas.entryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        entry.readAll().contains("\nExec=/usr/bin/trovimo \"--machine=NAS \\\\\"2\\\\\"\"\n"));
+    ASSERT_TRUE(nas.unregisterItem());
+    EXPECT_EQ(local.status(), Status::enabled);
+}
+
 TEST(AutostartLoginItem, RegisterReplacesAnEntryTheUserSwitchedOff) {
     AutostartLoginItem item(freshFolder(), QByteArray("/usr/bin/trovimo"));
     writeFile(item.entryPath(), "[Desktop Entry]\nExec=trovimo\nHidden=true\n");

@@ -1,6 +1,9 @@
 #include "app/SettingsView.h"
 #include "app/AboutView.h"
 #include "app/AutostartLoginItem.h"
+#include "app/RemoteMachineDialog.h"
+#include "app/RemoteMachinesSection.h"
+#include "model/RemoteMachine.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "support/TestSupport.h"
@@ -11,6 +14,8 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSlider>
 #include <QTextLayout>
 #include <QUuid>
@@ -20,6 +25,9 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <tuple>
+
+#include <sys/stat.h>
 
 namespace trovimo {
 namespace {
@@ -233,6 +241,65 @@ TEST_F(SettingsViewTest, AutostartSwitchWithUnwritableFolderEndsOff) {
     box->click();
     EXPECT_FALSE(box->isChecked());
     EXPECT_FALSE(unwritable.isEnabled());
+}
+
+// "他のマシン": 追加… lists only what the panel can use and says why it refuses the rest; 削除
+// takes the selected machine out; the settings hold the list, never a secret.
+TEST_F(SettingsViewTest, OtherMachinesAreAddedWhenUsableAndRemoved) {
+    const QString folder = freshFolder();
+    const auto file = [&](const char* name, const QByteArray& contents, mode_t mode) {
+        QFile out(folder + QLatin1Char('/') + QLatin1String(name));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(contents);
+        out.close();
+        ::chmod(QFile::encodeName(out.fileName()).constData(), mode);
+        return out.fileName();
+    };
+    const auto view = makeView();
+    auto* section = view->findChild<RemoteMachinesSection*>();
+    ASSERT_NE(section, nullptr);
+    EXPECT_EQ(section->title(), QStringLiteral("他のマシン"));
+    const std::tuple<QString, QString, QString, const char*> attempts[] = {
+        {"NAS", "ftp://nas.local/metrics", "", "http か https"},
+        {"NAS", "http://ada:pw@nas.local:9100/metrics", "", "パスワード"},
+        {"NAS", "http://nas.local:9100/metrics", file("open", "token", 0644), "chmod 600"},
+        {"NAS", "http://nas.local:9100/metrics", file("lines", "a\nb", 0600), "1行"},
+        {"このマシン", "http://nas.local:9100/metrics", "", "名前に使えません"},
+        {"NAS", "https://nas.local:9100/metrics", file("token", "s3cr3t", 0600), nullptr},
+        {"NAS", "http://other:9100/metrics", "", "同じ名前"},
+        {"ビルド機", "http://build.local:9100/metrics", "", nullptr},
+    };
+    for (const auto& [name, url, credential, refusal] : attempts) {
+        SCOPED_TRACE(url.toStdString());
+        QString said;
+        bool accepted = false;
+        const auto answer = QObject::connect(
+            section, &RemoteMachinesSection::dialogOpened, [&](RemoteMachineDialog& dialog) {
+                dialog.findChild<QLineEdit*>(QStringLiteral("name"))->setText(name);
+                dialog.findChild<QLineEdit*>(QStringLiteral("url"))->setText(url);
+                dialog.findChild<QLineEdit*>(QStringLiteral("credentialFile"))->setText(credential);
+                dialog.accept();
+                accepted = dialog.result() == QDialog::Accepted;
+                said = dialog.findChild<QLabel*>(QStringLiteral("message"))->text();
+            });
+        section->add();
+        QObject::disconnect(answer);
+        EXPECT_EQ(accepted, refusal == nullptr) << said.toStdString();
+        if (refusal != nullptr) {
+            EXPECT_TRUE(said.contains(QString::fromUtf8(refusal))) << said.toStdString();
+        }
+    }
+    auto* list = child<QListWidget>(*view, "machines");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(readRemoteMachines(settings).front().credentialFile, std::get<2>(attempts[5]));
+    QFile stored(settings.filePath());
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(stored.readAll().contains("s3cr3t"));
+
+    list->setCurrentRow(0);
+    section->removeSelected();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(readRemoteMachines(settings).front().name, QStringLiteral("ビルド機"));
 }
 
 // The lines a word-wrapped label shows at its width; plain wrapping's without its breaks.

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+
 namespace trovimo {
 namespace {
 
@@ -34,6 +37,8 @@ TEST(CommandLine, LeavesQtsOptionsToQtAndRejectsTheRest) {
         EXPECT_EQ(parsed.display.value_or(QString()), QString::fromLatin1(display));
         EXPECT_EQ(parsed.error.isEmpty(), action != Action::error);
     }
+    EXPECT_EQ(CommandLine::parse({"trovimo", "--machine", "NAS 2"}).machine, "NAS 2");
+    EXPECT_EQ(CommandLine::parse({"trovimo", "--machine="}).action, Action::error);
 }
 
 TEST(SingleInstance, OneKeyPerDisplayWhateverItsSpelling) {
@@ -47,6 +52,28 @@ TEST(SingleInstance, OneKeyPerDisplayWhateverItsSpelling) {
     const std::string key = SingleInstance::displayKey(longName);
     EXPECT_LE(key.size(), 48U);
     EXPECT_NE(key, SingleInstance::displayKey(longName + "b"));
+}
+
+// Beside this machine's panel, one panel per other machine on the same display.
+TEST(SingleInstance, OnePanelPerMachineBesideThisMachinesOwn) {
+    QTemporaryDir runtime;
+    const std::string folder = runtime.path().toStdString();
+    const auto claimed = [&](const char* machine) {
+        auto instance = std::make_unique<SingleInstance>(":5", folder);
+        if (*machine != '\0') {
+            instance->keyByMachine(machine);
+        }
+        const SingleInstance::Role role = instance->claim(std::chrono::seconds(2));
+        return std::pair{std::move(instance), role};
+    };
+    const auto local = claimed("");
+    const auto nas = claimed("NAS");
+    const auto build = claimed("ビルド機");
+    EXPECT_EQ(local.second, SingleInstance::Role::first);
+    EXPECT_EQ(nas.second, SingleInstance::Role::first);
+    EXPECT_EQ(build.second, SingleInstance::Role::first);
+    EXPECT_EQ(claimed("NAS").second, SingleInstance::Role::handedOver);
+    EXPECT_EQ(claimed("").second, SingleInstance::Role::handedOver);
 }
 
 // The fallback lies in the user's own cache directory, where no one else can make it first.

@@ -4,6 +4,7 @@
 #include "core/SystemLog.h"
 #include "model/DiskSampler.h"
 #include "model/NetworkSampler.h"
+#include "model/RemoteMachine.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -162,6 +163,45 @@ TEST_F(TrovimoAppTest, SavedPositionWins) {
     const auto app = makeApp();
     app->showMainWindow();
     EXPECT_EQ(app->mainWindow()->frameGeometry().topLeft(), QPoint(40, 60));
+}
+
+// Another machine chosen in the menu: the store reads it from then on, with histories of its
+// own, and this machine's panel shows it again at its next start; a machine no longer listed
+// leaves this machine shown. A panel started for a machine (trovimo --machine) keeps its
+// position under a name of its own.
+TEST_F(TrovimoAppTest, ThePanelShowsTheMachineChosenAndKeepsTheChoice) {
+    writeRemoteMachines(settings,
+                        {{QStringLiteral("NAS"), QStringLiteral("http://127.0.0.1:9/m"), {}}});
+    {
+        const auto app = makeApp();
+        EXPECT_EQ(app->stats().snapshot()->sourceState, SourceState::local);
+        app->showMachine(QStringLiteral("NAS"));
+        EXPECT_EQ(app->stats().snapshot()->sourceName, QStringLiteral("NAS"));
+        EXPECT_NE(app->stats().snapshot()->sourceState, SourceState::local);
+        EXPECT_TRUE(app->stats().snapshot()->cpuHistory.empty());
+    }
+    EXPECT_EQ(makeApp()->stats().snapshot()->sourceName, QStringLiteral("NAS"));
+    makeApp()->showMachine({});
+    EXPECT_EQ(makeApp()->stats().snapshot()->sourceState, SourceState::local);
+
+    settings.setString(QLatin1String(TrovimoApp::shownMachineKey), QStringLiteral("Gone"));
+    EXPECT_EQ(makeApp()->stats().snapshot()->sourceState, SourceState::local);
+
+    TrovimoApp::Options options;
+    options.settings = &settings;
+    options.machine = QStringLiteral("NAS");
+    options.updateStore = [this] {
+        UpdateStore::Options updateOptions;
+        updateOptions.settings = &settings;
+        return std::make_unique<UpdateStore>(std::move(updateOptions));
+    };
+    settings.setString(FrameAutosave::settingsKey(QStringLiteral("TrovimoMachine-NAS")),
+                       QStringLiteral("40 60 190 300"));
+    TrovimoApp machine(std::move(options));
+    machine.showMainWindow();
+    EXPECT_EQ(machine.mainWindow()->windowTitle(), QStringLiteral("Trovimo — NAS"));
+    EXPECT_EQ(machine.mainWindow()->frameGeometry().topLeft(), QPoint(40, 60));
+    EXPECT_EQ(machine.stats().snapshot()->sourceName, QStringLiteral("NAS"));
 }
 
 } // namespace

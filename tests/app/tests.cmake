@@ -62,3 +62,11 @@ foreach(_compositor gnome-shell mutter kwin sway weston wayland)
     set_tests_properties(app_compositor_${_name} PROPERTIES
         TIMEOUT 300 LABELS "app;e2e;compositor" RESOURCE_LOCK compositor)
 endforeach()
+
+# Another machine through Debian's node exporter on a loopback port: trovimo-sample --machine,
+# a second panel beside this machine's with its own position, the exporter stopped and back.
+add_test(NAME app_remote_e2e
+         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/app/remote_e2e.sh"
+                 $<TARGET_FILE:trovimo> $<TARGET_FILE:trovimo-sample>)
+set_tests_properties(app_remote_e2e PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 240 LABELS "app;e2e;remote")

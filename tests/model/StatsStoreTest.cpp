@@ -2,6 +2,7 @@
 
 #include "core/SystemLog.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -340,6 +341,30 @@ TEST(StatsStoreSources, AnAnswerThatComesLaterIsPublishedWithItsStateAndAwaited)
     source->setState(SourceState::unreachable);
     EXPECT_EQ(store.snapshot()->sourceState, SourceState::unreachable);
     EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5}) << "no answer, no point";
+}
+
+// The menu's choice of machine swaps the source of a running store: the new one is asked at
+// once, the histories start afresh, and an answer the old one still had coming is not shown.
+TEST(StatsStoreSources, ASwappedSourceStartsAfreshAndTheOldOnesAnswerIsDropped) {
+    QTemporaryDir dir;
+    SettingsStore settings(dir.path() + QStringLiteral("/Trovimo.conf"));
+    auto* first = new LaterSource;
+    StatsStore store(settings, std::unique_ptr<StatsSource>(first));
+    store.start();
+    Figures figures;
+    figures.cpu = CPULoad{0.5, {0.5}};
+    first->answer(figures);
+    ASSERT_EQ(store.snapshot()->cpuHistory.size(), 1U);
+    QPointer<LaterSource> old(first);
+
+    auto* second = new LaterSource;
+    store.setSource(std::unique_ptr<StatsSource>(second));
+    EXPECT_TRUE(old.isNull()) << "the old source goes before the new one is asked";
+    EXPECT_EQ(second->asked.size(), 1U);
+    EXPECT_TRUE(store.snapshot()->cpuHistory.empty());
+    EXPECT_FALSE(store.snapshot()->cpu);
+    second->answer(figures);
+    EXPECT_EQ(store.snapshot()->cpuHistory, std::vector<double>{0.5});
 }
 
 } // namespace

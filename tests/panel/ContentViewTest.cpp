@@ -1,4 +1,5 @@
 #include "panel/ContentView.h"
+#include "model/RemoteMachine.h"
 #include "model/SettingsKeys.h"
 #include "model/SettingsStore.h"
 #include "model/StatsStore.h"
@@ -102,6 +103,22 @@ TEST_F(ContentViewTest, ContextMenuTogglesWriteOnlyTheirSetting) {
     actions[3]->trigger();
     EXPECT_EQ(about.count(), 1);
     EXPECT_EQ(menuActions()[1]->isChecked(), false);
+}
+
+// With machines listed, the menu opens with their submenu; a choice asks for that machine.
+TEST_F(ContentViewTest, MachineMenuOffersThisMachineAndEachListedOne) {
+    writeRemoteMachines(*settings,
+                        {{QStringLiteral("NAS"), QStringLiteral("http://127.0.0.1:9/m"), {}}});
+    const QList<QAction*> actions = menuActions();
+    ASSERT_NE(actions[0]->menu(), nullptr);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("表示するマシン"));
+    const QList<QAction*> machines = actions[0]->menu()->actions();
+    ASSERT_EQ(machines.size(), 2);
+    EXPECT_TRUE(machines[0]->isChecked()) << "this machine is shown";
+    QSignalSpy chosen(view.get(), &ContentView::showMachineRequested);
+    machines[1]->trigger();
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen[0][0].toString(), QStringLiteral("NAS"));
 }
 
 TEST_F(ContentViewTest, LauncherEntriesOpenByIndex) {

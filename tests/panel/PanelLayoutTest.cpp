@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace trovimo {
 namespace {
@@ -222,6 +223,53 @@ TEST(ContextMenu, ItemsFollowTheUpdateTheSettingsAndTheLauncher) {
                        "Kumo — 天気メモ（未インストール）|---|Trovimo を終了"));
     EXPECT_EQ(items[8].launcherIndex, 1);
     EXPECT_EQ(contextMenuItems({}, settings, {}).size(), 7u) << "up to date: no update item";
+
+    // With other machines listed, "表示するマシン" comes first, the one shown checked.
+    const auto withMachines = contextMenuItems(
+        {}, settings, {}, {{QStringLiteral("NAS"), QStringLiteral("ビルド機")}, "NAS"});
+    ASSERT_EQ(withMachines.size(), 9u);
+    EXPECT_EQ(withMachines[0].title, QStringLiteral("表示するマシン"));
+    QStringList choices;
+    for (const ContextMenuItem& item : withMachines[0].children) {
+        choices << item.title + (item.checked ? QStringLiteral(" [x]") : QString()) + "=" +
+                       item.machine;
+    }
+    EXPECT_EQ(choices.join(QLatin1Char('|')),
+              QStringLiteral("このマシン=|NAS [x]=NAS|ビルド機=ビルド機"));
+}
+
+// Another machine's panel starts with its name and how its source stands; the figures it
+// lacks show as on this machine's panel, and its disk has no trash share.
+TEST(PanelLayout, AnotherMachinesPanelIsHeadedByItsNameAndState) {
+    const Theme theme = Theme::light();
+    PanelInputs inputs = inputsWith(DisplaySettings{});
+    EXPECT_EQ(layoutPanel(inputs, theme).blocks.front(), PanelBlock(Block::clock));
+    const std::tuple<SourceState, ColorRole, bool> states[] = {
+        {SourceState::connecting, ColorRole::gray, false},
+        {SourceState::fresh, ColorRole::green, false},
+        {SourceState::unreachable, ColorRole::red, true},
+    };
+    for (const auto& [state, dot, unreachable] : states) {
+        StatsSnapshot& stats = test::stats(inputs);
+        stats.sourceName = QStringLiteral("NAS");
+        stats.sourceState = state;
+        stats.disk = DiskUsage{600, 1000, 100, std::nullopt};
+        const PanelLayoutResult layout = layoutPanel(inputs, theme);
+        ASSERT_EQ(layout.blocks.front(), PanelBlock(PanelNotice::sourceLine));
+        EXPECT_EQ(layout.blocks[1], PanelBlock(Block::clock));
+        const auto [first, last] = layout.blockElements.front();
+        const auto* shown = std::get_if<DotElement>(&layout.elements[first]);
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->color, dot);
+        EXPECT_TRUE(hasText(layout, QStringLiteral("NAS")));
+        EXPECT_EQ(hasText(layout, QStringLiteral("接続できません")), unreachable);
+        EXPECT_EQ(dividers(layout).size(), 6u) << "one more, below the machine's line";
+        EXPECT_TRUE(std::none_of(layout.elements.begin(), layout.elements.end(), [](auto& e) {
+            const auto* text = std::get_if<TextElement>(&e);
+            return text != nullptr && text->text.startsWith(QStringLiteral("解放可"));
+        }));
+        EXPECT_GT(last, first);
+    }
 }
 
 // The plan repaints nothing for the same inputs, only a changed value's own area when a figure

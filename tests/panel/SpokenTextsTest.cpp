@@ -54,6 +54,17 @@ TEST(SpokenTexts, FiguresReadInWords) {
          },
          "注意、残り 150ギガバイト、OS 0バイト、データ 850ギガバイト、解放可 0バイト、"
          "1.0テラバイト中 850ギガバイト使用"},
+        {"another machine's disk: no trash share", Block::disk,
+         [](StatsSnapshot& s, PanelInputs&) {
+             s.disk = DiskUsage{100 * std::int64_t{gb}, 1000 * std::int64_t{gb}, 0, {}};
+         },
+         "残り 900ギガバイト、OS 0バイト、データ 100ギガバイト、1.0テラバイト中 100ギガバイト使用"},
+        {"another machine out of reach", PanelNotice::sourceLine,
+         [](StatsSnapshot& s, PanelInputs&) {
+             s.sourceName = QStringLiteral("NAS");
+             s.sourceState = SourceState::unreachable;
+         },
+         "NAS、接続できません"},
         {"a hot GPU, degrees and the fan in words", Block::sensors,
          [](StatsSnapshot& s, PanelInputs&) {
              s.sensors = SensorReadings{Temperature{52.4}, Temperature{90.0}, std::nullopt, 1200};

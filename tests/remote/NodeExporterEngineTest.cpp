@@ -118,12 +118,13 @@ TEST(NodeExporterEngine, ThisMachineReadsTheSameBothWays) {
         }
     });
     (void)cpu.read();
-    (void)remote.read(fetchBody(connection, exporter.url()), BoottimeClock::now(), {});
+    (void)remote.read(fetchBody(connection, exporter.url()), BoottimeClock::now(),
+                      shownByDefault());
     std::this_thread::sleep_for(1s);
     const auto localLoad = cpu.read();
     const auto local = MemoryStatsReader().read();
-    const RemoteFigures figures =
-        remote.read(fetchBody(connection, exporter.url()), BoottimeClock::now(), RemoteBlocks{});
+    const Figures figures =
+        remote.read(fetchBody(connection, exporter.url()), BoottimeClock::now(), shownByDefault());
     spinning = false;
     busy.join();
 
@@ -200,13 +201,12 @@ TEST(NodeExporterEngine, ThePollerReadsItOverHttpAndVerifiedHttps) {
         auto now = BoottimeClock::now();
         while (figures.size() < 2 && poller.state() != NodeExporterPoller::State::unreachable &&
                !deadline.hasExpired()) {
-            if (poller.poll(RemoteBlocks{}, 5s, now)) {
+            if (poller.poll(shownByDefault(), 5s, now)) {
                 now += 1s;
             }
             QTest::qWait(20);
         }
-        return std::pair{figures.size() >= 2 ? figures.last().at(0).value<RemoteFigures>()
-                                             : RemoteFigures{},
+        return std::pair{figures.size() >= 2 ? figures.last().at(0).value<Figures>() : Figures{},
                          poller.problem()};
     };
     const auto [overHttp, httpProblem] = read(plain.url());

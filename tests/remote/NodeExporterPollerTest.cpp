@@ -45,7 +45,7 @@ protected:
     static bool pollOnce(NodeExporterPoller& poller, NodeExporterPoller::TimePoint now,
                          NodeExporterPoller::Interval interval = 1s) {
         QSignalSpy figures(&poller, &NodeExporterPoller::figuresArrived);
-        if (!poller.poll(RemoteBlocks{}, interval, now)) {
+        if (!poller.poll(shownByDefault(), interval, now)) {
             return false;
         }
         QDeadlineTimer deadline(20s);
@@ -169,15 +169,15 @@ TEST_F(NodeExporterPollerTest, TheCredentialGoesToTheMachineAloneAndOnlyFromASaf
     EXPECT_EQ(authorizationFor("ada:pa ss:w"), "Basic YWRhOnBhIHNzOnc=");
 }
 
-// An outage is tried every interval for 30 seconds, then less and less often down to once
-// every 30 seconds; the first answer ends it at once.
-TEST_F(NodeExporterPollerTest, BacksOffWhileUnreachableAndRecoversAtOnce) {
+// An exporter that answers badly is asked every interval for 30 seconds, then less and less
+// often down to once every 30 seconds; the first good answer ends it at once.
+TEST_F(NodeExporterPollerTest, BacksOffWhileTheAnswersAreBadAndRecoversAtOnce) {
     server_.route("/flaky", LocalHttpServer::json("", 503));
     auto machine = poller("/flaky");
     std::vector<int> tried;
     for (int second = 0; second <= 130; ++second) {
         const auto now = start_ + second * 1s;
-        if (machine->poll(RemoteBlocks{}, 1s, now)) {
+        if (machine->poll(shownByDefault(), 1s, now)) {
             tried.push_back(second);
             QDeadlineTimer deadline(20s);
             while (machine->isFetching() && !deadline.hasExpired()) {
@@ -200,6 +200,33 @@ TEST_F(NodeExporterPollerTest, BacksOffWhileUnreachableAndRecoversAtOnce) {
     EXPECT_TRUE(pollOnce(*machine, start_ + 150s));
     EXPECT_EQ(machine->state(), State::fresh);
     EXPECT_TRUE(pollOnce(*machine, start_ + 151s));
+}
+
+// A machine (or its exporter) that is down is tried every interval however long it is gone:
+// each try ends at the refused connection. The first interval after it is back has figures.
+TEST_F(NodeExporterPollerTest, AMachineThatIsDownIsTriedEveryIntervalAndReadOnceBack) {
+    auto machine = poller("/metrics");
+    ASSERT_TRUE(pollOnce(*machine, start_));
+    ASSERT_TRUE(server_.setListening(false));
+    int tried = 0;
+    for (int second = 1; second <= 120; ++second) {
+        if (machine->poll(shownByDefault(), 1s, start_ + second * 1s)) {
+            ++tried;
+            QDeadlineTimer deadline(20s);
+            while (machine->isFetching() && !deadline.hasExpired()) {
+                QTest::qWait(2);
+            }
+        }
+    }
+    EXPECT_EQ(tried, 120);
+    EXPECT_EQ(machine->state(), State::unreachable);
+    EXPECT_TRUE(machine->problem().contains(QLatin1String("refused")))
+        << machine->problem().toStdString();
+    EXPECT_EQ(log_.size(), 1);
+
+    ASSERT_TRUE(server_.setListening(true));
+    EXPECT_TRUE(pollOnce(*machine, start_ + 121s));
+    EXPECT_EQ(machine->state(), State::fresh);
 }
 
 } // namespace

@@ -15,12 +15,12 @@ namespace {
 using namespace std::chrono_literals;
 using TimePoint = NodeExporterReader::TimePoint;
 
-constexpr RemoteBlocks everything{true, true, true, true, true, true, true};
+constexpr BlockSet everything = BlockSet::all();
 const TimePoint start{100s};
 
 // Reads `first`, then `second` `received` later; the figures of the second.
-RemoteFigures secondOf(const std::string& first, const std::string& second,
-                       std::chrono::milliseconds received = 1000ms) {
+Figures secondOf(const std::string& first, const std::string& second,
+                 std::chrono::milliseconds received = 1000ms) {
     NodeExporterReader reader;
     (void)reader.read(first, start, everything);
     return reader.read(second, start + received, everything);
@@ -216,8 +216,8 @@ TEST(NodeExporterReader, DiskIsHomeWhereItIsAMountOfItsOwnElseRoot) {
     const std::string root = filesystem("/", "/dev/sda1", 1e11, 6e10, 5e10);
     const std::string home = filesystem("/home", "/dev/nvme0n1p2", 1e12, 5e11, 4.5e11);
     const std::tuple<std::string, std::optional<DiskUsage>> cases[] = {
-        {root, DiskUsage{50'000'000'000, 100'000'000'000, 10'000'000'000, 0}},
-        {root + home, DiskUsage{550'000'000'000, 1'000'000'000'000, 50'000'000'000, 0}},
+        {root, DiskUsage{50'000'000'000, 100'000'000'000, 10'000'000'000, std::nullopt}},
+        {root + home, DiskUsage{550'000'000'000, 1'000'000'000'000, 50'000'000'000, std::nullopt}},
         {root + filesystem("/home", "/dev/sdb1", 1e12, 5e11, 4.5e11, 1), std::nullopt},
         {"node_filesystem_size_bytes{device=\"x\",mountpoint=\"/\"} 1e9\n", std::nullopt},
     };

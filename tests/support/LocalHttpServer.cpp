@@ -11,8 +11,21 @@ LocalHttpServer::LocalHttpServer() {
     connect(&server_, &QTcpServer::newConnection, this, &LocalHttpServer::onNewConnection);
 }
 
+bool LocalHttpServer::setListening(bool listening) {
+    if (!listening) {
+        port_ = server_.serverPort();
+        server_.close();
+        for (QTcpSocket* socket : findChildren<QTcpSocket*>()) {
+            socket->abort();
+        }
+        return true;
+    }
+    return server_.isListening() || server_.listen(QHostAddress::LocalHost, port_);
+}
+
 QUrl LocalHttpServer::url(const QString& path) const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+    const quint16 port = server_.isListening() ? server_.serverPort() : port_;
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path));
 }
 
 LocalHttpServer::Response LocalHttpServer::json(const QByteArray& body, int status) {

@@ -43,6 +43,8 @@ public:
     void route(const QByteArray& path, Response response) { routes_.insert(path, response); }
     [[nodiscard]] QUrl url(const QString& path) const;
     [[nodiscard]] const QList<Request>& requests() const { return requests_; }
+    // Gone (the port refuses, open connections are closed) or back on the same port.
+    bool setListening(bool listening);
 
     [[nodiscard]] static Response json(const QByteArray& body, int status = 200);
     [[nodiscard]] static Response redirect(const QByteArray& location);
@@ -53,6 +55,7 @@ private:
     void onReadable(QTcpSocket* socket);
 
     QTcpServer server_;
+    quint16 port_ = 0;
     QHash<QByteArray, Response> routes_;
     QList<Request> requests_;
     QHash<QTcpSocket*, QByteArray> pending_;
