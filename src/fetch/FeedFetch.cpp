@@ -82,12 +82,12 @@ void FeedFetch::onFinished() {
     const QVariant statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     QString failure;
     if (abortReason_ == AbortReason::oversized) {
-        failure = QStringLiteral("the response body is larger than %1 bytes")
-                      .arg(feed::maximumBodySize);
+        failure =
+            QStringLiteral("the response body is larger than %1 bytes").arg(feed::maximumBodySize);
     } else if (abortReason_ == AbortReason::deadline) {
-        failure = QStringLiteral("no complete response within %1 seconds")
-                      .arg(static_cast<double>(transferTimeout_.count()) *
-                           feed::deadlineFactor / 1000.0);
+        failure =
+            QStringLiteral("no complete response within %1 seconds")
+                .arg(static_cast<double>(transferTimeout_.count()) * feed::deadlineFactor / 1000.0);
     } else if (reply->error() == QNetworkReply::InsecureRedirectError ||
                reply->error() == QNetworkReply::TooManyRedirectsError) {
         failure = reply->errorString();

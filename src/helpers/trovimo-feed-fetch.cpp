@@ -19,8 +19,7 @@ int main(int argc, char* argv[]) {
     bool numeric = false;
     const qint64 timeoutMs = arguments.size() == 3 ? arguments.at(2).toLongLong(&numeric) : 0;
     const QUrl url(arguments.size() == 3 ? arguments.at(1) : QString(), QUrl::StrictMode);
-    if (!numeric || timeoutMs <= 0 || timeoutMs > 3'600'000 || !url.isValid() ||
-        url.isRelative()) {
+    if (!numeric || timeoutMs <= 0 || timeoutMs > 3'600'000 || !url.isValid() || url.isRelative()) {
         std::fputs("usage: trovimo-feed-fetch URL TRANSFER_TIMEOUT_MS\n", stderr);
         return feed::fetchUsage;
     }
@@ -30,7 +29,7 @@ int main(int argc, char* argv[]) {
         const bool written = std::fwrite(body.constData(), 1, static_cast<size_t>(body.size()),
                                          stdout) == static_cast<size_t>(body.size());
         QCoreApplication::exit(written && std::fflush(stdout) == 0 ? feed::fetchOk
-                                                                    : feed::fetchFailed);
+                                                                   : feed::fetchFailed);
     });
     QObject::connect(&fetch, &FeedFetch::failed, [](const QString& description) {
         QString line = description;

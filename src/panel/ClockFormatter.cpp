@@ -73,7 +73,7 @@ const ClockFormatter& ClockFormatter::shared() {
 }
 
 QString ClockFormatter::cached(MinuteText& cache, const icu::UnicodeString& pattern,
-                              std::chrono::system_clock::time_point when) const {
+                               std::chrono::system_clock::time_point when) const {
     const std::int64_t minute =
         std::chrono::floor<std::chrono::minutes>(when.time_since_epoch()).count();
     if (minute != cache.minute) {

@@ -2,10 +2,10 @@
 
 #include <QString>
 
-#include <unicode/smpdtfmt.h>
-#include <unicode/unistr.h>
 #include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
+#include <unicode/unistr.h>
 
 #include <chrono>
 #include <cstdint>

@@ -8,8 +8,8 @@
 #include <unicode/unistr.h>
 
 #include <charconv>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -44,7 +44,8 @@ CachedFormatter& formatterFor(int fractionDigits, const icu::Locale& locale) {
     // The key counts units of the last digit, so it is scaled down rather than multiplied by
     // 100 (which percent formatting of a fraction would do); the locale decides the sign's
     // place and spacing.
-    cache.push_back({std::string(name), fractionDigits,
+    cache.push_back({std::string(name),
+                     fractionDigits,
                      number::NumberFormatter::withLocale(locale)
                          .unit(icu::NoUnit::percent())
                          .scale(number::Scale::powerOfTen(-fractionDigits))

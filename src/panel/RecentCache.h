@@ -11,8 +11,7 @@ namespace trovimo {
 // were used since the last one ended, so the cache never holds more than twice as many.
 // Labels that are drawn every refresh stay; the values that change every refresh come and
 // go without piling up.
-template <typename Key, typename Value>
-class RecentCache {
+template <typename Key, typename Value> class RecentCache {
 public:
     explicit RecentCache(qsizetype generationSize) : generationSize_(generationSize) {}
 

@@ -75,8 +75,8 @@ QString UpdateStore::defaultFetchProgram() {
     if (QFileInfo(beside).isExecutable()) {
         return beside;
     }
-    return QDir::cleanPath(here.filePath(QString::fromUtf8(build::libexecFromBin) +
-                                         QLatin1Char('/') + name));
+    return QDir::cleanPath(
+        here.filePath(QString::fromUtf8(build::libexecFromBin) + QLatin1Char('/') + name));
 }
 
 void UpdateStore::startPolling() {
@@ -170,9 +170,9 @@ void UpdateStore::onHelperEnded(bool started) {
     } else if (oversized_) {
         failure = QStringLiteral("the response body is larger than %1 bytes").arg(maximumBodySize);
     } else if (pastDeadline_) {
-        failure = QStringLiteral("no complete response within %1 seconds")
-                      .arg(static_cast<double>(transferTimeout_.count()) *
-                           feed::deadlineFactor / 1000.0);
+        failure =
+            QStringLiteral("no complete response within %1 seconds")
+                .arg(static_cast<double>(transferTimeout_.count()) * feed::deadlineFactor / 1000.0);
     } else if (helper->exitStatus() != QProcess::NormalExit) {
         failure = QStringLiteral("the fetch helper ended abnormally");
     } else if (helper->exitCode() == feed::fetchFailed) {
@@ -184,8 +184,8 @@ void UpdateStore::onHelperEnded(bool started) {
             failure = QStringLiteral("the fetch helper gave no reason");
         }
     } else if (helper->exitCode() != feed::fetchOk) {
-        failure = QStringLiteral("the fetch helper failed (exit status %1)")
-                      .arg(helper->exitCode());
+        failure =
+            QStringLiteral("the fetch helper failed (exit status %1)").arg(helper->exitCode());
     }
     if (!failure.isEmpty()) {
         output_.clear();
