@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/AccessibleLeaf.h"
+
 #include <QAccessibleInterface>
 #include <QPointer>
 
@@ -11,7 +13,7 @@ namespace trovimo {
 // A checkable item of a menu ("最前面に表示", "画面端に吸着") as a check box. Qt 6.4 presents it
 // as a plain menu item and passes its "checkable" state to no screen reader, so an item that
 // is off sounds like one that does something; a check box is read with its state either way.
-class AccessibleMenuToggle : public QAccessibleInterface, public QAccessibleActionInterface {
+class AccessibleMenuToggle : public AccessibleLeaf, public QAccessibleActionInterface {
 public:
     AccessibleMenuToggle(QMenu* menu, QAction* action) : menu_(menu), action_(action) {}
 
@@ -21,14 +23,8 @@ public:
     bool isValid() const override { return menu_ && action_; }
     QObject* object() const override;
     QWindow* window() const override;
-    QAccessibleInterface* focusChild() const override { return nullptr; }
-    QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
     QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
     QString text(QAccessible::Text kind) const override;
-    void setText(QAccessible::Text /*kind*/, const QString& /*text*/) override {}
     QRect rect() const override;
     QAccessible::Role role() const override { return QAccessible::CheckBox; }
     QAccessible::State state() const override;

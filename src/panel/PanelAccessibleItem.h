@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/AccessibleLeaf.h"
 #include "panel/PanelFocus.h"
 
 #include <QAccessibleInterface>
@@ -14,7 +15,7 @@ class ContentView;
 // the description, QAccessible::Value); the update badge and the settings control are push
 // buttons, the pin a check box. Every item takes the keyboard focus. All of it is read from
 // the view at the moment it is asked for, so reading again after a change gives the new state.
-class PanelAccessibleItem : public QAccessibleInterface,
+class PanelAccessibleItem : public AccessibleLeaf,
                             public QAccessibleTextInterface,
                             public QAccessibleActionInterface {
 public:
@@ -27,14 +28,8 @@ public:
     bool isValid() const override { return !view_.isNull(); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override;
-    QAccessibleInterface* focusChild() const override { return nullptr; }
-    QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
     QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
     QString text(QAccessible::Text kind) const override;
-    void setText(QAccessible::Text /*kind*/, const QString& /*text*/) override {}
     QRect rect() const override;
     QAccessible::Role role() const override;
     QAccessible::State state() const override;

@@ -25,16 +25,6 @@ std::string_view diskOfPartition(std::string_view name) noexcept {
     return name.substr(0, end);
 }
 
-template <typename Entries>
-auto findNamed(Entries& entries, std::string_view name) -> decltype(&entries.front()) {
-    for (auto& entry : entries) {
-        if (entry.name == name) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 std::span<const std::string_view> NodeDiskActivityReader::families() const noexcept {

@@ -13,6 +13,7 @@
 namespace trovimo {
 namespace {
 
+using nodemetrics::findNamed;
 using nodemetrics::isPlausibleName;
 
 // <linux/if_arp.h>: the link types that carry a machine's own traffic.
@@ -67,16 +68,6 @@ std::string displayNameOf(const NodeMetrics::Interface& entry) {
         return "イーサネット";
     }
     return std::string(name);
-}
-
-template <typename Entries>
-auto findNamed(Entries& entries, std::string_view name) -> decltype(&entries.front()) {
-    for (auto& entry : entries) {
-        if (entry.name == name) {
-            return &entry;
-        }
-    }
-    return nullptr;
 }
 
 } // namespace

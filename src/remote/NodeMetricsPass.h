@@ -60,6 +60,17 @@ template <typename T> void setOnce(std::optional<T>& target, std::optional<T> va
     }
 }
 
+// The entry named `name` in a list of records with a `name`; null when there is none.
+template <typename Entries>
+auto findNamed(Entries& entries, std::string_view name) -> decltype(&entries.front()) {
+    for (auto& entry : entries) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 // The entry named `name`, made when there is room; the search starts after the last entry
 // found, as the exporter lists the same names in the same order in every family.
 template <typename Entry, typename Key>

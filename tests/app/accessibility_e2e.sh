@@ -17,14 +17,9 @@ done
 "$python" -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed (scripts/deps test)"
 
 start_x_server
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "openbox did not start"
+start_window_manager
 
-mkdir -p "$work/home" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+use_scratch_home
 # A session bus of our own: nobody else's screen reader, settings or applications on it.
 dbus-daemon --config-file="$(dirname "$0")/../support/session-bus.conf" --nofork \
     --print-address=4 4>"$work/bus" >"$work/dbus.log" 2>&1 &

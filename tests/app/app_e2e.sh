@@ -16,11 +16,7 @@ cat >"$work/rc.xml" <<'XML'
   <margins><top>30</top><bottom>0</bottom><left>0</left><right>40</right></margins>
 </openbox_config>
 XML
-openbox --sm-disable --config-file "$work/rc.xml" >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# openbox publishes the work area a moment after it takes over the screen.
-wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" &&
-    xprop -root _NET_WORKAREA | grep -q "= "' || fail "openbox did not start"
+start_window_manager --config-file "$work/rc.xml"
 read -r area_x area_y area_w area_h < <(xprop -root _NET_WORKAREA |
     sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}')
 [ -n "$area_h" ] || fail "no _NET_WORKAREA"

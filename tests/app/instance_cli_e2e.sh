@@ -51,13 +51,8 @@ pass "trovimo-sample: --help lists every field, --version, --interval both ways,
 
 # --- One panel per display.
 start_x_server
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "openbox did not start"
-mkdir -p "$work/home" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+start_window_manager
+use_scratch_home
 export QT_QPA_PLATFORM=xcb
 # No network here: the update check fails at once on a closed local port, which gives
 # every panel one log line of the trovimo.update category.

@@ -54,14 +54,10 @@ pass "trovimo-sample --machine: the exporter's figures as JSON lines, refused UR
 
 # --- Two panels under Xvfb and openbox.
 start_x_server
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" &&
-    xprop -root _NET_WORKAREA | grep -q "= "' || fail "openbox did not start"
-mkdir -p "$work/home" "$work/config/Trovimo" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+start_window_manager
+use_scratch_home
+mkdir -p "$work/config/Trovimo" "$work/cache"
+export XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=xcb
 export QT_LOGGING_RULES="trovimo.remote.info=true"
 settings="$work/config/Trovimo/Trovimo.conf"
 cat >"$settings" <<CONF

@@ -24,3 +24,19 @@ start_x_server() {
     export DISPLAY=$display
     unset WAYLAND_DISPLAY
 }
+
+# start_window_manager [OPENBOX OPTION...]: openbox on $DISPLAY, once it has taken over the
+# screen and published its work area (a moment after it took over).
+start_window_manager() {
+    openbox --sm-disable "$@" >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    wait_for 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" &&
+        xprop -root _NET_WORKAREA | grep -q "= "' || fail "openbox did not start"
+}
+
+# use_scratch_home: a home, configuration and private runtime folder of the test's own.
+use_scratch_home() {
+    mkdir -p "$work/home" "$work/config" "$work/runtime"
+    chmod 700 "$work/runtime"
+    export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+}

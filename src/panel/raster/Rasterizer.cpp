@@ -54,8 +54,9 @@ void Rasterizer::clear() {
     kept_ = std::make_unique<Kept>();
 }
 
-bool Rasterizer::paint(QPainter& painter, const CapacityBar& bar, const QRectF& rect,
-                       const Theme& theme) {
+template <typename Bar>
+bool Rasterizer::paintBar(QPainter& painter, const Bar& bar, const QRectF& rect,
+                          const Theme& theme) {
     if (!enabled_) {
         return false;
     }
@@ -64,14 +65,14 @@ bool Rasterizer::paint(QPainter& painter, const CapacityBar& bar, const QRectF& 
     return kept_->fill(painter, rect);
 }
 
+bool Rasterizer::paint(QPainter& painter, const CapacityBar& bar, const QRectF& rect,
+                       const Theme& theme) {
+    return paintBar(painter, bar, rect, theme);
+}
+
 bool Rasterizer::paint(QPainter& painter, const SegmentedBar& bar, const QRectF& rect,
                        const Theme& theme) {
-    if (!enabled_) {
-        return false;
-    }
-    kept_->shapes.clear();
-    bar.shapes(rect, theme, kept_->shapes);
-    return kept_->fill(painter, rect);
+    return paintBar(painter, bar, rect, theme);
 }
 
 bool Rasterizer::paint(QPainter& painter, const CoreBars& bars, const QRectF& rect,

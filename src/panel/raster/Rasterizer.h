@@ -42,6 +42,10 @@ public:
 
 private:
     struct Kept;
+    // A bar's shapes filled into the kept layer.
+    template <typename Bar>
+    bool paintBar(QPainter& painter, const Bar& bar, const QRectF& rect, const Theme& theme);
+
     std::unique_ptr<Kept> kept_;
     bool enabled_;
 };
